@@ -1,0 +1,20 @@
+// Capture control: list the devices, start and stop a capture to disk.
+#ifndef VELORANTIS_HELPER_CAPTURE_CAPTURE_COMMANDS_H_
+#define VELORANTIS_HELPER_CAPTURE_CAPTURE_COMMANDS_H_
+
+#include <string>
+
+// "list": the result node (always 0), then the "devices" node with the MAC
+// text and model of every device that can be identified. Returns 0.
+int OutputList(std::string& out);
+
+// "start": starts a capture to disk on the device "mac" names, with the
+// request's "output", "loop", "count", "size" and "duration", unless one runs
+// there already. Writes only the result node. Returns 0.
+int StartCapture(std::string& out);
+
+// "stop": stops the capture on the device "mac" names; -2 "Failed to stop
+// capture" when the library refuses. Writes only the result node. Returns 0.
+int StopCapture(std::string& out);
+
+#endif  // VELORANTIS_HELPER_CAPTURE_CAPTURE_COMMANDS_H_

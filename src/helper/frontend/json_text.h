@@ -1,0 +1,26 @@
+// Writing values into the JSON response.
+#ifndef VELORANTIS_HELPER_FRONTEND_JSON_TEXT_H_
+#define VELORANTIS_HELPER_FRONTEND_JSON_TEXT_H_
+
+#include <charconv>
+#include <string>
+#include <string_view>
+
+// Appends `text` as the inside of a JSON string (the caller writes the
+// quotes). '"' and '\' are escaped, so are control bytes (below 0x20, and
+// 0x7f); valid UTF-8 passes through; a byte that is not part of valid UTF-8 is
+// written as \u00XX, the code point of the same value. Printable 7-bit text
+// without '"' or '\' comes out unchanged.
+void WriteJsonText(std::string& out, std::string_view text);
+
+// Appends `value` in plain decimal: no locale, no grouping, '-' only when
+// negative.
+template <typename Integer>
+void AppendDecimal(std::string& out, Integer value) {
+  char digits[24];
+  auto [end, error] = std::to_chars(digits, digits + sizeof digits, value);
+  (void)error;  // 24 bytes hold every 64-bit value
+  out.append(digits, end);
+}
+
+#endif  // VELORANTIS_HELPER_FRONTEND_JSON_TEXT_H_

@@ -1,0 +1,137 @@
+#include "helper/frontend/request_vars.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+QueryMap query_map;
+
+namespace {
+
+// Value of one hexadecimal digit, or -1.
+int HexDigit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+// The two bytes after a '%' read as "0x" followed by them would be by strtol:
+// the leading run of hex digits counts, the rest is ignored ("4g" is 4, "zz"
+// is 0).
+unsigned char DecodeEscape(char high, char low) {
+  int value = HexDigit(high);
+  if (value < 0) return 0;
+  int second = HexDigit(low);
+  if (second >= 0) value = value * 16 + second;
+  return static_cast<unsigned char>(value);
+}
+
+void StorePair(const std::string& rawName, const std::string& rawValue, QueryMap& map) {
+  // The copy is deliberately never freed: getvar() pointers live until exit,
+  // also when a later pair of the same name replaces this one.
+  map[urlDecode(rawName)] = strdup(urlDecode(rawValue).c_str());
+}
+
+}  // namespace
+
+std::string urlDecode(std::string text) {
+  std::string decoded;
+  decoded.reserve(text.size());
+  const size_t n = text.size();
+  for (size_t i = 0; i < n;) {
+    if (text[i] == '%') {
+      if (i + 2 >= n) break;
+      decoded.push_back(static_cast<char>(DecodeEscape(text[i + 1], text[i + 2])));
+      i += 3;
+    } else {
+      decoded.push_back(text[i] == '+' ? ' ' : text[i]);
+      ++i;
+    }
+  }
+  return decoded;
+}
+
+void ParsePairs(const char* text, QueryMap& map) {
+  std::string name;
+  std::string value;
+  std::string* target = &name;
+  for (const char* p = text; *p != '\0'; ++p) {
+    if (*p == '&') {
+      if (!name.empty()) StorePair(name, value, map);
+      name.clear();
+      value.clear();
+      target = &name;
+    } else if (*p == '=') {
+      target = &value;
+    } else {
+      target->push_back(*p);
+    }
+  }
+  if (!name.empty()) StorePair(name, value, map);
+}
+
+void initializeGet(QueryMap& map) {
+  const char* query = getenv("QUERY_STRING");
+  if (query == nullptr) {
+    map.clear();
+    return;
+  }
+  ParsePairs(query, map);
+}
+
+void initializePost(QueryMap& map) {
+  const char* lengthText = getenv("CONTENT_LENGTH");
+  if (lengthText == nullptr) {
+    map.clear();
+    return;
+  }
+  int length = atoi(lengthText);
+  if (length <= 0) {
+    map.clear();
+    return;
+  }
+  // Kept until exit, like the value copies.
+  char* body = static_cast<char*>(malloc(static_cast<size_t>(length) + 1));
+  if (body == nullptr) {
+    map.clear();
+    return;
+  }
+  if (fread(body, 1, static_cast<size_t>(length), stdin) != static_cast<size_t>(length)) {
+    map.clear();
+    return;
+  }
+  body[length] = '\0';
+  ParsePairs(body, map);
+}
+
+void InitGetVar() { initializeGet(query_map); }
+
+const char* getvar(const char* name) {
+  auto it = query_map.find(name);
+  return it == query_map.end() ? nullptr : it->second;
+}
+
+int gentenv_u64(const char* name, uint64_t& value) {
+  const char* text = getvar(name);
+  if (text == nullptr) return -1;
+  value = strtoull(text, nullptr, 10);
+  return 0;
+}
+
+uint64_t getenv_u64_default(const char* name, uint64_t fallback) {
+  uint64_t value = 0;
+  return gentenv_u64(name, value) == 0 ? value : fallback;
+}
+
+int gentenv_int(const char* name, int& value) {
+  const char* text = getvar(name);
+  if (text == nullptr) return -1;
+  value = atoi(text);
+  return 0;
+}
+
+int getenv_int_default(const char* name, int fallback) {
+  int value = 0;
+  return gentenv_int(name, value) == 0 ? value : fallback;
+}

@@ -1,0 +1,17 @@
+// The response: the result node every command writes, and the envelope.
+#ifndef VELORANTIS_HELPER_FRONTEND_RESPONSE_H_
+#define VELORANTIS_HELPER_FRONTEND_RESPONSE_H_
+
+#include <cstdio>
+#include <string>
+
+// Appends the result node: "result": N, a line feed, "message": "TEXT", with
+// no separator or line feed after it. Result 0 goes with an empty message.
+void PrintResultNode(std::string& out, int result, std::string message);
+
+// Writes the whole CGI response to `stream`: the header and its empty line
+// (flushed), then {"root": { and a line feed, `body` unchanged, and }} with a
+// line feed.
+void WriteResponse(FILE* stream, const std::string& body);
+
+#endif  // VELORANTIS_HELPER_FRONTEND_RESPONSE_H_

@@ -1,0 +1,16 @@
+// velorantis-helper: the CGI program. The web server runs it once per request;
+// it answers with one JSON document on standard output and always exits 0.
+#include <cstdio>
+#include <string>
+
+#include "helper/frontend/dispatch.h"
+#include "helper/frontend/request_vars.h"
+#include "helper/frontend/response.h"
+
+int main() {
+  std::string out;
+  InitGetVar();
+  DispatchCommand(out);
+  WriteResponse(stdout, out);
+  return 0;
+}

@@ -1,0 +1,34 @@
+// Device discovery and identification, between the command handlers and the
+// device library. Nothing is cached: every call lists the devices anew.
+#ifndef VELORANTIS_SHARED_DISCOVERY_H_
+#define VELORANTIS_SHARED_DISCOVERY_H_
+
+#include <cstdint>
+
+// Size of the model and MAC-text buffers that callers pass to GetDeviceInfo.
+inline constexpr int kDeviceTextSize = 64;
+
+// The handle value meaning "no device was found": all bits set.
+inline void* NoDevice() { return reinterpret_cast<void*>(~uintptr_t{0}); }
+
+// Gives freshly attached devices time to appear: polls the device list up to
+// 50 times, 10 ms apart, and returns at the first non-empty list. Reports
+// nothing when it gives up; the caller then finds no device.
+void waitForDevs();
+
+// The device that `mac` names: its MAC text ("00:11:22:aa:bb:cc", lower case,
+// compared exactly), or "default" for the first device in list order whose
+// type and MAC can be read. Returns NoDevice() when none matches or `mac` is
+// null (then without calling the library).
+void* GetDeviceHandle(const char* mac);
+
+// Writes the device's model name into `model` and its MAC text into
+// `macText`, both of kDeviceTextSize bytes. Returns 0, or the non-zero result
+// of the library operation that failed: a failed type read writes neither
+// buffer, a failed MAC read leaves `macText` as it was.
+int GetDeviceInfo(void* handle, char* model, char* macText);
+
+// The model name for a device type number; "Unknown" for numbers without one.
+const char* ModelName(int type);
+
+#endif  // VELORANTIS_SHARED_DISCOVERY_H_

@@ -1,0 +1,2 @@
+// Placeholder until the stand-in status daemon lands.
+int main() { return 1; }

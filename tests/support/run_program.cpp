@@ -1,0 +1,126 @@
+#include "support/run_program.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <sstream>
+
+extern char** environ;
+
+namespace {
+
+// The emulator prefix a cross build runs its programs with, as words.
+std::vector<std::string> EmulatorPrefix() {
+  std::vector<std::string> words;
+  std::istringstream in(VELORANTIS_TEST_EMULATOR);
+  for (std::string word; in >> word;) words.push_back(word);
+  return words;
+}
+
+std::vector<std::string> ChangedEnvironment(const std::vector<EnvChange>& changes) {
+  std::vector<std::string> entries;
+  for (char** entry = environ; *entry != nullptr; ++entry) {
+    std::string text = *entry;
+    bool replaced = false;
+    for (const auto& change : changes) {
+      if (text.compare(0, change.first.size() + 1, change.first + "=") == 0) replaced = true;
+    }
+    if (!replaced) entries.push_back(text);
+  }
+  for (const auto& [name, value] : changes) {
+    if (value) entries.push_back(name + "=" + *value);
+  }
+  return entries;
+}
+
+std::vector<char*> PointersTo(std::vector<std::string>& texts) {
+  std::vector<char*> pointers;
+  for (std::string& text : texts) pointers.push_back(text.data());
+  pointers.push_back(nullptr);
+  return pointers;
+}
+
+// Collects both output pipes until the child closes them, while feeding it
+// `input`, so a child that writes much never blocks on a full pipe.
+void Pump(int inFd, const std::string& input, int outFd, int errFd, ProgramResult& result) {
+  size_t written = 0;
+  if (input.empty()) {
+    close(inFd);
+    inFd = -1;
+  }
+  while (outFd >= 0 || errFd >= 0) {
+    pollfd fds[3] = {{outFd, POLLIN, 0}, {errFd, POLLIN, 0}, {inFd, POLLOUT, 0}};
+    if (poll(fds, 3, -1) < 0) break;
+    char buffer[65536];
+    int* readFds[2] = {&outFd, &errFd};
+    std::string* sinks[2] = {&result.out, &result.err};
+    for (int k = 0; k < 2; ++k) {
+      if (*readFds[k] < 0 || fds[k].revents == 0) continue;
+      ssize_t n = read(*readFds[k], buffer, sizeof buffer);
+      if (n > 0) {
+        sinks[k]->append(buffer, static_cast<size_t>(n));
+      } else {
+        close(*readFds[k]);
+        *readFds[k] = -1;
+      }
+    }
+    if (inFd >= 0 && fds[2].revents != 0) {
+      ssize_t n = write(inFd, input.data() + written, input.size() - written);
+      if (n > 0) written += static_cast<size_t>(n);
+      if (n <= 0 || written == input.size()) {
+        close(inFd);
+        inFd = -1;
+      }
+    }
+  }
+  if (inFd >= 0) close(inFd);
+}
+
+}  // namespace
+
+ProgramResult RunProgram(const std::vector<std::string>& argv, const std::vector<EnvChange>& env,
+                         const std::string& input) {
+  std::vector<std::string> args = EmulatorPrefix();
+  args.insert(args.end(), argv.begin(), argv.end());
+  std::vector<std::string> environment = ChangedEnvironment(env);
+  std::vector<char*> argPointers = PointersTo(args);
+  std::vector<char*> envPointers = PointersTo(environment);
+
+  // A child that exits without reading its input must not kill the test.
+  signal(SIGPIPE, SIG_IGN);
+  int inPipe[2], outPipe[2], errPipe[2];
+  ProgramResult result;
+  if (pipe2(inPipe, O_CLOEXEC) != 0 || pipe2(outPipe, O_CLOEXEC) != 0 ||
+      pipe2(errPipe, O_CLOEXEC) != 0) {
+    return result;
+  }
+  pid_t pid = fork();
+  if (pid == 0) {
+    dup2(inPipe[0], 0);
+    dup2(outPipe[1], 1);
+    dup2(errPipe[1], 2);
+    execvpe(argPointers[0], argPointers.data(), envPointers.data());
+    _exit(127);
+  }
+  close(inPipe[0]);
+  close(outPipe[1]);
+  close(errPipe[1]);
+  Pump(inPipe[1], input, outPipe[0], errPipe[0], result);
+  int status = 0;
+  if (pid > 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status)) {
+    result.exitStatus = WEXITSTATUS(status);
+  }
+  return result;
+}
+
+ProgramResult RunHelper(const std::optional<std::string>& query) {
+  return RunProgram({VELORANTIS_HELPER_PATH}, {{"QUERY_STRING", query}});
+}
+
+std::string CgiResponse(const std::string& body) {
+  return "Content-type: application/json\n\n{\"root\": {\n" + body + "}}\n";
+}

@@ -1,0 +1,33 @@
+// Starting the built programs from tests, through the emulator prefix of a
+// cross build (qemu-user) where there is one.
+#ifndef VELORANTIS_TESTS_SUPPORT_RUN_PROGRAM_H_
+#define VELORANTIS_TESTS_SUPPORT_RUN_PROGRAM_H_
+
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+struct ProgramResult {
+  std::string out;      // everything written on standard output
+  std::string err;      // everything written on standard error
+  int exitStatus = -1;  // -1 when the program did not exit normally
+};
+
+// An environment change: set the variable to the value, or unset it (nullopt).
+using EnvChange = std::pair<std::string, std::optional<std::string>>;
+
+// Runs `argv` (argv[0] a path) with this process's environment changed by
+// `env`, feeding `input` on standard input, and waits for it.
+ProgramResult RunProgram(const std::vector<std::string>& argv, const std::vector<EnvChange>& env,
+                         const std::string& input = "");
+
+// Runs velorantis-helper as the web server would: QUERY_STRING set to `query`
+// (unset for nullopt), the simulated devices of VELORANTIS_SIM_DIR as this
+// process has it.
+ProgramResult RunHelper(const std::optional<std::string>& query);
+
+// The header and envelope the helper wraps around `body`: its whole output.
+std::string CgiResponse(const std::string& body);
+
+#endif  // VELORANTIS_TESTS_SUPPORT_RUN_PROGRAM_H_

@@ -1,0 +1,57 @@
+#include "support/sqlite_file.h"
+
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <fstream>
+
+#include "support/temp_dir.h"
+
+std::string SchemaPath(const std::string& name) {
+  return std::string(VELORANTIS_SOURCE_DIR) + "/schema/" + name;
+}
+
+void ExecSql(const std::string& path, const std::string& sql) {
+  sqlite3* db = nullptr;
+  int rc = sqlite3_open(path.c_str(), &db);
+  char* error = nullptr;
+  if (rc == SQLITE_OK) rc = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &error);
+  EXPECT_EQ(rc, SQLITE_OK) << (error != nullptr ? error : sqlite3_errmsg(db)) << " in: " << sql;
+  sqlite3_free(error);
+  sqlite3_close(db);
+}
+
+void CreateFromSchema(const std::string& path, const std::string& schemaName) {
+  std::string schema = ReadFile(SchemaPath(schemaName));
+  ASSERT_FALSE(schema.empty()) << "missing schema " << schemaName;
+  ExecSql(path, schema);
+}
+
+std::string QueryText(const std::string& path, const std::string& sql) {
+  sqlite3* db = nullptr;
+  sqlite3_stmt* statement = nullptr;
+  std::string value;
+  if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK &&
+      sqlite3_prepare_v2(db, sql.c_str(), -1, &statement, nullptr) == SQLITE_OK) {
+    if (sqlite3_step(statement) == SQLITE_ROW) {
+      const unsigned char* text = sqlite3_column_text(statement, 0);
+      value = text != nullptr ? reinterpret_cast<const char*>(text) : "NULL";
+    }
+  } else {
+    ADD_FAILURE() << sqlite3_errmsg(db) << " in: " << sql;
+  }
+  sqlite3_finalize(statement);
+  sqlite3_close(db);
+  return value;
+}
+
+void CorruptTablePage(const std::string& path, const std::string& table) {
+  long rootPage = std::stol(
+      QueryText(path, "SELECT rootpage FROM sqlite_schema WHERE name = '" + table + "'"));
+  long pageSize = std::stol(QueryText(path, "PRAGMA page_size"));
+  std::fstream file(path, std::ios::in | std::ios::out | std::ios::binary);
+  file.seekp((rootPage - 1) * pageSize);
+  std::string garbage(static_cast<size_t>(pageSize), '\xa5');
+  file.write(garbage.data(), pageSize);
+  ASSERT_TRUE(file.good()) << "cannot overwrite page " << rootPage << " of " << path;
+}

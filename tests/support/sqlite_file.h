@@ -1,0 +1,27 @@
+// Real SQLite files for tests: built from the shipped schemas, inspected and
+// damaged on purpose.
+#ifndef VELORANTIS_TESTS_SUPPORT_SQLITE_FILE_H_
+#define VELORANTIS_TESTS_SUPPORT_SQLITE_FILE_H_
+
+#include <string>
+
+// The path of a file of the source tree's schema folder, e.g. "config.sql".
+std::string SchemaPath(const std::string& name);
+
+// Runs `sql` (any number of statements) on the database at `path`, creating
+// the file when missing; fails the test on any error.
+void ExecSql(const std::string& path, const std::string& sql);
+
+// Creates the database at `path` from the schema file `schemaName`.
+void CreateFromSchema(const std::string& path, const std::string& schemaName);
+
+// The first column of the first row of `sql`, as text ("NULL" for a null,
+// "" when there is no row).
+std::string QueryText(const std::string& path, const std::string& sql);
+
+// Overwrites the root page of `table` with garbage. Preparing statements on
+// the table still succeeds (only the schema page is read then); stepping
+// them reports a corrupt database.
+void CorruptTablePage(const std::string& path, const std::string& table);
+
+#endif  // VELORANTIS_TESTS_SUPPORT_SQLITE_FILE_H_
