@@ -1,0 +1,41 @@
+// A device's own files in the state directory, all named by its twelve hex
+// digits, and the lock that serialises changes to them across processes.
+#ifndef VELORANTIS_SIM_DEVICE_FILES_H_
+#define VELORANTIS_SIM_DEVICE_FILES_H_
+
+#include <string>
+#include <string_view>
+
+#include "device_registry.h"
+
+namespace velorantis::sim {
+
+// STATE_DIR/aabbccddeeff.SUFFIX
+std::string DeviceFile(const Device& device, std::string_view suffix);
+
+// Holds flock(LOCK_EX) on the device's ".lock" file while alive. Every
+// change to the device's state happens under it, so concurrent processes
+// never double-start a capture or tear a settings file.
+class DeviceLock {
+ public:
+  explicit DeviceLock(const Device& device);
+  ~DeviceLock();
+  DeviceLock(const DeviceLock&) = delete;
+  DeviceLock& operator=(const DeviceLock&) = delete;
+
+  // False when the lock file could not be opened or locked.
+  bool held() const { return fd_ >= 0; }
+
+ private:
+  int fd_ = -1;
+};
+
+// Replaces the device's SUFFIX file under the lock.
+bool SaveDeviceFile(const Device& device, std::string_view suffix, std::string_view text);
+
+// Empty when the device has no such file.
+std::string LoadDeviceFile(const Device& device, std::string_view suffix);
+
+}  // namespace velorantis::sim
+
+#endif  // VELORANTIS_SIM_DEVICE_FILES_H_

@@ -1,0 +1,25 @@
+// Small POSIX file helpers that retry interrupted and partial transfers.
+#ifndef VELORANTIS_SIM_FILE_IO_H_
+#define VELORANTIS_SIM_FILE_IO_H_
+
+#include <string>
+#include <string_view>
+
+namespace velorantis::sim {
+
+// Creates `path` and its missing parents, like `mkdir -p`.
+bool MakeDirs(const std::string& path);
+
+// False when the file cannot be opened or read.
+bool ReadFile(const std::string& path, std::string* contents);
+
+bool WriteAll(int fd, std::string_view data);
+
+// Readers never see a half-written file: writes a sibling, then renames it.
+bool WriteFileAtomically(const std::string& path, std::string_view data);
+
+bool FileExists(const std::string& path);
+
+}  // namespace velorantis::sim
+
+#endif  // VELORANTIS_SIM_FILE_IO_H_
