@@ -16,10 +16,10 @@ struct Model {
 };
 
 constexpr Model kModels[] = {
-    {3, "Velorantis-A1"},     {5, "Velorantis-A1+"},   {8, "Velorantis-A1+"},
-    {9, "Velorantis-A1+"},    {10, "Velorantis-A1+"},  {6, "Velorantis-A1r5"},
-    {7, "Velorantis-A1r5"},   {14, "Velorantis-A1r6"}, {11, "Velorantis-B20"},
-    {12, "Velorantis-B20+"},  {13, "Velorantis-C30"},
+    {3, "Velorantis-A1"},    {5, "Velorantis-A1+"},   {8, "Velorantis-A1+"},
+    {9, "Velorantis-A1+"},   {10, "Velorantis-A1+"},  {6, "Velorantis-A1r5"},
+    {7, "Velorantis-A1r5"},  {14, "Velorantis-A1r6"}, {11, "Velorantis-B20"},
+    {12, "Velorantis-B20+"}, {13, "Velorantis-C30"},
 };
 
 }  // namespace

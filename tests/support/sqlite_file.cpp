@@ -46,8 +46,8 @@ std::string QueryText(const std::string& path, const std::string& sql) {
 }
 
 void CorruptTablePage(const std::string& path, const std::string& table) {
-  long rootPage = std::stol(
-      QueryText(path, "SELECT rootpage FROM sqlite_schema WHERE name = '" + table + "'"));
+  long rootPage =
+      std::stol(QueryText(path, "SELECT rootpage FROM sqlite_schema WHERE name = '" + table + "'"));
   long pageSize = std::stol(QueryText(path, "PRAGMA page_size"));
   std::fstream file(path, std::ios::in | std::ios::out | std::ios::binary);
   file.seekp((rootPage - 1) * pageSize);

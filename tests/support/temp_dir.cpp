@@ -9,8 +9,8 @@
 
 TempDir::TempDir() {
   const char* base = getenv("TMPDIR");
-  std::string pattern = std::string(base != nullptr && *base != '\0' ? base : "/tmp") +
-                        "/velorantis-test-XXXXXX";
+  std::string pattern =
+      std::string(base != nullptr && *base != '\0' ? base : "/tmp") + "/velorantis-test-XXXXXX";
   if (mkdtemp(pattern.data()) == nullptr) {
     ADD_FAILURE() << "mkdtemp failed for " << pattern;
   }

@@ -13,8 +13,8 @@ namespace {
 // Tried in this order; the first entry equal to "command" as a whole, byte
 // for byte, wins.
 constexpr Command kCommands[] = {
-    {"list", OutputList},        {"start", StartCapture},       {"stop", StopCapture},
-    {"status", OutputStatus},    {"getconfig", OutputConfig},   {"setconfig", SetConfig},
+    {"list", OutputList},     {"start", StartCapture},     {"stop", StopCapture},
+    {"status", OutputStatus}, {"getconfig", OutputConfig}, {"setconfig", SetConfig},
 };
 
 }  // namespace
