@@ -1,8 +1,61 @@
-// Placeholder until the start command lands; answers as an unknown command would.
+#include <string>
+
+#include "VelorantisAPI.h"
 #include "helper/capture/capture_commands.h"
-#include "helper/frontend/response.h"
+#include "helper/config/config_records.h"
+#include "helper/config/destination.h"
+#include "helper/config/request_settings.h"
+#include "helper/frontend/request_vars.h"
+#include "shared/discovery.h"
+
+namespace {
+
+constexpr char kCaptureFileName[] = "/Velorantis.pcapng";
+
+// The directory is taken as given: a trailing slash yields a double slash,
+// an empty one the file name alone. Its length is not limited here; the
+// path is allocated whole and a library that cannot create it refuses the
+// start.
+wchar_t* CaptureFilePath(const char* output) {
+  return WidenDestination((std::string(output) + kCaptureFileName).c_str());
+}
+
+VelorantisAPIDiskDumpConfig DiskDumpConfigFor(const char* output, const RequestSettings& settings) {
+  VelorantisAPIDiskDumpConfig config{};
+  config.destination = CaptureFilePath(output);
+  SetDiskDumpNumbers(config, settings);
+  SetFixedDiskDumpFields(config);
+  return config;
+}
+
+// A running capture is left alone, its configuration included.
+const char* CheckIdle(void* handle) {
+  VelorantisAPIDiskDumpStatus status{};
+  if (VelorantisAPIDiskDumpGetStatus(handle, &status) != 0) return "Failed to get capture status";
+  return status.running != 0 ? "Capture is already running" : nullptr;
+}
+
+const char* StartOnDevice() {
+  VelorantisAPIInitialize();
+  waitForDevs();
+  void* handle = GetDeviceHandle(getvar("mac"));
+  if (handle == NoDevice()) return "Invalid MAC address";
+  const char* output = getvar("output");
+  if (output == nullptr) return "Invalid destination value";
+  RequestSettings settings;
+  if (const char* failure = ReadDiskDumpSettings(settings)) return failure;
+  const VelorantisAPIDiskDumpConfig config = DiskDumpConfigFor(output, settings);
+  if (const char* failure = CheckIdle(handle)) return failure;
+  if (VelorantisAPIDiskDumpSetConfig(handle, config) != 0) {
+    return "Failed to set capture configuration";
+  }
+  if (VelorantisAPIDiskDumpStart(handle) != 0) return "Failed to start capture";
+  return nullptr;
+}
+
+}  // namespace
 
 int StartCapture(std::string& out) {
-  PrintResultNode(out, -1, "Unknown command");
+  WriteOutcome(out, StartOnDevice());
   return 0;
 }

@@ -1,14 +1,134 @@
-// Placeholder until the configuration commands land.
 #include "helper/config/config_commands.h"
 
-#include "helper/frontend/response.h"
+#include <cstring>
+#include <iterator>
+#include <optional>
 
-int OutputConfig(std::string& out) {
-  PrintResultNode(out, -1, "Unknown command");
+#include "VelorantisAPI.h"
+#include "helper/config/config_records.h"
+#include "helper/config/config_store.h"
+#include "helper/config/destination.h"
+#include "helper/config/request_settings.h"
+#include "helper/frontend/json_text.h"
+#include "helper/frontend/request_vars.h"
+#include "helper/paths.h"
+#include "shared/discovery.h"
+
+namespace {
+
+constexpr char kCannotLoad[] = "Cannot load configuration from database";
+
+struct NumberLine {
+  const char* key;
+  int64_t value;
+};
+
+void WriteConfigNode(std::string& out, const std::string& destination,
+                     const VelorantisAPIDeviceFeatures& features,
+                     const VelorantisAPIDiskDumpConfig& config) {
+  out += "\"config\": {\n\"destination\": \"";
+  WriteJsonText(out, destination);
+  out += "\",\n";
+  const NumberLine lines[] = {
+      {"loop", config.loop == 1 ? 1 : 0},
+      {"count", static_cast<int32_t>(config.count)},
+      {"size", static_cast<int64_t>(config.size >> 20)},
+      {"duration", config.duration},
+      {"inline", features.inlineEnabled == 1 ? 1 : 0},
+      {"slicing", features.slicingEnabled == 1 ? features.slicingValue : 0},
+  };
+  for (size_t i = 0; i < std::size(lines); ++i) {
+    out += '"';
+    out += lines[i].key;
+    out += "\": ";
+    AppendDecimal(out, lines[i].value);
+    out += i + 1 < std::size(lines) ? ",\n" : "\n";
+  }
+  out += "},\n";
+}
+
+// Writes the "config" node into `node`; on failure returns the message and
+// leaves `node` empty.
+const char* LoadConfigNode(std::string& node, const char* configDb) {
+  if (getvar("mac") == nullptr) return "Invalid MAC address";
+  VelorantisAPIDeviceFeatures features{};
+  VelorantisAPIDiskDumpConfig config{};
+  if (LoadConfiguration(configDb, features, config) != 0) return kCannotLoad;
+  const std::optional<std::string> destination = NarrowDestination(config.destination);
+  if (!destination) return kCannotLoad;
+  WriteConfigNode(node, *destination, features, config);
+  return nullptr;
+}
+
+// Every setconfig looks the device up first, also when variables are missing.
+// "default" with no device attached is no failure: the configuration is then
+// only stored.
+const char* SelectDevice(void*& handle) {
+  const char* mac = getvar("mac");
+  VelorantisAPIInitialize();
+  waitForDevs();
+  handle = GetDeviceHandle(mac);
+  const bool isDefault = mac != nullptr && strcmp(mac, "default") == 0;
+  return handle == NoDevice() && !isDefault ? "Invalid MAC address" : nullptr;
+}
+
+// "output", refused when it would not fit the stored configuration: one
+// longer than that is never truncated, and nothing is stored for it.
+const char* ReadOutput(const char*& output) {
+  output = getvar("output");
+  if (output == nullptr || strlen(output) > kMaxStoredDestination) {
+    return "Invalid destination value";
+  }
+  return nullptr;
+}
+
+void FillRequestedRecords(const char* output, const RequestSettings& settings,
+                          VelorantisAPIDeviceFeatures& features,
+                          VelorantisAPIDiskDumpConfig& config) {
+  config.destination = WidenDestination(output);
+  SetDiskDumpNumbers(config, settings);
+  SetFixedDiskDumpFields(config);
+  SetFixedFeatureWords(features);
+  SetSlicing(features, settings.slicing);
+  features.inlineEnabled = settings.inlineMode != 0 ? 1 : 0;
+}
+
+const char* ApplyConfiguration(const char* configDb) {
+  void* handle = nullptr;
+  const char* output = nullptr;
+  RequestSettings settings;
+  if (const char* failure = SelectDevice(handle)) return failure;
+  if (const char* failure = ReadOutput(output)) return failure;
+  if (const char* failure = ReadDiskDumpSettings(settings)) return failure;
+  if (const char* failure = ReadFeatureSettings(settings)) return failure;
+  VelorantisAPIDeviceFeatures features{};
+  VelorantisAPIDiskDumpConfig config{};
+  FillRequestedRecords(output, settings, features, config);
+  if (StoreConfiguration(configDb, features, config) != 0) {
+    return "Failed to save configuration in database";
+  }
+  // Once stored, the configuration stays stored even if the device refuses.
+  if (handle != NoDevice() && VelorantisAPISetDeviceFeatures(handle, features) != 0) {
+    return "Failed to set device features";
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+int OutputConfig(std::string& out, const char* configDb) {
+  std::string node;
+  const char* failure = LoadConfigNode(node, configDb);
+  out += node;
+  WriteOutcome(out, failure);
   return 0;
 }
 
-int SetConfig(std::string& out) {
-  PrintResultNode(out, -1, "Unknown command");
+int SetConfig(std::string& out, const char* configDb) {
+  WriteOutcome(out, ApplyConfiguration(configDb));
   return 0;
 }
+
+int OutputConfig(std::string& out) { return OutputConfig(out, kConfigDatabasePath); }
+
+int SetConfig(std::string& out) { return SetConfig(out, kConfigDatabasePath); }

@@ -1,0 +1,153 @@
+#include "helper/config/config_store.h"
+
+#include <sqlite3.h>
+#include <unistd.h>
+
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "helper/config/config_records.h"
+#include "helper/config/destination.h"
+
+namespace {
+
+constexpr char kReadStatement[] =
+    "SELECT destination, loop, count, size, duration, inline, slicing FROM config WHERE mac = "
+    "'default'";
+constexpr char kWriteStatement[] =
+    "UPDATE config SET destination = ?, loop = ?, count = ?, size = ?, duration = ?, inline = ?, "
+    "slicing = ? WHERE mac = 'default'";
+
+using Connection = std::unique_ptr<sqlite3, decltype(&sqlite3_close)>;
+using Statement = std::unique_ptr<sqlite3_stmt, decltype(&sqlite3_finalize)>;
+
+// The row's columns as read, before they become record fields.
+struct StoredRow {
+  std::string destination;
+  int loop;
+  int count;
+  sqlite3_int64 size;
+  sqlite3_int64 duration;
+  int inlineMode;
+  int slicing;
+};
+
+// What the records hold when the table has no 'default' row: inline on,
+// everything else off or empty.
+const StoredRow kDefaultRow = {"", 0, 0, 0, 0, 1, 0};
+
+// Read-write, never create. SQLite may hand out a handle also when the open
+// fails; that one is closed here.
+Connection OpenDatabase(const char* path) {
+  sqlite3* db = nullptr;
+  const int result = sqlite3_open_v2(path, &db, SQLITE_OPEN_READWRITE, nullptr);
+  Connection connection(db, &sqlite3_close);
+  if (result != SQLITE_OK) connection.reset();
+  return connection;
+}
+
+// Null when preparing fails; whatever statement there is gets finalized.
+Statement Prepare(sqlite3* db, const char* sql) {
+  sqlite3_stmt* statement = nullptr;
+  const int result = sqlite3_prepare_v2(db, sql, -1, &statement, nullptr);
+  Statement guard(statement, &sqlite3_finalize);
+  if (result != SQLITE_OK) guard.reset();
+  return guard;
+}
+
+StoredRow RowFromColumns(sqlite3_stmt* statement) {
+  const unsigned char* destination = sqlite3_column_text(statement, 0);
+  return StoredRow{
+      destination != nullptr ? reinterpret_cast<const char*>(destination) : "",
+      sqlite3_column_int(statement, 1),
+      sqlite3_column_int(statement, 2),
+      sqlite3_column_int64(statement, 3),
+      sqlite3_column_int64(statement, 4),
+      sqlite3_column_int(statement, 5),
+      sqlite3_column_int(statement, 6),
+  };
+}
+
+// The row, the defaults when there is none, nullopt when stepping fails: a
+// locked or corrupt database is not the stored configuration, and showing the
+// defaults instead would invite saving them over it.
+std::optional<StoredRow> StepForRow(sqlite3_stmt* statement) {
+  switch (sqlite3_step(statement)) {
+    case SQLITE_ROW:
+      return RowFromColumns(statement);
+    case SQLITE_DONE:
+      return kDefaultRow;
+    default:
+      return std::nullopt;
+  }
+}
+
+void FillRecords(const StoredRow& row, VelorantisAPIDeviceFeatures& features,
+                 VelorantisAPIDiskDumpConfig& config) {
+  config.destination = WidenDestination(row.destination.c_str());
+  config.loop = row.loop != 0 ? 1 : 0;
+  config.count = static_cast<uint32_t>(row.count);
+  config.size = static_cast<uint64_t>(row.size);
+  config.duration = static_cast<uint32_t>(row.duration);
+  features.inlineEnabled = row.inlineMode != 0 ? 1 : 0;
+  SetSlicing(features, static_cast<uint64_t>(row.slicing));
+  SetFixedFeatureWords(features);
+  SetFixedDiskDumpFields(config);
+}
+
+std::optional<std::string> StorableDestination(const wchar_t* destination) {
+  if (destination == nullptr) return std::nullopt;
+  std::optional<std::string> text = NarrowDestination(destination);
+  if (text && text->size() > kMaxStoredDestination) return std::nullopt;
+  return text;
+}
+
+bool BindRecords(sqlite3_stmt* statement, const std::string& destination,
+                 const VelorantisAPIDeviceFeatures& features,
+                 const VelorantisAPIDiskDumpConfig& config) {
+  // The slicing flag is not stored: a slicing value of 0 stands for off.
+  return sqlite3_bind_text(statement, 1, destination.c_str(), -1, SQLITE_STATIC) == SQLITE_OK &&
+         sqlite3_bind_int(statement, 2, config.loop == 1 ? 1 : 0) == SQLITE_OK &&
+         sqlite3_bind_int(statement, 3, static_cast<int32_t>(config.count)) == SQLITE_OK &&
+         sqlite3_bind_int64(statement, 4, static_cast<sqlite3_int64>(config.size)) == SQLITE_OK &&
+         sqlite3_bind_int64(statement, 5, config.duration) == SQLITE_OK &&
+         sqlite3_bind_int(statement, 6, features.inlineEnabled == 1 ? 1 : 0) == SQLITE_OK &&
+         sqlite3_bind_int(statement, 7, features.slicingValue) == SQLITE_OK;
+}
+
+}  // namespace
+
+int LoadConfiguration(const char* dbPath, VelorantisAPIDeviceFeatures& features,
+                      VelorantisAPIDiskDumpConfig& config) {
+  Connection db = OpenDatabase(dbPath);
+  if (!db) return -1;
+  Statement statement = Prepare(db.get(), kReadStatement);
+  if (!statement) return -1;
+  const std::optional<StoredRow> row = StepForRow(statement.get());
+  if (!row) return -1;
+  FillRecords(*row, features, config);
+  return 0;
+}
+
+int StoreConfiguration(const char* dbPath, const VelorantisAPIDeviceFeatures& features,
+                       const VelorantisAPIDiskDumpConfig& config) {
+  // Bound without a copy, so it is declared first and outlives the statement.
+  std::optional<std::string> destination;
+  Connection db = OpenDatabase(dbPath);
+  if (!db) return -1;
+  Statement statement = Prepare(db.get(), kWriteStatement);
+  if (!statement) return -1;
+  destination = StorableDestination(config.destination);
+  if (!destination || !BindRecords(statement.get(), *destination, features, config)) return -1;
+  if (sqlite3_step(statement.get()) != SQLITE_DONE) return -1;
+  // The update also completes when no row matches; nothing stored is a
+  // failure, not a success.
+  return sqlite3_changes(db.get()) > 0 ? 0 : -1;
+}
+
+uint64_t GetAvailableRAMSize() {
+  const int64_t pages = sysconf(_SC_AVPHYS_PAGES);
+  const int64_t pageSize = sysconf(_SC_PAGESIZE);
+  return static_cast<uint64_t>(pages * pageSize);
+}

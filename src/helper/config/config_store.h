@@ -1,0 +1,40 @@
+// The configuration store: the one stored capture configuration, the row
+// whose mac is 'default' in table `config` of the configuration database,
+// turned into the device library's two records and back. The file, the table
+// and the row are created outside the program (schema/config.sql); neither
+// operation creates anything. Each opens its own connection, runs one
+// statement and closes the connection before it returns. No busy timeout:
+// a database locked by another writer fails at once.
+#ifndef VELORANTIS_HELPER_CONFIG_CONFIG_STORE_H_
+#define VELORANTIS_HELPER_CONFIG_CONFIG_STORE_H_
+
+#include <cstdint>
+
+#include "VelorantisAPI.h"
+
+// Fills both records from the row, or from the defaults when the table has no
+// 'default' row (empty destination, inline on, everything else off or 0),
+// and in both cases the fixed content (SetFixedFeatureWords,
+// SetFixedDiskDumpFields). `config.destination` then points to a newly
+// allocated wide copy that is never freed (WidenDestination); a NULL
+// destination column reads as the empty text. Returns 0 on success; -1 when
+// the database cannot be opened read-write, the statement cannot be prepared
+// or reading the row fails (locked, corrupt), and then both records are left
+// exactly as they were.
+int LoadConfiguration(const char* dbPath, VelorantisAPIDeviceFeatures& features,
+                      VelorantisAPIDiskDumpConfig& config);
+
+// Writes destination, loop, count, size, duration, the inline flag and the
+// slicing value into the 'default' row; only reads the records. Returns 0
+// when the row has been updated; -1 when the database cannot be opened or the
+// statement prepared, the destination is longer than kMaxStoredDestination
+// bytes or holds a character that is no byte, the update fails, or there is
+// no 'default' row to update. The row is unchanged whenever it returns -1.
+int StoreConfiguration(const char* dbPath, const VelorantisAPIDeviceFeatures& features,
+                       const VelorantisAPIDiskDumpConfig& config);
+
+// The bytes of physical memory available at the moment of the call: the
+// available pages times the page size, multiplied as signed 64-bit numbers.
+uint64_t GetAvailableRAMSize();
+
+#endif  // VELORANTIS_HELPER_CONFIG_CONFIG_STORE_H_
