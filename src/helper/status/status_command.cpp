@@ -1,9 +1,151 @@
-// Placeholder until the status command lands.
 #include "helper/status/status_command.h"
 
-#include "helper/frontend/response.h"
+#include <cstring>
 
-int OutputStatus(std::string& out) {
-  PrintResultNode(out, -1, "Unknown command");
+#include "VelorantisAPI.h"
+#include "helper/frontend/json_text.h"
+#include "helper/frontend/request_vars.h"
+#include "helper/frontend/response.h"
+#include "helper/paths.h"
+#include "helper/status/stats_series.h"
+#include "helper/status/status_db.h"
+#include "shared/discovery.h"
+#include "shared/transaction.h"
+
+namespace {
+
+constexpr char kInvalidMac[] = "Invalid MAC address";
+
+// Built apart from the response and copied into it only once every read has
+// succeeded.
+struct StatusNodes {
+  std::string info;
+  std::string capture;
+  StatsNodes stats;
+};
+
+struct CaptureField {
+  const char* key;
+  bool isSigned;  // status codes keep their sign; sizes and counts are unsigned
+};
+
+// In the order of the query's columns.
+constexpr CaptureField kCaptureFields[] = {
+    {"status", true},    {"error", true},    {"cacheused", false},
+    {"maxcache", false}, {"written", false}, {"dropped", false},
+};
+
+constexpr char kCaptureQuery[] =
+    "SELECT status, error, cacheused, maxcache, written, dropped FROM capture WHERE device = ?";
+
+int Fail(std::string& out, const char* message) {
+  PrintResultNode(out, -1, message);
   return -1;
+}
+
+// The MAC text to look up: the request's own, or for "default" the one the
+// device library reports for its first device. Returns null or the message.
+const char* SettleMac(std::string& mac) {
+  const char* requested = getvar("mac");
+  if (requested == nullptr) return kInvalidMac;
+  if (strcmp(requested, "default") != 0) {
+    mac = requested;
+    return nullptr;
+  }
+  VelorantisAPIInitialize();
+  waitForDevs();
+  void* handle = GetDeviceHandle("default");
+  if (handle == NoDevice()) return kInvalidMac;
+  char model[kDeviceTextSize];
+  char macText[kDeviceTextSize];
+  if (GetDeviceInfo(handle, model, macText) != 0) return "Failed to get device info";
+  mac = macText;
+  return nullptr;
+}
+
+void WriteInfoNode(std::string& node, const std::string& mac, const std::string& model) {
+  node += "\"info\": {\n\"mac\": \"";
+  WriteJsonText(node, mac);
+  node += "\",\"model\": \"";
+  WriteJsonText(node, model);
+  node += "\"}";
+}
+
+void WriteCaptureNode(std::string& node, sqlite3_stmt* row) {
+  node += "\"capture\": {\n";
+  constexpr int kLast = std::size(kCaptureFields) - 1;
+  for (int column = 0; column <= kLast; ++column) {
+    node += '"';
+    node += kCaptureFields[column].key;
+    node += "\": ";
+    const int64_t value = sqlite3_column_int64(row, column);
+    if (kCaptureFields[column].isSigned) {
+      AppendDecimal(node, value);
+    } else {
+      AppendDecimal(node, static_cast<uint64_t>(value));
+    }
+    node += column < kLast ? ",\n" : "\n";
+  }
+  node += '}';
+}
+
+// The device's first capture row. Returns null or the message.
+const char* ReadCapture(sqlite3* db, int64_t deviceId, std::string& node) {
+  Statement statement = Prepare(db, kCaptureQuery);
+  if (!statement) return "Failed to get device capture status";
+  sqlite3_bind_int64(statement.get(), 1, deviceId);
+  if (sqlite3_step(statement.get()) != SQLITE_ROW) return "Failed to get device status";
+  WriteCaptureNode(node, statement.get());
+  return nullptr;
+}
+
+// Every read of the command, in order, inside its transaction. Returns null
+// or the message of the first that failed.
+const char* ReadStatusNodes(sqlite3* db, const std::string& mac, const StatsWindow& window,
+                            StatusNodes& nodes) {
+  const int64_t deviceId = GetDeviceId(db, mac.c_str());
+  if (deviceId < 0) return "Failed to get device id";
+  WriteInfoNode(nodes.info, mac, GetDeviceType(db, mac.c_str()));
+  if (const char* failure = ReadCapture(db, deviceId, nodes.capture)) return failure;
+  return ReadStatistics(db, deviceId, window, nodes.stats);
+}
+
+void WriteAnswer(std::string& out, const StatusNodes& nodes) {
+  const std::string* const parts[] = {&nodes.info, &nodes.capture, &nodes.stats.statsV1,
+                                      &nodes.stats.statsV2};
+  size_t size = out.size() + 64;
+  for (const std::string* part : parts) size += part->size() + 2;
+  out.reserve(size);
+  PrintResultNode(out, 0, "");
+  for (const std::string* part : parts) {
+    if (part->empty()) continue;  // a statistics table without samples
+    out += ",\n";
+    out += *part;
+  }
+}
+
+}  // namespace
+
+int OutputStatus(std::string& out) { return OutputStatus(out, kStatusDatabasePath); }
+
+int OutputStatus(std::string& out, const char* statusDb) {
+  std::string mac;
+  if (const char* failure = SettleMac(mac)) return Fail(out, failure);
+  const StatsWindow window = ReadStatsWindow();
+  StatusDb db = OpenStatusDatabase(statusDb);
+  if (!db) return Fail(out, "Cannot open database");
+  // A failed BEGIN is logged and the reads run regardless; they are then
+  // merely not guaranteed one consistent state of the file.
+  StartTransaction(db.get());
+  StatusNodes nodes;
+  const char* failure = ReadStatusNodes(db.get(), mac, window, nodes);
+  if (failure != nullptr) {
+    RollbackTransaction(db.get());
+  } else {
+    CommitTransaction(db.get());
+  }
+  db.reset();
+  if (failure != nullptr) return Fail(out, failure);
+  WriteAnswer(out, nodes);
+  return 0;
 }

@@ -9,4 +9,13 @@
 // Returns 0 on success, -1 on any failure.
 int OutputStatus(std::string& out);
 
+// "status" against the database at `statusDb`, which is opened but never
+// created. Request variables: "mac" (a MAC text, or "default" for the first
+// device the library lists), "from" and "limit" (the statistics window).
+// Appends to `out` exactly one result node and, on success only, the "info",
+// "capture" and non-empty "statsV1"/"statsV2" nodes after it, each preceded
+// by ",\n"; nothing is appended before the outcome is known. Returns 0 on
+// success, -1 on any failure.
+int OutputStatus(std::string& out, const char* statusDb);
+
 #endif  // VELORANTIS_HELPER_STATUS_STATUS_COMMAND_H_

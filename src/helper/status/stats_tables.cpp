@@ -1,0 +1,86 @@
+#include "helper/status/stats_tables.h"
+
+#include <array>
+
+namespace {
+
+// ---- Version 1: every series is one column, in query order.
+
+constexpr const char* kV1DeviceKeys[] = {"date",     "softwaredropped", "linkup",
+                                         "linkdown", "bogusbytes",      "totalpackets"};
+constexpr const char* kV1PortKeys[] = {
+    "lessthan64", "between64and1518", "morethan1518", "collision",    "crcerror",       "jabber",
+    "bytes",      "maximumbytes",     "totalvalid",   "totalinvalid", "hardwaredropped"};
+constexpr int kV1Series = 6 + kPortCount * 11;
+
+constexpr std::array<SeriesFormula, kV1Series> ColumnByColumn() {
+  std::array<SeriesFormula, kV1Series> series{};
+  for (int i = 0; i < kV1Series; ++i) series[i] = {{static_cast<int8_t>(i), -1}, {-1, -1}};
+  return series;
+}
+constexpr std::array<SeriesFormula, kV1Series> kV1Formulas = ColumnByColumn();
+
+// The tabs and the run of blanks are part of the statement text.
+constexpr char kV1Query[] =
+    "SELECT date, softwaredropped, linkup, linkdown, bogusbytes, totalpackets, \t    "
+    "p1_lessthan64, p1_between64and1518, p1_morethan1518, p1_collision, p1_crcerror, p1_jabber, "
+    "p1_bytes, p1_maximumbytes, p1_totalvalid, p1_totalinvalid, p1_hardwaredropped, \t    "
+    "p2_lessthan64, p2_between64and1518, p2_morethan1518, p2_collision, p2_crcerror, p2_jabber, "
+    "p2_bytes, p2_maximumbytes, p2_totalvalid, p2_totalinvalid, p2_hardwaredropped \t    "
+    "FROM stats_v1 WHERE device = ? AND date > ? ORDER BY date ASC LIMIT ?";
+
+// ---- Version 2: per-port series derived from sixteen raw counters.
+
+constexpr const char* kV2DeviceKeys[] = {"date", "softwaredropped", "bogusbytes", "totalpackets"};
+constexpr const char* kV2PortKeys[] = {"lessthan64", "between64and1518", "morethan1518",   "bytes",
+                                       "totalvalid", "totalinvalid",     "hardwaredropped"};
+
+// Query columns: date, softwaredropped, bogusbytes, totalpackets, then
+// counter1 to counter16.
+constexpr int8_t kTotalPackets = 3;
+constexpr int8_t C(int counter) { return static_cast<int8_t>(counter + 3); }
+
+constexpr SeriesFormula kV2Formulas[] = {
+    {{0, -1}, {-1, -1}},  // date
+    {{1, -1}, {-1, -1}},  // softwaredropped
+    {{2, -1}, {-1, -1}},  // bogusbytes
+    {{kTotalPackets, -1}, {-1, -1}},
+    // Port 0. Its "bytes" is the device's packet total; the device keeps no
+    // separate byte counter for it.
+    {{C(6), -1}, {-1, -1}},        // lessthan64
+    {{C(8), -1}, {C(6), -1}},      // between64and1518
+    {{C(2), C(4)}, {C(8), C(6)}},  // morethan1518
+    {{kTotalPackets, -1}, {-1, -1}},
+    {{C(2), -1}, {-1, -1}},   // totalvalid
+    {{C(4), -1}, {-1, -1}},   // totalinvalid
+    {{C(10), -1}, {-1, -1}},  // hardwaredropped
+    // Port 1.
+    {{C(7), -1}, {-1, -1}},        // lessthan64
+    {{C(9), -1}, {C(7), -1}},      // between64and1518
+    {{C(3), C(5)}, {C(9), C(7)}},  // morethan1518
+    {{C(1), -1}, {-1, -1}},        // bytes
+    {{C(3), -1}, {-1, -1}},        // totalvalid
+    {{C(5), -1}, {-1, -1}},        // totalinvalid
+    {{C(11), -1}, {-1, -1}},       // hardwaredropped
+};
+
+// Counters 12 to 16 are selected but feed no series, so they are not read.
+constexpr char kV2Query[] =
+    "SELECT date, softwaredropped, bogusbytes, totalpackets, \t    "
+    "counter1, counter2, counter3, counter4, counter5, counter6, counter7, counter8, counter9, "
+    "counter10, counter11, counter12, counter13, counter14, counter15, counter16  \t    "
+    "FROM stats_v2 WHERE device = ? AND date > ? ORDER BY date ASC LIMIT ?";
+
+static_assert(std::size(kV2Formulas) ==
+              std::size(kV2DeviceKeys) + kPortCount * std::size(kV2PortKeys));
+static_assert(kV1Series <= kMaxStatsColumns && C(11) + 1 <= kMaxStatsColumns);
+static_assert(kV1Series == std::size(kV1DeviceKeys) + kPortCount * std::size(kV1PortKeys));
+
+}  // namespace
+
+const StatsTable kStatsV1 = {"statsV1",     kV1Query,    "Failed to get device v1 statistics",
+                             kV1DeviceKeys, kV1PortKeys, kV1Formulas,
+                             kV1Series};
+const StatsTable kStatsV2 = {"statsV2",     kV2Query,    "Failed to get device v2 statistics",
+                             kV2DeviceKeys, kV2PortKeys, kV2Formulas,
+                             C(11) + 1};
