@@ -226,36 +226,45 @@ TEST_F(SimCaptureTest, StateOutlivesTheProcess) {
   EXPECT_EQ(InChild([] { return Running(Device()); }), 0);
 }
 
-TEST_F(SimCaptureTest, ConcurrentStartsStartOnce) {
-  ASSERT_EQ(Configure(Device(), dir_ + "/capture.pcapng"), 0);
+// Starts the device from `racers` processes released at once; returns how
+// many of them succeeded, or -1 when a process could not be run.
+int RaceStarts(int racers) {
   int gate[2];
-  ASSERT_EQ(pipe(gate), 0);
+  if (pipe(gate) != 0) return -1;
   std::vector<pid_t> children;
-  for (int i = 0; i < 6; ++i) {
+  for (int i = 0; i < racers; ++i) {
     const pid_t pid = fork();
     if (pid == 0) {
       close(gate[1]);
       char byte;
-      // Every child waits here until the parent lets them all go at once.
+      // Every child waits here until the parent closes the pipe.
       while (read(gate[0], &byte, 1) < 0 && errno == EINTR) {
       }
       _exit(VelorantisAPIDiskDumpStart(Device()) == 0 ? 0 : 1);
     }
-    ASSERT_GT(pid, 0);
-    children.push_back(pid);
+    if (pid > 0) children.push_back(pid);
   }
   close(gate[0]);
   close(gate[1]);
-  int started = 0;
+  int started = children.size() == static_cast<size_t>(racers) ? 0 : -1;
   for (pid_t pid : children) {
     int status = 0;
-    ASSERT_EQ(waitpid(pid, &status, 0), pid);
-    ASSERT_TRUE(WIFEXITED(status));
-    if (WEXITSTATUS(status) == 0) ++started;
+    if (waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) started = -1;
+    if (started >= 0 && WEXITSTATUS(status) == 0) ++started;
   }
-  EXPECT_EQ(started, 1);
-  EXPECT_EQ(Running(Device()), 1);
-  ExpectCaptureFile(dir_ + "/capture.pcapng", 65535);
+  return started;
+}
+
+TEST_F(SimCaptureTest, ConcurrentStartsStartOnce) {
+  ASSERT_EQ(Configure(Device(), dir_ + "/capture.pcapng"), 0);
+  // Several rounds, as a lost race shows only now and then.
+  for (int round = 0; round < 10; ++round) {
+    SCOPED_TRACE(round);
+    EXPECT_EQ(RaceStarts(8), 1);
+    EXPECT_EQ(Running(Device()), 1);
+    ExpectCaptureFile(dir_ + "/capture.pcapng", 65535);
+    ASSERT_EQ(VelorantisAPIDiskDumpStop(Device()), 0);
+  }
 }
 
 }  // namespace
