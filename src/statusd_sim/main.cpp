@@ -1,2 +1,51 @@
-// Placeholder until the stand-in status daemon lands.
-int main() { return 1; }
+// velorantis-statusd-sim: a stand-in for the status daemon, for development
+// and demos. Every interval it asks the device library for its devices and
+// writes their state and a synthetic statistics sample each into the status
+// database, until SIGINT or SIGTERM (or after one round with --once).
+#include <signal.h>
+
+#include <cerrno>
+#include <ctime>
+
+#include "VelorantisAPI.h"
+#include "device_scan.h"
+#include "options.h"
+#include "status_store.h"
+
+namespace {
+
+// Blocked for the whole run, so a stop request never cuts a round short: it
+// waits as pending until WaitForStop takes it.
+sigset_t BlockStopSignals() {
+  sigset_t signals;
+  sigemptyset(&signals);
+  sigaddset(&signals, SIGINT);
+  sigaddset(&signals, SIGTERM);
+  sigprocmask(SIG_BLOCK, &signals, nullptr);
+  return signals;
+}
+
+// Sleeps `seconds`; true when a stop signal came before or during the sleep.
+bool WaitForStop(const sigset_t& signals, unsigned seconds) {
+  timespec timeout{static_cast<time_t>(seconds), 0};
+  int received;
+  while ((received = sigtimedwait(&signals, nullptr, &timeout)) < 0 && errno == EINTR) {
+  }
+  return received > 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Options options;
+  if (!ParseOptions(argc, argv, options)) return 2;
+  const sigset_t stopSignals = BlockStopSignals();
+  StatusDb db = OpenStore(options.db);
+  if (!db) return 1;
+  VelorantisAPIInitialize();
+  for (;;) {
+    const bool written = WriteRound(db.get(), ScanDevices(), time(nullptr));
+    if (options.once) return written ? 0 : 1;
+    if (WaitForStop(stopSignals, options.interval)) return 0;
+  }
+}

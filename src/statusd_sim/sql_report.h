@@ -1,0 +1,15 @@
+// Failure reports of the stand-in daemon's database work.
+#ifndef VELORANTIS_STATUSD_SIM_SQL_REPORT_H_
+#define VELORANTIS_STATUSD_SIM_SQL_REPORT_H_
+
+#include <sqlite3.h>
+
+// Writes "velorantis-statusd-sim: DOING: SQLite's error text" to standard
+// error. Returns false, for the caller to return in turn.
+bool ReportSqlFailure(sqlite3* db, const char* doing);
+
+// Steps `statement` to its end. Returns true when it finished (SQLITE_DONE);
+// otherwise reports the failure as ReportSqlFailure does.
+bool StepToEnd(sqlite3* db, sqlite3_stmt* statement, const char* doing);
+
+#endif  // VELORANTIS_STATUSD_SIM_SQL_REPORT_H_

@@ -1,0 +1,110 @@
+#include "status_store.h"
+
+#include <cstring>
+
+#include "schema_text.h"
+#include "shared/transaction.h"
+#include "sql_report.h"
+#include "synthetic_stats.h"
+
+namespace {
+
+// The daemon is the only writer; waiting covers the moments a reader holds a
+// lock it must not break, such as a checkpoint or a test's own connection.
+constexpr int kBusyTimeoutMs = 2000;
+
+// What a running capture shows: a 256 MiB cache, partly filled, and the data
+// written to disk so far.
+constexpr int64_t kMaxCache = int64_t{256} << 20;
+constexpr int64_t kCacheInUse = int64_t{48} << 20;
+constexpr int64_t kWrittenPerRound = int64_t{6} << 20;
+
+constexpr char kUpsertDevice[] =
+    "INSERT INTO device (mac, model) VALUES (?1, ?2) "
+    "ON CONFLICT (mac) DO UPDATE SET model = excluded.model";
+
+// `written` counts the current capture's bytes: it grows while a capture
+// runs, starts over when a new one starts, and keeps the last total while
+// none runs.
+constexpr char kUpsertCapture[] =
+    "INSERT INTO capture (device, status, error, cacheused, maxcache, written, dropped) "
+    "VALUES (?1, ?2, 0, ?3, ?4, ?5, 0) "
+    "ON CONFLICT (device) DO UPDATE SET status = excluded.status, error = 0, "
+    "cacheused = excluded.cacheused, maxcache = excluded.maxcache, "
+    "written = CASE WHEN excluded.status = 0 THEN capture.written "
+    "WHEN capture.status = 0 THEN excluded.written "
+    "ELSE capture.written + excluded.written END";
+
+bool SwitchToWal(sqlite3* db) {
+  Statement statement = Prepare(db, "PRAGMA journal_mode = WAL");
+  if (!statement || sqlite3_step(statement.get()) != SQLITE_ROW) {
+    return ReportSqlFailure(db, "switching to WAL");
+  }
+  const auto* mode = reinterpret_cast<const char*>(sqlite3_column_text(statement.get(), 0));
+  if (mode != nullptr && strcmp(mode, "wal") == 0) return true;
+  return ReportSqlFailure(db, "switching to WAL (journal mode unchanged)");
+}
+
+// The device's id, its row inserted first when new.
+bool StoreDevice(sqlite3* db, const ScannedDevice& device, int64_t& id) {
+  Statement upsert = Prepare(db, kUpsertDevice);
+  if (!upsert) return ReportSqlFailure(db, "storing a device");
+  sqlite3_bind_text(upsert.get(), 1, device.mac.c_str(), -1, SQLITE_STATIC);
+  sqlite3_bind_text(upsert.get(), 2, device.model.c_str(), -1, SQLITE_STATIC);
+  if (!StepToEnd(db, upsert.get(), "storing a device")) return false;
+  id = GetDeviceId(db, device.mac.c_str());
+  return id >= 0 || ReportSqlFailure(db, "reading a device id");
+}
+
+bool StoreCapture(sqlite3* db, int64_t deviceId, bool capturing) {
+  Statement upsert = Prepare(db, kUpsertCapture);
+  if (!upsert) return ReportSqlFailure(db, "storing a capture state");
+  sqlite3_bind_int64(upsert.get(), 1, deviceId);
+  sqlite3_bind_int(upsert.get(), 2, capturing ? 1 : 0);
+  sqlite3_bind_int64(upsert.get(), 3, capturing ? kCacheInUse : 0);
+  sqlite3_bind_int64(upsert.get(), 4, kMaxCache);
+  sqlite3_bind_int64(upsert.get(), 5, capturing ? kWrittenPerRound : 0);
+  return StepToEnd(db, upsert.get(), "storing a capture state");
+}
+
+bool WriteDevices(sqlite3* db, const std::vector<ScannedDevice>& devices, int64_t now) {
+  for (const ScannedDevice& device : devices) {
+    int64_t id = -1;
+    if (!StoreDevice(db, device, id) || !StoreCapture(db, id, device.capturing) ||
+        !AppendSamples(db, id, now)) {
+      return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+StatusDb OpenStore(const std::string& path) {
+  sqlite3* raw = nullptr;
+  const int rc =
+      sqlite3_open_v2(path.c_str(), &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+  StatusDb db(raw, &sqlite3_close);
+  if (rc != SQLITE_OK) {
+    ReportSqlFailure(db.get(), path.c_str());
+    return StatusDb(nullptr, &sqlite3_close);
+  }
+  sqlite3_busy_timeout(db.get(), kBusyTimeoutMs);
+  if (sqlite3_exec(db.get(), kStatusSchema, nullptr, nullptr, nullptr) != SQLITE_OK) {
+    ReportSqlFailure(db.get(), "creating the tables");
+    return StatusDb(nullptr, &sqlite3_close);
+  }
+  if (!SwitchToWal(db.get())) return StatusDb(nullptr, &sqlite3_close);
+  return db;
+}
+
+bool WriteRound(sqlite3* db, const std::vector<ScannedDevice>& devices, int64_t now) {
+  if (StartTransaction(db) != 0) return false;
+  // A commit that fails (a reader's lock outlasting the busy timeout) leaves
+  // the transaction open; the next round must begin afresh.
+  if (!WriteDevices(db, devices, now) || CommitTransaction(db) != 0) {
+    RollbackTransaction(db);
+    return false;
+  }
+  return true;
+}

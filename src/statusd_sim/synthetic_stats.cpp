@@ -1,0 +1,144 @@
+#include "synthetic_stats.h"
+
+#include <algorithm>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "helper/status/status_db.h"
+#include "sql_report.h"
+
+namespace {
+
+// A counter grows each sample by `base` plus up to `spread`.
+struct Counter {
+  const char* column;
+  uint32_t base;
+  uint32_t spread;
+};
+
+struct SampleTable {
+  const char* name;
+  std::span<const Counter> counters;
+};
+
+// Per port: about a thousand frames a second, few runts and errors.
+constexpr Counter kV1Counters[] = {
+    {"softwaredropped", 0, 1},
+    {"linkup", 0, 0},
+    {"linkdown", 0, 0},
+    {"bogusbytes", 0, 64},
+    {"totalpackets", 1900, 500},
+    {"p1_lessthan64", 0, 2},
+    {"p1_between64and1518", 900, 300},
+    {"p1_morethan1518", 10, 20},
+    {"p1_collision", 0, 0},
+    {"p1_crcerror", 0, 1},
+    {"p1_jabber", 0, 0},
+    {"p1_bytes", 500000, 300000},
+    {"p1_maximumbytes", 0, 0},
+    {"p1_totalvalid", 910, 320},
+    {"p1_totalinvalid", 0, 1},
+    {"p1_hardwaredropped", 0, 1},
+    {"p2_lessthan64", 0, 2},
+    {"p2_between64and1518", 700, 200},
+    {"p2_morethan1518", 5, 10},
+    {"p2_collision", 0, 0},
+    {"p2_crcerror", 0, 1},
+    {"p2_jabber", 0, 0},
+    {"p2_bytes", 400000, 200000},
+    {"p2_maximumbytes", 0, 0},
+    {"p2_totalvalid", 705, 210},
+    {"p2_totalinvalid", 0, 1},
+    {"p2_hardwaredropped", 0, 1},
+};
+
+// The status command derives per-port series from these counters (port 0:
+// counters 2, 4, 6, 8, 10; port 1: 1, 3, 5, 7, 9, 11); the ranges keep those
+// series from going below zero: counter8 >= counter6 and counter2 + counter4
+// >= counter8 + counter6, likewise for port 1.
+constexpr Counter kV2Counters[] = {
+    {"softwaredropped", 0, 1},    {"bogusbytes", 0, 64},   {"totalpackets", 1900, 500},
+    {"counter1", 400000, 200000}, {"counter2", 1300, 100}, {"counter3", 900, 100},
+    {"counter4", 0, 2},           {"counter5", 0, 2},      {"counter6", 0, 2},
+    {"counter7", 0, 2},           {"counter8", 800, 400},  {"counter9", 500, 300},
+    {"counter10", 0, 1},          {"counter11", 0, 1},     {"counter12", 0, 10},
+    {"counter13", 0, 10},         {"counter14", 0, 10},    {"counter15", 0, 10},
+    {"counter16", 0, 10},
+};
+
+constexpr SampleTable kSampleTables[] = {{"stats_v1", kV1Counters}, {"stats_v2", kV2Counters}};
+
+// splitmix64: a well-spread number from the sample's identity.
+uint64_t Mix(uint64_t x) {
+  x += 0x9e3779b97f4a7c15u;
+  x = (x ^ (x >> 30)) * 0xbf58476d1ce4e5b9u;
+  x = (x ^ (x >> 27)) * 0x94d049bb133111ebu;
+  return x ^ (x >> 31);
+}
+
+std::string ColumnList(const SampleTable& table) {
+  std::string list = "date";
+  for (const Counter& counter : table.counters) list = list + ", " + counter.column;
+  return list;
+}
+
+// The latest sample's date and counters, or all zeros (and no date) when the
+// device has none yet.
+bool ReadLatest(sqlite3* db, const SampleTable& table, int64_t deviceId,
+                std::vector<int64_t>& latest, bool& found) {
+  const std::string sql = "SELECT " + ColumnList(table) + " FROM " + table.name +
+                          " WHERE device = ? ORDER BY date DESC LIMIT 1";
+  Statement statement = Prepare(db, sql.c_str());
+  if (!statement) return ReportSqlFailure(db, "reading the latest sample");
+  sqlite3_bind_int64(statement.get(), 1, deviceId);
+  latest.assign(table.counters.size() + 1, 0);
+  const int rc = sqlite3_step(statement.get());
+  found = rc == SQLITE_ROW;
+  if (!found) return rc == SQLITE_DONE || ReportSqlFailure(db, "reading the latest sample");
+  for (size_t i = 0; i < latest.size(); ++i) {
+    latest[i] = sqlite3_column_int64(statement.get(), static_cast<int>(i));
+  }
+  return true;
+}
+
+// `latest` becomes the next sample: a later date, every counter grown.
+void Advance(const SampleTable& table, int64_t deviceId, int64_t now, bool hadSample,
+             std::vector<int64_t>& latest) {
+  const int64_t date = hadSample ? std::max(now, latest[0] + 1) : now;
+  latest[0] = date;
+  for (size_t i = 0; i < table.counters.size(); ++i) {
+    const Counter& counter = table.counters[i];
+    const uint64_t draw =
+        Mix(static_cast<uint64_t>(deviceId) * 1000003u ^ static_cast<uint64_t>(date) * 131u ^ i);
+    latest[i + 1] += counter.base + static_cast<int64_t>(draw % (uint64_t{counter.spread} + 1));
+  }
+}
+
+bool Insert(sqlite3* db, const SampleTable& table, int64_t deviceId,
+            const std::vector<int64_t>& sample) {
+  std::string sql =
+      std::string("INSERT INTO ") + table.name + " (device, " + ColumnList(table) + ") VALUES (?";
+  for (size_t i = 0; i < sample.size(); ++i) sql += ", ?";
+  sql += ")";
+  Statement statement = Prepare(db, sql.c_str());
+  if (!statement) return ReportSqlFailure(db, "adding a sample");
+  sqlite3_bind_int64(statement.get(), 1, deviceId);
+  for (size_t i = 0; i < sample.size(); ++i) {
+    sqlite3_bind_int64(statement.get(), static_cast<int>(i + 2), sample[i]);
+  }
+  return StepToEnd(db, statement.get(), "adding a sample");
+}
+
+}  // namespace
+
+bool AppendSamples(sqlite3* db, int64_t deviceId, int64_t now) {
+  for (const SampleTable& table : kSampleTables) {
+    std::vector<int64_t> sample;
+    bool hadSample = false;
+    if (!ReadLatest(db, table, deviceId, sample, hadSample)) return false;
+    Advance(table, deviceId, now, hadSample, sample);
+    if (!Insert(db, table, deviceId, sample)) return false;
+  }
+  return true;
+}
