@@ -1,0 +1,160 @@
+// The getconfig handler, in process, against real SQLite files.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+#include <nlohmann/json.hpp>
+#include <string>
+
+#include "helper/config/config_commands.h"
+#include "helper/frontend/request_vars.h"
+#include "support/sim_dir.h"
+#include "support/sqlite_file.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+const std::string kSuccess = "\"result\": 0,\n\"message\": \"\"";
+const std::string kCannotLoad =
+    "\"result\": -1,\n\"message\": \"Cannot load configuration from database\"";
+
+std::string ConfigNode(const std::string& destination, const std::string& numbers) {
+  return "\"config\": {\n\"destination\": \"" + destination + "\",\n" + numbers + "},\n";
+}
+
+const std::string kDefaultNode = ConfigNode("",
+                                            "\"loop\": 0,\n\"count\": 0,\n\"size\": 0,\n"
+                                            "\"duration\": 0,\n\"inline\": 1,\n\"slicing\": 0\n");
+
+class GetconfigTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    sim_.WriteDevices("00:11:22:33:44:55 3\n");
+    CreateFromSchema(db_, "config.sql");
+  }
+
+  void Update(const std::string& assignments) {
+    ExecSql(db_, "UPDATE config SET " + assignments + " WHERE mac = 'default'");
+  }
+
+  // The handler's text, checked to be the inside of a JSON object.
+  std::string Run(const char* query, const std::string& db) {
+    query_map.clear();
+    ParsePairs(query, query_map);
+    std::string out;
+    EXPECT_EQ(OutputConfig(out, db.c_str()), 0);
+    EXPECT_TRUE(nlohmann::json::accept("{" + out + "}")) << out;
+    return out;
+  }
+  std::string Run(const char* query) { return Run(query, db_); }
+
+  SimDir sim_;
+  TempDir dir_;
+  std::string db_ = dir_.File("config.db");
+};
+
+TEST_F(GetconfigTest, DefaultsNodeExactly) {
+  EXPECT_EQ(Run("mac=default"), kDefaultNode + kSuccess);
+  ExecSql(db_, "DELETE FROM config");
+  EXPECT_EQ(Run("mac=default"), kDefaultNode + kSuccess);
+}
+
+TEST_F(GetconfigTest, AnyMacShowsTheOneConfigurationWithoutTheDevice) {
+  const char* queries[] = {"mac=default", "mac=00:11:22:33:44:55", "mac=00:00:00:00:00:99",
+                           "mac=", "mac"};
+  Update("destination = '/cap', loop = 1, count = 2, size = 3145728, slicing = 4");
+  const std::string expected =
+      ConfigNode("/cap",
+                 "\"loop\": 1,\n\"count\": 2,\n\"size\": 3,\n\"duration\": 0,\n"
+                 "\"inline\": 1,\n\"slicing\": 4\n") +
+      kSuccess;
+  for (const char* query : queries) EXPECT_EQ(Run(query), expected) << query;
+  EXPECT_TRUE(sim_.Calls().empty()) << "getconfig called the device library";
+}
+
+TEST_F(GetconfigTest, StoredValuesAsShown) {
+  struct Case {
+    const char* assignments;
+    std::string destination;  // as written in the node
+    std::string numbers;      // the node's lines after the destination
+  };
+  const Case cases[] = {
+      {"size = 1572864", "",
+       "\"loop\": 0,\n\"count\": 0,\n\"size\": 1,\n\"duration\": 0,\n\"inline\": 1,\n"
+       "\"slicing\": 0\n"},
+      {"count = -2147483648, duration = 4294967295", "",
+       "\"loop\": 0,\n\"count\": -2147483648,\n\"size\": 0,\n\"duration\": 4294967295,\n"
+       "\"inline\": 1,\n\"slicing\": 0\n"},
+      {"count = 4294967295, duration = 4294967296 + 3", "",
+       "\"loop\": 0,\n\"count\": -1,\n\"size\": 0,\n\"duration\": 3,\n\"inline\": 1,\n"
+       "\"slicing\": 0\n"},
+      {"loop = 7, inline = -1, slicing = 65536 + 5", "",
+       "\"loop\": 1,\n\"count\": 0,\n\"size\": 0,\n\"duration\": 0,\n\"inline\": 1,\n"
+       "\"slicing\": 5\n"},
+      {"inline = 0, slicing = 65536", "",
+       "\"loop\": 0,\n\"count\": 0,\n\"size\": 0,\n\"duration\": 0,\n\"inline\": 0,\n"
+       "\"slicing\": 0\n"},
+      {"size = -1", "",
+       "\"loop\": 0,\n\"count\": 0,\n\"size\": 17592186044415,\n\"duration\": 0,\n"
+       "\"inline\": 1,\n\"slicing\": 0\n"},
+      {"destination = NULL", "",
+       "\"loop\": 0,\n\"count\": 0,\n\"size\": 0,\n\"duration\": 0,\n\"inline\": 1,\n"
+       "\"slicing\": 0\n"},
+      // Bytes above 127 come back as they were stored: UTF-8 as it stands,
+      // other bytes as the code point of the same value.
+      {"destination = CAST(X'2F64C3A9FF80' AS TEXT)", "/d\xc3\xa9\\u00ff\\u0080",
+       "\"loop\": 0,\n\"count\": 0,\n\"size\": 0,\n\"duration\": 0,\n\"inline\": 1,\n"
+       "\"slicing\": 0\n"},
+      {"destination = 'a\"b\\c' || char(10)", "a\\\"b\\\\c\\n",
+       "\"loop\": 0,\n\"count\": 0,\n\"size\": 0,\n\"duration\": 0,\n\"inline\": 1,\n"
+       "\"slicing\": 0\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.assignments);
+    CreateFromSchema(db_, "config.sql");
+    Update(
+        "destination = '', loop = 0, count = 0, size = 0, duration = 0, inline = 1, slicing = 0");
+    Update(c.assignments);
+    EXPECT_EQ(Run("mac=default"), ConfigNode(c.destination, c.numbers) + kSuccess);
+  }
+}
+
+TEST_F(GetconfigTest, DestinationBytesParseBackToTheStoredText) {
+  Update("destination = CAST(X'2FC3A974C3A9' AS TEXT)");
+  const nlohmann::json body = nlohmann::json::parse("{" + Run("mac=default") + "}");
+  EXPECT_EQ(body["config"]["destination"], "/\xc3\xa9t\xc3\xa9");
+}
+
+TEST_F(GetconfigTest, FailuresWriteOnlyTheResultNode) {
+  const std::string missing = dir_.File("missing.db");
+  struct Case {
+    const char* name;
+    const char* query;
+    std::string db;
+    std::function<void(const std::string&)> damage;
+    std::string expected;
+  };
+  const auto noDamage = [](const std::string&) {};
+  const Case cases[] = {
+      {"no mac", "command=getconfig", db_, noDamage,
+       "\"result\": -1,\n\"message\": \"Invalid MAC address\""},
+      {"no mac is tested before the database", "", missing, noDamage,
+       "\"result\": -1,\n\"message\": \"Invalid MAC address\""},
+      {"missing file", "mac=default", missing, noDamage, kCannotLoad},
+      {"no table", "mac=default", db_,
+       [](const std::string& db) { ExecSql(db, "DROP TABLE config"); }, kCannotLoad},
+      // Preparing succeeds, reading the row fails: not the defaults with 0.
+      {"corrupt table page", "mac=default", db_,
+       [](const std::string& db) { CorruptTablePage(db, "config"); }, kCannotLoad},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::filesystem::remove(db_);
+    CreateFromSchema(db_, "config.sql");
+    c.damage(c.db);
+    EXPECT_EQ(Run(c.query, c.db), c.expected);
+  }
+  EXPECT_FALSE(std::filesystem::exists(missing));
+}
+
+}  // namespace
