@@ -1,0 +1,103 @@
+// A capture to disk started by one request and found running, refused and
+// stopped by later ones, each in its own process as the web server runs them.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <nlohmann/json.hpp>
+#include <string>
+#include <vector>
+
+#include "helper/paths.h"
+#include "support/run_program.h"
+#include "support/sim_dir.h"
+#include "support/sqlite_file.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+const std::string kSuccess = "\"result\": 0,\n\"message\": \"\"";
+const char kMac[] = "00:11:22:33:44:55";
+constexpr char kRowQuery[] =
+    "SELECT quote(destination) || ' ' || loop || ' ' || count || ' ' || size || ' ' || duration "
+    "|| ' ' || inline || ' ' || slicing FROM config";
+
+std::string Failure(const std::string& message) {
+  return "\"result\": -1,\n\"message\": \"" + message + "\"";
+}
+
+std::string Helper(const std::string& query) {
+  const ProgramResult result = RunHelper(query);
+  EXPECT_EQ(result.exitStatus, 0) << query << "\n" << result.err;
+  const size_t body = result.out.find('{');
+  EXPECT_TRUE(body != std::string::npos && nlohmann::json::accept(result.out.substr(body)))
+      << result.out;
+  return result.out;
+}
+
+std::string StartQuery(const std::string& mac, const std::string& output) {
+  return "command=start&mac=" + mac + "&output=" + output + "&loop=1&count=0&size=100&duration=0";
+}
+
+class StartStopTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    sim_.WriteDevices(std::string(kMac) + " 3\n");
+    std::filesystem::create_directories(std::filesystem::path(kConfigDatabasePath).parent_path());
+    std::filesystem::remove(kConfigDatabasePath);
+    CreateFromSchema(kConfigDatabasePath, "config.sql");
+  }
+
+  SimDir sim_;
+  TempDir first_;
+  TempDir second_;
+};
+
+TEST_F(StartStopTest, CaptureOutlivesTheRequestThatStartedIt) {
+  EXPECT_EQ(Helper(StartQuery("default", first_.path())), CgiResponse(kSuccess));
+  EXPECT_TRUE(std::filesystem::exists(first_.path() + "/Velorantis.pcapng"));
+  const std::string deviceConfig = ReadFile(sim_.path() + "/001122334455.config");
+  const std::string rowBefore = QueryText(kConfigDatabasePath, kRowQuery);
+
+  sim_.ClearCalls();
+  EXPECT_EQ(Helper(StartQuery(kMac, second_.path())),
+            CgiResponse(Failure("Capture is already running")));
+  EXPECT_TRUE(sim_.Calls("DiskDumpSetConfig").empty());
+  EXPECT_TRUE(sim_.Calls("DiskDumpStart").empty());
+  EXPECT_FALSE(std::filesystem::exists(second_.path() + "/Velorantis.pcapng"));
+  EXPECT_EQ(ReadFile(sim_.path() + "/001122334455.config"), deviceConfig);
+  // The start command never touches the stored configuration.
+  EXPECT_EQ(QueryText(kConfigDatabasePath, kRowQuery), rowBefore);
+
+  EXPECT_EQ(Helper(std::string("command=stop&mac=") + kMac), CgiResponse(kSuccess));
+  EXPECT_EQ(Helper(StartQuery("default", second_.path())), CgiResponse(kSuccess));
+  EXPECT_TRUE(std::filesystem::exists(second_.path() + "/Velorantis.pcapng"));
+  EXPECT_EQ(Helper("command=stop&mac=default"), CgiResponse(kSuccess));
+  EXPECT_EQ(QueryText(kConfigDatabasePath, kRowQuery), rowBefore);
+}
+
+TEST_F(StartStopTest, StartAnswersByteForByte) {
+  struct Case {
+    std::string query;
+    std::string body;
+  };
+  const Case cases[] = {
+      {"command=start", Failure("Invalid MAC address")},
+      {"command=start&mac=00:00:00:00:00:99&loop=1", Failure("Invalid MAC address")},
+      {"command=start&mac=default&loop=1&count=0&size=1&duration=0",
+       Failure("Invalid destination value")},
+      {"command=start&mac=default&output=" + first_.path() + "&loop=1&count=0&size=1",
+       Failure("Invalid duration value")},
+      {"command=st%61rt&mac=default&output=" + first_.path() + "/&loop=1&count=0&size=1&duration=0",
+       kSuccess},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.query);
+    EXPECT_EQ(Helper(c.query), CgiResponse(c.body));
+  }
+  const std::vector<std::string> configs = sim_.Calls("DiskDumpSetConfig");
+  ASSERT_EQ(configs.size(), 1u);
+  EXPECT_TRUE(configs[0].ends_with(" destination=" + first_.path() + "//Velorantis.pcapng"))
+      << configs[0];
+}
+
+}  // namespace
