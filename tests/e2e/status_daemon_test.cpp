@@ -1,0 +1,246 @@
+// The stand-in status daemon against the simulated device library, and the
+// status command reading what it wrote.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sqlite3.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "VelorantisAPI.h"
+#include "helper/paths.h"
+#include "shared/discovery.h"
+#include "support/run_program.h"
+#include "support/sim_dir.h"
+#include "support/sqlite_file.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+const char kHeader[] = "Content-type: application/json\n\n";
+const std::string kDb = kStatusDatabasePath;
+
+ProgramResult RunDaemon(std::vector<std::string> args) {
+  args.insert(args.begin(), VELORANTIS_STATUSD_SIM_PATH);
+  return RunProgram(args, {});
+}
+
+// The "root" object of a status answer; fails the test unless the helper
+// wrote a clean response with result 0.
+nlohmann::json StatusRoot(const std::string& query) {
+  const ProgramResult result = RunHelper(query);
+  EXPECT_EQ(result.exitStatus, 0);
+  EXPECT_EQ(result.err, "");
+  EXPECT_EQ(result.out.compare(0, sizeof kHeader - 1, kHeader), 0) << result.out;
+  const nlohmann::json document =
+      nlohmann::json::parse(result.out.substr(sizeof kHeader - 1), nullptr, false);
+  EXPECT_FALSE(document.is_discarded()) << result.out;
+  if (document.is_discarded()) return {};
+  EXPECT_EQ(document["root"]["result"], 0) << result.out;
+  return document["root"];
+}
+
+// Rows of `table`, or -1 while the database cannot be read.
+int64_t RowCount(const char* table) {
+  sqlite3* db = nullptr;
+  sqlite3_stmt* statement = nullptr;
+  int64_t count = -1;
+  const std::string sql = std::string("SELECT count(*) FROM ") + table;
+  if (sqlite3_open_v2(kDb.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK &&
+      sqlite3_prepare_v2(db, sql.c_str(), -1, &statement, nullptr) == SQLITE_OK &&
+      sqlite3_step(statement) == SQLITE_ROW) {
+    count = sqlite3_column_int64(statement, 0);
+  }
+  sqlite3_finalize(statement);
+  sqlite3_close(db);
+  return count;
+}
+
+// The one child process this test has running, or -1.
+pid_t OnlyChild() {
+  pid_t found = -1;
+  for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+    std::ifstream stat(entry.path() / "stat");
+    std::string text;
+    if (!std::getline(stat, text)) continue;
+    const size_t close = text.rfind(')');  // the command name may hold anything
+    if (close == std::string::npos) continue;
+    char state = 0;
+    long parent = 0;
+    if (sscanf(text.c_str() + close + 1, " %c %ld", &state, &parent) != 2) continue;
+    if (parent == getpid()) found = std::stoi(entry.path().filename().string());
+  }
+  return found;
+}
+
+class StatusDaemonTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    ResetDatabase();
+    sim_.WriteDevices("00:11:22:33:44:55 3\naa:bb:cc:dd:ee:0f 13\n");
+  }
+
+  // No status database at the built-in path, and no leftovers of one.
+  static void ResetDatabase() {
+    std::filesystem::create_directories(std::filesystem::path(kDb).parent_path());
+    for (const char* suffix : {"", "-wal", "-shm", "-journal"}) {
+      std::filesystem::remove(kDb + suffix);
+    }
+  }
+
+  SimDir sim_;
+};
+
+TEST_F(StatusDaemonTest, OneRoundThenStatusAnswersWithStatistics) {
+  const ProgramResult daemon = RunDaemon({"--once", "--db", kDb});
+  ASSERT_EQ(daemon.exitStatus, 0) << daemon.err;
+  EXPECT_EQ(daemon.err, "");
+  EXPECT_EQ(QueryText(kDb, "PRAGMA journal_mode"), "wal");
+  // Every device once, then its capture status.
+  EXPECT_EQ(sim_.Calls("DiskDumpGetStatus").size(), 2u);
+
+  struct Case {
+    const char* query;
+    const char* mac;
+    const char* model;
+  };
+  const Case cases[] = {
+      {"command=status&mac=default", "00:11:22:33:44:55", "Velorantis-A1"},
+      {"command=status&mac=aa:bb:cc:dd:ee:0f", "aa:bb:cc:dd:ee:0f", "Velorantis-C30"},
+  };
+  for (const Case& c : cases) {
+    const nlohmann::json root = StatusRoot(c.query);
+    EXPECT_EQ(root["info"]["mac"], c.mac) << c.query;
+    EXPECT_EQ(root["info"]["model"], c.model) << c.query;
+    EXPECT_EQ(root["capture"]["status"], 0) << c.query;
+    EXPECT_EQ(root["statsV1"]["date"].size(), 1u) << c.query;
+    EXPECT_EQ(root["statsV2"]["date"].size(), 1u) << c.query;
+    EXPECT_GT(root["statsV1"]["totalpackets"][0].get<uint64_t>(), 0u) << c.query;
+  }
+}
+
+TEST_F(StatusDaemonTest, DefaultDatabaseAndGrowingCountersOverRounds) {
+  constexpr int kRounds = 3;
+  for (int round = 0; round < kRounds; ++round) {
+    const ProgramResult daemon = RunDaemon({"--once"});
+    ASSERT_EQ(daemon.exitStatus, 0) << daemon.err;
+  }
+  const nlohmann::json root = StatusRoot("command=status&mac=default&limit=-1");
+  for (const char* node : {"statsV1", "statsV2"}) {
+    // Rounds within one second still get distinct, increasing dates.
+    const auto dates = root[node]["date"].get<std::vector<int64_t>>();
+    ASSERT_EQ(dates.size(), static_cast<size_t>(kRounds)) << node;
+    for (size_t i = 1; i < dates.size(); ++i) EXPECT_GT(dates[i], dates[i - 1]) << node;
+    const auto packets = root[node]["totalpackets"].get<std::vector<uint64_t>>();
+    for (size_t i = 1; i < packets.size(); ++i) EXPECT_GT(packets[i], packets[i - 1]) << node;
+    // Counters only grow, so no series ever wraps below zero.
+    for (const auto& port : root[node]["ports"]) {
+      for (const auto& [key, values] : port.items()) {
+        const auto series = values.get<std::vector<uint64_t>>();
+        for (size_t i = 0; i < series.size(); ++i) {
+          EXPECT_LT(series[i], uint64_t{1} << 62) << node << " " << key;
+          if (i > 0) {
+            EXPECT_GE(series[i], series[i - 1]) << node << " " << key;
+          }
+        }
+      }
+    }
+  }
+}
+
+TEST_F(StatusDaemonTest, CaptureRowFollowsTheLibrary) {
+  TempDir out;
+  VelorantisAPIInitialize();
+  void* handle = GetDeviceHandle("aa:bb:cc:dd:ee:0f");
+  ASSERT_NE(handle, NoDevice());
+  const std::string file = out.File("Velorantis.pcapng");
+  std::wstring destination(file.begin(), file.end());
+  VelorantisAPIDiskDumpConfig config{};
+  config.destination = destination.data();
+  ASSERT_EQ(VelorantisAPIDiskDumpSetConfig(handle, config), 0);
+
+  struct Step {
+    int (*action)(void*);  // done to the device before the round
+    int status;
+    bool written;  // the capture has written data
+  };
+  const Step steps[] = {
+      {nullptr, 0, false},
+      {VelorantisAPIDiskDumpStart, 1, true},
+      {nullptr, 1, true},
+      {VelorantisAPIDiskDumpStop, 0, true},
+  };
+  uint64_t lastWritten = 0;
+  for (const Step& step : steps) {
+    if (step.action != nullptr) {
+      ASSERT_EQ(step.action(handle), 0);
+    }
+    ASSERT_EQ(RunDaemon({"--once", "--db", kDb}).exitStatus, 0);
+    const nlohmann::json capture = StatusRoot("command=status&mac=aa:bb:cc:dd:ee:0f")["capture"];
+    EXPECT_EQ(capture["status"], step.status);
+    EXPECT_EQ(capture["written"] > 0, step.written);
+    EXPECT_GE(capture["written"].get<uint64_t>(), lastWritten);
+    EXPECT_LE(capture["cacheused"].get<uint64_t>(), capture["maxcache"].get<uint64_t>());
+    lastWritten = capture["written"].get<uint64_t>();
+  }
+  // The other device never captured.
+  EXPECT_EQ(StatusRoot("command=status&mac=default")["capture"]["written"], 0);
+}
+
+TEST_F(StatusDaemonTest, StopsCleanlyOnSignal) {
+  for (int stopSignal : {SIGTERM, SIGINT}) {
+    ResetDatabase();
+    ProgramResult daemon;
+    std::thread running([&] { daemon = RunDaemon({"--interval", "0", "--db", kDb}); });
+    // Wait until it has written a few rounds; give up after a while.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (RowCount("stats_v2") < 6 && std::chrono::steady_clock::now() < deadline) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    const pid_t child = OnlyChild();
+    EXPECT_GT(child, 0);
+    if (child > 0) kill(child, stopSignal);
+    running.join();
+    EXPECT_EQ(daemon.exitStatus, 0) << strsignal(stopSignal);
+    EXPECT_EQ(daemon.err, "") << strsignal(stopSignal);
+    // The connection was closed: the last one out folds the log back.
+    EXPECT_FALSE(std::filesystem::exists(kDb + "-wal")) << strsignal(stopSignal);
+    // Whole rounds only: one sample per device and table.
+    EXPECT_EQ(RowCount("stats_v1"), RowCount("stats_v2"));
+    EXPECT_EQ(RowCount("stats_v1") % 2, 0);
+  }
+}
+
+TEST_F(StatusDaemonTest, RefusesBadCommandLines) {
+  struct Case {
+    std::vector<std::string> args;
+    int exitStatus;
+    const char* errorStart;
+  };
+  const Case cases[] = {
+      {{"--bogus"}, 2, "velorantis-statusd-sim: unknown option: --bogus\nusage: "},
+      {{"--db"}, 2, "velorantis-statusd-sim: missing value for: --db\nusage: "},
+      {{"--interval", "x"}, 2, "velorantis-statusd-sim: not a number of seconds: x\n"},
+      {{"--interval", "-1"}, 2, "velorantis-statusd-sim: not a number of seconds: -1\n"},
+      {{"--interval", "1s"}, 2, "velorantis-statusd-sim: not a number of seconds: 1s\n"},
+      {{"--once", "--db", "/nonexistent-dir/velorantis.db"},
+       1,
+       "velorantis-statusd-sim: /nonexistent-dir/velorantis.db: "},
+  };
+  for (const Case& c : cases) {
+    const ProgramResult result = RunDaemon(c.args);
+    EXPECT_EQ(result.exitStatus, c.exitStatus) << c.args[0];
+    EXPECT_EQ(result.err.compare(0, strlen(c.errorStart), c.errorStart), 0) << result.err;
+    EXPECT_EQ(result.out, "");
+  }
+  EXPECT_FALSE(std::filesystem::exists(kDb));
+}
+
+}  // namespace

@@ -1,0 +1,81 @@
+// The status command as the web server runs it: whole standard output and
+// standard error.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <nlohmann/json.hpp>
+#include <string>
+
+#include "helper/paths.h"
+#include "support/run_program.h"
+#include "support/sim_dir.h"
+#include "support/sqlite_file.h"
+
+namespace {
+
+const std::string kDb = kStatusDatabasePath;
+
+class StatusRequestTest : public testing::Test {
+ protected:
+  void SetUp() override { ResetDatabase(); }
+
+  // No status database at the built-in path, and no leftovers of one.
+  static void ResetDatabase() {
+    std::filesystem::create_directories(std::filesystem::path(kDb).parent_path());
+    for (const char* suffix : {"", "-wal", "-shm", "-journal"}) {
+      std::filesystem::remove(kDb + suffix);
+    }
+  }
+
+  SimDir sim_;
+};
+
+TEST_F(StatusRequestTest, AnswersCarryNothingButTheResponse) {
+  struct Case {
+    const char* query;
+    bool database;
+    std::string body;
+  };
+  const Case cases[] = {
+      {"command=status", true, "\"result\": -1,\n\"message\": \"Invalid MAC address\""},
+      {"command=status&mac=00:11:22:33:44:55", false,
+       "\"result\": -1,\n\"message\": \"Cannot open database\""},
+      {"command=status&mac=00:11:22:33:44:66", true,
+       "\"result\": -1,\n\"message\": \"Failed to get device id\""},
+      {"command=status&mac=00%3A11%3A22%3A33%3A44%3A55&from=5&limit=-1", true,
+       "\"result\": 0,\n\"message\": \"\",\n"
+       "\"info\": {\n\"mac\": \"00:11:22:33:44:55\",\"model\": \"Velorantis-A1\"},\n"
+       "\"capture\": {\n\"status\": 1,\n\"error\": 0,\n\"cacheused\": 2,\n\"maxcache\": 3,\n"
+       "\"written\": 4,\n\"dropped\": 5\n},\n"
+       "\"statsV2\": {\n\"date\": [6,7],\n\"softwaredropped\": [1,0],\n\"bogusbytes\": [0,0],\n"
+       "\"totalpackets\": [9,0],\n\"ports\": [\n"
+       "{\n\"lessthan64\": [0,0],\n\"between64and1518\": [0,0],\n\"morethan1518\": [0,0],\n"
+       "\"bytes\": [9,0],\n\"totalvalid\": [0,0],\n\"totalinvalid\": [0,0],\n"
+       "\"hardwaredropped\": [0,0]\n}\n"
+       ",{\n\"lessthan64\": [0,0],\n\"between64and1518\": [0,0],\n\"morethan1518\": [0,0],\n"
+       "\"bytes\": [0,0],\n\"totalvalid\": [0,0],\n\"totalinvalid\": [0,0],\n"
+       "\"hardwaredropped\": [0,0]\n}\n]\n}"},
+  };
+  for (const Case& c : cases) {
+    ResetDatabase();
+    if (c.database) {
+      CreateFromSchema(kDb, "status.sql");
+      ExecSql(kDb,
+              "INSERT INTO device VALUES (1, '00:11:22:33:44:55', 'Velorantis-A1');"
+              "INSERT INTO capture VALUES (1, 1, 0, 2, 3, 4, 5);"
+              "INSERT INTO stats_v1 (device, date) VALUES (1, 5);"
+              "INSERT INTO stats_v2 (device, date, softwaredropped, totalpackets)"
+              " VALUES (1, 7, 0, 0), (1, 6, 1, 9), (1, 5, 2, 2);");
+    }
+    const ProgramResult result = RunHelper(c.query);
+    EXPECT_EQ(result.exitStatus, 0) << c.query;
+    EXPECT_EQ(result.out, CgiResponse(c.body)) << c.query;
+    EXPECT_EQ(result.err, "") << c.query;
+    const std::string body = result.out.substr(result.out.find('{'));
+    EXPECT_FALSE(nlohmann::json::parse(body, nullptr, false).is_discarded()) << body;
+    // The command never creates the database.
+    EXPECT_EQ(std::filesystem::exists(kDb), c.database) << c.query;
+  }
+}
+
+}  // namespace
