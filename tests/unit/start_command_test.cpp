@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <filesystem>
 #include <nlohmann/json.hpp>
-#include <regex>
 #include <string>
 #include <vector>
 
@@ -44,12 +43,22 @@ std::vector<std::string> CaptureCalls(const SimDir& sim) {
   return calls;
 }
 
+// Where the value of " ramSize=" lies in a calls.log line: [begin, end).
+std::pair<size_t, size_t> RamSizeSpan(const std::string& line) {
+  const std::string key = " ramSize=";
+  const size_t key_at = line.find(key);
+  if (key_at == std::string::npos) return {line.size(), line.size()};
+  const size_t begin = key_at + key.size();
+  return {begin, line.find(' ', begin)};
+}
+
 // The DiskDumpSetConfig lines with the memory figure, which changes from call
 // to call, as "ramSize=*".
 std::vector<std::string> ConfigLines(const SimDir& sim) {
   std::vector<std::string> lines = sim.Calls("DiskDumpSetConfig");
   for (std::string& line : lines) {
-    line = std::regex_replace(line, std::regex(" ramSize=[0-9]+ "), " ramSize=* ");
+    const auto [begin, end] = RamSizeSpan(line);
+    if (begin < line.size()) line.replace(begin, end - begin, "*");
   }
   return lines;
 }
@@ -114,9 +123,9 @@ TEST_F(StartCommandTest, RamSizeIsHalfTheAvailableMemory) {
   const uint64_t after = GetAvailableRAMSize();
   const std::vector<std::string> lines = sim_.Calls("DiskDumpSetConfig");
   ASSERT_EQ(lines.size(), 1u);
-  std::smatch match;
-  ASSERT_TRUE(std::regex_search(lines[0], match, std::regex(" ramSize=([0-9]+) ")));
-  const uint64_t ramSize = std::stoull(match[1]);
+  const auto [begin, end] = RamSizeSpan(lines[0]);
+  ASSERT_LT(end, lines[0].size()) << lines[0];
+  const uint64_t ramSize = std::stoull(lines[0].substr(begin, end - begin));
   constexpr uint64_t kSlack = uint64_t{64} << 20;
   EXPECT_EQ(ramSize % (static_cast<uint64_t>(sysconf(_SC_PAGESIZE)) / 2), 0u);
   EXPECT_GE(ramSize + kSlack, std::min(before, after) / 2);
