@@ -67,7 +67,7 @@ nlohmann::json ConfigNodeOf(int id) {
 struct Answer {
   bool set;  // setconfig, else getconfig
   int id;    // the setconfig's configuration
-  std::string out;
+  ProgramResult result;
 };
 
 std::vector<Answer> RunRequests(int process) {
@@ -76,7 +76,7 @@ std::vector<Answer> RunRequests(int process) {
     const int id = process * 1000 + i;
     const bool set = i % 2 == 0;
     const std::string query = set ? SetconfigQuery(id) : "command=getconfig&mac=default";
-    answers.push_back({set, id, RunHelper(query).out});
+    answers.push_back({set, id, RunHelper(query)});
   }
   return answers;
 }
@@ -132,8 +132,9 @@ TEST_F(ConfigConcurrencyTest, EveryAnswerIsOneWholeConfiguration) {
   for (const std::vector<Answer>& process : answers) {
     int last = -1;
     for (const Answer& answer : process) {
-      const nlohmann::json root = Root(answer.out);
-      ASSERT_FALSE(root.is_null()) << "not a JSON response: " << answer.out;
+      EXPECT_EQ(answer.result.exitStatus, 0) << answer.result.err;
+      const nlohmann::json root = Root(answer.result.out);
+      ASSERT_FALSE(root.is_null()) << "not a JSON response: " << answer.result.out;
       if (!answer.set) continue;
       if (root["result"] == 0) {
         EXPECT_EQ(root["message"], "");
@@ -142,7 +143,7 @@ TEST_F(ConfigConcurrencyTest, EveryAnswerIsOneWholeConfiguration) {
       } else {
         // The only way a valid setconfig fails here: another request held
         // the database.
-        EXPECT_EQ(root["message"], "Failed to save configuration in database") << answer.out;
+        EXPECT_EQ(root["message"], "Failed to save configuration in database") << answer.result.out;
       }
     }
     if (last >= 0) lastStored.insert(last);
@@ -152,16 +153,16 @@ TEST_F(ConfigConcurrencyTest, EveryAnswerIsOneWholeConfiguration) {
   for (const std::vector<Answer>& process : answers) {
     for (const Answer& answer : process) {
       if (answer.set) continue;
-      const nlohmann::json root = Root(answer.out);
+      const nlohmann::json root = Root(answer.result.out);
       if (root["result"] != 0) {
-        EXPECT_EQ(root["message"], "Cannot load configuration from database") << answer.out;
-        EXPECT_FALSE(root.contains("config")) << answer.out;
+        EXPECT_EQ(root["message"], "Cannot load configuration from database") << answer.result.out;
+        EXPECT_FALSE(root.contains("config")) << answer.result.out;
         continue;
       }
       ++shown;
       const int id = IdShown(root["config"]);
       EXPECT_TRUE(stored.contains(id))
-          << "not a configuration any setconfig stored: " << answer.out;
+          << "not a configuration any setconfig stored: " << answer.result.out;
     }
   }
 
