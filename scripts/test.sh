@@ -19,7 +19,7 @@ run_suite() {
 
 run_suite build/test
 if [ "${VELORANTIS_SKIP_SANITIZERS:-0}" != 1 ]; then
-  ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp" \
+  ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp:print_suppressions=0" \
     UBSAN_OPTIONS=print_stacktrace=1 \
     run_suite build/sanitize -DVELORANTIS_SANITIZE=address,undefined
 fi
