@@ -45,8 +45,8 @@ constexpr SeriesFormula kV2Formulas[] = {
     {{1, -1}, {-1, -1}},  // softwaredropped
     {{2, -1}, {-1, -1}},  // bogusbytes
     {{kTotalPackets, -1}, {-1, -1}},
-    // Port 0. Its "bytes" is the device's packet total; the device keeps no
-    // separate byte counter for it.
+    // Port 0. Its "bytes" series is the packet total column, not one of the
+    // counters.
     {{C(6), -1}, {-1, -1}},        // lessthan64
     {{C(8), -1}, {C(6), -1}},      // between64and1518
     {{C(2), C(4)}, {C(8), C(6)}},  // morethan1518
