@@ -124,6 +124,22 @@ void WriteAnswer(std::string& out, const StatusNodes& nodes) {
   }
 }
 
+// All reads in one transaction, so the rows of one answer come from one state
+// of the file: committed when every read succeeded, else rolled back. A
+// failed BEGIN is logged and the reads run regardless. Returns null or the
+// message of the first read that failed.
+const char* ReadInTransaction(sqlite3* db, const std::string& mac, const StatsWindow& window,
+                              StatusNodes& nodes) {
+  StartTransaction(db);
+  const char* failure = ReadStatusNodes(db, mac, window, nodes);
+  if (failure != nullptr) {
+    RollbackTransaction(db);
+  } else {
+    CommitTransaction(db);
+  }
+  return failure;
+}
+
 }  // namespace
 
 int OutputStatus(std::string& out) { return OutputStatus(out, kStatusDatabasePath); }
@@ -134,16 +150,8 @@ int OutputStatus(std::string& out, const char* statusDb) {
   const StatsWindow window = ReadStatsWindow();
   StatusDb db = OpenStatusDatabase(statusDb);
   if (!db) return Fail(out, "Cannot open database");
-  // A failed BEGIN is logged and the reads run regardless; they are then
-  // merely not guaranteed one consistent state of the file.
-  StartTransaction(db.get());
   StatusNodes nodes;
-  const char* failure = ReadStatusNodes(db.get(), mac, window, nodes);
-  if (failure != nullptr) {
-    RollbackTransaction(db.get());
-  } else {
-    CommitTransaction(db.get());
-  }
+  const char* failure = ReadInTransaction(db.get(), mac, window, nodes);
   db.reset();
   if (failure != nullptr) return Fail(out, failure);
   WriteAnswer(out, nodes);
