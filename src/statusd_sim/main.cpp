@@ -40,7 +40,7 @@ int main(int argc, char** argv) {
   Options options;
   if (!ParseOptions(argc, argv, options)) return 2;
   const sigset_t stopSignals = BlockStopSignals();
-  StatusDb db = OpenStore(options.db);
+  Connection db = OpenStore(options.db);
   if (!db) return 1;
   VelorantisAPIInitialize();
   for (;;) {

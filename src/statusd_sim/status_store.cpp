@@ -80,21 +80,21 @@ bool WriteDevices(sqlite3* db, const std::vector<ScannedDevice>& devices, int64_
 
 }  // namespace
 
-StatusDb OpenStore(const std::string& path) {
+Connection OpenStore(const std::string& path) {
   sqlite3* raw = nullptr;
   const int rc =
       sqlite3_open_v2(path.c_str(), &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
-  StatusDb db(raw, &sqlite3_close);
+  Connection db(raw, &sqlite3_close);
   if (rc != SQLITE_OK) {
     ReportSqlFailure(db.get(), path.c_str());
-    return StatusDb(nullptr, &sqlite3_close);
+    return Connection(nullptr, &sqlite3_close);
   }
   sqlite3_busy_timeout(db.get(), kBusyTimeoutMs);
   if (sqlite3_exec(db.get(), kStatusSchema, nullptr, nullptr, nullptr) != SQLITE_OK) {
     ReportSqlFailure(db.get(), "creating the tables");
-    return StatusDb(nullptr, &sqlite3_close);
+    return Connection(nullptr, &sqlite3_close);
   }
-  if (!SwitchToWal(db.get())) return StatusDb(nullptr, &sqlite3_close);
+  if (!SwitchToWal(db.get())) return Connection(nullptr, &sqlite3_close);
   return db;
 }
 

@@ -14,7 +14,7 @@
 // index of the built-in schema, and switches it to WAL journal mode so that
 // readers are never blocked by the daemon's writes. Returns null after
 // reporting the failure on standard error.
-StatusDb OpenStore(const std::string& path);
+Connection OpenStore(const std::string& path);
 
 // In one transaction: for every device, its `device` row (inserted or its
 // model updated), its `capture` row (status 1 while capturing, else 0) and

@@ -3,12 +3,12 @@
 #include <sqlite3.h>
 #include <unistd.h>
 
-#include <memory>
 #include <optional>
 #include <string>
 
 #include "helper/config/config_records.h"
 #include "helper/config/destination.h"
+#include "shared/sqlite_handles.h"
 
 namespace {
 
@@ -18,9 +18,6 @@ constexpr char kReadStatement[] =
 constexpr char kWriteStatement[] =
     "UPDATE config SET destination = ?, loop = ?, count = ?, size = ?, duration = ?, inline = ?, "
     "slicing = ? WHERE mac = 'default'";
-
-using Connection = std::unique_ptr<sqlite3, decltype(&sqlite3_close)>;
-using Statement = std::unique_ptr<sqlite3_stmt, decltype(&sqlite3_finalize)>;
 
 // The row's columns as read, before they become record fields.
 struct StoredRow {
@@ -36,25 +33,6 @@ struct StoredRow {
 // What the records hold when the table has no 'default' row: inline on,
 // everything else off or empty.
 const StoredRow kDefaultRow = {"", 0, 0, 0, 0, 1, 0};
-
-// Read-write, never create. SQLite may hand out a handle also when the open
-// fails; that one is closed here.
-Connection OpenDatabase(const char* path) {
-  sqlite3* db = nullptr;
-  const int result = sqlite3_open_v2(path, &db, SQLITE_OPEN_READWRITE, nullptr);
-  Connection connection(db, &sqlite3_close);
-  if (result != SQLITE_OK) connection.reset();
-  return connection;
-}
-
-// Null when preparing fails; whatever statement there is gets finalized.
-Statement Prepare(sqlite3* db, const char* sql) {
-  sqlite3_stmt* statement = nullptr;
-  const int result = sqlite3_prepare_v2(db, sql, -1, &statement, nullptr);
-  Statement guard(statement, &sqlite3_finalize);
-  if (result != SQLITE_OK) guard.reset();
-  return guard;
-}
 
 StoredRow RowFromColumns(sqlite3_stmt* statement) {
   const unsigned char* destination = sqlite3_column_text(statement, 0);
@@ -120,7 +98,7 @@ bool BindRecords(sqlite3_stmt* statement, const std::string& destination,
 
 int LoadConfiguration(const char* dbPath, VelorantisAPIDeviceFeatures& features,
                       VelorantisAPIDiskDumpConfig& config) {
-  Connection db = OpenDatabase(dbPath);
+  Connection db = OpenExistingDatabase(dbPath);
   if (!db) return -1;
   Statement statement = Prepare(db.get(), kReadStatement);
   if (!statement) return -1;
@@ -134,7 +112,7 @@ int StoreConfiguration(const char* dbPath, const VelorantisAPIDeviceFeatures& fe
                        const VelorantisAPIDiskDumpConfig& config) {
   // Bound without a copy, so it is declared first and outlives the statement.
   std::optional<std::string> destination;
-  Connection db = OpenDatabase(dbPath);
+  Connection db = OpenExistingDatabase(dbPath);
   if (!db) return -1;
   Statement statement = Prepare(db.get(), kWriteStatement);
   if (!statement) return -1;

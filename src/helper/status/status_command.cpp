@@ -148,7 +148,7 @@ int OutputStatus(std::string& out, const char* statusDb) {
   std::string mac;
   if (const char* failure = SettleMac(mac)) return Fail(out, failure);
   const StatsWindow window = ReadStatsWindow();
-  StatusDb db = OpenStatusDatabase(statusDb);
+  Connection db = OpenExistingDatabase(statusDb);
   if (!db) return Fail(out, "Cannot open database");
   StatusNodes nodes;
   const char* failure = ReadInTransaction(db.get(), mac, window, nodes);

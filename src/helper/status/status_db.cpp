@@ -14,23 +14,6 @@ Statement FindDevice(sqlite3* db, const char* sql, const char* mac) {
 
 }  // namespace
 
-StatusDb OpenStatusDatabase(const char* path) {
-  sqlite3* raw = nullptr;
-  const int rc = sqlite3_open_v2(path, &raw, SQLITE_OPEN_READWRITE, nullptr);
-  // A failed open may still hand back a handle that needs closing.
-  StatusDb db(raw, &sqlite3_close);
-  if (rc != SQLITE_OK) db.reset();
-  return db;
-}
-
-Statement Prepare(sqlite3* db, const char* sql) {
-  sqlite3_stmt* raw = nullptr;
-  const int rc = sqlite3_prepare_v2(db, sql, -1, &raw, nullptr);
-  Statement statement(raw, &sqlite3_finalize);
-  if (rc != SQLITE_OK) statement.reset();
-  return statement;
-}
-
 int64_t GetDeviceId(sqlite3* db, const char* mac) {
   Statement row = FindDevice(db, "SELECT id FROM device WHERE mac = ?", mac);
   return row ? sqlite3_column_int64(row.get(), 0) : -1;

@@ -1,0 +1,27 @@
+// Owned SQLite connections and statements: closed and finalized on every path
+// by going out of scope.
+#ifndef VELORANTIS_SHARED_SQLITE_HANDLES_H_
+#define VELORANTIS_SHARED_SQLITE_HANDLES_H_
+
+#include <sqlite3.h>
+
+#include <memory>
+
+// An owned connection, closed when the pointer goes.
+using Connection = std::unique_ptr<sqlite3, decltype(&sqlite3_close)>;
+// An owned prepared statement, finalized when the pointer goes. Declare it
+// after the connection it belongs to, so it is finalized first.
+using Statement = std::unique_ptr<sqlite3_stmt, decltype(&sqlite3_finalize)>;
+
+// Opens the existing database at `path` for reading and writing, through the
+// default file-system layer; a missing file is not created. No busy timeout
+// is set, so a statement that meets another process's lock fails at once.
+// Returns null when the open fails (the handle SQLite may give back then is
+// closed already).
+Connection OpenExistingDatabase(const char* path);
+
+// Prepares `sql` (up to its NUL) on `db`. Returns null when it cannot be
+// prepared.
+Statement Prepare(sqlite3* db, const char* sql);
+
+#endif  // VELORANTIS_SHARED_SQLITE_HANDLES_H_
