@@ -31,30 +31,18 @@ std::string ConfigNode(const std::string& destination, const std::string& loop,
          ",\n\"inline\": " + inlineMode + ",\n\"slicing\": " + slicing + "\n},\n";
 }
 
-// Runs the program, checks its exit status and that its body is JSON.
-std::string Helper(const std::string& query) {
-  const ProgramResult result = RunHelper(query);
-  EXPECT_EQ(result.exitStatus, 0) << query << "\n" << result.err;
-  const size_t body = result.out.find('{');
-  EXPECT_TRUE(body != std::string::npos && nlohmann::json::accept(result.out.substr(body)))
-      << result.out;
-  return result.out;
-}
-
 class ConfigCommandsTest : public ::testing::Test {
  protected:
   void SetUp() override {
     sim_.WriteDevices("00:11:22:33:44:55 3\n");
-    std::filesystem::create_directories(std::filesystem::path(kConfigDatabasePath).parent_path());
-    std::filesystem::remove(kConfigDatabasePath);
-    CreateFromSchema(kConfigDatabasePath, "config.sql");
+    RecreateDatabase(kConfigDatabasePath, "config.sql");
   }
 
   SimDir sim_;
 };
 
 TEST_F(ConfigCommandsTest, GetconfigShowsTheSchemaDefaults) {
-  EXPECT_EQ(Helper("command=getconfig&mac=default"),
+  EXPECT_EQ(HelperOutput("command=getconfig&mac=default"),
             CgiResponse(ConfigNode("", "0", "0", "0", "0", "1", "0") + kSuccess));
   EXPECT_TRUE(sim_.Calls().empty());
 }
@@ -81,14 +69,15 @@ TEST_F(ConfigCommandsTest, SetconfigThenGetconfig) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.changes);
-    EXPECT_EQ(Helper(kRequest + c.changes), CgiResponse(kSuccess));
-    EXPECT_EQ(Helper("command=getconfig&mac=00:00:00:00:00:99"), CgiResponse(c.node + kSuccess));
+    EXPECT_EQ(HelperOutput(kRequest + c.changes), CgiResponse(kSuccess));
+    EXPECT_EQ(HelperOutput("command=getconfig&mac=00:00:00:00:00:99"),
+              CgiResponse(c.node + kSuccess));
   }
 }
 
 TEST_F(ConfigCommandsTest, StoredBytesComeBackAsTheSameText) {
-  EXPECT_EQ(Helper(kRequest + "&output=%2Fd%C3%A9t%C3%A9"), CgiResponse(kSuccess));
-  const std::string out = Helper("command=getconfig&mac=default");
+  EXPECT_EQ(HelperOutput(kRequest + "&output=%2Fd%C3%A9t%C3%A9"), CgiResponse(kSuccess));
+  const std::string out = HelperOutput("command=getconfig&mac=default");
   const nlohmann::json body = nlohmann::json::parse(out.substr(out.find('{')));
   EXPECT_EQ(body["root"]["config"]["destination"], "/d\xc3\xa9t\xc3\xa9");
   EXPECT_EQ(QueryText(kConfigDatabasePath, "SELECT hex(destination) FROM config"),
@@ -97,47 +86,50 @@ TEST_F(ConfigCommandsTest, StoredBytesComeBackAsTheSameText) {
 
 TEST_F(ConfigCommandsTest, RowHoldingAFractionOfAMebibyteShowsWholeMebibytes) {
   ExecSql(kConfigDatabasePath, "UPDATE config SET size = 1572864");
-  EXPECT_EQ(Helper("command=getconfig&mac=default"),
+  EXPECT_EQ(HelperOutput("command=getconfig&mac=default"),
             CgiResponse(ConfigNode("", "0", "0", "1", "0", "1", "0") + kSuccess));
 }
 
 TEST_F(ConfigCommandsTest, DamagedDatabaseIsNoConfiguration) {
   CorruptTablePage(kConfigDatabasePath, "config");
-  EXPECT_EQ(Helper("command=getconfig&mac=default"),
+  EXPECT_EQ(HelperOutput("command=getconfig&mac=default"),
             CgiResponse(Failure("Cannot load configuration from database")));
 }
 
 TEST_F(ConfigCommandsTest, MissingDatabaseIsNeitherReadNorCreated) {
   std::filesystem::remove(kConfigDatabasePath);
-  EXPECT_EQ(Helper("command=getconfig&mac=default"),
+  EXPECT_EQ(HelperOutput("command=getconfig&mac=default"),
             CgiResponse(Failure("Cannot load configuration from database")));
-  EXPECT_EQ(Helper(kRequest), CgiResponse(Failure("Failed to save configuration in database")));
+  EXPECT_EQ(HelperOutput(kRequest),
+            CgiResponse(Failure("Failed to save configuration in database")));
   EXPECT_FALSE(std::filesystem::exists(kConfigDatabasePath));
   EXPECT_TRUE(sim_.Calls("SetDeviceFeatures").empty());
 }
 
 TEST_F(ConfigCommandsTest, TableWithoutTheDefaultRowStoresNothingAndSaysSo) {
   ExecSql(kConfigDatabasePath, "DELETE FROM config");
-  EXPECT_EQ(Helper(kRequest), CgiResponse(Failure("Failed to save configuration in database")));
+  EXPECT_EQ(HelperOutput(kRequest),
+            CgiResponse(Failure("Failed to save configuration in database")));
   EXPECT_EQ(QueryText(kConfigDatabasePath, "SELECT count(*) FROM config"), "0");
-  EXPECT_EQ(Helper("command=getconfig&mac=default"),
+  EXPECT_EQ(HelperOutput("command=getconfig&mac=default"),
             CgiResponse(ConfigNode("", "0", "0", "0", "0", "1", "0") + kSuccess));
 }
 
 TEST_F(ConfigCommandsTest, OverlongOutputIsRefusedAndTheStoredOneKept) {
-  ASSERT_EQ(Helper(kRequest), CgiResponse(kSuccess));
+  ASSERT_EQ(HelperOutput(kRequest), CgiResponse(kSuccess));
   sim_.ClearCalls();
-  EXPECT_EQ(Helper(kRequest + "&output=" + std::string(4096, 'o')),
+  EXPECT_EQ(HelperOutput(kRequest + "&output=" + std::string(4096, 'o')),
             CgiResponse(Failure("Invalid destination value")));
   EXPECT_TRUE(sim_.Calls("SetDeviceFeatures").empty());
-  EXPECT_EQ(Helper("command=getconfig&mac=default"),
+  EXPECT_EQ(HelperOutput("command=getconfig&mac=default"),
             CgiResponse(ConfigNode("/cap", "1", "10", "100", "60", "1", "128") + kSuccess));
 }
 
 TEST_F(ConfigCommandsTest, DeviceRefusingTheFeaturesAfterTheStore) {
   sim_.WriteDevices("00:11:22:33:44:55 3 fail=features\n");
-  EXPECT_EQ(Helper(kRequest + "&size=7"), CgiResponse(Failure("Failed to set device features")));
-  EXPECT_EQ(Helper("command=getconfig&mac=default"),
+  EXPECT_EQ(HelperOutput(kRequest + "&size=7"),
+            CgiResponse(Failure("Failed to set device features")));
+  EXPECT_EQ(HelperOutput("command=getconfig&mac=default"),
             CgiResponse(ConfigNode("/cap", "1", "10", "7", "60", "1", "128") + kSuccess));
 }
 

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <charconv>
-#include <filesystem>
 #include <nlohmann/json.hpp>
 #include <set>
 #include <string>
@@ -109,9 +108,7 @@ class ConfigConcurrencyTest : public ::testing::Test {
   void SetUp() override {
     // A device, so that setconfig does not wait for one.
     sim_.WriteDevices("00:11:22:33:44:55 3\n");
-    std::filesystem::create_directories(std::filesystem::path(kConfigDatabasePath).parent_path());
-    std::filesystem::remove(kConfigDatabasePath);
-    CreateFromSchema(kConfigDatabasePath, "config.sql");
+    RecreateDatabase(kConfigDatabasePath, "config.sql");
   }
 
   SimDir sim_;

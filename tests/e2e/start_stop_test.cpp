@@ -25,15 +25,6 @@ std::string Failure(const std::string& message) {
   return "\"result\": -1,\n\"message\": \"" + message + "\"";
 }
 
-std::string Helper(const std::string& query) {
-  const ProgramResult result = RunHelper(query);
-  EXPECT_EQ(result.exitStatus, 0) << query << "\n" << result.err;
-  const size_t body = result.out.find('{');
-  EXPECT_TRUE(body != std::string::npos && nlohmann::json::accept(result.out.substr(body)))
-      << result.out;
-  return result.out;
-}
-
 std::string StartQuery(const std::string& mac, const std::string& output) {
   return "command=start&mac=" + mac + "&output=" + output + "&loop=1&count=0&size=100&duration=0";
 }
@@ -42,9 +33,7 @@ class StartStopTest : public ::testing::Test {
  protected:
   void SetUp() override {
     sim_.WriteDevices(std::string(kMac) + " 3\n");
-    std::filesystem::create_directories(std::filesystem::path(kConfigDatabasePath).parent_path());
-    std::filesystem::remove(kConfigDatabasePath);
-    CreateFromSchema(kConfigDatabasePath, "config.sql");
+    RecreateDatabase(kConfigDatabasePath, "config.sql");
   }
 
   SimDir sim_;
@@ -53,13 +42,13 @@ class StartStopTest : public ::testing::Test {
 };
 
 TEST_F(StartStopTest, CaptureOutlivesTheRequestThatStartedIt) {
-  EXPECT_EQ(Helper(StartQuery("default", first_.path())), CgiResponse(kSuccess));
+  EXPECT_EQ(HelperOutput(StartQuery("default", first_.path())), CgiResponse(kSuccess));
   EXPECT_TRUE(std::filesystem::exists(first_.path() + "/Velorantis.pcapng"));
   const std::string deviceConfig = ReadFile(sim_.path() + "/001122334455.config");
   const std::string rowBefore = QueryText(kConfigDatabasePath, kRowQuery);
 
   sim_.ClearCalls();
-  EXPECT_EQ(Helper(StartQuery(kMac, second_.path())),
+  EXPECT_EQ(HelperOutput(StartQuery(kMac, second_.path())),
             CgiResponse(Failure("Capture is already running")));
   EXPECT_TRUE(sim_.Calls("DiskDumpSetConfig").empty());
   EXPECT_TRUE(sim_.Calls("DiskDumpStart").empty());
@@ -68,10 +57,10 @@ TEST_F(StartStopTest, CaptureOutlivesTheRequestThatStartedIt) {
   // The start command never touches the stored configuration.
   EXPECT_EQ(QueryText(kConfigDatabasePath, kRowQuery), rowBefore);
 
-  EXPECT_EQ(Helper(std::string("command=stop&mac=") + kMac), CgiResponse(kSuccess));
-  EXPECT_EQ(Helper(StartQuery("default", second_.path())), CgiResponse(kSuccess));
+  EXPECT_EQ(HelperOutput(std::string("command=stop&mac=") + kMac), CgiResponse(kSuccess));
+  EXPECT_EQ(HelperOutput(StartQuery("default", second_.path())), CgiResponse(kSuccess));
   EXPECT_TRUE(std::filesystem::exists(second_.path() + "/Velorantis.pcapng"));
-  EXPECT_EQ(Helper("command=stop&mac=default"), CgiResponse(kSuccess));
+  EXPECT_EQ(HelperOutput("command=stop&mac=default"), CgiResponse(kSuccess));
   EXPECT_EQ(QueryText(kConfigDatabasePath, kRowQuery), rowBefore);
 }
 
@@ -92,7 +81,7 @@ TEST_F(StartStopTest, StartAnswersByteForByte) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.query);
-    EXPECT_EQ(Helper(c.query), CgiResponse(c.body));
+    EXPECT_EQ(HelperOutput(c.query), CgiResponse(c.body));
   }
   const std::vector<std::string> configs = sim_.Calls("DiskDumpSetConfig");
   ASSERT_EQ(configs.size(), 1u);

@@ -83,16 +83,8 @@ pid_t OnlyChild() {
 class StatusDaemonTest : public testing::Test {
  protected:
   void SetUp() override {
-    ResetDatabase();
+    RemoveDatabase(kDb);
     sim_.WriteDevices("00:11:22:33:44:55 3\naa:bb:cc:dd:ee:0f 13\n");
-  }
-
-  // No status database at the built-in path, and no leftovers of one.
-  static void ResetDatabase() {
-    std::filesystem::create_directories(std::filesystem::path(kDb).parent_path());
-    for (const char* suffix : {"", "-wal", "-shm", "-journal"}) {
-      std::filesystem::remove(kDb + suffix);
-    }
   }
 
   SimDir sim_;
@@ -196,7 +188,7 @@ TEST_F(StatusDaemonTest, CaptureRowFollowsTheLibrary) {
 
 TEST_F(StatusDaemonTest, StopsCleanlyOnSignal) {
   for (int stopSignal : {SIGTERM, SIGINT}) {
-    ResetDatabase();
+    RemoveDatabase(kDb);
     ProgramResult daemon;
     std::thread running([&] { daemon = RunDaemon({"--interval", "0", "--db", kDb}); });
     // Wait until it has written a few rounds; give up after a while.

@@ -17,15 +17,7 @@ const std::string kDb = kStatusDatabasePath;
 
 class StatusRequestTest : public testing::Test {
  protected:
-  void SetUp() override { ResetDatabase(); }
-
-  // No status database at the built-in path, and no leftovers of one.
-  static void ResetDatabase() {
-    std::filesystem::create_directories(std::filesystem::path(kDb).parent_path());
-    for (const char* suffix : {"", "-wal", "-shm", "-journal"}) {
-      std::filesystem::remove(kDb + suffix);
-    }
-  }
+  void SetUp() override { RemoveDatabase(kDb); }
 
   SimDir sim_;
 };
@@ -57,7 +49,7 @@ TEST_F(StatusRequestTest, AnswersCarryNothingButTheResponse) {
        "\"hardwaredropped\": [0,0]\n}\n]\n}"},
   };
   for (const Case& c : cases) {
-    ResetDatabase();
+    RemoveDatabase(kDb);
     if (c.database) {
       CreateFromSchema(kDb, "status.sql");
       ExecSql(kDb,

@@ -1,12 +1,14 @@
 #include "support/run_program.h"
 
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstring>
+#include <nlohmann/json.hpp>
 #include <sstream>
 
 extern char** environ;
@@ -119,6 +121,15 @@ ProgramResult RunProgram(const std::vector<std::string>& argv, const std::vector
 
 ProgramResult RunHelper(const std::optional<std::string>& query) {
   return RunProgram({VELORANTIS_HELPER_PATH}, {{"QUERY_STRING", query}});
+}
+
+std::string HelperOutput(const std::string& query) {
+  const ProgramResult result = RunHelper(query);
+  EXPECT_EQ(result.exitStatus, 0) << query << "\n" << result.err;
+  const size_t body = result.out.find('{');
+  EXPECT_TRUE(body != std::string::npos && nlohmann::json::accept(result.out.substr(body)))
+      << result.out;
+  return result.out;
 }
 
 std::string CgiResponse(const std::string& body) {

@@ -27,6 +27,10 @@ ProgramResult RunProgram(const std::vector<std::string>& argv, const std::vector
 // process has it.
 ProgramResult RunHelper(const std::optional<std::string>& query);
 
+// RunHelper, expecting exit status 0 and a JSON document after the header;
+// the whole standard output.
+std::string HelperOutput(const std::string& query);
+
 // The header and envelope the helper wraps around `body`: its whole output.
 std::string CgiResponse(const std::string& body);
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <filesystem>
 #include <fstream>
 
 #include "support/temp_dir.h"
@@ -25,6 +26,18 @@ void CreateFromSchema(const std::string& path, const std::string& schemaName) {
   std::string schema = ReadFile(SchemaPath(schemaName));
   ASSERT_FALSE(schema.empty()) << "missing schema " << schemaName;
   ExecSql(path, schema);
+}
+
+void RemoveDatabase(const std::string& path) {
+  std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+  for (const char* suffix : {"", "-journal", "-wal", "-shm"}) {
+    std::filesystem::remove(path + suffix);
+  }
+}
+
+void RecreateDatabase(const std::string& path, const std::string& schemaName) {
+  RemoveDatabase(path);
+  CreateFromSchema(path, schemaName);
 }
 
 std::string QueryText(const std::string& path, const std::string& sql) {

@@ -15,6 +15,13 @@ void ExecSql(const std::string& path, const std::string& sql);
 // Creates the database at `path` from the schema file `schemaName`.
 void CreateFromSchema(const std::string& path, const std::string& schemaName);
 
+// Makes sure no database is left at `path` (nor its journal, WAL or shared
+// memory file), creating the parent directory when missing.
+void RemoveDatabase(const std::string& path);
+
+// RemoveDatabase, then CreateFromSchema.
+void RecreateDatabase(const std::string& path, const std::string& schemaName);
+
 // The first column of the first row of `sql`, as text ("NULL" for a null,
 // "" when there is no row).
 std::string QueryText(const std::string& path, const std::string& sql);

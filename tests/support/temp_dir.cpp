@@ -24,6 +24,14 @@ TempDir::~TempDir() {
 
 std::string TempDir::File(std::string_view name) const { return path_ + "/" + std::string(name); }
 
+size_t OpenFileCount() {
+  size_t count = 0;
+  for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+    ++count;
+  }
+  return count;
+}
+
 std::string ReadFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   std::ostringstream content;

@@ -25,4 +25,8 @@ std::string ReadFile(const std::string& path);
 // Writes `content` to `path`, replacing it; fails the test when it cannot.
 void WriteFile(const std::string& path, std::string_view content);
 
+// How many file descriptors this process has open, to show that an operation
+// closed everything it opened.
+size_t OpenFileCount();
+
 #endif  // VELORANTIS_TESTS_SUPPORT_TEMP_DIR_H_

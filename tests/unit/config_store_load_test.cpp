@@ -75,14 +75,6 @@ void ExpectFixedContent(const Records& records) {
   }
 }
 
-size_t OpenFileCount() {
-  size_t count = 0;
-  for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
-    ++count;
-  }
-  return count;
-}
-
 using Connection = std::unique_ptr<sqlite3, decltype(&sqlite3_close)>;
 
 class LoadConfigurationTest : public ::testing::Test {

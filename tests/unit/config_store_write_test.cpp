@@ -42,14 +42,6 @@ constexpr char kRowQuery[] =
     "SELECT quote(destination) || ' ' || loop || ' ' || count || ' ' || size || ' ' || duration "
     "|| ' ' || inline || ' ' || slicing FROM config";
 
-size_t OpenFileCount() {
-  size_t count = 0;
-  for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
-    ++count;
-  }
-  return count;
-}
-
 using Connection = std::unique_ptr<sqlite3, decltype(&sqlite3_close)>;
 
 class StoreConfigurationTest : public ::testing::Test {
