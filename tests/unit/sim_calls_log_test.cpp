@@ -1,7 +1,6 @@
 // What the simulator writes to calls.log, and how fail= switches make single
 // operations of a device fail.
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -13,6 +12,7 @@
 
 #include "VelorantisAPI.h"
 #include "device_library/sim/velorantis_sim.h"
+#include "support/sim_dir.h"
 
 namespace {
 
@@ -20,14 +20,8 @@ constexpr char kMac[] = "00:11:22:33:44:55";
 
 class SimCallsLogTest : public testing::Test {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/sim-calls-log-test-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir_ = pattern;
-    setenv("VELORANTIS_SIM_DIR", dir_.c_str(), 1);
-    VelorantisSimReset();
-  }
-  void TearDown() override { std::filesystem::remove_all(dir_); }
+  SimDir sim_;
+  const std::string dir_ = sim_.path();
 
   void WriteDevices(const std::string& text) { std::ofstream(dir_ + "/devices") << text; }
 
@@ -53,8 +47,6 @@ class SimCallsLogTest : public testing::Test {
     for (std::string line; std::getline(in, line);) lines.push_back(line);
     return lines;
   }
-
-  std::string dir_;
 };
 
 // Distinct values everywhere, so a word logged under the wrong key shows.

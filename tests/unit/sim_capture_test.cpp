@@ -1,7 +1,6 @@
 // Captures to disk in the simulator: the capture file it creates, and the
 // running state that outlives the process that started it.
 #include <gtest/gtest.h>
-#include <stdlib.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -15,22 +14,16 @@
 
 #include "VelorantisAPI.h"
 #include "device_library/sim/velorantis_sim.h"
+#include "support/sim_dir.h"
 
 namespace {
 
 class SimCaptureTest : public testing::Test {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/sim-capture-test-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir_ = pattern;
-    setenv("VELORANTIS_SIM_DIR", dir_.c_str(), 1);
-    VelorantisSimReset();
-    std::ofstream(dir_ + "/devices") << "001122334455 3\n";
-  }
-  void TearDown() override { std::filesystem::remove_all(dir_); }
+  void SetUp() override { sim_.WriteDevices("001122334455 3\n"); }
 
-  std::string dir_;
+  SimDir sim_;
+  const std::string dir_ = sim_.path();
 };
 
 // The first listed device, looked up anew as a separate process would.

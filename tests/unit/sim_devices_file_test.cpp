@@ -12,6 +12,7 @@
 
 #include "VelorantisAPI.h"
 #include "device_library/sim/velorantis_sim.h"
+#include "support/sim_dir.h"
 
 namespace {
 
@@ -56,14 +57,6 @@ std::vector<std::string> Macs(const std::vector<Listed>& devices) {
 
 class SimDevicesFileTest : public testing::Test {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/sim-devices-test-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir_ = pattern;
-    UseDir(dir_);
-  }
-  void TearDown() override { std::filesystem::remove_all(dir_); }
-
   static void UseDir(const std::string& dir) {
     setenv("VELORANTIS_SIM_DIR", dir.c_str(), 1);
     VelorantisSimReset();
@@ -73,7 +66,8 @@ class SimDevicesFileTest : public testing::Test {
     std::ofstream((dir.empty() ? dir_ : dir) + "/devices", std::ios::binary) << text;
   }
 
-  std::string dir_;
+  SimDir sim_;
+  const std::string dir_ = sim_.path();
 };
 
 struct ValidLine {
