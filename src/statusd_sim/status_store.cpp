@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "helper/status/status_db.h"
 #include "schema_text.h"
 #include "shared/transaction.h"
 #include "sql_report.h"

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "device_scan.h"
-#include "helper/status/status_db.h"
+#include "shared/sqlite_handles.h"
 
 // Opens the database at `path`, creating the file and any missing table or
 // index of the built-in schema, and switches it to WAL journal mode so that

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "helper/status/status_db.h"
+#include "shared/sqlite_handles.h"
 #include "sql_report.h"
 
 namespace {

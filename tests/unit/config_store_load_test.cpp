@@ -1,5 +1,4 @@
 // LoadConfiguration against real SQLite files made from schema/config.sql.
-#include <dirent.h>
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 #include <unistd.h>
@@ -7,11 +6,11 @@
 #include <cstring>
 #include <filesystem>
 #include <functional>
-#include <memory>
 #include <string>
 
 #include "helper/config/config_store.h"
 #include "helper/config/destination.h"
+#include "shared/sqlite_handles.h"
 #include "support/sqlite_file.h"
 #include "support/temp_dir.h"
 
@@ -74,8 +73,6 @@ void ExpectFixedContent(const Records& records) {
     EXPECT_EQ(bytes[gap + 1], 0xa5) << "offset " << gap + 1;
   }
 }
-
-using Connection = std::unique_ptr<sqlite3, decltype(&sqlite3_close)>;
 
 class LoadConfigurationTest : public ::testing::Test {
  protected:

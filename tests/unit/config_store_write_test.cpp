@@ -4,11 +4,11 @@
 
 #include <filesystem>
 #include <functional>
-#include <memory>
 #include <string>
 
 #include "helper/config/config_store.h"
 #include "helper/config/destination.h"
+#include "shared/sqlite_handles.h"
 #include "support/sqlite_file.h"
 #include "support/temp_dir.h"
 
@@ -41,8 +41,6 @@ constexpr char kDestinationQuery[] = "SELECT destination FROM config WHERE mac =
 constexpr char kRowQuery[] =
     "SELECT quote(destination) || ' ' || loop || ' ' || count || ' ' || size || ' ' || duration "
     "|| ' ' || inline || ' ' || slicing FROM config";
-
-using Connection = std::unique_ptr<sqlite3, decltype(&sqlite3_close)>;
 
 class StoreConfigurationTest : public ::testing::Test {
  protected:

@@ -6,6 +6,7 @@
 #include "helper/config/destination.h"
 #include "helper/config/request_settings.h"
 #include "helper/frontend/request_vars.h"
+#include "helper/frontend/response.h"
 #include "shared/discovery.h"
 
 namespace {

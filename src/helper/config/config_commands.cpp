@@ -11,6 +11,7 @@
 #include "helper/config/request_settings.h"
 #include "helper/frontend/json_text.h"
 #include "helper/frontend/request_vars.h"
+#include "helper/frontend/response.h"
 #include "helper/paths.h"
 #include "shared/discovery.h"
 

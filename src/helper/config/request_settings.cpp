@@ -3,7 +3,6 @@
 #include <span>
 
 #include "helper/frontend/request_vars.h"
-#include "helper/frontend/response.h"
 
 namespace {
 
@@ -40,12 +39,4 @@ const char* ReadDiskDumpSettings(RequestSettings& settings) {
 
 const char* ReadFeatureSettings(RequestSettings& settings) {
   return ReadVariables(kFeatureVariables, settings);
-}
-
-void WriteOutcome(std::string& out, const char* failure) {
-  if (failure == nullptr) {
-    PrintResultNode(out, 0, "");
-  } else {
-    PrintResultNode(out, -1, failure);
-  }
 }

@@ -1,11 +1,9 @@
 // The capture settings that start and setconfig requests carry as numbers,
-// read in a fixed order, and the result node of a handler that runs as a
-// sequence of checks.
+// read in a fixed order.
 #ifndef VELORANTIS_HELPER_CONFIG_REQUEST_SETTINGS_H_
 #define VELORANTIS_HELPER_CONFIG_REQUEST_SETTINGS_H_
 
 #include <cstdint>
-#include <string>
 
 // The numbers as the request gives them (gentenv_u64: text without digits
 // reads as 0); nothing is range-checked here.
@@ -26,9 +24,5 @@ const char* ReadDiskDumpSettings(RequestSettings& settings);
 // Reads "slicing" and then "inline" the same way ("Invalid slicing value",
 // "Invalid inline value").
 const char* ReadFeatureSettings(RequestSettings& settings);
-
-// The handler's result node: 0 and the empty message when `failure` is null,
-// else -1 and `failure`.
-void WriteOutcome(std::string& out, const char* failure);
 
 #endif  // VELORANTIS_HELPER_CONFIG_REQUEST_SETTINGS_H_

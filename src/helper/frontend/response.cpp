@@ -10,6 +10,14 @@ void PrintResultNode(std::string& out, int result, std::string message) {
   out += '"';
 }
 
+void WriteOutcome(std::string& out, const char* failure) {
+  if (failure == nullptr) {
+    PrintResultNode(out, 0, "");
+  } else {
+    PrintResultNode(out, -1, failure);
+  }
+}
+
 void WriteResponse(FILE* stream, const std::string& body) {
   fputs("Content-type: application/json\n\n", stream);
   fflush(stream);
