@@ -2,18 +2,6 @@
 
 #include <cstdint>
 #include <cstring>
-#include <vector>
-
-namespace {
-
-// Heap-allocated and never destroyed, so the copies stay reachable also while
-// static destructors run at exit.
-std::vector<wchar_t*>& KeptCopies() {
-  static auto* copies = new std::vector<wchar_t*>;
-  return *copies;
-}
-
-}  // namespace
 
 wchar_t* WidenDestination(const char* text) {
   const size_t length = strlen(text);
@@ -22,7 +10,6 @@ wchar_t* WidenDestination(const char* text) {
     wide[i] = static_cast<wchar_t>(static_cast<unsigned char>(text[i]));
   }
   wide[length] = L'\0';
-  KeptCopies().push_back(wide);
   return wide;
 }
 

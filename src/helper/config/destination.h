@@ -15,8 +15,7 @@ inline constexpr size_t kMaxStoredDestination = 4095;
 
 // A newly allocated, NUL-terminated wide copy of `text` (up to its NUL), one
 // wide character per byte with the byte's unsigned value. The copy is never
-// freed: the records that point to it live until the process exits. It stays
-// reachable from a process-wide list, so leak checkers see it as in use.
+// freed: the records that point to it live until the process exits.
 wchar_t* WidenDestination(const char* text);
 
 // The inverse of WidenDestination: one byte per wide character, up to the
