@@ -31,6 +31,16 @@ const char* ModelName(int type) {
   return "Unknown";
 }
 
+void PrepareDevices() {
+  VelorantisAPIInitialize();
+  waitForDevs();
+}
+
+void* FindDevice(const char* mac) {
+  PrepareDevices();
+  return GetDeviceHandle(mac);
+}
+
 void waitForDevs() {
   for (int attempt = 0; attempt < kWaitAttempts; ++attempt) {
     VelorantisAPIDeviceList* list = VelorantisAPIGetDevicesList();

@@ -22,6 +22,13 @@ void waitForDevs();
 // null (then without calling the library).
 void* GetDeviceHandle(const char* mac);
 
+// The start of every request that reaches a device: initialises the library,
+// then waitForDevs().
+void PrepareDevices();
+
+// PrepareDevices(), then GetDeviceHandle(mac).
+void* FindDevice(const char* mac);
+
 // Writes the device's model name into `model` and its MAC text into
 // `macText`, both of kDeviceTextSize bytes. Returns 0, or the non-zero result
 // of the library operation that failed: a failed type read writes neither

@@ -1,7 +1,8 @@
+#include "helper/capture/capture_commands.h"
+
 #include <string>
 
 #include "VelorantisAPI.h"
-#include "helper/capture/capture_commands.h"
 #include "helper/config/config_records.h"
 #include "helper/config/destination.h"
 #include "helper/config/request_settings.h"
@@ -37,9 +38,7 @@ const char* CheckIdle(void* handle) {
 }
 
 const char* StartOnDevice() {
-  VelorantisAPIInitialize();
-  waitForDevs();
-  void* handle = GetDeviceHandle(getvar("mac"));
+  void* handle = FindDevice(getvar("mac"));
   if (handle == NoDevice()) return "Invalid MAC address";
   const char* output = getvar("output");
   if (output == nullptr) return "Invalid destination value";
