@@ -1,11 +1,15 @@
-#include "VelorantisAPI.h"
 #include "helper/capture/capture_commands.h"
+
+#include "VelorantisAPI.h"
 #include "helper/frontend/json_text.h"
 #include "helper/frontend/request_vars.h"
 #include "helper/frontend/response.h"
 #include "shared/discovery.h"
 
 namespace {
+
+// The one failure with a result of its own: the device was found but refused.
+constexpr int kStopFailed = -2;
 
 void WriteDeviceObject(std::string& out, const char* macText, const char* model) {
   out += "{\n\"mac\": \"";
@@ -18,9 +22,8 @@ void WriteDeviceObject(std::string& out, const char* macText, const char* model)
 }  // namespace
 
 int OutputList(std::string& out) {
-  VelorantisAPIInitialize();
-  waitForDevs();
-  PrintResultNode(out, 0, "");
+  PrepareDevices();
+  WriteOutcome(out, nullptr);
   out += ",\n\"devices\": [\n";
   VelorantisAPIDeviceList* list = VelorantisAPIGetDevicesList();
   bool first = true;
@@ -38,15 +41,12 @@ int OutputList(std::string& out) {
 }
 
 int StopCapture(std::string& out) {
-  VelorantisAPIInitialize();
-  waitForDevs();
-  void* handle = GetDeviceHandle(getvar("mac"));
+  void* handle = FindDevice(getvar("mac"));
   if (handle == NoDevice()) {
-    PrintResultNode(out, -1, "Invalid MAC address");
-  } else if (VelorantisAPIDiskDumpStop(handle) != 0) {
-    PrintResultNode(out, -2, "Failed to stop capture");
+    WriteOutcome(out, "Invalid MAC address");
   } else {
-    PrintResultNode(out, 0, "");
+    const bool stopped = VelorantisAPIDiskDumpStop(handle) == 0;
+    WriteOutcome(out, stopped ? nullptr : "Failed to stop capture", kStopFailed);
   }
   return 0;
 }

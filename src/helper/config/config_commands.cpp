@@ -39,10 +39,7 @@ void WriteConfigNode(std::string& out, const std::string& destination,
       {"slicing", features.slicingEnabled == 1 ? features.slicingValue : 0},
   };
   for (size_t i = 0; i < std::size(lines); ++i) {
-    out += '"';
-    out += lines[i].key;
-    out += "\": ";
-    AppendDecimal(out, lines[i].value);
+    AppendNumberMember(out, lines[i].key, lines[i].value);
     out += i + 1 < std::size(lines) ? ",\n" : "\n";
   }
   out += "},\n";
@@ -66,9 +63,7 @@ const char* LoadConfigNode(std::string& node, const char* configDb) {
 // only stored.
 const char* SelectDevice(void*& handle) {
   const char* mac = getvar("mac");
-  VelorantisAPIInitialize();
-  waitForDevs();
-  handle = GetDeviceHandle(mac);
+  handle = FindDevice(mac);
   const bool isDefault = mac != nullptr && strcmp(mac, "default") == 0;
   return handle == NoDevice() && !isDefault ? "Invalid MAC address" : nullptr;
 }

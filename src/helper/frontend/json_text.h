@@ -23,4 +23,13 @@ void AppendDecimal(std::string& out, Integer value) {
   out.append(digits, end);
 }
 
+// Appends the member `"key": value` (no separator before or after it).
+template <typename Integer>
+void AppendNumberMember(std::string& out, const char* key, Integer value) {
+  out += '"';
+  out += key;
+  out += "\": ";
+  AppendDecimal(out, value);
+}
+
 #endif  // VELORANTIS_HELPER_FRONTEND_JSON_TEXT_H_

@@ -3,18 +3,17 @@
 #include "helper/frontend/json_text.h"
 
 void PrintResultNode(std::string& out, int result, std::string message) {
-  out += "\"result\": ";
-  AppendDecimal(out, result);
+  AppendNumberMember(out, "result", result);
   out += ",\n\"message\": \"";
   WriteJsonText(out, message);
   out += '"';
 }
 
-void WriteOutcome(std::string& out, const char* failure) {
+void WriteOutcome(std::string& out, const char* failure, int failureResult) {
   if (failure == nullptr) {
     PrintResultNode(out, 0, "");
   } else {
-    PrintResultNode(out, -1, failure);
+    PrintResultNode(out, failureResult, failure);
   }
 }
 

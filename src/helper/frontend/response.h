@@ -9,9 +9,9 @@
 // no separator or line feed after it. Result 0 goes with an empty message.
 void PrintResultNode(std::string& out, int result, std::string message);
 
-// The result node of a handler that runs as a sequence of checks: 0 and the
-// empty message when `failure` is null, else -1 and `failure`.
-void WriteOutcome(std::string& out, const char* failure);
+// The one way a handler writes its result node: 0 and the empty message when
+// `failure` is null, else `failureResult` and `failure`.
+void WriteOutcome(std::string& out, const char* failure, int failureResult = -1);
 
 // Writes the whole CGI response to `stream`: the header and its empty line
 // (flushed), then {"root": { and a line feed, `body` unchanged, and }} with a

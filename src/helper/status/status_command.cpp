@@ -38,8 +38,9 @@ constexpr CaptureField kCaptureFields[] = {
 constexpr char kCaptureQuery[] =
     "SELECT status, error, cacheused, maxcache, written, dropped FROM capture WHERE device = ?";
 
+// The status command alone returns -1 when it fails.
 int Fail(std::string& out, const char* message) {
-  PrintResultNode(out, -1, message);
+  WriteOutcome(out, message);
   return -1;
 }
 
@@ -52,9 +53,7 @@ const char* SettleMac(std::string& mac) {
     mac = requested;
     return nullptr;
   }
-  VelorantisAPIInitialize();
-  waitForDevs();
-  void* handle = GetDeviceHandle("default");
+  void* handle = FindDevice("default");
   if (handle == NoDevice()) return kInvalidMac;
   char model[kDeviceTextSize];
   char macText[kDeviceTextSize];
@@ -75,14 +74,12 @@ void WriteCaptureNode(std::string& node, sqlite3_stmt* row) {
   node += "\"capture\": {\n";
   constexpr int kLast = std::size(kCaptureFields) - 1;
   for (int column = 0; column <= kLast; ++column) {
-    node += '"';
-    node += kCaptureFields[column].key;
-    node += "\": ";
+    const char* key = kCaptureFields[column].key;
     const int64_t value = sqlite3_column_int64(row, column);
     if (kCaptureFields[column].isSigned) {
-      AppendDecimal(node, value);
+      AppendNumberMember(node, key, value);
     } else {
-      AppendDecimal(node, static_cast<uint64_t>(value));
+      AppendNumberMember(node, key, static_cast<uint64_t>(value));
     }
     node += column < kLast ? ",\n" : "\n";
   }
@@ -116,7 +113,7 @@ void WriteAnswer(std::string& out, const StatusNodes& nodes) {
   size_t size = out.size() + 64;
   for (const std::string* part : parts) size += part->size() + 2;
   out.reserve(size);
-  PrintResultNode(out, 0, "");
+  WriteOutcome(out, nullptr);
   for (const std::string* part : parts) {
     if (part->empty()) continue;  // a statistics table without samples
     out += ",\n";
