@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <string>
 
-#include "helper/frontend/dispatch.h"
+#include "helper/command_table.h"
 #include "helper/frontend/request_vars.h"
 #include "helper/frontend/response.h"
 

@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "helper/frontend/dispatch.h"
+#include "helper/command_table.h"
 #include "helper/frontend/request_vars.h"
 
 namespace {

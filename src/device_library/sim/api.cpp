@@ -1,12 +1,13 @@
 // The maker's operations, simulated. Each does its work, then logs one line
 // to calls.log with the result it returns.
+#include "VelorantisAPI.h"
+
 #include <time.h>
 
 #include <cerrno>
 #include <optional>
 #include <string>
 
-#include "VelorantisAPI.h"
 #include "calls_log.h"
 #include "capture.h"
 #include "device_files.h"

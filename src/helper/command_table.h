@@ -1,0 +1,22 @@
+// The command table and the dispatch of one request: the program's top, above
+// the commands and the front end they use.
+#ifndef VELORANTIS_HELPER_COMMAND_TABLE_H_
+#define VELORANTIS_HELPER_COMMAND_TABLE_H_
+
+#include <string>
+
+// A command handler writes its nodes and exactly one result node into `out`,
+// through WriteOutcome. Its status is kept by the dispatcher but never acted
+// on.
+using CommandHandler = int (*)(std::string& out);
+
+struct Command {
+  const char* name;
+  CommandHandler handler;
+};
+
+// Runs the handler that request variable "command" names, or writes the
+// front end's own result node when there is none or it matches no command.
+void DispatchCommand(std::string& out);
+
+#endif  // VELORANTIS_HELPER_COMMAND_TABLE_H_
