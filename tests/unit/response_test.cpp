@@ -37,9 +37,9 @@ TEST(WriteResponse, Envelope) {
   ASSERT_NE(stream, nullptr);
   WriteResponse(stream, {"\"result\": 0,\n\"message\": \"\"", {",\n", "\"a\": 1"}});
   fclose(stream);
-  EXPECT_EQ(
-      std::string(buffer, size),
-      "Content-type: application/json\n\n{\"root\": {\n\"result\": 0,\n\"message\": \"\",\n\"a\": 1}}\n");
+  EXPECT_EQ(std::string(buffer, size),
+            "Content-type: application/json\n\n{\"root\": {\n\"result\": 0,\n\"message\": "
+            "\"\",\n\"a\": 1}}\n");
   free(buffer);
 }
 

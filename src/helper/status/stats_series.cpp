@@ -1,6 +1,7 @@
 #include "helper/status/stats_series.h"
 
 #include <algorithm>
+#include <new>
 
 #include "helper/frontend/json_text.h"
 #include "helper/frontend/request_vars.h"
@@ -84,7 +85,11 @@ const char* ReadTable(sqlite3* db, const StatsTable& table, int64_t deviceId,
   if (!statement) return table.failure;
   if (!BindWindow(statement.get(), deviceId, window)) return table.failure;
   std::vector<SeriesText> series(table.series.size());
-  if (!CollectRows(statement.get(), table, series)) return table.failure;
+  if (!CollectRows(statement.get(), table, series)) {
+    // SQLite's own allocations fail like the series': the window does not fit.
+    if (sqlite3_errcode(db) == SQLITE_NOMEM) throw std::bad_alloc();
+    return table.failure;
+  }
   statement.reset();
   if (!series[0].empty) WriteNode(table, series, node);
   return nullptr;
