@@ -242,4 +242,23 @@ TEST(AvailableRam, IsTheAvailablePagesTimesThePageSize) {
   FAIL() << "available memory never held still across one call";
 }
 
+TEST(AvailableRam, SysconfFailingGivesNoMemory) {
+  struct Case {
+    int64_t pages;
+    int64_t pageSize;
+    uint64_t bytes;
+  };
+  const Case cases[] = {
+      {-1, 4096, 0},
+      {262144, -1, 0},
+      {-1, -1, 0},
+      {262144, 4096, uint64_t{1} << 30},
+      // The largest figures a 32-bit long can give multiply without overflow.
+      {2147483647, 65536, uint64_t{2147483647} << 16},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(AvailableBytes(c.pages, c.pageSize), c.bytes) << c.pages << " " << c.pageSize;
+  }
+}
+
 }  // namespace

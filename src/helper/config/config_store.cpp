@@ -125,7 +125,10 @@ int StoreConfiguration(const char* dbPath, const VelorantisAPIDeviceFeatures& fe
 }
 
 uint64_t GetAvailableRAMSize() {
-  const int64_t pages = sysconf(_SC_AVPHYS_PAGES);
-  const int64_t pageSize = sysconf(_SC_PAGESIZE);
-  return static_cast<uint64_t>(pages * pageSize);
+  return AvailableBytes(sysconf(_SC_AVPHYS_PAGES), sysconf(_SC_PAGESIZE));
+}
+
+uint64_t AvailableBytes(int64_t pages, int64_t pageSize) {
+  if (pages < 0 || pageSize < 0) return 0;
+  return static_cast<uint64_t>(pages) * static_cast<uint64_t>(pageSize);
 }
