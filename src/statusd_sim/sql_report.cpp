@@ -13,3 +13,10 @@ bool StepToEnd(sqlite3* db, sqlite3_stmt* statement, const char* doing) {
   }
   return rc == SQLITE_DONE || ReportSqlFailure(db, doing);
 }
+
+bool BindNumbers(sqlite3_stmt* statement, std::span<const int64_t> values, int first) {
+  for (int64_t value : values) {
+    if (sqlite3_bind_int64(statement, first++, value) != SQLITE_OK) return false;
+  }
+  return true;
+}

@@ -50,8 +50,10 @@ bool SwitchToWal(sqlite3* db) {
 bool StoreDevice(sqlite3* db, const ScannedDevice& device, int64_t& id) {
   Statement upsert = Prepare(db, kUpsertDevice);
   if (!upsert) return ReportSqlFailure(db, "storing a device");
-  sqlite3_bind_text(upsert.get(), 1, device.mac.c_str(), -1, SQLITE_STATIC);
-  sqlite3_bind_text(upsert.get(), 2, device.model.c_str(), -1, SQLITE_STATIC);
+  if (sqlite3_bind_text(upsert.get(), 1, device.mac.c_str(), -1, SQLITE_STATIC) != SQLITE_OK ||
+      sqlite3_bind_text(upsert.get(), 2, device.model.c_str(), -1, SQLITE_STATIC) != SQLITE_OK) {
+    return ReportSqlFailure(db, "storing a device");
+  }
   if (!StepToEnd(db, upsert.get(), "storing a device")) return false;
   id = GetDeviceId(db, device.mac.c_str());
   return id >= 0 || ReportSqlFailure(db, "reading a device id");
@@ -60,11 +62,9 @@ bool StoreDevice(sqlite3* db, const ScannedDevice& device, int64_t& id) {
 bool StoreCapture(sqlite3* db, int64_t deviceId, bool capturing) {
   Statement upsert = Prepare(db, kUpsertCapture);
   if (!upsert) return ReportSqlFailure(db, "storing a capture state");
-  sqlite3_bind_int64(upsert.get(), 1, deviceId);
-  sqlite3_bind_int(upsert.get(), 2, capturing ? 1 : 0);
-  sqlite3_bind_int64(upsert.get(), 3, capturing ? kCacheInUse : 0);
-  sqlite3_bind_int64(upsert.get(), 4, kMaxCache);
-  sqlite3_bind_int64(upsert.get(), 5, capturing ? kWrittenPerRound : 0);
+  const int64_t values[] = {deviceId, capturing ? 1 : 0, capturing ? kCacheInUse : 0, kMaxCache,
+                            capturing ? kWrittenPerRound : 0};
+  if (!BindNumbers(upsert.get(), values)) return ReportSqlFailure(db, "storing a capture state");
   return StepToEnd(db, upsert.get(), "storing a capture state");
 }
 

@@ -91,7 +91,9 @@ bool ReadLatest(sqlite3* db, const SampleTable& table, int64_t deviceId,
                           " WHERE device = ? ORDER BY date DESC LIMIT 1";
   Statement statement = Prepare(db, sql.c_str());
   if (!statement) return ReportSqlFailure(db, "reading the latest sample");
-  sqlite3_bind_int64(statement.get(), 1, deviceId);
+  if (!BindNumbers(statement.get(), {&deviceId, 1})) {
+    return ReportSqlFailure(db, "reading the latest sample");
+  }
   latest.assign(table.counters.size() + 1, 0);
   const int rc = sqlite3_step(statement.get());
   found = rc == SQLITE_ROW;
@@ -123,9 +125,8 @@ bool Insert(sqlite3* db, const SampleTable& table, int64_t deviceId,
   sql += ")";
   Statement statement = Prepare(db, sql.c_str());
   if (!statement) return ReportSqlFailure(db, "adding a sample");
-  sqlite3_bind_int64(statement.get(), 1, deviceId);
-  for (size_t i = 0; i < sample.size(); ++i) {
-    sqlite3_bind_int64(statement.get(), static_cast<int>(i + 2), sample[i]);
+  if (!BindNumbers(statement.get(), {&deviceId, 1}) || !BindNumbers(statement.get(), sample, 2)) {
+    return ReportSqlFailure(db, "adding a sample");
   }
   return StepToEnd(db, statement.get(), "adding a sample");
 }

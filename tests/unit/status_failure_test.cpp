@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "helper/status/status_db.h"
+#include "shared/sqlite_handles.h"
 #include "status_fixture.h"
 
 namespace {
@@ -108,6 +110,26 @@ TEST_F(StatusFailureTest, QueriesThatCannotBePreparedFailTheirStep) {
     ExecSql(db, std::string(kHealthy) + c.damage);
     int status = 0;
     EXPECT_EQ(Status("mac=dev", db, &status), StatusFailure(c.message)) << c.damage;
+  }
+}
+
+// A MAC longer than the connection takes cannot be bound; the lookups then
+// find no device, never the rows an unbound (NULL) parameter would match.
+TEST_F(StatusFailureTest, MacThatCannotBeBoundNamesNoDevice) {
+  Exec("INSERT INTO device VALUES (6, 'a-longer-mac', 'L');");
+  Connection db = OpenExistingDatabase(db_.c_str());
+  // The schema is read first: its text is longer than the limit.
+  ASSERT_EQ(sqlite3_exec(db.get(), "SELECT 1 FROM device", nullptr, nullptr, nullptr), SQLITE_OK);
+  sqlite3_limit(db.get(), SQLITE_LIMIT_LENGTH, 10);
+  struct Case {
+    const char* mac;
+    int64_t id;
+    const char* model;
+  };
+  const Case cases[] = {{"dev", 5, "M"}, {"a-longer-mac", -1, "Unknown"}};
+  for (const Case& c : cases) {
+    EXPECT_EQ(GetDeviceId(db.get(), c.mac), c.id) << c.mac;
+    EXPECT_EQ(GetDeviceType(db.get(), c.mac), c.model) << c.mac;
   }
 }
 

@@ -6,9 +6,12 @@ namespace {
 Statement FindDevice(sqlite3* db, const char* sql, const char* mac) {
   Statement statement = Prepare(db, sql);
   if (!statement) return statement;
-  // SQLITE_STATIC: the caller's text outlives the statement.
-  sqlite3_bind_text(statement.get(), 1, mac, -1, SQLITE_STATIC);
-  if (sqlite3_step(statement.get()) != SQLITE_ROW) statement.reset();
+  // SQLITE_STATIC: the caller's text outlives the statement. A MAC that
+  // cannot be bound (longer than SQLite takes) names no device.
+  if (sqlite3_bind_text(statement.get(), 1, mac, -1, SQLITE_STATIC) != SQLITE_OK ||
+      sqlite3_step(statement.get()) != SQLITE_ROW) {
+    statement.reset();
+  }
   return statement;
 }
 

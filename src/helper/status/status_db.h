@@ -10,12 +10,13 @@
 #include "shared/sqlite_handles.h"
 
 // The `id` of the device whose `mac` is exactly `mac`, or -1 when there is no
-// such row or it cannot be read (a missing table, a lock). Callers treat every
-// negative id as a missing device.
+// such row or it cannot be read (a missing table, a lock, a MAC that cannot
+// be bound). Callers treat every negative id as a missing device.
 int64_t GetDeviceId(sqlite3* db, const char* mac);
 
 // The stored `model` of the device whose `mac` is exactly `mac`, or "Unknown"
-// when there is no such row, it cannot be read, or the model is NULL.
+// when there is no such row, it cannot be read (as for GetDeviceId), or the
+// model is NULL.
 std::string GetDeviceType(sqlite3* db, const char* mac);
 
 #endif  // VELORANTIS_HELPER_STATUS_STATUS_DB_H_
