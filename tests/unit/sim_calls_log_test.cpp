@@ -190,6 +190,39 @@ TEST_F(SimCallsLogTest, DestinationsThatAreNoPathAreLoggedAndRefused) {
   EXPECT_EQ(lines[5], "DiskDumpStart 1 " + m);
 }
 
+// A destination is a request's text: whatever bytes it holds, its log line
+// and the capture marker stay one line each, so it cannot forge a call.
+TEST_F(SimCallsLogTest, DestinationsStayOnTheirOneLine) {
+  WriteDevices("001122334455 3\n");
+  void* device = OnlyDevice();
+  struct Case {
+    std::string name;  // the capture file's name in the state directory
+    std::string shown;
+  };
+  const Case cases[] = {
+      {"a\nDiskDumpStart 0 00:11:22:33:44:55", "a\\x0aDiskDumpStart 0 00:11:22:33:44:55"},
+      {"\r\t\x01\x1f\x7f", "\\x0d\\x09\\x01\\x1f\\x7f"},
+      {"back\\x0a", "back\\x5cx0a"},  // a backslash is escaped too, so nothing reads ambiguously
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.shown);
+    std::filesystem::remove(dir_ + "/calls.log");
+    std::wstring destination = Widen(dir_ + "/" + c.name);
+    ASSERT_EQ(VelorantisAPIDiskDumpSetConfig(device, SampleConfig(destination.data())), 0);
+    ASSERT_EQ(VelorantisAPIDiskDumpStart(device), 0);
+    const std::vector<std::string> lines = LogLines();
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_TRUE(lines[0].ends_with(" destination=" + dir_ + "/" + c.shown)) << lines[0];
+    EXPECT_EQ(lines[1], std::string("DiskDumpStart 0 ") + kMac);
+    EXPECT_TRUE(std::filesystem::exists(dir_ + "/" + c.name));
+    std::ifstream marker(dir_ + "/001122334455.capture", std::ios::binary);
+    std::stringstream text;
+    text << marker.rdbuf();
+    EXPECT_EQ(text.str(), dir_ + "/" + c.shown + "\n");
+    ASSERT_EQ(VelorantisAPIDiskDumpStop(device), 0);
+  }
+}
+
 TEST_F(SimCallsLogTest, UnknownHandlesAreLoggedWithoutMac) {
   int not_a_device = 0;
   int type = 0;

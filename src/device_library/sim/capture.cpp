@@ -55,7 +55,7 @@ bool StartCapture(const Device& device) {
   const std::optional<std::string> destination =
       FieldValue(LoadDeviceFile(device, "config"), "destination");
   if (!destination || !WriteCaptureFile(*destination, Snaplen(device))) return false;
-  return WriteFileAtomically(DeviceFile(device, kRunningSuffix), *destination + "\n");
+  return WriteFileAtomically(DeviceFile(device, kRunningSuffix), OneLine(*destination) + "\n");
 }
 
 bool StopCapture(const Device& device) {

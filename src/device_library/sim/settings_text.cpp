@@ -35,7 +35,7 @@ std::string DestinationForLog(const wchar_t* destination) {
   for (const wchar_t* c = destination; c != nullptr && *c != L'\0'; ++c) {
     text += FitsByte(*c) ? static_cast<char>(*c) : '?';
   }
-  return text;
+  return OneLine(text);
 }
 
 }  // namespace
@@ -70,6 +70,22 @@ std::string ConfigStateText(const VelorantisAPIDiskDumpConfig& config) {
   std::string text = NumericConfigFields(config);
   const std::optional<std::string> path = DestinationPath(config.destination);
   if (path) text += " destination=" + *path;
+  return text;
+}
+
+std::string OneLine(std::string_view bytes) {
+  static constexpr char kHex[] = "0123456789abcdef";
+  std::string text;
+  for (const char c : bytes) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || byte == 0x7f || byte == '\\') {
+      text += "\\x";
+      text += kHex[byte >> 4];
+      text += kHex[byte & 0xf];
+    } else {
+      text += c;
+    }
+  }
   return text;
 }
 

@@ -16,12 +16,19 @@ namespace velorantis::sim {
 std::string FeaturesFields(const VelorantisAPIDeviceFeatures& features);
 
 // "loop=... reserved1=... size=... ramSize=... count=... duration=...
-// destination=PATH"; the path runs to the end of the text.
+// destination=PATH"; the path runs to the end of the text and is written as
+// OneLine gives it.
 std::string ConfigFields(const VelorantisAPIDiskDumpConfig& config);
 
-// As ConfigFields, but without "destination=" when the destination is no
-// usable path, so that a later start knows there is nothing to create.
+// As ConfigFields, but with the path's bytes as they are, and without
+// "destination=" when the destination is no usable path, so that a later
+// start knows there is nothing to create.
 std::string ConfigStateText(const VelorantisAPIDiskDumpConfig& config);
+
+// `bytes` with each backslash and control byte (below 0x20, and 0x7f) written
+// as \xHH, so that text a request chose stays on its one line of calls.log or
+// of the capture marker and cannot forge another.
+std::string OneLine(std::string_view bytes);
 
 // The 8-bit path a wide destination stands for; none for a null pointer or a
 // character above 255.
