@@ -104,16 +104,24 @@ bool ReadLatest(sqlite3* db, const SampleTable& table, int64_t deviceId,
   return true;
 }
 
+// `value` plus `increment` modulo 2^64, as the stored 64 bits: a counter
+// wraps past the largest value like the device's own, and a date past the
+// largest one starts again from `now`.
+int64_t WrappingAdd(int64_t value, uint64_t increment) {
+  return static_cast<int64_t>(static_cast<uint64_t>(value) + increment);
+}
+
 // `latest` becomes the next sample: a later date, every counter grown.
 void Advance(const SampleTable& table, int64_t deviceId, int64_t now, bool hadSample,
              std::vector<int64_t>& latest) {
-  const int64_t date = hadSample ? std::max(now, latest[0] + 1) : now;
+  const int64_t date = hadSample ? std::max(now, WrappingAdd(latest[0], 1)) : now;
   latest[0] = date;
   for (size_t i = 0; i < table.counters.size(); ++i) {
     const Counter& counter = table.counters[i];
     const uint64_t draw =
         Mix(static_cast<uint64_t>(deviceId) * 1000003u ^ static_cast<uint64_t>(date) * 131u ^ i);
-    latest[i + 1] += counter.base + static_cast<int64_t>(draw % (uint64_t{counter.spread} + 1));
+    latest[i + 1] =
+        WrappingAdd(latest[i + 1], counter.base + draw % (uint64_t{counter.spread} + 1));
   }
 }
 

@@ -186,6 +186,28 @@ TEST_F(StatusDaemonTest, CaptureRowFollowsTheLibrary) {
   EXPECT_EQ(StatusRoot("command=status&mac=default")["capture"]["written"], 0);
 }
 
+// Samples at the largest date and counter: the next round's wrap around
+// modulo 2^64 (the sanitizer build stops at a signed overflow).
+TEST_F(StatusDaemonTest, CountersAndDatesWrapPastTheLargestValue) {
+  CreateFromSchema(kDb, "status.sql");
+  ExecSql(kDb,
+          "INSERT INTO device VALUES (1, '00:11:22:33:44:55', 'Velorantis-A1');"
+          "INSERT INTO stats_v1 (device, date, totalpackets)"
+          " VALUES (1, 9223372036854775807, 9223372036854775807);"
+          "INSERT INTO stats_v2 (device, date, totalpackets)"
+          " VALUES (1, 9223372036854775807, 9223372036854775807);");
+  const ProgramResult daemon = RunDaemon({"--once", "--db", kDb});
+  ASSERT_EQ(daemon.exitStatus, 0) << daemon.err;
+  EXPECT_EQ(daemon.err, "");
+  for (const std::string table : {"stats_v1", "stats_v2"}) {
+    const std::string latest = QueryText(
+        kDb, "SELECT totalpackets FROM " + table + " WHERE device = 1 ORDER BY rowid DESC LIMIT 1");
+    const uint64_t growth = static_cast<uint64_t>(std::stoll(latest)) - uint64_t{INT64_MAX};
+    EXPECT_GT(growth, 0u) << table << " " << latest;
+    EXPECT_LT(growth, uint64_t{1} << 32) << table << " " << latest;
+  }
+}
+
 TEST_F(StatusDaemonTest, StopsCleanlyOnSignal) {
   for (int stopSignal : {SIGTERM, SIGINT}) {
     RemoveDatabase(kDb);
