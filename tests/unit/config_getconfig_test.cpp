@@ -72,59 +72,6 @@ TEST_F(GetconfigTest, AnyMacShowsTheOneConfigurationWithoutTheDevice) {
   EXPECT_TRUE(sim_.Calls().empty()) << "getconfig called the device library";
 }
 
-TEST_F(GetconfigTest, StoredValuesAsShown) {
-  struct Case {
-    const char* assignments;
-    std::string destination;  // as written in the node
-    std::string numbers;      // the node's lines after the destination
-  };
-  const Case cases[] = {
-      {"size = 1572864", "",
-       "\"loop\": 0,\n\"count\": 0,\n\"size\": 1,\n\"duration\": 0,\n\"inline\": 1,\n"
-       "\"slicing\": 0\n"},
-      {"count = -2147483648, duration = 4294967295", "",
-       "\"loop\": 0,\n\"count\": -2147483648,\n\"size\": 0,\n\"duration\": 4294967295,\n"
-       "\"inline\": 1,\n\"slicing\": 0\n"},
-      {"count = 4294967295, duration = 4294967296 + 3", "",
-       "\"loop\": 0,\n\"count\": -1,\n\"size\": 0,\n\"duration\": 3,\n\"inline\": 1,\n"
-       "\"slicing\": 0\n"},
-      {"loop = 7, inline = -1, slicing = 65536 + 5", "",
-       "\"loop\": 1,\n\"count\": 0,\n\"size\": 0,\n\"duration\": 0,\n\"inline\": 1,\n"
-       "\"slicing\": 5\n"},
-      {"inline = 0, slicing = 65536", "",
-       "\"loop\": 0,\n\"count\": 0,\n\"size\": 0,\n\"duration\": 0,\n\"inline\": 0,\n"
-       "\"slicing\": 0\n"},
-      {"size = -1", "",
-       "\"loop\": 0,\n\"count\": 0,\n\"size\": 17592186044415,\n\"duration\": 0,\n"
-       "\"inline\": 1,\n\"slicing\": 0\n"},
-      {"destination = NULL", "",
-       "\"loop\": 0,\n\"count\": 0,\n\"size\": 0,\n\"duration\": 0,\n\"inline\": 1,\n"
-       "\"slicing\": 0\n"},
-      // Bytes above 127 come back as they were stored: UTF-8 as it stands,
-      // other bytes as the code point of the same value.
-      {"destination = CAST(X'2F64C3A9FF80' AS TEXT)", "/d\xc3\xa9\\u00ff\\u0080",
-       "\"loop\": 0,\n\"count\": 0,\n\"size\": 0,\n\"duration\": 0,\n\"inline\": 1,\n"
-       "\"slicing\": 0\n"},
-      {"destination = 'a\"b\\c' || char(10)", "a\\\"b\\\\c\\n",
-       "\"loop\": 0,\n\"count\": 0,\n\"size\": 0,\n\"duration\": 0,\n\"inline\": 1,\n"
-       "\"slicing\": 0\n"},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.assignments);
-    CreateFromSchema(db_, "config.sql");
-    Update(
-        "destination = '', loop = 0, count = 0, size = 0, duration = 0, inline = 1, slicing = 0");
-    Update(c.assignments);
-    EXPECT_EQ(Run("mac=default"), ConfigNode(c.destination, c.numbers) + kSuccess);
-  }
-}
-
-TEST_F(GetconfigTest, DestinationBytesParseBackToTheStoredText) {
-  Update("destination = CAST(X'2FC3A974C3A9' AS TEXT)");
-  const nlohmann::json body = nlohmann::json::parse("{" + Run("mac=default") + "}");
-  EXPECT_EQ(body["config"]["destination"], "/\xc3\xa9t\xc3\xa9");
-}
-
 TEST_F(GetconfigTest, FailuresWriteOnlyTheResultNode) {
   const std::string missing = dir_.File("missing.db");
   struct Case {

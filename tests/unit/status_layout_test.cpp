@@ -147,34 +147,6 @@ TEST_F(StatusLayoutTest, NodesFollowTheResultOnlyWhenTheirTablesHaveSamples) {
   }
 }
 
-TEST_F(StatusLayoutTest, EveryArrayHoldsOneValuePerSampleOldestFirst) {
-  Exec(kV1Row);
-  Exec(kV2Row);
-  Exec(
-      "INSERT INTO stats_v1 (device, date, linkup, p2_hardwaredropped) VALUES (7, 90, 9, 99);"
-      "INSERT INTO stats_v2 (device, date, counter1, counter11) VALUES (7, 90, 9, 99);");
-  const std::string out = Status(std::string("mac=") + kMac + "&limit=-1");
-  EXPECT_NE(out.find("\"statsV1\": {\n\"date\": [90,100],\n"), std::string::npos) << out;
-  EXPECT_NE(out.find("\"linkup\": [9,2],\n"), std::string::npos) << out;
-  EXPECT_NE(out.find("\"hardwaredropped\": [99,41]\n"), std::string::npos) << out;
-  EXPECT_NE(out.find("\"statsV2\": {\n\"date\": [90,100],\n"), std::string::npos) << out;
-  EXPECT_NE(out.find("\"bytes\": [9,1000],\n"), std::string::npos) << out;
-  const nlohmann::json answer = ParseStatus(out);
-  for (const char* node : {"statsV1", "statsV2"}) {
-    for (const auto& [key, values] : answer[node].items()) {
-      if (key != "ports") {
-        EXPECT_EQ(values.size(), 2u) << node << " " << key;
-      }
-    }
-    ASSERT_EQ(answer[node]["ports"].size(), 2u) << node;
-    for (const auto& port : answer[node]["ports"]) {
-      for (const auto& [key, values] : port.items()) {
-        EXPECT_EQ(values.size(), 2u) << node << " " << key;
-      }
-    }
-  }
-}
-
 TEST_F(StatusLayoutTest, VersionTwoSeriesWrapAroundBelowZero) {
   struct Case {
     const char* counters;  // counter1 to counter11
@@ -214,36 +186,6 @@ TEST_F(StatusLayoutTest, VersionTwoSeriesWrapAroundBelowZero) {
             << c.counters << " port " << port << " " << keys[k];
       }
     }
-  }
-}
-
-TEST_F(StatusLayoutTest, TextValuesAreJsonStrings) {
-  struct Case {
-    const char* name;
-    const char* insert;  // the device row; id 9 has a capture row
-    const char* query;
-    std::string info;
-  };
-  const Case cases[] = {
-      {"null model", "INSERT INTO device VALUES (9, 'aa:bb:cc:dd:ee:ff', NULL)",
-       "mac=aa:bb:cc:dd:ee:ff",
-       "\"info\": {\n\"mac\": \"aa:bb:cc:dd:ee:ff\",\"model\": \"Unknown\"}"},
-      {"quotes and backslashes", "INSERT INTO device VALUES (9, 'a\"b\\c', 'x\"y\\z')",
-       "mac=a%22b%5Cc", "\"info\": {\n\"mac\": \"a\\\"b\\\\c\",\"model\": \"x\\\"y\\\\z\"}"},
-      {"control bytes", "INSERT INTO device VALUES (9, 'tab' || char(9), 'nl' || char(10))",
-       "mac=tab%09", "\"info\": {\n\"mac\": \"tab\\t\",\"model\": \"nl\\n\"}"},
-      {"empty mac", "INSERT INTO device VALUES (9, '', '')",
-       "mac=", "\"info\": {\n\"mac\": \"\",\"model\": \"\"}"},
-  };
-  for (const Case& c : cases) {
-    Exec(std::string("DELETE FROM device WHERE id = 9; DELETE FROM capture WHERE device = 9;") +
-         c.insert + "; INSERT INTO capture VALUES (9, 0, 0, 0, 0, 0, 0);");
-    const std::string out = Status(c.query);
-    EXPECT_EQ(out, kStatusSuccess + ",\n" + c.info +
-                       ",\n\"capture\": {\n\"status\": 0,\n\"error\": 0,\n\"cacheused\": 0,\n"
-                       "\"maxcache\": 0,\n\"written\": 0,\n\"dropped\": 0\n}")
-        << c.name;
-    ParseStatus(out);
   }
 }
 
