@@ -18,7 +18,6 @@ constexpr int kBusyTimeoutMs = 2000;
 // written to disk so far.
 constexpr int64_t kMaxCache = int64_t{256} << 20;
 constexpr int64_t kCacheInUse = int64_t{48} << 20;
-constexpr int64_t kWrittenPerRound = int64_t{6} << 20;
 
 constexpr char kUpsertDevice[] =
     "INSERT INTO device (mac, model) VALUES (?1, ?2) "

@@ -10,6 +10,9 @@
 #include "device_scan.h"
 #include "shared/sqlite_handles.h"
 
+// How much a running capture's `written` grows each round.
+inline constexpr int64_t kWrittenPerRound = int64_t{6} << 20;
+
 // Opens the database at `path`, creating the file and any missing table or
 // index of the built-in schema, and switches it to WAL journal mode so that
 // readers are never blocked by the daemon's writes. Returns null after

@@ -15,8 +15,11 @@
 #include <vector>
 
 #include "VelorantisAPI.h"
+#include "helper/frontend/request_vars.h"
 #include "helper/paths.h"
+#include "helper/status/status_command.h"
 #include "shared/discovery.h"
+#include "statusd_sim/status_store.h"
 #include "support/run_program.h"
 #include "support/sim_dir.h"
 #include "support/sqlite_file.h"
@@ -230,6 +233,53 @@ TEST_F(StatusDaemonTest, StopsCleanlyOnSignal) {
     EXPECT_EQ(RowCount("stats_v1"), RowCount("stats_v2"));
     EXPECT_EQ(RowCount("stats_v1") % 2, 0);
   }
+}
+
+// The daemon writes each round in one transaction and the status command
+// reads in one, so however rounds and requests interleave, an answer holds
+// whole rounds: as many samples in both series, and the capture row of that
+// same round (a capture running from the first round on has written one
+// round's worth per round).
+TEST_F(StatusDaemonTest, EveryAnswerIsOneSnapshot) {
+  constexpr int kRequests = 200;
+  TempDir out;
+  VelorantisAPIInitialize();
+  void* handle = GetDeviceHandle("00:11:22:33:44:55");
+  const std::string file = out.File("Velorantis.pcapng");
+  std::wstring destination(file.begin(), file.end());
+  VelorantisAPIDiskDumpConfig config{};
+  config.destination = destination.data();
+  ASSERT_EQ(VelorantisAPIDiskDumpSetConfig(handle, config), 0);
+  ASSERT_EQ(VelorantisAPIDiskDumpStart(handle), 0);
+
+  ProgramResult daemon;
+  std::thread running([&] { daemon = RunDaemon({"--interval", "0", "--db", kDb}); });
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  while (RowCount("stats_v2") < 2 && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  size_t lastRounds = 0;
+  for (int i = 0; i < kRequests && !HasFailure(); ++i) {
+    query_map.clear();
+    ParsePairs("mac=00:11:22:33:44:55&from=0&limit=-1", query_map);
+    std::string text;
+    TextPieces tail;
+    const int status = OutputStatus(text, tail, kDb.c_str());
+    for (const std::string& piece : tail) text += piece;
+    const nlohmann::json root = nlohmann::json::parse("{" + text + "}", nullptr, false);
+    EXPECT_EQ(status, 0) << text;
+    const size_t rounds = root["statsV1"]["date"].size();
+    EXPECT_EQ(root["statsV2"]["date"].size(), rounds) << "answer " << i;
+    EXPECT_EQ(root["capture"]["written"], rounds * kWrittenPerRound) << "answer " << i;
+    EXPECT_GE(rounds, lastRounds);
+    lastRounds = rounds;
+  }
+  query_map.clear();
+  const pid_t child = OnlyChild();
+  if (child > 0) kill(child, SIGTERM);
+  running.join();
+  EXPECT_EQ(daemon.exitStatus, 0) << daemon.err;
+  EXPECT_GT(lastRounds, 2u) << "the daemon wrote no rounds meanwhile";
 }
 
 TEST_F(StatusDaemonTest, RefusesBadCommandLines) {
