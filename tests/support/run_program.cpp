@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <nlohmann/json.hpp>
 #include <sstream>
@@ -16,10 +17,12 @@ extern char** environ;
 
 namespace {
 
-// The emulator prefix a cross build runs its programs with, as words.
+// The emulator prefix a cross build runs its programs with, then the words of
+// VELORANTIS_TEST_WRAPPER (such as a valgrind command line) when it is set.
 std::vector<std::string> EmulatorPrefix() {
   std::vector<std::string> words;
-  std::istringstream in(VELORANTIS_TEST_EMULATOR);
+  const char* wrapper = getenv("VELORANTIS_TEST_WRAPPER");
+  std::istringstream in(std::string(VELORANTIS_TEST_EMULATOR) + " " + (wrapper ? wrapper : ""));
   for (std::string word; in >> word;) words.push_back(word);
   return words;
 }

@@ -1,5 +1,6 @@
 // Starting the built programs from tests, through the emulator prefix of a
-// cross build (qemu-user) where there is one.
+// cross build (qemu-user) where there is one, and through the command line in
+// the environment variable VELORANTIS_TEST_WRAPPER (e.g. valgrind) when set.
 #ifndef VELORANTIS_TESTS_SUPPORT_RUN_PROGRAM_H_
 #define VELORANTIS_TESTS_SUPPORT_RUN_PROGRAM_H_
 
@@ -24,7 +25,8 @@ using EnvChange = std::pair<std::string, std::optional<std::string>>;
 ProgramResult RunProgram(const std::vector<std::string>& argv, const std::vector<EnvChange>& env,
                          const std::string& input = "", size_t addressSpace = 0);
 
-// Whether programs run through an emulator (a cross build under qemu-user).
+// Whether programs run through an emulator (a cross build under qemu-user)
+// or a wrapper.
 bool UnderEmulator();
 
 // Runs velorantis-helper as the web server would: QUERY_STRING set to `query`
