@@ -82,20 +82,10 @@ TEST_F(FrontendTest, StopOnIdleDeviceIsTheSmallestSuccess) {
 
 // Whatever the query string holds, the answer is the whole envelope with a
 // valid JSON document and exit status 0.
+// Shorter hostile query strings are seeds of the request fuzz target
+// (fuzz/request_seeds); these need the real program and its environment.
 TEST_F(FrontendTest, HostileQueryStrings) {
   const std::string cases[] = {
-      "%",
-      "%%%%",
-      "=",
-      "==&&==",
-      "&",
-      "command=%00",
-      "%00=%00",
-      "command=\"}}{\\",
-      "command=%22%5C%0A%7F%FF",
-      "command=\xff\xfe\x80",
-      "command=list%",
-      "command=getconfig%2",
       std::string(100000, '&'),
       // Near the largest environment string the kernel passes on (128 KiB).
       "command=" + std::string(130000, 'x'),
