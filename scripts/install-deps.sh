@@ -4,6 +4,8 @@
 set -euo pipefail
 
 packages=(cmake g++ make libsqlite3-dev sqlite3 libgtest-dev nlohmann-json3-dev)
+# The fuzz targets (clang's libFuzzer) and the memcheck tests.
+packages+=(clang libclang-rt-14-dev valgrind)
 
 missing=()
 for package in "${packages[@]}"; do

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: once in a plain build, once with
-# AddressSanitizer and UndefinedBehaviorSanitizer. Database paths point into
-# the build trees so the end-to-end tests can create them.
+# AddressSanitizer and UndefinedBehaviorSanitizer, then each fuzz target for
+# a minute (scripts/fuzz.sh). Database paths point into the build trees so
+# the end-to-end tests can create them.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
@@ -22,4 +23,7 @@ if [ "${VELORANTIS_SKIP_SANITIZERS:-0}" != 1 ]; then
   ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp:print_suppressions=0" \
     UBSAN_OPTIONS=print_stacktrace=1 \
     run_suite build/sanitize -DVELORANTIS_SANITIZE=address,undefined
+fi
+if [ "${VELORANTIS_SKIP_FUZZ:-0}" != 1 ]; then
+  bash scripts/fuzz.sh
 fi
