@@ -241,7 +241,7 @@ TEST_F(StatusDaemonTest, StopsCleanlyOnSignal) {
 // same round (a capture running from the first round on has written one
 // round's worth per round).
 TEST_F(StatusDaemonTest, EveryAnswerIsOneSnapshot) {
-  constexpr int kRequests = 200;
+  constexpr int kRequests = 100;
   TempDir out;
   VelorantisAPIInitialize();
   void* handle = GetDeviceHandle("00:11:22:33:44:55");
