@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(cmake g++ make libsqlite3-dev sqlite3 libgtest-dev nlohmann-json3-dev
-  lighttpd curl libcurl4-openssl-dev tshark)
+  lighttpd curl tshark)
 
 missing=()
 for package in "${packages[@]}"; do
