@@ -4,7 +4,8 @@
 # its target, and all targets but native need the PowerPC cross build's too.
 set -euo pipefail
 
-packages=(cmake g++ make libsqlite3-dev sqlite3 libgtest-dev nlohmann-json3-dev)
+packages=(cmake g++ make libsqlite3-dev sqlite3 libgtest-dev nlohmann-json3-dev
+  lighttpd curl tshark)
 case "${1:-native}" in
   native) ;;
   *) packages+=(g++-powerpc-linux-gnu qemu-user googletest) ;;
