@@ -3,7 +3,8 @@
 # root and any of them is missing. Used by demo.sh and test.sh.
 set -euo pipefail
 
-packages=(cmake g++ make libsqlite3-dev sqlite3 libgtest-dev nlohmann-json3-dev)
+packages=(cmake g++ make libsqlite3-dev sqlite3 libgtest-dev nlohmann-json3-dev
+  lighttpd curl libcurl4-openssl-dev tshark)
 
 missing=()
 for package in "${packages[@]}"; do
