@@ -46,7 +46,7 @@ function drawStats() {
     version.section.dataset.empty = String(series.times.length === 0);
     version.plots.update(series);
   });
-  byId('stats-window').textContent = `Last ${WINDOW_SECONDS / 60} minutes, per second`;
+  byId('stats-window').textContent = `Last ${WINDOW_SECONDS / 60} minutes`;
 }
 
 // One status request, and more at once while answers come back full.
@@ -162,6 +162,11 @@ byId('start').addEventListener('click', () => {
   if (state.mac === null) return;
   if (state.config === null) {
     showMessage(byId('capture-message'), 'The configuration has not been loaded.', 'error');
+    return;
+  }
+  // The back end would take an empty destination as the root directory.
+  if (state.config.destination === '') {
+    showMessage(byId('capture-message'), 'Save a destination directory in the configuration first.', 'error');
     return;
   }
   runCommand('start', startVariables(state.config), 'Capture started.');
