@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(cmake g++ make libsqlite3-dev sqlite3 libgtest-dev nlohmann-json3-dev
-  lighttpd curl libcurl4-openssl-dev tshark)
+  lighttpd curl libcurl4-openssl-dev tshark chromium)
 
 missing=()
 for package in "${packages[@]}"; do
@@ -12,6 +12,9 @@ for package in "${packages[@]}"; do
     missing+=("$package")
   fi
 done
+# The web page's packages come through npm; machines that bring their own
+# Node.js have it already.
+command -v npm >/dev/null || missing+=(nodejs npm)
 [ ${#missing[@]} -eq 0 ] && exit 0
 
 if [ "$(id -u)" -ne 0 ]; then

@@ -5,6 +5,11 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
+# The web page's plotting library and the browser tests' driver, as their
+# package-lock.json files pin them.
+for dir in web tests/browser; do
+  (cd "$dir" && npm ci --no-audit --no-fund --loglevel=error >/dev/null)
+done
 
 jobs=$(nproc)
 run_suite() {
