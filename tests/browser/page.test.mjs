@@ -192,6 +192,7 @@ test('a walk through the page', async () => {
   await waitFor('newer samples', async () => Math.min(...await points()) > seen);
   // Half a minute of samples for the picture in the README.
   await waitFor('samples for the screenshot', async () => Math.min(...await points()) >= 30, 45000);
+  await page.mouse.move(0, 0);
   await page.screenshot({ path: join(source, 'docs/web-page.png'), fullPage: true });
 
   // A second start is refused, and the page shows the answer's message.

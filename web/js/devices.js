@@ -1,6 +1,6 @@
 // The device list from the "list" command: one entry per attached device,
 // showing its MAC text and model, one of them selected.
-import { byId, showMessage } from './dom.js';
+import { byId } from './dom.js';
 
 // Draws `devices` ([{mac, type}]) as buttons; `onSelect(mac)` runs on a click.
 export function renderDevices(devices, selectedMac, onSelect) {
@@ -23,7 +23,6 @@ export function renderDevices(devices, selectedMac, onSelect) {
     item.append(button);
     return item;
   }));
-  showMessage(byId('devices-message'), devices.length === 0 ? 'No capture device is attached.' : '');
 }
 
 export function markSelected(mac) {

@@ -130,6 +130,7 @@ async function loadDevices() {
     showMessage(byId('devices-message'), failureText(error), 'error');
     return;
   }
+  showMessage(byId('devices-message'), devices.length === 0 ? 'No capture device is attached.' : '');
   if (JSON.stringify(devices) !== JSON.stringify(state.devices)) {
     state.devices = devices;
     renderDevices(devices, state.mac, selectDevice);
