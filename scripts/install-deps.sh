@@ -4,7 +4,9 @@
 set -euo pipefail
 
 packages=(cmake g++ make libsqlite3-dev sqlite3 libgtest-dev nlohmann-json3-dev
-  lighttpd curl libcurl4-openssl-dev tshark chromium)
+  lighttpd curl tshark)
+# Debian's Chromium, which the browser tests drive.
+packages+=(chromium)
 
 missing=()
 for package in "${packages[@]}"; do

@@ -116,6 +116,9 @@ TEST_F(StatusDaemonTest, OneRoundThenStatusAnswersWithStatistics) {
     EXPECT_EQ(root["statsV2"]["date"].size(), 1u) << c.query;
     EXPECT_GT(root["statsV1"]["totalpackets"][0].get<uint64_t>(), 0u) << c.query;
   }
+  // The requests left the log to the daemon: closing the last connection
+  // would have folded it back, after a lock that fails concurrent requests.
+  EXPECT_TRUE(std::filesystem::exists(kDb + "-wal"));
 }
 
 TEST_F(StatusDaemonTest, DefaultDatabaseAndGrowingCountersOverRounds) {

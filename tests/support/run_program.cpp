@@ -88,6 +88,12 @@ ProgramResult RunProgram(const std::vector<std::string>& argv, const std::vector
                          const std::string& input) {
   std::vector<std::string> args = EmulatorPrefix();
   args.insert(args.end(), argv.begin(), argv.end());
+  return RunHostProgram(args, env, input);
+}
+
+ProgramResult RunHostProgram(const std::vector<std::string>& argv,
+                             const std::vector<EnvChange>& env, const std::string& input) {
+  std::vector<std::string> args = argv;
   std::vector<std::string> environment = ChangedEnvironment(env);
   std::vector<char*> argPointers = PointersTo(args);
   std::vector<char*> envPointers = PointersTo(environment);

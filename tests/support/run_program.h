@@ -22,6 +22,11 @@ using EnvChange = std::pair<std::string, std::optional<std::string>>;
 ProgramResult RunProgram(const std::vector<std::string>& argv, const std::vector<EnvChange>& env,
                          const std::string& input = "");
 
+// RunProgram for a program of this machine (lighttpd, curl, capinfos), which
+// a cross build runs without the emulator; argv[0] is looked up in PATH.
+ProgramResult RunHostProgram(const std::vector<std::string>& argv,
+                             const std::vector<EnvChange>& env, const std::string& input = "");
+
 // Runs velorantis-helper as the web server would: QUERY_STRING set to `query`
 // (unset for nullopt), the simulated devices of VELORANTIS_SIM_DIR as this
 // process has it.
