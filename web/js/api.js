@@ -3,6 +3,16 @@
 
 const CGI_URL = 'cgi-bin/velorantis.cgi';
 
+// The server's clock, in milliseconds, as its last answer's Date header gave
+// it, less the browser's clock at that moment.
+let serverClockOffset = 0;
+
+// The time on the server now, in Unix seconds; the browser's own clock until
+// the server has answered.
+export function serverNow() {
+  return (Date.now() + serverClockOffset) / 1000;
+}
+
 // The back end answered, but with a failure result; `message` is its text.
 export class BackendError extends Error {
   constructor(message, result) {
@@ -24,6 +34,8 @@ export async function callCgi(command, variables = {}) {
     throw new Error('The server cannot be reached.');
   }
   if (!response.ok) throw new Error(`The server answered HTTP ${response.status}.`);
+  const serverDate = Date.parse(response.headers.get('Date') ?? '');
+  if (Number.isFinite(serverDate)) serverClockOffset = serverDate - Date.now();
   let root;
   try {
     root = (await response.json()).root;

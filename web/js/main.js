@@ -1,6 +1,6 @@
 // The page's wiring: which device is selected, the polling of its status,
 // and the buttons and form that send commands.
-import { callCgi } from './api.js';
+import { callCgi, serverNow } from './api.js';
 import { clearCapture, renderCapture } from './capture.js';
 import { fillForm, formVariables, startVariables } from './config.js';
 import { devicesOf, markSelected, renderDevices } from './devices.js';
@@ -36,8 +36,8 @@ const versions = [
 
 function freshStats() {
   // Samples from the last window only: the status daemon dates them in Unix
-  // seconds, on the appliance's clock.
-  return { series: versions.map(() => emptySeries()), from: Math.max(0, Math.floor(Date.now() / 1000) - WINDOW_SECONDS) };
+  // seconds on the appliance's clock, which the web server's clock is.
+  return { series: versions.map(() => emptySeries()), from: Math.max(0, Math.floor(serverNow()) - WINDOW_SECONDS) };
 }
 
 function drawStats() {

@@ -101,7 +101,7 @@ export function appendSamples(series, node) {
     // counts grew by still adds to their totals.
     const pause = series.interval > 0 && seconds > 3 * series.interval;
     if (pause) pushPoint(series, before.date + series.interval, null);
-    else series.interval = seconds;
+    series.interval = seconds;
     const perSecond = (now, then) => (pause ? null : rate(now, then, seconds));
     const values = { packets: [], bytes: [], drops: [], errors: [] };
     values.softwareDropped = growth(sample.softwareDropped, before.softwareDropped);
