@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # Builds the system and serves it as the appliance does: lighttpd on
 # 127.0.0.1 runs the request program as a CGI at /cgi-bin/velorantis.cgi,
-# beside the reference web page (web/) at /, against two simulated capture devices, a configuration database made from
+# against two simulated capture devices, a configuration database made from
 # the shipped schema and a status database kept by the stand-in status
 # daemon. Port 8080, or $VELORANTIS_DEMO_PORT. Everything lives under
 # demo-run/ in the source tree. Stays in the foreground until Ctrl-C or
-# SIGTERM, then stops everything it started.
+# SIGTERM, then stops everything it started. The reference web page (web/)
+# is served at /.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
