@@ -5,8 +5,8 @@
 # the shipped schema and a status database kept by the stand-in status
 # daemon. Port 8080, or $VELORANTIS_DEMO_PORT. Everything lives under
 # demo-run/ in the source tree. Stays in the foreground until Ctrl-C or
-# SIGTERM, then stops everything it started. The reference web page (web/)
-# is served at /.
+# SIGTERM, then stops everything it started.
+# The reference web page (web/) is served at /.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
