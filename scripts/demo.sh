@@ -6,6 +6,7 @@
 # daemon. Port 8080, or $VELORANTIS_DEMO_PORT. Everything lives under
 # demo-run/ in the source tree. Stays in the foreground until Ctrl-C or
 # SIGTERM, then stops everything it started.
+# The reference web page (web/) is served at /.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
@@ -38,6 +39,9 @@ cmake -S . -B "$build" -DBUILD_TESTING=OFF \
   -DVELORANTIS_CONFIG_DB="$root/velorantis-config.db" \
   -DVELORANTIS_STATUS_DB="$root/velorantis.db" >/dev/null
 cmake --build "$build" -j "$(nproc)" >/dev/null
+# The page's plotting library, as web/package-lock.json pins it; the page
+# loads it from web/node_modules on this server.
+(cd web && npm ci --no-audit --no-fund --loglevel=error >/dev/null)
 
 # Two simulated devices; the simulator keeps its state and call log here.
 sim="$root/sim"
@@ -70,7 +74,7 @@ trap stop_all EXIT
 VELORANTIS_SIM_DIR="$sim" "$build/velorantis-statusd-sim" --db "$root/velorantis.db" --interval 1 &
 daemon=$!
 
-# web/ will hold the static web interface; until then / answers 404.
+# The web page at /, the program at /cgi-bin/velorantis.cgi.
 bash scripts/lighttpd-conf.sh --port "$port" --cgi "$build/velorantis-helper" \
   --docroot "$PWD/web" --logdir "$root" --env VELORANTIS_SIM_DIR="$sim" >"$root/lighttpd.conf"
 setsid lighttpd -D -f "$root/lighttpd.conf" &
@@ -89,6 +93,7 @@ done
 
 captures=${root// /%20}/captures
 cat <<EOF
+Web page: http://127.0.0.1:$port/
 Serving $url
 (lighttpd's log: demo-run/error.log, the program's standard error: demo-run/cgi-stderr.log)
 

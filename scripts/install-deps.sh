@@ -10,6 +10,8 @@ case "${1:-native}" in
   native) ;;
   *) packages+=(g++-powerpc-linux-gnu qemu-user googletest) ;;
 esac
+# Debian's Chromium, which the browser tests drive.
+packages+=(chromium)
 
 missing=()
 for package in "${packages[@]}"; do
@@ -17,6 +19,9 @@ for package in "${packages[@]}"; do
     missing+=("$package")
   fi
 done
+# The web page's packages come through npm; machines that bring their own
+# Node.js have it already.
+command -v npm >/dev/null || missing+=(nodejs npm)
 [ ${#missing[@]} -eq 0 ] && exit 0
 
 if [ "$(id -u)" -ne 0 ]; then

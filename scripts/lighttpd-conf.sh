@@ -66,6 +66,15 @@ server.breakagelog = $(quote "$logdir/cgi-stderr.log")
 # The static web interface.
 server.document-root = $(quote "$docroot")
 index-file.names = ("index.html")
+# Browsers load JavaScript modules and style sheets only with their types.
+mimetype.assign = (
+  ".html" => "text/html; charset=utf-8",
+  ".css" => "text/css; charset=utf-8",
+  ".js" => "text/javascript; charset=utf-8",
+  ".svg" => "image/svg+xml",
+  ".png" => "image/png",
+  ".json" => "application/json"
+)
 
 # The request program, run directly (no interpreter) for its one URL only.
 alias.url = ("/cgi-bin/velorantis.cgi" => $(quote "$cgi"))

@@ -13,6 +13,13 @@ case "$target" in
   *) echo "usage: $0 [native|powerpc]" >&2; exit 2 ;;
 esac
 bash scripts/install-deps.sh "$target"
+if [ "$target" != powerpc ]; then
+  # The web page's plotting library and the browser tests' driver, as their
+  # package-lock.json files pin them.
+  for dir in web tests/browser; do
+    (cd "$dir" && npm ci --no-audit --no-fund --loglevel=error >/dev/null)
+  done
+fi
 
 jobs=$(nproc)
 slow_rounds=${VELORANTIS_TEST_ROUNDS:-15}
