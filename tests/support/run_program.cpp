@@ -86,14 +86,10 @@ void Pump(int inFd, const std::string& input, int outFd, int errFd, ProgramResul
   if (inFd >= 0) close(inFd);
 }
 
-}  // namespace
-
-bool UnderEmulator() { return !EmulatorPrefix().empty(); }
-
-ProgramResult RunProgram(const std::vector<std::string>& argv, const std::vector<EnvChange>& env,
-                         const std::string& input, size_t addressSpace) {
-  std::vector<std::string> args = EmulatorPrefix();
-  args.insert(args.end(), argv.begin(), argv.end());
+// Starts `args` as given, its address space limited when `addressSpace` is
+// not 0, and waits for it.
+ProgramResult Spawn(std::vector<std::string> args, const std::vector<EnvChange>& env,
+                    const std::string& input, size_t addressSpace) {
   std::vector<std::string> environment = ChangedEnvironment(env);
   std::vector<char*> argPointers = PointersTo(args);
   std::vector<char*> envPointers = PointersTo(environment);
@@ -125,6 +121,22 @@ ProgramResult RunProgram(const std::vector<std::string>& argv, const std::vector
     result.exitStatus = WEXITSTATUS(status);
   }
   return result;
+}
+
+}  // namespace
+
+bool UnderEmulator() { return !EmulatorPrefix().empty(); }
+
+ProgramResult RunProgram(const std::vector<std::string>& argv, const std::vector<EnvChange>& env,
+                         const std::string& input, size_t addressSpace) {
+  std::vector<std::string> args = EmulatorPrefix();
+  args.insert(args.end(), argv.begin(), argv.end());
+  return Spawn(std::move(args), env, input, addressSpace);
+}
+
+ProgramResult RunHostProgram(const std::vector<std::string>& argv,
+                             const std::vector<EnvChange>& env, const std::string& input) {
+  return Spawn(argv, env, input, 0);
 }
 
 ProgramResult RunHelper(const std::optional<std::string>& query) {

@@ -29,6 +29,11 @@ ProgramResult RunProgram(const std::vector<std::string>& argv, const std::vector
 // or a wrapper.
 bool UnderEmulator();
 
+// RunProgram for a program of this machine (lighttpd, curl, capinfos), which
+// a cross build runs without the emulator; argv[0] is looked up in PATH.
+ProgramResult RunHostProgram(const std::vector<std::string>& argv,
+                             const std::vector<EnvChange>& env, const std::string& input = "");
+
 // Runs velorantis-helper as the web server would: QUERY_STRING set to `query`
 // (unset for nullopt), the simulated devices of VELORANTIS_SIM_DIR as this
 // process has it.

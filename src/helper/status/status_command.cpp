@@ -124,6 +124,16 @@ void WriteAnswer(std::string& out, TextPieces& tail, StatusNodes& nodes) {
   }
 }
 
+// Closing the last connection to a database in WAL mode checkpoints it, and
+// to find out whether it is the last, a closing connection asks for an
+// exclusive lock: for that moment every reader that opens fails at once, as
+// no busy timeout is set. Concurrent status requests made each other answer
+// "Failed to get device id" that way. The daemon, the only writer, keeps the
+// log checkpointed.
+void LeaveCheckpointsToTheDaemon(sqlite3* db) {
+  sqlite3_db_config(db, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
+}
+
 // All reads in one transaction, so the rows of one answer come from one state
 // of the file: committed when every read succeeded, else rolled back. A
 // failed BEGIN is logged and the reads run regardless. Returns null or the
@@ -152,6 +162,7 @@ int OutputStatus(std::string& out, TextPieces& tail, const char* statusDb) {
   const StatsWindow window = ReadStatsWindow();
   Connection db = OpenExistingDatabase(statusDb);
   if (!db) return Fail(out, "Cannot open database");
+  LeaveCheckpointsToTheDaemon(db.get());
   StatusNodes nodes;
   const char* failure = ReadInTransaction(db.get(), mac, window, nodes);
   db.reset();
