@@ -4,6 +4,8 @@
 set -euo pipefail
 
 packages=(cmake g++ make libsqlite3-dev sqlite3 libgtest-dev nlohmann-json3-dev)
+# Further packages a caller needs besides these (bench/run.sh names its tools).
+packages+=("$@")
 
 missing=()
 for package in "${packages[@]}"; do
