@@ -65,18 +65,29 @@ time_memory_bytes() {
   done | paste -sd' '
 }
 
-# requests_per_second RUNS SECONDS URL: wrk over 16 connections on loopback.
+# requests_per_second RUNS SECONDS URL...: wrk over 16 connections on
+# loopback, the URLs taking turns so that a change in the machine's load
+# falls on each alike. Prints the median requests per second of each URL, one
+# line each, in the order given.
 requests_per_second() {
-  local runs=$1 seconds=$2 url=$3
+  local runs=$1 seconds=$2 url report
+  shift 2
+  local -a results=()
   for _ in $(seq "$runs"); do
-    local report
-    report=$(wrk -t 2 -c 16 -d "${seconds}s" "$url")
-    if grep -q 'Non-2xx' <<<"$report"; then
-      echo "wrk: error answers from $url" >&2
-      return 1
-    fi
-    awk '/^Requests\/sec:/ { print $2 }' <<<"$report"
-  done | median
+    local i=0
+    for url in "$@"; do
+      report=$(wrk -t 2 -c 16 -d "${seconds}s" "$url")
+      if grep -q 'Non-2xx' <<<"$report"; then
+        echo "wrk: error answers from $url" >&2
+        return 1
+      fi
+      results[i]+="$(awk '/^Requests\/sec:/ { print $2 }' <<<"$report") "
+      i=$((i + 1))
+    done
+  done
+  for i in "${!results[@]}"; do
+    tr ' ' '\n' <<<"${results[i]}" | grep . | median
+  done
 }
 
 # micro_benchmarks PROGRAM: "NAME NANOSECONDS" per Google Benchmark case, the

@@ -123,8 +123,11 @@ echo "requests per second through lighttpd (wrk) ..." >&2
 source "$bench_dir/lighttpd.sh"
 start_lighttpd "$run/lighttpd" "$helper" "$minimal"
 trap stop_lighttpd EXIT
-rps=$(requests_per_second 3 5 "$lighttpd_url/velorantis.cgi?${query[getconfig]}")
-rps_minimal=$(requests_per_second 3 5 "$lighttpd_url/minimal.cgi")
+{
+  read -r rps
+  read -r rps_minimal
+} < <(requests_per_second 5 3 "$lighttpd_url/velorantis.cgi?${query[getconfig]}" \
+  "$lighttpd_url/minimal.cgi?${query[getconfig]}")
 stop_lighttpd
 trap - EXIT
 
