@@ -19,7 +19,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bench_dir=$PWD/bench
-bash scripts/install-deps.sh valgrind hyperfine wrk lighttpd curl libbenchmark-dev time
+bash scripts/install-deps.sh bench
 source "$bench_dir/measure.sh"
 
 build=$PWD/${BENCH_BUILD:-build/bench}

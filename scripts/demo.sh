@@ -1,47 +1,109 @@
 #!/usr/bin/env bash
-# Builds the system and answers requests as the web server would, against two
-# simulated capture devices, a configuration database made from the shipped
-# schema and a status database kept by the stand-in status daemon, printing
-# each whole CGI response. Everything lives under demo-run/ in the source tree.
+# Builds the system and serves it as the appliance does: lighttpd on
+# 127.0.0.1 runs the request program as a CGI at /cgi-bin/velorantis.cgi,
+# against two simulated capture devices, a configuration database made from
+# the shipped schema and a status database kept by the stand-in status
+# daemon. Port 8080, or $VELORANTIS_DEMO_PORT. Everything lives under
+# demo-run/ in the source tree. Stays in the foreground until Ctrl-C or
+# SIGTERM, then stops everything it started.
+# The reference web page (web/) is served at /.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
 
+port=${VELORANTIS_DEMO_PORT:-8080}
 root="$PWD/demo-run"
 build="$root/build"
+pids="$root/pids"
 mkdir -p "$root"
+
+# A run killed outright (SIGKILL) cannot stop its server and daemon; the next
+# run stops them by the ids that run recorded, if they are still those
+# programs.
+stop_left_behind() {
+  [ -f "$pids" ] || return 0
+  local pid
+  for pid in $(cat "$pids"); do
+    case "$(readlink "/proc/$pid/exe" 2>/dev/null)" in
+      */lighttpd | */velorantis-statusd-sim)
+        kill -TERM "$pid" 2>/dev/null || true
+        while kill -0 "$pid" 2>/dev/null; do sleep 0.1; done
+        ;;
+    esac
+  done
+  rm -f "$pids"
+}
+stop_left_behind
+
 cmake -S . -B "$build" -DBUILD_TESTING=OFF \
   -DVELORANTIS_CONFIG_DB="$root/velorantis-config.db" \
   -DVELORANTIS_STATUS_DB="$root/velorantis.db" >/dev/null
 cmake --build "$build" -j "$(nproc)" >/dev/null
+# The page's plotting library, as web/package-lock.json pins it; the page
+# loads it from web/node_modules on this server.
+(cd web && npm ci --no-audit --no-fund --loglevel=error >/dev/null)
 
 # Two simulated devices; the simulator keeps its state and call log here.
-export VELORANTIS_SIM_DIR="$root/sim"
-rm -rf "$VELORANTIS_SIM_DIR" "$root/velorantis.db"* "$root/velorantis-config.db"
-mkdir -p "$VELORANTIS_SIM_DIR"
-cat >"$VELORANTIS_SIM_DIR/devices" <<'DEVICES'
+sim="$root/sim"
+rm -rf "$sim" "$root/velorantis.db"* "$root/velorantis-config.db" "$root"/*.log
+mkdir -p "$sim" "$root/captures"
+cat >"$sim/devices" <<'DEVICES'
 # MAC               TYPE
 00:11:22:33:44:55   11
 00:11:22:33:44:56   13
 DEVICES
 sqlite3 "$root/velorantis-config.db" <schema/config.sql
 
-# The stand-in status daemon, writing a sample per device every second.
-"$build/velorantis-statusd-sim" --db "$root/velorantis.db" --interval 1 &
-daemon=$!
-trap 'kill "$daemon" 2>/dev/null; wait "$daemon" 2>/dev/null' EXIT
-
-request() {
-  echo "\$ QUERY_STRING='$1' velorantis-helper"
-  QUERY_STRING="$1" "$build/velorantis-helper"
-  echo
+server='' daemon=''
+stop_all() {
+  trap - INT TERM EXIT
+  # lighttpd leads its own process group, which its CGI children share.
+  if [ -n "$server" ]; then kill -TERM -- "-$server" 2>/dev/null || true; fi
+  if [ -n "$daemon" ]; then kill -TERM "$daemon" 2>/dev/null || true; fi
+  wait
+  if [ -n "$server" ]; then
+    while kill -0 -- "-$server" 2>/dev/null; do sleep 0.1; done
+  fi
+  rm -f "$pids"
 }
+trap 'stop_all; exit 130' INT
+trap 'stop_all; exit 143' TERM
+trap stop_all EXIT
 
-mkdir -p "$root/captures"
-request "command=list"
-request "command=setconfig&mac=default&output=$root/captures&loop=1&count=0&size=100&duration=0&slicing=128&inline=0"
-request "command=getconfig&mac=default"
-request "command=start&mac=00:11:22:33:44:55&output=$root/captures&loop=1&count=0&size=100&duration=3600"
-sleep 2.5  # a few samples, and the daemon sees the capture running
-request "command=status&mac=00:11:22:33:44:55&from=0&limit=3"
-request "command=stop&mac=00:11:22:33:44:55"
+# The stand-in status daemon, writing a sample per device every second.
+VELORANTIS_SIM_DIR="$sim" "$build/velorantis-statusd-sim" --db "$root/velorantis.db" --interval 1 &
+daemon=$!
+
+# The web page at /, the program at /cgi-bin/velorantis.cgi.
+bash scripts/lighttpd-conf.sh --port "$port" --cgi "$build/velorantis-helper" \
+  --docroot "$PWD/web" --logdir "$root" --env VELORANTIS_SIM_DIR="$sim" >"$root/lighttpd.conf"
+setsid lighttpd -D -f "$root/lighttpd.conf" &
+server=$!
+echo "$server $daemon" >"$pids"
+
+url="http://127.0.0.1:$port/cgi-bin/velorantis.cgi"
+until curl -s -o /dev/null "$url?command=list"; do
+  if ! kill -0 "$server" 2>/dev/null; then
+    echo "lighttpd did not start (is port $port taken? set VELORANTIS_DEMO_PORT):" >&2
+    cat "$root/error.log" >&2
+    exit 1
+  fi
+  sleep 0.1
+done
+
+captures=${root// /%20}/captures
+cat <<EOF
+Web page: http://127.0.0.1:$port/
+Serving $url
+(lighttpd's log: demo-run/error.log, the program's standard error: demo-run/cgi-stderr.log)
+
+curl '$url?command=list'
+curl '$url?command=setconfig&mac=default&output=$captures&loop=1&count=0&size=100&duration=0&slicing=128&inline=0'
+curl '$url?command=getconfig&mac=default'
+curl '$url?command=start&mac=00:11:22:33:44:55&output=$captures&loop=1&count=0&size=100&duration=3600'
+curl '$url?command=status&mac=00:11:22:33:44:55&from=0&limit=3'
+curl '$url?command=stop&mac=00:11:22:33:44:55'
+
+Ctrl-C stops the server and the status daemon.
+EOF
+wait "$server"

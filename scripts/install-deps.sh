@@ -1,11 +1,19 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building and testing need, when run as
-# root and any of them is missing. Used by demo.sh and test.sh.
+# root and any of them is missing. Used by demo.sh and test.sh; test.sh passes
+# its target, and all targets but native need the PowerPC cross build's too.
+# bench/run.sh passes "bench" for the benchmarks' tools.
 set -euo pipefail
 
-packages=(cmake g++ make libsqlite3-dev sqlite3 libgtest-dev nlohmann-json3-dev)
-# Further packages a caller needs besides these (bench/run.sh names its tools).
-packages+=("$@")
+packages=(cmake g++ make libsqlite3-dev sqlite3 libgtest-dev nlohmann-json3-dev
+  lighttpd curl tshark)
+case "${1:-native}" in
+  native) ;;
+  bench) packages+=(valgrind hyperfine wrk libbenchmark-dev time) ;;
+  *) packages+=(g++-powerpc-linux-gnu qemu-user googletest) ;;
+esac
+# Debian's Chromium, which the browser tests drive.
+packages+=(chromium)
 
 missing=()
 for package in "${packages[@]}"; do
@@ -13,6 +21,9 @@ for package in "${packages[@]}"; do
     missing+=("$package")
   fi
 done
+# The web page's packages come through npm; machines that bring their own
+# Node.js have it already.
+command -v npm >/dev/null || missing+=(nodejs npm)
 [ ${#missing[@]} -eq 0 ] && exit 0
 
 if [ "$(id -u)" -ne 0 ]; then

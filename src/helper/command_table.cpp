@@ -1,35 +1,50 @@
 #include "helper/command_table.h"
 
 #include <cstring>
+#include <new>
 
 #include "helper/capture/capture_commands.h"
 #include "helper/config/config_commands.h"
 #include "helper/frontend/request_vars.h"
-#include "helper/frontend/response.h"
 #include "helper/status/status_command.h"
 
 namespace {
 
 // Tried in this order; the first entry equal to "command" as a whole, byte
-// for byte, wins.
+// for byte, wins. Only the status command writes a tail.
 constexpr Command kCommands[] = {
-    {"list", OutputList},     {"start", StartCapture},     {"stop", StopCapture},
-    {"status", OutputStatus}, {"getconfig", OutputConfig}, {"setconfig", SetConfig},
+    {"list", [](ResponseBody& body) { return OutputList(body.text); }},
+    {"start", [](ResponseBody& body) { return StartCapture(body.text); }},
+    {"stop", [](ResponseBody& body) { return StopCapture(body.text); }},
+    {"status", [](ResponseBody& body) { return OutputStatus(body.text, body.tail); }},
+    {"getconfig", [](ResponseBody& body) { return OutputConfig(body.text); }},
+    {"setconfig", [](ResponseBody& body) { return SetConfig(body.text); }},
 };
+
+// The handler's locals are gone by now; dropping what it wrote frees the
+// rest, so the answer itself has room.
+void AnswerOutOfMemory(ResponseBody& body) {
+  body = ResponseBody{};
+  WriteOutcome(body.text, "Not enough memory");
+}
 
 }  // namespace
 
-void DispatchCommand(std::string& out) {
+void DispatchCommand(ResponseBody& body) {
   const char* command = getvar("command");
   if (command == nullptr) {
-    WriteOutcome(out, "No command specified");
+    WriteOutcome(body.text, "No command specified");
     return;
   }
   for (const Command& entry : kCommands) {
     if (strcmp(command, entry.name) == 0) {
-      entry.handler(out);
+      try {
+        entry.handler(body);
+      } catch (const std::bad_alloc&) {
+        AnswerOutOfMemory(body);
+      }
       return;
     }
   }
-  WriteOutcome(out, "Unknown command");
+  WriteOutcome(body.text, "Unknown command");
 }

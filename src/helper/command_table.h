@@ -3,12 +3,12 @@
 #ifndef VELORANTIS_HELPER_COMMAND_TABLE_H_
 #define VELORANTIS_HELPER_COMMAND_TABLE_H_
 
-#include <string>
+#include "helper/frontend/response.h"
 
-// A command handler writes its nodes and exactly one result node into `out`,
-// through WriteOutcome. Its status is kept by the dispatcher but never acted
-// on.
-using CommandHandler = int (*)(std::string& out);
+// A command handler writes its nodes and exactly one result node into
+// `body`, through WriteOutcome. Its status is kept by the dispatcher but never
+// acted on.
+using CommandHandler = int (*)(ResponseBody& body);
 
 struct Command {
   const char* name;
@@ -17,6 +17,8 @@ struct Command {
 
 // Runs the handler that request variable "command" names, or writes the
 // front end's own result node when there is none or it matches no command.
-void DispatchCommand(std::string& out);
+// When memory runs out anywhere in the handler, `body` holds only the result
+// node -1 "Not enough memory" instead of whatever the handler had written.
+void DispatchCommand(ResponseBody& body);
 
 #endif  // VELORANTIS_HELPER_COMMAND_TABLE_H_

@@ -8,9 +8,9 @@
 #include "helper/frontend/response.h"
 
 int main() {
-  std::string out;
+  ResponseBody body;
   InitGetVar();
-  DispatchCommand(out);
-  WriteResponse(stdout, out);
+  DispatchCommand(body);
+  WriteResponse(stdout, body);
   return 0;
 }

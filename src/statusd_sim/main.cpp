@@ -4,7 +4,9 @@
 // database, until SIGINT or SIGTERM (or after one round with --once).
 #include <signal.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <ctime>
 
 #include "VelorantisAPI.h"
@@ -27,7 +29,11 @@ sigset_t BlockStopSignals() {
 
 // Sleeps `seconds`; true when a stop signal came before or during the sleep.
 bool WaitForStop(const sigset_t& signals, unsigned seconds) {
-  timespec timeout{static_cast<time_t>(seconds), 0};
+  // No longer than a 32-bit time_t (the appliance's) holds: beyond it the
+  // timeout would turn negative, every wait would fail at once, and the
+  // daemon would spin without ever taking the pending stop signal.
+  constexpr unsigned kLongestWait = INT32_MAX;  // 68 years
+  timespec timeout{static_cast<time_t>(std::min(seconds, kLongestWait)), 0};
   int received;
   while ((received = sigtimedwait(&signals, nullptr, &timeout)) < 0 && errno == EINTR) {
   }

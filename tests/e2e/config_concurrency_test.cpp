@@ -13,12 +13,15 @@
 #include "support/run_program.h"
 #include "support/sim_dir.h"
 #include "support/sqlite_file.h"
+#include "support/test_rounds.h"
 
 namespace {
 
 constexpr int kProcesses = 8;
-constexpr int kRequestsEach = 150;  // alternately setconfig and getconfig
-constexpr int kSeed = 999999;       // stored before the processes start
+// Rounds of each process: one setconfig then one getconfig. Fewer in slow
+// builds (VELORANTIS_TEST_ROUNDS).
+constexpr int kFullRounds = 75;
+constexpr int kSeed = 999999;  // stored before the processes start
 
 const char kHeader[] = "Content-type: application/json\n\n";
 
@@ -69,9 +72,9 @@ struct Answer {
   ProgramResult result;
 };
 
-std::vector<Answer> RunRequests(int process) {
+std::vector<Answer> RunRequests(int process, int rounds) {
   std::vector<Answer> answers;
-  for (int i = 0; i < kRequestsEach; ++i) {
+  for (int i = 0; i < 2 * rounds; ++i) {
     const int id = process * 1000 + i;
     const bool set = i % 2 == 0;
     const std::string query = set ? SetconfigQuery(id) : "command=getconfig&mac=default";
@@ -117,10 +120,11 @@ class ConfigConcurrencyTest : public ::testing::Test {
 TEST_F(ConfigConcurrencyTest, EveryAnswerIsOneWholeConfiguration) {
   ASSERT_EQ(RunHelper(SetconfigQuery(kSeed)).out, CgiResponse("\"result\": 0,\n\"message\": \"\""));
 
+  const int rounds = TestRounds(kFullRounds);
   std::vector<std::vector<Answer>> answers(kProcesses);
   std::vector<std::thread> threads;
   for (int p = 0; p < kProcesses; ++p) {
-    threads.emplace_back([&answers, p] { answers[p] = RunRequests(p); });
+    threads.emplace_back([&answers, p, rounds] { answers[p] = RunRequests(p, rounds); });
   }
   for (std::thread& thread : threads) thread.join();
 

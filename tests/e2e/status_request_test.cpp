@@ -70,4 +70,26 @@ TEST_F(StatusRequestTest, AnswersCarryNothingButTheResponse) {
   }
 }
 
+// A window larger than the memory the program may have: answered, not a
+// silent death that leaves the web server to make up an error page.
+TEST_F(StatusRequestTest, WindowLargerThanMemoryIsAnswered) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "AddressSanitizer reserves more address space than the limit allows";
+#endif
+  if (UnderEmulator()) GTEST_SKIP() << "the limit would bind the emulator, not the program";
+  CreateFromSchema(kDb, "status.sql");
+  ExecSql(kDb,
+          "INSERT INTO device VALUES (1, '00:11:22:33:44:55', 'Velorantis-A1');"
+          "INSERT INTO capture VALUES (1, 1, 0, 2, 3, 4, 5);"
+          "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 400000)"
+          " INSERT INTO stats_v1 SELECT 1, 1000000000 + i, i, i, i, i, i, i, i, i, i, i, i,"
+          " i, i, i, i, i, i, i, i, i, i, i, i, i, i, i, i FROM n;");
+  const ProgramResult result = RunProgram(
+      {VELORANTIS_HELPER_PATH}, {{"QUERY_STRING", "command=status&mac=00:11:22:33:44:55&limit=-1"}},
+      "", size_t{64} << 20);  // the answer is about 80 MB
+  EXPECT_EQ(result.exitStatus, 0);
+  const std::string expected = CgiResponse("\"result\": -1,\n\"message\": \"Not enough memory\"");
+  EXPECT_TRUE(result.out == expected) << result.out.substr(0, 400);
+}
+
 }  // namespace

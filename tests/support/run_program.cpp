@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -84,10 +85,18 @@ void Pump(int inFd, const std::string& input, int outFd, int errFd, ProgramResul
 
 }  // namespace
 
+bool UnderEmulator() { return !EmulatorPrefix().empty(); }
+
 ProgramResult RunProgram(const std::vector<std::string>& argv, const std::vector<EnvChange>& env,
-                         const std::string& input) {
+                         const std::string& input, size_t addressSpace) {
   std::vector<std::string> args = EmulatorPrefix();
   args.insert(args.end(), argv.begin(), argv.end());
+  return RunHostProgram(args, env, input);
+}
+
+ProgramResult RunHostProgram(const std::vector<std::string>& argv,
+                             const std::vector<EnvChange>& env, const std::string& input) {
+  std::vector<std::string> args = argv;
   std::vector<std::string> environment = ChangedEnvironment(env);
   std::vector<char*> argPointers = PointersTo(args);
   std::vector<char*> envPointers = PointersTo(environment);
@@ -105,6 +114,8 @@ ProgramResult RunProgram(const std::vector<std::string>& argv, const std::vector
     dup2(inPipe[0], 0);
     dup2(outPipe[1], 1);
     dup2(errPipe[1], 2);
+    const rlimit limit{addressSpace, addressSpace};
+    if (addressSpace != 0 && setrlimit(RLIMIT_AS, &limit) != 0) _exit(126);
     execvpe(argPointers[0], argPointers.data(), envPointers.data());
     _exit(127);
   }

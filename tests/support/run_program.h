@@ -18,9 +18,19 @@ struct ProgramResult {
 using EnvChange = std::pair<std::string, std::optional<std::string>>;
 
 // Runs `argv` (argv[0] a path) with this process's environment changed by
-// `env`, feeding `input` on standard input, and waits for it.
+// `env`, feeding `input` on standard input, and waits for it. A non-zero
+// `addressSpace` limits the program's address space (RLIMIT_AS) to that many
+// bytes.
 ProgramResult RunProgram(const std::vector<std::string>& argv, const std::vector<EnvChange>& env,
-                         const std::string& input = "");
+                         const std::string& input = "", size_t addressSpace = 0);
+
+// Whether programs run through an emulator (a cross build under qemu-user).
+bool UnderEmulator();
+
+// RunProgram for a program of this machine (lighttpd, curl, capinfos), which
+// a cross build runs without the emulator; argv[0] is looked up in PATH.
+ProgramResult RunHostProgram(const std::vector<std::string>& argv,
+                             const std::vector<EnvChange>& env, const std::string& input = "");
 
 // Runs velorantis-helper as the web server would: QUERY_STRING set to `query`
 // (unset for nullopt), the simulated devices of VELORANTIS_SIM_DIR as this

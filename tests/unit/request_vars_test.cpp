@@ -4,6 +4,7 @@
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <climits>
 #include <cstdio>
 #include <map>
 #include <string>
@@ -156,6 +157,16 @@ TEST_F(QueryStringTest, GentenvU64) {
       {"n=99999999999999999999999", 0, UINT64_MAX},
       {"n=4294967297", 0, 4294967297u},
       {"n=0x10", 0, 0},  // decimal only
+      // The same on every target: strtoull reads 64 bits wherever it runs.
+      {"n=2147483648", 0, uint64_t{1} << 31},
+      {"n=9223372036854775808", 0, uint64_t{1} << 63},
+      {"n=-9223372036854775808", 0, uint64_t{1} << 63},
+      {"n=-18446744073709551615", 0, 1},           // negated modulo 2^64
+      {"n=-18446744073709551616", 0, UINT64_MAX},  // too large, sign and all
+      {"n=-99999999999", 0, UINT64_MAX - 99999999999u + 1},
+      {"n=%09-1", 0, UINT64_MAX},
+      {"n=%2B-1", 0, 0},
+      {"n=18446744073709551616junk", 0, UINT64_MAX},
   };
   for (const auto& c : cases) {
     Load(c.query);
@@ -174,9 +185,27 @@ struct IntCase {
 
 TEST_F(QueryStringTest, GentenvInt) {
   const IntCase cases[] = {
-      {"", -1, 1},         {"limit=", 0, 0},  // present but empty: 0, not the default
-      {"limit=abc", 0, 0}, {"limit=25", 0, 25}, {"limit=-3", 0, -3}, {"limit=%0912", 0, 12},
+      {"", -1, 1},
+      {"limit=", 0, 0},  // present but empty: 0, not the default
+      {"limit=abc", 0, 0},
+      {"limit=25", 0, 25},
+      {"limit=-3", 0, -3},
+      {"limit=%0912", 0, 12},
       {"limit=7x", 0, 7},
+      {"limit=%20%0A%2B12", 0, 12},
+      {"limit=%2B-3", 0, 0},
+      // Beyond int: saturated on every target, never wrapped by long's width.
+      {"limit=2147483647", 0, INT_MAX},
+      {"limit=2147483648", 0, INT_MAX},
+      {"limit=-2147483648", 0, INT_MIN},
+      {"limit=-2147483649", 0, INT_MIN},
+      {"limit=4294967297", 0, INT_MAX},
+      {"limit=-4294967297", 0, INT_MIN},
+      {"limit=-99999999999", 0, INT_MIN},
+      {"limit=9223372036854775808", 0, INT_MAX},
+      {"limit=18446744073709551617", 0, INT_MAX},
+      {"limit=-18446744073709551617", 0, INT_MIN},
+      {"limit=4294967297junk", 0, INT_MAX},
   };
   for (const auto& c : cases) {
     Load(c.query);
@@ -230,6 +259,7 @@ TEST_F(PostTest, Table) {
       {"9", "a=1", {}},                                                 // short read
       {"0", "a=1", {}},
       {"-4", "a=1", {}},
+      {"4294967299", "a=1", {}},  // beyond int: far too long, not 3
       {"abc", "a=1", {}},
       {nullptr, "a=1", {}},
   };

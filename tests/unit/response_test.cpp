@@ -35,11 +35,11 @@ TEST(WriteResponse, Envelope) {
   size_t size = 0;
   FILE* stream = open_memstream(&buffer, &size);
   ASSERT_NE(stream, nullptr);
-  WriteResponse(stream, "\"result\": 0,\n\"message\": \"\"");
+  WriteResponse(stream, {"\"result\": 0,\n\"message\": \"\"", {",\n", "\"a\": 1"}});
   fclose(stream);
-  EXPECT_EQ(
-      std::string(buffer, size),
-      "Content-type: application/json\n\n{\"root\": {\n\"result\": 0,\n\"message\": \"\"}}\n");
+  EXPECT_EQ(std::string(buffer, size),
+            "Content-type: application/json\n\n{\"root\": {\n\"result\": 0,\n\"message\": "
+            "\"\",\n\"a\": 1}}\n");
   free(buffer);
 }
 
@@ -64,9 +64,9 @@ TEST(DispatchCommand, FrontEndFailures) {
   for (const auto& c : cases) {
     query_map.clear();
     ParsePairs(c.query, query_map);
-    std::string out;
-    DispatchCommand(out);
-    EXPECT_EQ(out, std::string("\"result\": -1,\n\"message\": \"") + c.message + "\"")
+    ResponseBody body;
+    DispatchCommand(body);
+    EXPECT_EQ(body.text, std::string("\"result\": -1,\n\"message\": \"") + c.message + "\"")
         << "query: " << c.query;
   }
   query_map.clear();

@@ -41,7 +41,9 @@ class StatusTest : public testing::Test {
     query_map.clear();
     ParsePairs(query.c_str(), query_map);
     std::string out;
-    *status = OutputStatus(out, db.c_str());
+    TextPieces tail;
+    *status = OutputStatus(out, tail, db.c_str());
+    for (const std::string& piece : tail) out += piece;
     return out;
   }
 

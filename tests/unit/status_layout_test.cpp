@@ -263,22 +263,31 @@ TEST_F(StatusLayoutTest, NullCountersReadAsZeroAndTheFirstCaptureRowCounts) {
   EXPECT_EQ(nulls["statsV1"]["ports"][1]["jabber"], std::vector<uint64_t>{0});
 }
 
-TEST(OutputU64List, JoinsWithCommasOnly) {
+TEST(AppendSeriesValue, JoinsWithCommasOnlyInBoundedBlocks) {
   struct Case {
     std::vector<uint64_t> values;
-    const char* text;
+    std::string text;
   };
+  std::vector<uint64_t> many(20000, UINT64_MAX);  // several full blocks
+  std::string manyText = "18446744073709551615";
+  for (size_t i = 1; i < many.size(); ++i) manyText += ",18446744073709551615";
   const Case cases[] = {
       {{}, ""},
       {{0}, "0"},
       {{7, 10, 100}, "7,10,100"},
       {{UINT64_MAX, 0, 9223372036854775808u}, "18446744073709551615,0,9223372036854775808"},
+      {many, manyText},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(OutputU64List(c.values), c.text);
-    std::string appended = "[";
-    AppendU64List(appended, c.values);
-    EXPECT_EQ(appended, std::string("[") + c.text);
+    SeriesText series;
+    for (uint64_t value : c.values) AppendSeriesValue(series, value);
+    std::string joined;
+    for (const std::string& block : series.blocks) {
+      EXPECT_LE(block.capacity(), kSeriesBlockSize);
+      joined += block;
+    }
+    EXPECT_EQ(joined, c.text);
+    EXPECT_EQ(series.empty, c.values.empty());
   }
 }
 

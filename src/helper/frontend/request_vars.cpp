@@ -1,5 +1,7 @@
 #include "helper/frontend/request_vars.h"
 
+#include <algorithm>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -25,6 +27,15 @@ unsigned char DecodeEscape(char high, char low) {
   int second = HexDigit(low);
   if (second >= 0) value = value * 16 + second;
   return static_cast<unsigned char>(value);
+}
+
+// Reads `text` as atoi does, beyond int's range saturated at INT_MIN or
+// INT_MAX: what the appliance's 32-bit C library gives, where long is int.
+// atoi itself wraps out-of-range text by the width of long ("4294967297" is
+// 1 where long has 64 bits); long long has 64 bits on every target.
+int SaturatedAtoi(const char* text) {
+  const long long value = strtoll(text, nullptr, 10);
+  return static_cast<int>(std::clamp<long long>(value, INT_MIN, INT_MAX));
 }
 
 void StorePair(const std::string& rawName, const std::string& rawValue, QueryMap& map) {
@@ -86,7 +97,7 @@ void initializePost(QueryMap& map) {
     map.clear();
     return;
   }
-  int length = atoi(lengthText);
+  int length = SaturatedAtoi(lengthText);
   if (length <= 0) {
     map.clear();
     return;
@@ -127,7 +138,7 @@ uint64_t getenv_u64_default(const char* name, uint64_t fallback) {
 int gentenv_int(const char* name, int& value) {
   const char* text = getvar(name);
   if (text == nullptr) return -1;
-  value = atoi(text);
+  value = SaturatedAtoi(text);
   return 0;
 }
 

@@ -22,8 +22,8 @@ void InitGetVar();
 void initializeGet(QueryMap& map);
 
 // Adds the pairs of a form body (CONTENT_LENGTH bytes on standard input) to
-// `map`; empties `map` when there is no complete body to read. Start-up never
-// calls it.
+// `map`; empties `map` when there is no complete body to read. CONTENT_LENGTH
+// is read as gentenv_int reads a number. Start-up never calls it.
 void initializePost(QueryMap& map);
 
 // Splits `text` at '&' into name=value pairs and stores each decoded pair in
@@ -39,9 +39,15 @@ std::string urlDecode(std::string text);
 // A variable given without a value reads as the empty text, never null.
 const char* getvar(const char* name);
 
-// Parse a present variable as strtoull (base 10) or atoi would: text without
-// digits reads as 0. They return -1 (leaving `value` alone) only when the
-// variable is absent; the _default forms give `fallback` then.
+// Parse a present variable as strtoull (base 10) or atoi would: leading
+// white space and one sign are taken, reading stops at the first other byte,
+// text without digits reads as 0. They give the same number on every target:
+// the int forms saturate text beyond int's range at INT_MIN or INT_MAX, as
+// the appliance's 32-bit C library does; the u64 forms saturate text beyond
+// 2^64 - 1 at UINT64_MAX, a minus sign included ("-18446744073709551616"),
+// and otherwise negate modulo 2^64 ("-1" is UINT64_MAX). They return -1
+// (leaving `value` alone) only when the variable is absent; the _default forms
+// give `fallback` then.
 int gentenv_u64(const char* name, uint64_t& value);
 uint64_t getenv_u64_default(const char* name, uint64_t fallback);
 int gentenv_int(const char* name, int& value);

@@ -17,11 +17,12 @@ void WriteOutcome(std::string& out, const char* failure, int failureResult) {
   }
 }
 
-void WriteResponse(FILE* stream, const std::string& body) {
+void WriteResponse(FILE* stream, const ResponseBody& body) {
   fputs("Content-type: application/json\n\n", stream);
   fflush(stream);
   fputs("{\"root\": {\n", stream);
-  fwrite(body.data(), 1, body.size(), stream);
+  fwrite(body.text.data(), 1, body.text.size(), stream);
+  for (const std::string& piece : body.tail) fwrite(piece.data(), 1, piece.size(), stream);
   fputs("}}\n", stream);
   fflush(stream);
 }

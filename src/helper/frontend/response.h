@@ -4,6 +4,18 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
+
+// Texts written one after another as they stand.
+using TextPieces = std::vector<std::string>;
+
+// The body of one answer inside the envelope: the handler's text, then
+// `tail`. Only the status command fills `tail`: its statistics go out in the
+// blocks they were built in, never copied into one string.
+struct ResponseBody {
+  std::string text;
+  TextPieces tail;
+};
 
 // Appends the result node: "result": N, a line feed, "message": "TEXT", with
 // no separator or line feed after it. Result 0 goes with an empty message.
@@ -16,6 +28,6 @@ void WriteOutcome(std::string& out, const char* failure, int failureResult = -1)
 // Writes the whole CGI response to `stream`: the header and its empty line
 // (flushed), then {"root": { and a line feed, `body` unchanged, and }} with a
 // line feed.
-void WriteResponse(FILE* stream, const std::string& body);
+void WriteResponse(FILE* stream, const ResponseBody& body);
 
 #endif  // VELORANTIS_HELPER_FRONTEND_RESPONSE_H_

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "helper/frontend/response.h"
+
 // Which samples a request asks for: those whose date is above `from`, at
 // most `limit` of them (a negative limit sets no bound, 0 gives none).
 struct StatsWindow {
@@ -20,11 +22,26 @@ struct StatsWindow {
 // The window of request variables "from" (default 0) and "limit" (default 1).
 StatsWindow ReadStatsWindow();
 
-// The two statistics nodes; each stays empty when its table has no sample in
-// the window.
+// One series' text as rows are read: its values in plain unsigned decimal
+// joined by "," (no blanks, no brackets), held in blocks of at most
+// kSeriesBlockSize bytes. A window of millions of samples thus needs neither
+// one contiguous buffer per series nor the slack of a doubling one, and the
+// blocks go into the response as they stand.
+struct SeriesText {
+  std::vector<std::string> blocks;
+  bool empty = true;
+};
+
+inline constexpr size_t kSeriesBlockSize = 64 * 1024;
+
+// Appends `value` (and the "," before it unless it is the first) to `text`.
+void AppendSeriesValue(SeriesText& text, uint64_t value);
+
+// The two statistics nodes as response pieces, in order; each stays empty
+// when its table has no sample in the window.
 struct StatsNodes {
-  std::string statsV1;
-  std::string statsV2;
+  TextPieces statsV1;
+  TextPieces statsV2;
 };
 
 // Reads the samples of device `deviceId` in `window` from `stats_v1`, then
@@ -33,15 +50,9 @@ struct StatsNodes {
 // success, or the failure message of the first table whose query cannot be
 // prepared or whose rows cannot all be read ("Failed to get device v1
 // statistics", "Failed to get device v2 statistics", static text); `nodes`
-// then holds nothing meant for the response.
+// then holds nothing meant for the response. Throws std::bad_alloc when
+// memory runs out.
 const char* ReadStatistics(sqlite3* db, int64_t deviceId, const StatsWindow& window,
                            StatsNodes& nodes);
-
-// `values` in plain unsigned decimal, joined by "," without blanks or
-// brackets; the empty text for an empty list.
-std::string OutputU64List(const std::vector<uint64_t>& values);
-
-// Appends OutputU64List(values) to `out` without the intermediate text.
-void AppendU64List(std::string& out, const std::vector<uint64_t>& values);
 
 #endif  // VELORANTIS_HELPER_STATUS_STATS_SERIES_H_

@@ -89,8 +89,9 @@ void WriteCaptureNode(std::string& node, sqlite3_stmt* row) {
 // The device's first capture row. Returns null or the message.
 const char* ReadCapture(sqlite3* db, int64_t deviceId, std::string& node) {
   Statement statement = Prepare(db, kCaptureQuery);
-  if (!statement) return "Failed to get device capture status";
-  sqlite3_bind_int64(statement.get(), 1, deviceId);
+  if (!statement || sqlite3_bind_int64(statement.get(), 1, deviceId) != SQLITE_OK) {
+    return "Failed to get device capture status";
+  }
   if (sqlite3_step(statement.get()) != SQLITE_ROW) return "Failed to get device status";
   WriteCaptureNode(node, statement.get());
   return nullptr;
@@ -107,18 +108,30 @@ const char* ReadStatusNodes(sqlite3* db, const std::string& mac, const StatsWind
   return ReadStatistics(db, deviceId, window, nodes.stats);
 }
 
-void WriteAnswer(std::string& out, const StatusNodes& nodes) {
-  const std::string* const parts[] = {&nodes.info, &nodes.capture, &nodes.stats.statsV1,
-                                      &nodes.stats.statsV2};
-  size_t size = out.size() + 64;
-  for (const std::string* part : parts) size += part->size() + 2;
-  out.reserve(size);
+// The statistics pieces are moved, not copied: they are most of a large
+// answer.
+void WriteAnswer(std::string& out, TextPieces& tail, StatusNodes& nodes) {
   WriteOutcome(out, nullptr);
-  for (const std::string* part : parts) {
-    if (part->empty()) continue;  // a statistics table without samples
+  for (const std::string* part : {&nodes.info, &nodes.capture}) {
     out += ",\n";
     out += *part;
   }
+  for (TextPieces* node : {&nodes.stats.statsV1, &nodes.stats.statsV2}) {
+    if (node->empty()) continue;  // a statistics table without samples
+    tail.reserve(tail.size() + node->size() + 1);
+    tail.emplace_back(",\n");
+    for (std::string& piece : *node) tail.push_back(std::move(piece));
+  }
+}
+
+// Closing the last connection to a database in WAL mode checkpoints it, and
+// to find out whether it is the last, a closing connection asks for an
+// exclusive lock: for that moment every reader that opens fails at once, as
+// no busy timeout is set. Concurrent status requests made each other answer
+// "Failed to get device id" that way. The daemon, the only writer, keeps the
+// log checkpointed.
+void LeaveCheckpointsToTheDaemon(sqlite3* db) {
+  sqlite3_db_config(db, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
 }
 
 // All reads in one transaction, so the rows of one answer come from one state
@@ -139,18 +152,21 @@ const char* ReadInTransaction(sqlite3* db, const std::string& mac, const StatsWi
 
 }  // namespace
 
-int OutputStatus(std::string& out) { return OutputStatus(out, kStatusDatabasePath); }
+int OutputStatus(std::string& out, TextPieces& tail) {
+  return OutputStatus(out, tail, kStatusDatabasePath);
+}
 
-int OutputStatus(std::string& out, const char* statusDb) {
+int OutputStatus(std::string& out, TextPieces& tail, const char* statusDb) {
   std::string mac;
   if (const char* failure = SettleMac(mac)) return Fail(out, failure);
   const StatsWindow window = ReadStatsWindow();
   Connection db = OpenExistingDatabase(statusDb);
   if (!db) return Fail(out, "Cannot open database");
+  LeaveCheckpointsToTheDaemon(db.get());
   StatusNodes nodes;
   const char* failure = ReadInTransaction(db.get(), mac, window, nodes);
   db.reset();
   if (failure != nullptr) return Fail(out, failure);
-  WriteAnswer(out, nodes);
+  WriteAnswer(out, tail, nodes);
   return 0;
 }

@@ -1,0 +1,226 @@
+// The reference web page in Debian's Chromium, served as the demo serves it:
+// lighttpd with the configuration of scripts/lighttpd-conf.sh, the program
+// at /cgi-bin/velorantis.cgi, two simulated devices and the stand-in status
+// daemon writing a sample a second. One session walks through the page; a
+// second shows a hostile model text from the status database.
+//
+// CTest passes the programs and the database paths compiled into the program
+// in the environment (tests/browser/CMakeLists.txt). Every console message
+// of level error, failed request, HTTP error and dialog fails the test.
+import assert from 'node:assert/strict';
+import { execFileSync, spawn } from 'node:child_process';
+import { mkdirSync, mkdtempSync, rmSync, writeFileSync } from 'node:fs';
+import { createServer } from 'node:net';
+import { tmpdir } from 'node:os';
+import { dirname, join } from 'node:path';
+import { after, before, test } from 'node:test';
+import { chromium } from 'playwright-core';
+
+const env = (name) => {
+  const value = process.env[name];
+  assert.ok(value, `${name} is not set; run this test through CTest`);
+  return value;
+};
+const source = env('VELORANTIS_SOURCE_DIR');
+const statusDb = env('VELORANTIS_STATUS_DB');
+const configDb = env('VELORANTIS_CONFIG_DB');
+
+const HOSTILE = '<img src=x onerror=alert(1)>';
+const DEVICES = '00:11:22:33:44:55 11\n00:11:22:33:44:56 13\n';
+const WAIT_MS = 15000; // the daemon's rounds are a second apart
+
+const scratch = mkdtempSync(join(tmpdir(), 'velorantis-browser-'));
+const sim = join(scratch, 'sim');
+let base = '';
+let server = null;
+let daemon = null;
+let context = null;
+const problems = [];
+
+function freePort() {
+  return new Promise((resolve, reject) => {
+    const probe = createServer();
+    probe.once('error', reject);
+    probe.listen(0, '127.0.0.1', () => {
+      const { port } = probe.address();
+      probe.close(() => resolve(port));
+    });
+  });
+}
+
+function stop(child) {
+  if (child === null || child.exitCode !== null || child.signalCode !== null) return Promise.resolve();
+  return new Promise((resolve) => {
+    child.once('exit', resolve);
+    // lighttpd leads its own process group, which its CGI children share.
+    process.kill(-child.pid, 'SIGTERM');
+  });
+}
+
+function startDaemon() {
+  return spawn(env('VELORANTIS_STATUSD_SIM'), ['--db', statusDb, '--interval', '1'], {
+    env: { ...process.env, VELORANTIS_SIM_DIR: sim },
+    stdio: ['ignore', 'inherit', 'inherit'],
+    detached: true,
+  });
+}
+
+async function cgi(query) {
+  const response = await fetch(`${base}cgi-bin/velorantis.cgi?${query}`);
+  return (await response.json()).root;
+}
+
+async function waitFor(what, check, ms = WAIT_MS) {
+  const deadline = Date.now() + ms;
+  for (;;) {
+    if (await check()) return;
+    assert.ok(Date.now() < deadline, `timed out waiting for ${what}`);
+    await new Promise((resolve) => setTimeout(resolve, 200));
+  }
+}
+
+// A new page whose every console error, page error, failed or refused
+// request and dialog lands in `problems`.
+async function watchedPage() {
+  const page = await context.newPage();
+  page.on('console', (message) => {
+    if (message.type() === 'error') problems.push(`console: ${message.text()}`);
+  });
+  page.on('pageerror', (error) => problems.push(`page error: ${error.message}`));
+  page.on('requestfailed', (request) => problems.push(`failed: ${request.url()}`));
+  page.on('response', (response) => {
+    if (response.status() >= 400) problems.push(`HTTP ${response.status()}: ${response.url()}`);
+  });
+  page.on('dialog', (dialog) => {
+    problems.push(`dialog: ${dialog.message()}`);
+    dialog.dismiss();
+  });
+  return page;
+}
+
+// How many of the canvas's pixels are near the colour `hex`: the line a
+// series of that colour left on the chart.
+function pixelsOfColour(figure, hex) {
+  return figure.locator('canvas').evaluate((canvas, colour) => {
+    const want = [1, 3, 5].map((i) => parseInt(colour.slice(i, i + 2), 16));
+    const { data } = canvas.getContext('2d').getImageData(0, 0, canvas.width, canvas.height);
+    let count = 0;
+    for (let i = 0; i < data.length; i += 4) {
+      if (want.every((value, k) => Math.abs(data[i + k] - value) < 40)) count += 1;
+    }
+    return count;
+  }, hex);
+}
+
+before(async () => {
+  mkdirSync(sim);
+  writeFileSync(join(sim, 'devices'), DEVICES);
+  for (const db of [configDb, statusDb]) mkdirSync(dirname(db), { recursive: true });
+  for (const file of [configDb, statusDb, `${statusDb}-wal`, `${statusDb}-shm`]) rmSync(file, { force: true });
+  execFileSync('sqlite3', [configDb, `.read ${join(source, 'schema/config.sql')}`]);
+  daemon = startDaemon();
+
+  const port = await freePort();
+  const conf = execFileSync('bash', [join(source, 'scripts/lighttpd-conf.sh'), '--port', String(port),
+    '--cgi', env('VELORANTIS_CGI'), '--docroot', join(source, 'web'), '--logdir', scratch,
+    '--env', `VELORANTIS_SIM_DIR=${sim}`]);
+  writeFileSync(join(scratch, 'lighttpd.conf'), conf);
+  server = spawn(env('VELORANTIS_LIGHTTPD'), ['-D', '-f', join(scratch, 'lighttpd.conf')], {
+    stdio: ['ignore', 'inherit', 'inherit'],
+    detached: true,
+  });
+  base = `http://127.0.0.1:${port}/`;
+  await waitFor('lighttpd', () => cgi('command=list').then(() => true, () => false));
+
+  context = await chromium.launchPersistentContext(join(scratch, 'profile'), {
+    executablePath: env('VELORANTIS_CHROMIUM'),
+    args: ['--headless', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
+      '--disable-background-networking', '--disable-component-update', '--disable-sync'],
+    viewport: { width: 1400, height: 1000 },
+  });
+});
+
+after(async () => {
+  await context?.close();
+  await Promise.all([stop(server), stop(daemon)]);
+  rmSync(scratch, { recursive: true, force: true });
+});
+
+test('a walk through the page', async () => {
+  const page = await watchedPage();
+  await page.goto(base);
+
+  // The devices as "list" gives them, the first one selected.
+  const listed = (await cgi('command=list')).devices.map((device) => `${device.mac} ${device.type}`);
+  assert.equal(listed.length, 2);
+  const buttons = page.locator('#device-list button');
+  await waitFor('the device list', async () => (await buttons.count()) === listed.length);
+  const shown = await buttons.evaluateAll((all) => all.map((b) =>
+    `${b.querySelector('.device-mac').textContent} ${b.querySelector('.device-type').textContent}`));
+  assert.deepEqual(shown, listed);
+  await page.locator('#device-list button[aria-pressed="true"]').first().waitFor();
+
+  // A configuration saved in the form is there again after a reload.
+  const destination = join(scratch, 'captures & "more"');
+  mkdirSync(destination);
+  const form = page.locator('#config-form');
+  await page.locator('#config-output').waitFor();
+  await waitFor('the stored configuration', async () => (await form.locator('[name=size]').inputValue()) !== '');
+  const values = { output: destination, size: '64', count: '3', duration: '600', slicing: '128' };
+  for (const [name, value] of Object.entries(values)) await form.locator(`[name=${name}]`).fill(value);
+  await form.locator('[name=loop]').setChecked(true);
+  await form.locator('[name=inline]').setChecked(false);
+  await page.click('#config-save');
+  await page.locator('#config-message[data-kind="ok"]').waitFor();
+  await page.reload();
+  await waitFor('the reloaded configuration', async () => (await form.locator('[name=output]').inputValue()) === destination);
+  for (const [name, value] of Object.entries(values)) assert.equal(await form.locator(`[name=${name}]`).inputValue(), value);
+  assert.equal(await form.locator('[name=loop]').isChecked(), true);
+  assert.equal(await form.locator('[name=inline]').isChecked(), false);
+
+  // Start shows the capture running.
+  await page.click('#start');
+  await page.locator('#capture-state[data-state="running"]').waitFor({ timeout: WAIT_MS });
+
+  // The plots draw the daemon's samples, and take new ones without a reload.
+  const figures = page.locator('.stats-version .plot');
+  assert.equal(await figures.count(), 6);
+  const points = () => figures.evaluateAll((all) => all.map((f) => Number(f.querySelector('.plot-canvas').dataset.points ?? 0)));
+  await waitFor('samples in every plot', async () => (await points()).every((n) => n >= 2));
+  for (const k of [0, 3]) assert.ok(await pixelsOfColour(figures.nth(k), '#2563eb') > 20, `plot ${k} drew no line`);
+  const seen = Math.min(...await points());
+  await waitFor('newer samples', async () => Math.min(...await points()) > seen);
+  // Half a minute of samples for the picture in the README.
+  await waitFor('samples for the screenshot', async () => Math.min(...await points()) >= 30, 45000);
+  await page.mouse.move(0, 0);
+  await page.screenshot({ path: join(source, 'docs/web-page.png'), fullPage: true });
+
+  // A second start is refused, and the page shows the answer's message.
+  const refused = page.waitForResponse((response) => response.url().includes('command=start'));
+  await page.click('#start');
+  const { root } = await (await refused).json();
+  assert.notEqual(root.result, 0);
+  await page.locator('#capture-message[data-kind="error"]').waitFor();
+  assert.equal(await page.locator('#capture-message').textContent(), root.message);
+
+  // Stop ends it.
+  await page.click('#stop');
+  await page.locator('#capture-message[data-kind="ok"]').waitFor();
+  await page.locator('#capture-state[data-state="stopped"]').waitFor({ timeout: WAIT_MS });
+  assert.deepEqual(problems, []);
+});
+
+test('back-end text is shown as text, never run', async () => {
+  // The daemon rewrites each device's model every round; stopped, it leaves
+  // the hostile one in place.
+  await stop(daemon);
+  const mac = '00:11:22:33:44:56';
+  execFileSync('sqlite3', [statusDb, `UPDATE device SET model = '${HOSTILE}' WHERE mac = '${mac}'`]);
+
+  const page = await watchedPage();
+  await page.goto(`${base}#${encodeURIComponent(mac)}`);
+  await waitFor('the model text', async () => (await page.locator('#device-model').textContent()) === HOSTILE);
+  assert.equal(await page.locator('#device-mac').textContent(), mac);
+  assert.equal(await page.locator('img[src="x"]').count(), 0);
+  assert.deepEqual(problems, []);
+});

@@ -1,0 +1,148 @@
+// The examples of docs/api.md are what the program answers, byte for byte.
+// An example is a ```sh block holding one line, curl '<the demo's URL>?QUERY',
+// and the ```json block after it holding the whole body of the answer. They
+// run in the order of the document, through lighttpd, against a fixed
+// set-up: the demo's two simulated devices, a configuration database fresh
+// from its schema, a status database with fixed rows, and a scratch
+// directory in place of the documented capture directory /data/captures.
+// With VELORANTIS_UPDATE_API_EXAMPLES=1 the answers are written into the
+// document instead (the api-examples build target).
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "helper/paths.h"
+#include "http/http_get.h"
+#include "http/lighttpd_server.h"
+#include "support/sim_dir.h"
+#include "support/sqlite_file.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+const std::string kDocument = VELORANTIS_SOURCE_DIR "/docs/api.md";
+const std::string kDemoUrl = "http://127.0.0.1:8080/cgi-bin/velorantis.cgi";
+const std::string kCaptureDir = "/data/captures";
+
+constexpr char kStatusRows[] =
+    "INSERT INTO device VALUES (1, '00:11:22:33:44:55', 'Velorantis-B20');"
+    "INSERT INTO capture VALUES (1, 1, 0, 50331648, 268435456, 6291456, 0);"
+    "INSERT INTO stats_v1 VALUES"
+    " (1, 1700000000, 0, 1, 0, 12, 2400, 10, 1180, 20, 0, 0, 0, 770000, 0, 1000, 0, 0,"
+    "  5, 700, 10, 0, 1, 0, 450000, 0, 900, 1, 1),"
+    " (1, 1700000001, 1, 1, 0, 40, 4800, 20, 2350, 41, 0, 0, 0, 1540000, 0, 2000, 0, 1,"
+    "  9, 1420, 22, 0, 1, 0, 900000, 0, 1800, 1, 2);"
+    "INSERT INTO stats_v2 VALUES"
+    " (1, 1700000000, 0, 50, 1900, 460000, 1400, 900, 0, 1, 2, 0, 1150, 560, 0, 0,"
+    "  0, 0, 0, 0, 0),"
+    " (1, 1700000001, 1, 100, 4000, 930000, 2800, 1900, 2, 2, 3, 1, 2070, 1120, 1, 0,"
+    "  0, 0, 0, 0, 0);";
+
+struct Example {
+  std::string query;
+  size_t firstLine;  // of the json block's content
+  size_t endLine;    // the closing fence
+};
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+// The query of a curl line of the demo's URL; false for any other line.
+bool QueryOf(const std::string& line, std::string& query) {
+  const std::string start = "curl '" + kDemoUrl;
+  if (line.rfind(start, 0) != 0 || line.back() != '\'') return false;
+  query = line.substr(start.size(), line.size() - start.size() - 1);
+  if (!query.empty() && query[0] == '?') query.erase(0, 1);
+  return true;
+}
+
+std::vector<Example> FindExamples(const std::vector<std::string>& lines) {
+  std::vector<Example> examples;
+  for (size_t i = 0; i + 4 < lines.size(); ++i) {
+    Example example;
+    if (lines[i] != "```sh" || !QueryOf(lines[i + 1], example.query) || lines[i + 2] != "```") {
+      continue;
+    }
+    size_t json = i + 3;
+    while (json < lines.size() && lines[json].empty()) ++json;
+    EXPECT_TRUE(json < lines.size() && lines[json] == "```json")
+        << "no json block after the example on line " << i + 2;
+    example.firstLine = json + 1;
+    example.endLine = example.firstLine;
+    while (example.endLine < lines.size() && lines[example.endLine] != "```") ++example.endLine;
+    examples.push_back(example);
+    i = example.endLine;
+  }
+  return examples;
+}
+
+void ReplaceAll(std::string& text, const std::string& from, const std::string& to) {
+  for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size())) {
+    text.replace(at, from.size(), to);
+  }
+}
+
+class ApiExamples : public testing::Test {
+ protected:
+  ApiExamples() {
+    sim_.WriteDevices("00:11:22:33:44:55 11\n00:11:22:33:44:56 13\n");
+    RecreateDatabase(kConfigDatabasePath, "config.sql");
+    RecreateDatabase(kStatusDatabasePath, "status.sql");
+    ExecSql(kStatusDatabasePath, kStatusRows);
+  }
+
+  // The body of the answer, the scratch directory shown as /data/captures.
+  std::string Answer(std::string query) {
+    ReplaceAll(query, kCaptureDir, captures_.path());
+    const HttpResponse response = HttpGet(server_.Url(query));
+    EXPECT_EQ(response.status, 200) << query;
+    std::string body = response.body;
+    ReplaceAll(body, captures_.path(), kCaptureDir);
+    return body;
+  }
+
+  SimDir sim_;  // before the server, which passes its directory on
+  TempDir captures_;
+  LighttpdServer server_;
+};
+
+TEST_F(ApiExamples, MatchWhatTheProgramAnswers) {
+  std::vector<std::string> lines = Lines(ReadFile(kDocument));
+  const std::vector<Example> examples = FindExamples(lines);
+  ASSERT_FALSE(examples.empty()) << "no examples in " << kDocument;
+  const char* update = getenv("VELORANTIS_UPDATE_API_EXAMPLES");
+  const bool updating = update != nullptr && std::string(update) == "1";
+  std::vector<std::string> answers;
+  for (const Example& example : examples) answers.push_back(Answer(example.query));
+  // From the last to the first, so that replacing a block keeps the line
+  // numbers of those before it.
+  for (size_t k = examples.size(); k-- > 0;) {
+    const Example& example = examples[k];
+    std::string documented;
+    for (size_t line = example.firstLine; line < example.endLine; ++line) {
+      documented += lines[line] + "\n";
+    }
+    if (updating) {
+      const std::vector<std::string> answer = Lines(answers[k]);
+      lines.erase(lines.begin() + example.firstLine, lines.begin() + example.endLine);
+      lines.insert(lines.begin() + example.firstLine, answer.begin(), answer.end());
+    } else {
+      EXPECT_EQ(documented, answers[k])
+          << "docs/api.md line " << example.firstLine << ", query " << example.query;
+    }
+  }
+  if (updating) {
+    std::string text;
+    for (const std::string& line : lines) text += line + "\n";
+    WriteFile(kDocument, text);
+  }
+}
+
+}  // namespace

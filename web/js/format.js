@@ -1,0 +1,41 @@
+// Numbers as the page shows them.
+
+const grouped = new Intl.NumberFormat('en', { maximumFractionDigits: 0 });
+const oneDecimal = new Intl.NumberFormat('en', { maximumFractionDigits: 1, minimumFractionDigits: 1 });
+const compact = new Intl.NumberFormat('en', { maximumSignificantDigits: 3 });
+
+// A whole number with digit grouping: 1,234,567.
+export function formatCount(value) {
+  return Number.isFinite(value) ? grouped.format(value) : '–';
+}
+
+// A size in binary units, as the configuration's MiB: 48.0 MiB.
+export function formatBytes(value) {
+  if (!Number.isFinite(value)) return '–';
+  const units = ['B', 'KiB', 'MiB', 'GiB', 'TiB', 'PiB', 'EiB'];
+  let scaled = value;
+  let unit = 0;
+  while (Math.abs(scaled) >= 1024 && unit < units.length - 1) {
+    scaled /= 1024;
+    unit += 1;
+  }
+  return unit === 0 ? `${grouped.format(scaled)} B` : `${oneDecimal.format(scaled)} ${units[unit]}`;
+}
+
+// A rate or axis value in decimal units with three significant digits: 1.25 M.
+export function formatRate(value) {
+  if (value === null || !Number.isFinite(value)) return '–';
+  const units = ['', ' k', ' M', ' G', ' T', ' P'];
+  let scaled = value;
+  let unit = 0;
+  while (Math.abs(scaled) >= 1000 && unit < units.length - 1) {
+    scaled /= 1000;
+    unit += 1;
+  }
+  return `${compact.format(scaled)}${units[unit]}`;
+}
+
+// A sample's date (Unix seconds) as the local time of day.
+export function formatTime(seconds) {
+  return new Date(seconds * 1000).toLocaleTimeString('en-GB');
+}

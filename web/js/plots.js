@@ -1,0 +1,102 @@
+// The three uPlot charts of one statistics version: packets, bytes, and
+// drops with errors, each per second and per port.
+import uPlot from '../node_modules/uplot/dist/uPlot.esm.js';
+import { formatRate, formatTime } from './format.js';
+import { runningTotal } from './stats.js';
+
+const HEIGHT = 200;
+
+// The charts, and for each its lines: legend label, colour, the rate series.
+const CHARTS = [
+  {
+    title: 'Packets per second',
+    lines: [
+      ['Port 1', '#2563eb', (s) => s.packets[0]],
+      ['Port 2', '#0d9488', (s) => s.packets[1]],
+    ],
+  },
+  {
+    title: 'Bytes per second',
+    lines: [
+      ['Port 1', '#2563eb', (s) => s.bytes[0]],
+      ['Port 2', '#0d9488', (s) => s.bytes[1]],
+    ],
+  },
+  {
+    title: 'Drops and errors in the window',
+    stepped: true,
+    lines: [
+      ['Port 1 dropped', '#dc2626', (s) => runningTotal(s.drops[0])],
+      ['Port 2 dropped', '#f97316', (s) => runningTotal(s.drops[1])],
+      ['Port 1 errors', '#7c3aed', (s) => runningTotal(s.errors[0])],
+      ['Port 2 errors', '#db2777', (s) => runningTotal(s.errors[1])],
+      ['Software dropped', '#64748b', (s) => runningTotal(s.softwareDropped)],
+    ],
+  },
+];
+
+// Time ticks as a 24-hour clock; seconds only when the span is short.
+function timeTicks(u, splits) {
+  const span = u.scales.x.max - u.scales.x.min;
+  return splits.map((v) => (span > 180 ? formatTime(v).slice(0, 5) : formatTime(v)));
+}
+
+function chartOptions(chart, width) {
+  const axis = { stroke: '#475569', grid: { stroke: '#e2e8f0', width: 1 }, ticks: { stroke: '#cbd5e1', width: 1 } };
+  const paths = chart.stepped ? uPlot.paths.stepped({ align: 1 }) : undefined;
+  return {
+    width,
+    height: HEIGHT,
+    legend: { live: false },
+    cursor: { show: false },
+    scales: { y: { range: (u, min, max) => [0, max > 0 ? max * 1.1 : 1] } },
+    axes: [
+      { ...axis, values: timeTicks },
+      { ...axis, size: 52, values: (u, splits) => splits.map(formatRate) },
+    ],
+    series: [
+      {},
+      ...chart.lines.map(([label, colour]) => ({
+        label,
+        stroke: colour,
+        width: 1.5,
+        paths,
+        points: { show: false },
+        spanGaps: false,
+      })),
+    ],
+  };
+}
+
+// Builds the charts inside `container` (emptied first). The returned
+// update(series) redraws them from a version's rate series.
+export function createVersionPlots(container) {
+  container.replaceChildren();
+  const charts = CHARTS.map((chart) => {
+    const figure = document.createElement('figure');
+    figure.className = 'plot';
+    const caption = document.createElement('figcaption');
+    caption.textContent = chart.title;
+    const holder = document.createElement('div');
+    holder.className = 'plot-canvas';
+    figure.append(caption, holder);
+    container.append(figure);
+    const empty = [[], ...chart.lines.map(() => [])];
+    const plot = new uPlot(chartOptions(chart, Math.max(holder.clientWidth, 200)), empty, holder);
+    // The grid decides each chart's width; the chart follows it.
+    new ResizeObserver(() => {
+      const width = Math.floor(holder.clientWidth);
+      if (width > 0 && width !== plot.width) plot.setSize({ width, height: HEIGHT });
+    }).observe(holder);
+    return { chart, plot, holder };
+  });
+
+  return {
+    update(series) {
+      for (const { chart, plot, holder } of charts) {
+        plot.setData([series.times.slice(), ...chart.lines.map(([, , pick]) => pick(series).slice())]);
+        holder.dataset.points = String(series.times.length);
+      }
+    },
+  };
+}
