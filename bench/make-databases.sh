@@ -21,7 +21,7 @@ printf '%s\n' '00:11:22:33:44:55 11' '00:11:22:33:44:56 13' >"$dir/sim/devices"
 status="$dir/velorantis.db"
 if [ "$(cat "$status.samples" 2>/dev/null)" != "$samples" ]; then
   rm -f "$status" "$status.samples" "$status-wal" "$status-shm"
-  sqlite3 "$status" <<SQL
+  sqlite3 "$status" >/dev/null <<SQL
 .read $schema/status.sql
 PRAGMA journal_mode = WAL;
 INSERT INTO device (id, mac, model) VALUES
