@@ -19,27 +19,37 @@ instructions() {
   done | median
 }
 
-# wall_times RUNS NAME=VALUE... -- NAME1 COMMAND1 [NAME2 COMMAND2]...: median
-# wall time in milliseconds of each command (hyperfine, no shell between),
-# one line each, "NAME MILLISECONDS", in the order given.
+# wall_times ROUNDS NAME=VALUE... -- NAME1 COMMAND1 [NAME2 COMMAND2]...: wall
+# time in milliseconds of each command (hyperfine, no shell between), one line
+# each, "NAME MILLISECONDS", in the order given. Each round runs every command
+# 20 times in turn, so that a change in the machine's load falls on each
+# alike; a command's figure is the median of its rounds' medians.
 wall_times() {
-  local runs=$1 vars=() commands=()
+  local rounds=$1 vars=() commands=()
   shift
   while [ "$1" != -- ]; do vars+=("$1"); shift; done
   shift
   while [ $# -gt 0 ]; do commands+=(-n "$1" "$2"); shift 2; done
-  local csv log
+  local csv log all
   csv=$(mktemp)
   log=$(mktemp)
-  # Its warnings about outliers on a busy machine stay out of the table.
-  if ! env -i "${vars[@]}" hyperfine -N --style none --warmup 10 --runs "$runs" \
-    --export-csv "$csv" "${commands[@]}" >"$log" 2>&1; then
-    cat "$log" >&2
-    return 1
-  fi
-  # Columns: command,mean,stddev,median,...; seconds.
-  awk -F, 'NR > 1 { printf "%s %.3f\n", $1, $4 * 1000 }' "$csv"
-  rm -f "$csv" "$log"
+  all=$(mktemp)
+  for _ in $(seq "$rounds"); do
+    # Its warnings about outliers on a busy machine stay out of the table.
+    if ! env -i "${vars[@]}" hyperfine -N --style none --warmup 3 --runs 20 \
+      --export-csv "$csv" "${commands[@]}" >"$log" 2>&1; then
+      cat "$log" >&2
+      return 1
+    fi
+    # Columns: command,mean,stddev,median,...; seconds.
+    awk -F, 'NR > 1 { printf "%d %s %.3f\n", NR, $1, $4 * 1000 }' "$csv" >>"$all"
+  done
+  local order name
+  for order in $(cut -d' ' -f1 "$all" | sort -un); do
+    name=$(awk -v o="$order" '$1 == o { print $2; exit }' "$all")
+    echo "$name $(awk -v o="$order" '$1 == o { print $3 }' "$all" | median)"
+  done
+  rm -f "$csv" "$log" "$all"
 }
 
 # time_memory_bytes RUNS NAME=VALUE... -- COMMAND [ARG]...: "SECONDS

@@ -114,7 +114,7 @@ declare -A ms
 for r in "${requests[@]}"; do
   mapfile -t vars < <(request_env "${query[$r]}")
   while read -r name value; do ms[$name]=$value; done < <(
-    wall_times 100 "${cgi_env[@]}" "${vars[@]}" -- \
+    wall_times 5 "${cgi_env[@]}" "${vars[@]}" -- \
       "$r" "$helper" "$r.minimal" "$minimal" \
       "$r.shell" "$shell -json ${db[$r]} \"${sql[$r]//$'\n'/ }\"")
 done
