@@ -2,12 +2,14 @@
 # Installs the Debian packages that building and testing need, when run as
 # root and any of them is missing. Used by demo.sh and test.sh; test.sh passes
 # its target, and all targets but native need the PowerPC cross build's too.
+# bench/run.sh passes "bench" for the benchmarks' tools.
 set -euo pipefail
 
 packages=(cmake g++ make libsqlite3-dev sqlite3 libgtest-dev nlohmann-json3-dev
   lighttpd curl tshark)
 case "${1:-native}" in
   native) ;;
+  bench) packages+=(valgrind hyperfine wrk libbenchmark-dev time) ;;
   *) packages+=(g++-powerpc-linux-gnu qemu-user googletest) ;;
 esac
 # The fuzz targets (clang's libFuzzer) and the memcheck tests, both native.
