@@ -105,7 +105,8 @@ void AppendSeriesValue(SeriesText& text, uint64_t value) {
     if (!blocks.empty() && blocks.back().capacity() < kSeriesBlockSize) {
       blocks.back().reserve(std::min(blocks.back().capacity() * 2, kSeriesBlockSize));
     } else {
-      blocks.emplace_back().reserve(blocks.empty() ? kFirstBlockSize : kSeriesBlockSize);
+      const size_t size = blocks.empty() ? kFirstBlockSize : kSeriesBlockSize;
+      blocks.emplace_back().reserve(size);
     }
   }
   std::string& block = blocks.back();
