@@ -25,7 +25,7 @@
 #include "helper/command_table.h"
 #include "helper/frontend/request_vars.h"
 #include "helper/frontend/response.h"
-#include "helper/paths.h"
+#include "shared/paths.h"
 
 namespace {
 

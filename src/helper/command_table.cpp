@@ -11,14 +11,10 @@
 namespace {
 
 // Tried in this order; the first entry equal to "command" as a whole, byte
-// for byte, wins. Only the status command writes a tail.
+// for byte, wins.
 constexpr Command kCommands[] = {
-    {"list", [](ResponseBody& body) { return OutputList(body.text); }},
-    {"start", [](ResponseBody& body) { return StartCapture(body.text); }},
-    {"stop", [](ResponseBody& body) { return StopCapture(body.text); }},
-    {"status", [](ResponseBody& body) { return OutputStatus(body.text, body.tail); }},
-    {"getconfig", [](ResponseBody& body) { return OutputConfig(body.text); }},
-    {"setconfig", [](ResponseBody& body) { return SetConfig(body.text); }},
+    {"list", OutputList},     {"start", StartCapture},     {"stop", StopCapture},
+    {"status", OutputStatus}, {"getconfig", OutputConfig}, {"setconfig", SetConfig},
 };
 
 // The handler's locals are gone by now; dropping what it wrote frees the

@@ -1,7 +1,6 @@
 // velorantis-helper: the CGI program. The web server runs it once per request;
 // it answers with one JSON document on standard output and always exits 0.
 #include <cstdio>
-#include <string>
 
 #include "helper/command_table.h"
 #include "helper/frontend/request_vars.h"

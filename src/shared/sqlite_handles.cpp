@@ -4,7 +4,7 @@ Connection OpenExistingDatabase(const char* path) {
   sqlite3* raw = nullptr;
   const int rc = sqlite3_open_v2(path, &raw, SQLITE_OPEN_READWRITE, nullptr);
   // A failed open may still hand back a handle that needs closing.
-  Connection db(raw, &sqlite3_close);
+  Connection db(raw);
   if (rc != SQLITE_OK) db.reset();
   return db;
 }
@@ -12,7 +12,7 @@ Connection OpenExistingDatabase(const char* path) {
 Statement Prepare(sqlite3* db, const char* sql) {
   sqlite3_stmt* raw = nullptr;
   const int rc = sqlite3_prepare_v2(db, sql, -1, &raw, nullptr);
-  Statement statement(raw, &sqlite3_finalize);
+  Statement statement(raw);
   if (rc != SQLITE_OK) statement.reset();
   return statement;
 }

@@ -7,11 +7,21 @@
 
 #include <memory>
 
+// Stateless deleters, so an owned handle is one pointer wide. A connection
+// is closed with sqlite3_close_v2, which never fails for statements still
+// open: it defers the close until the last of them is finalized.
+struct CloseConnection {
+  void operator()(sqlite3* db) const { sqlite3_close_v2(db); }
+};
+struct FinalizeStatement {
+  void operator()(sqlite3_stmt* statement) const { sqlite3_finalize(statement); }
+};
+
 // An owned connection, closed when the pointer goes.
-using Connection = std::unique_ptr<sqlite3, decltype(&sqlite3_close)>;
+using Connection = std::unique_ptr<sqlite3, CloseConnection>;
 // An owned prepared statement, finalized when the pointer goes. Declare it
 // after the connection it belongs to, so it is finalized first.
-using Statement = std::unique_ptr<sqlite3_stmt, decltype(&sqlite3_finalize)>;
+using Statement = std::unique_ptr<sqlite3_stmt, FinalizeStatement>;
 
 // Opens the existing database at `path` for reading and writing, through the
 // default file-system layer; a missing file is not created. No busy timeout

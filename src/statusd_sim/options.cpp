@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "helper/paths.h"
+#include "shared/paths.h"
 
 namespace {
 

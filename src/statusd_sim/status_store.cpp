@@ -2,8 +2,8 @@
 
 #include <cstring>
 
-#include "helper/status/status_db.h"
 #include "schema_text.h"
+#include "shared/status_db.h"
 #include "shared/transaction.h"
 #include "sql_report.h"
 #include "synthetic_stats.h"
@@ -84,17 +84,17 @@ Connection OpenStore(const std::string& path) {
   sqlite3* raw = nullptr;
   const int rc =
       sqlite3_open_v2(path.c_str(), &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
-  Connection db(raw, &sqlite3_close);
+  Connection db(raw);
   if (rc != SQLITE_OK) {
     ReportSqlFailure(db.get(), path.c_str());
-    return Connection(nullptr, &sqlite3_close);
+    return nullptr;
   }
   sqlite3_busy_timeout(db.get(), kBusyTimeoutMs);
   if (sqlite3_exec(db.get(), kStatusSchema, nullptr, nullptr, nullptr) != SQLITE_OK) {
     ReportSqlFailure(db.get(), "creating the tables");
-    return Connection(nullptr, &sqlite3_close);
+    return nullptr;
   }
-  if (!SwitchToWal(db.get())) return Connection(nullptr, &sqlite3_close);
+  if (!SwitchToWal(db.get())) return nullptr;
   return db;
 }
 

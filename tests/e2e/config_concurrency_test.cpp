@@ -9,7 +9,7 @@
 #include <thread>
 #include <vector>
 
-#include "helper/paths.h"
+#include "shared/paths.h"
 #include "support/run_program.h"
 #include "support/sim_dir.h"
 #include "support/sqlite_file.h"

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "helper/paths.h"
+#include "shared/paths.h"
 #include "support/run_program.h"
 #include "support/sim_dir.h"
 #include "support/sqlite_file.h"

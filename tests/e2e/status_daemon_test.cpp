@@ -17,9 +17,9 @@
 
 #include "VelorantisAPI.h"
 #include "helper/frontend/request_vars.h"
-#include "helper/paths.h"
 #include "helper/status/status_command.h"
 #include "shared/discovery.h"
+#include "shared/paths.h"
 #include "statusd_sim/status_store.h"
 #include "support/run_program.h"
 #include "support/sim_dir.h"

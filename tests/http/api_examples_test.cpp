@@ -14,9 +14,9 @@
 #include <string>
 #include <vector>
 
-#include "helper/paths.h"
 #include "http/http_get.h"
 #include "http/lighttpd_server.h"
+#include "shared/paths.h"
 #include "support/sim_dir.h"
 #include "support/sqlite_file.h"
 #include "support/temp_dir.h"

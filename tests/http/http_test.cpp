@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "helper/paths.h"
 #include "http/http_get.h"
 #include "http/lighttpd_server.h"
+#include "shared/paths.h"
 #include "shared/sqlite_handles.h"
 #include "support/run_program.h"
 #include "support/sim_dir.h"

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "helper/config/destination.h"
+#include "helper/records/capture_records.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "helper/config/config_store.h"
-#include "helper/config/destination.h"
+#include "helper/records/capture_records.h"
 #include "shared/sqlite_handles.h"
 #include "support/sqlite_file.h"
 #include "support/temp_dir.h"
@@ -203,7 +203,7 @@ TEST_F(LoadConfigurationTest, DatabaseLockedByAWriterFailsAtOnce) {
   const size_t openFiles = OpenFileCount();
   sqlite3* raw = nullptr;
   ASSERT_EQ(sqlite3_open(db_.c_str(), &raw), SQLITE_OK);
-  Connection writer(raw, &sqlite3_close);
+  Connection writer(raw);
   ASSERT_EQ(sqlite3_exec(writer.get(), "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
   const Records before = Patterned();
   Records records = before;

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "helper/config/config_store.h"
-#include "helper/config/destination.h"
+#include "helper/records/capture_records.h"
 #include "shared/sqlite_handles.h"
 #include "support/sqlite_file.h"
 #include "support/temp_dir.h"
@@ -153,7 +153,7 @@ TEST_F(StoreConfigurationTest, DatabaseLockedByAnotherWriterFailsAtOnceAndKeepsT
   const size_t openFiles = OpenFileCount();
   sqlite3* raw = nullptr;
   ASSERT_EQ(sqlite3_open(db_.c_str(), &raw), SQLITE_OK);
-  Connection writer(raw, &sqlite3_close);
+  Connection writer(raw);
   // A reserved lock: readers (and preparing) still work, the update cannot.
   ASSERT_EQ(sqlite3_exec(writer.get(), "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
   const Records records = MakeRecords("/new", 1, 2, 3, 4, 0, 1, 5);

@@ -26,8 +26,9 @@ std::string Failure(const std::string& message) {
 std::string RunStart(const std::string& query) {
   query_map.clear();
   ParsePairs(query.c_str(), query_map);
-  std::string out;
-  EXPECT_EQ(StartCapture(out), 0);
+  ResponseBody body;
+  EXPECT_EQ(StartCapture(body), 0);
+  const std::string& out = body.text;
   EXPECT_TRUE(nlohmann::json::accept("{" + out + "}")) << out;
   return out;
 }

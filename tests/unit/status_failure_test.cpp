@@ -5,8 +5,8 @@
 
 #include <string>
 
-#include "helper/status/status_db.h"
 #include "shared/sqlite_handles.h"
+#include "shared/status_db.h"
 #include "status_fixture.h"
 
 namespace {

@@ -2,19 +2,19 @@
 #ifndef VELORANTIS_HELPER_CAPTURE_CAPTURE_COMMANDS_H_
 #define VELORANTIS_HELPER_CAPTURE_CAPTURE_COMMANDS_H_
 
-#include <string>
+#include "helper/frontend/response.h"
 
 // "list": the result node (always 0), then the "devices" node with the MAC
 // text and model of every device that can be identified. Returns 0.
-int OutputList(std::string& out);
+int OutputList(ResponseBody& body);
 
 // "start": starts a capture to disk on the device "mac" names, with the
 // request's "output", "loop", "count", "size" and "duration", unless one runs
 // there already. Writes only the result node. Returns 0.
-int StartCapture(std::string& out);
+int StartCapture(ResponseBody& body);
 
 // "stop": stops the capture on the device "mac" names; -2 "Failed to stop
 // capture" when the library refuses. Writes only the result node. Returns 0.
-int StopCapture(std::string& out);
+int StopCapture(ResponseBody& body);
 
 #endif  // VELORANTIS_HELPER_CAPTURE_CAPTURE_COMMANDS_H_

@@ -21,7 +21,8 @@ void WriteDeviceObject(std::string& out, const char* macText, const char* model)
 
 }  // namespace
 
-int OutputList(std::string& out) {
+int OutputList(ResponseBody& body) {
+  std::string& out = body.text;
   PrepareDevices();
   WriteOutcome(out, nullptr);
   out += ",\n\"devices\": [\n";
@@ -40,7 +41,8 @@ int OutputList(std::string& out) {
   return 0;
 }
 
-int StopCapture(std::string& out) {
+int StopCapture(ResponseBody& body) {
+  std::string& out = body.text;
   void* handle = FindDevice(getvar("mac"));
   if (handle == NoDevice()) {
     WriteOutcome(out, "Invalid MAC address");

@@ -3,11 +3,9 @@
 #include <string>
 
 #include "VelorantisAPI.h"
-#include "helper/config/config_records.h"
-#include "helper/config/destination.h"
-#include "helper/config/request_settings.h"
 #include "helper/frontend/request_vars.h"
 #include "helper/frontend/response.h"
+#include "helper/records/capture_records.h"
 #include "shared/discovery.h"
 
 namespace {
@@ -55,7 +53,7 @@ const char* StartOnDevice() {
 
 }  // namespace
 
-int StartCapture(std::string& out) {
-  WriteOutcome(out, StartOnDevice());
+int StartCapture(ResponseBody& body) {
+  WriteOutcome(body.text, StartOnDevice());
   return 0;
 }

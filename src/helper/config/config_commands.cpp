@@ -5,15 +5,13 @@
 #include <optional>
 
 #include "VelorantisAPI.h"
-#include "helper/config/config_records.h"
 #include "helper/config/config_store.h"
-#include "helper/config/destination.h"
-#include "helper/config/request_settings.h"
 #include "helper/frontend/json_text.h"
 #include "helper/frontend/request_vars.h"
 #include "helper/frontend/response.h"
-#include "helper/paths.h"
+#include "helper/records/capture_records.h"
 #include "shared/discovery.h"
+#include "shared/paths.h"
 
 namespace {
 
@@ -125,6 +123,6 @@ int SetConfig(std::string& out, const char* configDb) {
   return 0;
 }
 
-int OutputConfig(std::string& out) { return OutputConfig(out, kConfigDatabasePath); }
+int OutputConfig(ResponseBody& body) { return OutputConfig(body.text, kConfigDatabasePath); }
 
-int SetConfig(std::string& out) { return SetConfig(out, kConfigDatabasePath); }
+int SetConfig(ResponseBody& body) { return SetConfig(body.text, kConfigDatabasePath); }

@@ -4,10 +4,12 @@
 
 #include <string>
 
+#include "helper/frontend/response.h"
+
 // "getconfig" and "setconfig" against the configuration database at the
 // path chosen at build time. Both return 0; the result node tells the outcome.
-int OutputConfig(std::string& out);
-int SetConfig(std::string& out);
+int OutputConfig(ResponseBody& body);
+int SetConfig(ResponseBody& body);
 
 // "getconfig" against the configuration database at `configDb`: the "config"
 // node (ending in "},\n"), then the result node. Needs "mac" (any value;

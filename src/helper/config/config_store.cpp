@@ -6,8 +6,7 @@
 #include <optional>
 #include <string>
 
-#include "helper/config/config_records.h"
-#include "helper/config/destination.h"
+#include "helper/records/capture_records.h"
 #include "shared/sqlite_handles.h"
 
 namespace {

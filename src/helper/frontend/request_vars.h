@@ -2,6 +2,7 @@
 #ifndef VELORANTIS_HELPER_FRONTEND_REQUEST_VARS_H_
 #define VELORANTIS_HELPER_FRONTEND_REQUEST_VARS_H_
 
+#include <cstddef>
 #include <cstdint>
 #include <map>
 #include <string>

@@ -6,7 +6,7 @@
 #include "helper/frontend/json_text.h"
 #include "helper/frontend/request_vars.h"
 #include "helper/status/stats_tables.h"
-#include "helper/status/status_db.h"
+#include "shared/status_db.h"
 
 namespace {
 

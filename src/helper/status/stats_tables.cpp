@@ -38,7 +38,7 @@ constexpr const char* kV2PortKeys[] = {"lessthan64", "between64and1518", "moreth
 // Query columns: date, softwaredropped, bogusbytes, totalpackets, then
 // counter1 to counter16.
 constexpr int8_t kTotalPackets = 3;
-constexpr int8_t C(int counter) { return static_cast<int8_t>(counter + 3); }
+constexpr int8_t CounterColumn(int counter) { return static_cast<int8_t>(counter + 3); }
 
 constexpr SeriesFormula kV2Formulas[] = {
     {{0, -1}, {-1, -1}},  // date
@@ -47,21 +47,21 @@ constexpr SeriesFormula kV2Formulas[] = {
     {{kTotalPackets, -1}, {-1, -1}},
     // Port 0. Its "bytes" series is the packet total column, not one of the
     // counters.
-    {{C(6), -1}, {-1, -1}},        // lessthan64
-    {{C(8), -1}, {C(6), -1}},      // between64and1518
-    {{C(2), C(4)}, {C(8), C(6)}},  // morethan1518
+    {{CounterColumn(6), -1}, {-1, -1}},                // lessthan64
+    {{CounterColumn(8), -1}, {CounterColumn(6), -1}},  // between64and1518
+    {{CounterColumn(2), CounterColumn(4)}, {CounterColumn(8), CounterColumn(6)}},  // morethan1518
     {{kTotalPackets, -1}, {-1, -1}},
-    {{C(2), -1}, {-1, -1}},   // totalvalid
-    {{C(4), -1}, {-1, -1}},   // totalinvalid
-    {{C(10), -1}, {-1, -1}},  // hardwaredropped
+    {{CounterColumn(2), -1}, {-1, -1}},   // totalvalid
+    {{CounterColumn(4), -1}, {-1, -1}},   // totalinvalid
+    {{CounterColumn(10), -1}, {-1, -1}},  // hardwaredropped
     // Port 1.
-    {{C(7), -1}, {-1, -1}},        // lessthan64
-    {{C(9), -1}, {C(7), -1}},      // between64and1518
-    {{C(3), C(5)}, {C(9), C(7)}},  // morethan1518
-    {{C(1), -1}, {-1, -1}},        // bytes
-    {{C(3), -1}, {-1, -1}},        // totalvalid
-    {{C(5), -1}, {-1, -1}},        // totalinvalid
-    {{C(11), -1}, {-1, -1}},       // hardwaredropped
+    {{CounterColumn(7), -1}, {-1, -1}},                // lessthan64
+    {{CounterColumn(9), -1}, {CounterColumn(7), -1}},  // between64and1518
+    {{CounterColumn(3), CounterColumn(5)}, {CounterColumn(9), CounterColumn(7)}},  // morethan1518
+    {{CounterColumn(1), -1}, {-1, -1}},                                            // bytes
+    {{CounterColumn(3), -1}, {-1, -1}},                                            // totalvalid
+    {{CounterColumn(5), -1}, {-1, -1}},                                            // totalinvalid
+    {{CounterColumn(11), -1}, {-1, -1}},  // hardwaredropped
 };
 
 // Counters 12 to 16 are selected but feed no series, so they are not read.
@@ -73,7 +73,7 @@ constexpr char kV2Query[] =
 
 static_assert(std::size(kV2Formulas) ==
               std::size(kV2DeviceKeys) + kPortCount * std::size(kV2PortKeys));
-static_assert(kV1Series <= kMaxStatsColumns && C(11) + 1 <= kMaxStatsColumns);
+static_assert(kV1Series <= kMaxStatsColumns && CounterColumn(11) + 1 <= kMaxStatsColumns);
 static_assert(kV1Series == std::size(kV1DeviceKeys) + kPortCount * std::size(kV1PortKeys));
 
 }  // namespace
@@ -81,6 +81,10 @@ static_assert(kV1Series == std::size(kV1DeviceKeys) + kPortCount * std::size(kV1
 const StatsTable kStatsV1 = {"statsV1",     kV1Query,    "Failed to get device v1 statistics",
                              kV1DeviceKeys, kV1PortKeys, kV1Formulas,
                              kV1Series};
-const StatsTable kStatsV2 = {"statsV2",     kV2Query,    "Failed to get device v2 statistics",
-                             kV2DeviceKeys, kV2PortKeys, kV2Formulas,
-                             C(11) + 1};
+const StatsTable kStatsV2 = {"statsV2",
+                             kV2Query,
+                             "Failed to get device v2 statistics",
+                             kV2DeviceKeys,
+                             kV2PortKeys,
+                             kV2Formulas,
+                             CounterColumn(11) + 1};

@@ -6,10 +6,10 @@
 #include "helper/frontend/json_text.h"
 #include "helper/frontend/request_vars.h"
 #include "helper/frontend/response.h"
-#include "helper/paths.h"
 #include "helper/status/stats_series.h"
-#include "helper/status/status_db.h"
 #include "shared/discovery.h"
+#include "shared/paths.h"
+#include "shared/status_db.h"
 #include "shared/transaction.h"
 
 namespace {
@@ -18,7 +18,7 @@ constexpr char kInvalidMac[] = "Invalid MAC address";
 
 // Built apart from the response and copied into it only once every read has
 // succeeded.
-struct StatusNodes {
+struct StatusAnswer {
   std::string info;
   std::string capture;
   StatsNodes stats;
@@ -46,7 +46,7 @@ int Fail(std::string& out, const char* message) {
 
 // The MAC text to look up: the request's own, or for "default" the one the
 // device library reports for its first device. Returns null or the message.
-const char* SettleMac(std::string& mac) {
+const char* ResolveRequestedMac(std::string& mac) {
   const char* requested = getvar("mac");
   if (requested == nullptr) return kInvalidMac;
   if (strcmp(requested, "default") != 0) {
@@ -99,8 +99,8 @@ const char* ReadCapture(sqlite3* db, int64_t deviceId, std::string& node) {
 
 // Every read of the command, in order, inside its transaction. Returns null
 // or the message of the first that failed.
-const char* ReadStatusNodes(sqlite3* db, const std::string& mac, const StatsWindow& window,
-                            StatusNodes& nodes) {
+const char* ReadStatusAnswer(sqlite3* db, const std::string& mac, const StatsWindow& window,
+                             StatusAnswer& nodes) {
   const int64_t deviceId = GetDeviceId(db, mac.c_str());
   if (deviceId < 0) return "Failed to get device id";
   WriteInfoNode(nodes.info, mac, GetDeviceType(db, mac.c_str()));
@@ -110,7 +110,7 @@ const char* ReadStatusNodes(sqlite3* db, const std::string& mac, const StatsWind
 
 // The statistics pieces are moved, not copied: they are most of a large
 // answer.
-void WriteAnswer(std::string& out, TextPieces& tail, StatusNodes& nodes) {
+void WriteAnswer(std::string& out, TextPieces& tail, StatusAnswer& nodes) {
   WriteOutcome(out, nullptr);
   for (const std::string* part : {&nodes.info, &nodes.capture}) {
     out += ",\n";
@@ -139,9 +139,9 @@ void LeaveCheckpointsToTheDaemon(sqlite3* db) {
 // failed BEGIN is logged and the reads run regardless. Returns null or the
 // message of the first read that failed.
 const char* ReadInTransaction(sqlite3* db, const std::string& mac, const StatsWindow& window,
-                              StatusNodes& nodes) {
+                              StatusAnswer& nodes) {
   StartTransaction(db);
-  const char* failure = ReadStatusNodes(db, mac, window, nodes);
+  const char* failure = ReadStatusAnswer(db, mac, window, nodes);
   if (failure != nullptr) {
     RollbackTransaction(db);
   } else {
@@ -152,18 +152,18 @@ const char* ReadInTransaction(sqlite3* db, const std::string& mac, const StatsWi
 
 }  // namespace
 
-int OutputStatus(std::string& out, TextPieces& tail) {
-  return OutputStatus(out, tail, kStatusDatabasePath);
+int OutputStatus(ResponseBody& body) {
+  return OutputStatus(body.text, body.tail, kStatusDatabasePath);
 }
 
 int OutputStatus(std::string& out, TextPieces& tail, const char* statusDb) {
   std::string mac;
-  if (const char* failure = SettleMac(mac)) return Fail(out, failure);
+  if (const char* failure = ResolveRequestedMac(mac)) return Fail(out, failure);
   const StatsWindow window = ReadStatsWindow();
   Connection db = OpenExistingDatabase(statusDb);
   if (!db) return Fail(out, "Cannot open database");
   LeaveCheckpointsToTheDaemon(db.get());
-  StatusNodes nodes;
+  StatusAnswer nodes;
   const char* failure = ReadInTransaction(db.get(), mac, window, nodes);
   db.reset();
   if (failure != nullptr) return Fail(out, failure);

@@ -9,7 +9,7 @@
 
 // "status" against the status database at the path chosen at build time.
 // Returns 0 on success, -1 on any failure.
-int OutputStatus(std::string& out, TextPieces& tail);
+int OutputStatus(ResponseBody& body);
 
 // "status" against the database at `statusDb`, which is opened but never
 // created. Request variables: "mac" (a MAC text, or "default" for the first

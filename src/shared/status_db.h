@@ -1,6 +1,7 @@
-// The status command's two device lookups in the status database.
-#ifndef VELORANTIS_HELPER_STATUS_STATUS_DB_H_
-#define VELORANTIS_HELPER_STATUS_STATUS_DB_H_
+// The two device lookups in the status database, by MAC text: the status
+// command's, and the stand-in status daemon's.
+#ifndef VELORANTIS_SHARED_STATUS_DB_H_
+#define VELORANTIS_SHARED_STATUS_DB_H_
 
 #include <sqlite3.h>
 
@@ -19,4 +20,4 @@ int64_t GetDeviceId(sqlite3* db, const char* mac);
 // model is NULL.
 std::string GetDeviceType(sqlite3* db, const char* mac);
 
-#endif  // VELORANTIS_HELPER_STATUS_STATUS_DB_H_
+#endif  // VELORANTIS_SHARED_STATUS_DB_H_

@@ -1,9 +1,9 @@
-#include "helper/status/status_db.h"
+#include "shared/status_db.h"
 
 namespace {
 
 // Steps the device query `sql` for `mac` once; null when it yields no row.
-Statement FindDevice(sqlite3* db, const char* sql, const char* mac) {
+Statement StepDeviceQuery(sqlite3* db, const char* sql, const char* mac) {
   Statement statement = Prepare(db, sql);
   if (!statement) return statement;
   // SQLITE_STATIC: the caller's text outlives the statement. A MAC that
@@ -18,12 +18,12 @@ Statement FindDevice(sqlite3* db, const char* sql, const char* mac) {
 }  // namespace
 
 int64_t GetDeviceId(sqlite3* db, const char* mac) {
-  Statement row = FindDevice(db, "SELECT id FROM device WHERE mac = ?", mac);
+  Statement row = StepDeviceQuery(db, "SELECT id FROM device WHERE mac = ?", mac);
   return row ? sqlite3_column_int64(row.get(), 0) : -1;
 }
 
 std::string GetDeviceType(sqlite3* db, const char* mac) {
-  Statement row = FindDevice(db, "SELECT model FROM device WHERE mac = ?", mac);
+  Statement row = StepDeviceQuery(db, "SELECT model FROM device WHERE mac = ?", mac);
   const unsigned char* model = row ? sqlite3_column_text(row.get(), 0) : nullptr;
   return model != nullptr ? reinterpret_cast<const char*>(model) : "Unknown";
 }
