@@ -2,6 +2,12 @@
 -- reads and updates the row whose mac is 'default'; it never creates the file,
 -- the table or the row. Apply with: sqlite3 velorantis-config.db < config.sql
 -- Applying it again keeps an existing configuration.
+
+-- A write-ahead log, a property of the file: a read never waits for a save
+-- (getconfig sees the last committed row while setconfig writes). It keeps
+-- two files beside the database (-wal, -shm), so the web server's user must
+-- be able to create files in the database's folder.
+PRAGMA journal_mode = WAL;
 CREATE TABLE IF NOT EXISTS config (
   mac TEXT PRIMARY KEY,
   destination TEXT,  -- capture directory, 8-bit text

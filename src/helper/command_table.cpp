@@ -5,6 +5,8 @@
 
 #include "helper/capture/capture_commands.h"
 #include "helper/config/config_commands.h"
+#include "helper/config/config_store.h"
+#include "helper/frontend/memory_budget.h"
 #include "helper/frontend/request_vars.h"
 #include "helper/status/status_command.h"
 
@@ -20,11 +22,25 @@ constexpr Command kCommands[] = {
 // The handler's locals are gone by now; dropping what it wrote frees the
 // rest, so the answer itself has room.
 void AnswerOutOfMemory(ResponseBody& body) {
+  ReleaseMemoryReserve();
   body = ResponseBody{};
   WriteOutcome(body.text, "Not enough memory");
 }
 
 }  // namespace
+
+bool ServeRequest(ResponseBody& body) {
+  if (!HoldMemoryReserve()) return false;
+  try {
+    InitGetVar();
+    SetAnswerBudget(AnswerBudgetFor(GetAvailableRAMSize()));
+  } catch (const std::bad_alloc&) {
+    AnswerOutOfMemory(body);
+    return true;
+  }
+  DispatchCommand(body);
+  return true;
+}
 
 void DispatchCommand(ResponseBody& body) {
   const char* command = getvar("command");

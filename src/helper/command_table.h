@@ -15,6 +15,13 @@ struct Command {
   CommandHandler handler;
 };
 
+// The whole request into `body`: decodes QUERY_STRING, sets the memory budget
+// from the memory available now, and dispatches. When memory runs out,
+// decoding included, `body` holds only the result node -1 "Not enough
+// memory". Returns false, with `body` untouched, when there was not even
+// memory to start: then only WriteOutOfMemoryResponse can answer.
+bool ServeRequest(ResponseBody& body);
+
 // Runs the handler that request variable "command" names, or writes the
 // front end's own result node when there is none or it matches no command.
 // When memory runs out anywhere in the handler, `body` holds only the result

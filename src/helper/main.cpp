@@ -8,8 +8,12 @@
 
 int main() {
   ResponseBody body;
-  InitGetVar();
-  DispatchCommand(body);
-  WriteResponse(stdout, body);
+  const bool served = ServeRequest(body);
+  DiscardRequestBody();
+  if (served) {
+    WriteResponse(stdout, body);
+  } else {
+    WriteOutOfMemoryResponse(stdout);
+  }
   return 0;
 }

@@ -63,8 +63,8 @@ TEST_F(ConfigCommandsTest, SetconfigThenGetconfig) {
       {"&loop=abc", ConfigNode("/cap", "0", "10", "100", "60", "1", "128")},
       {"&duration=4294967296&inline=0", ConfigNode("/cap", "1", "10", "100", "0", "0", "128")},
       {"&output=", ConfigNode("", "1", "10", "100", "60", "1", "128")},
-      {"&output=%2Fd%C3%A9t%C3%A9%FF",
-       ConfigNode("/d\xc3\xa9t\xc3\xa9\\u00ff", "1", "10", "100", "60", "1", "128")},
+      {"&output=%2Fd%C3%A9t%C3%A9%01",
+       ConfigNode("/d\xc3\xa9t\xc3\xa9\\u0001", "1", "10", "100", "60", "1", "128")},
       {"&output=%2Fa%22b%5Cc", ConfigNode("/a\\\"b\\\\c", "1", "10", "100", "60", "1", "128")},
   };
   for (const Case& c : cases) {

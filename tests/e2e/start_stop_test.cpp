@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <nlohmann/json.hpp>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "shared/paths.h"
@@ -12,6 +13,7 @@
 #include "support/sim_dir.h"
 #include "support/sqlite_file.h"
 #include "support/temp_dir.h"
+#include "support/test_rounds.h"
 
 namespace {
 
@@ -76,6 +78,9 @@ TEST_F(StartStopTest, StartAnswersByteForByte) {
        Failure("Invalid destination value")},
       {"command=start&mac=default&output=" + first_.path() + "&loop=1&count=0&size=1",
        Failure("Invalid duration value")},
+      // Not UTF-8: a client that sends the shown path back would change it.
+      {"command=start&mac=default&output=/caf%E9&loop=1&count=0&size=1&duration=0",
+       Failure("Invalid destination value")},
       {"command=st%61rt&mac=default&output=" + first_.path() + "/&loop=1&count=0&size=1&duration=0",
        kSuccess},
   };
@@ -87,6 +92,28 @@ TEST_F(StartStopTest, StartAnswersByteForByte) {
   ASSERT_EQ(configs.size(), 1u);
   EXPECT_TRUE(configs[0].ends_with(" destination=" + first_.path() + "//Velorantis.pcapng"))
       << configs[0];
+}
+
+// Two starts with different settings at once: one wins whole, the other finds
+// the capture running, and only the winner's configuration reaches the device.
+TEST_F(StartStopTest, RacingStartsLeaveTheWinnersCapture) {
+  const int rounds = TestRounds(150);
+  for (int round = 0; round < rounds; ++round) {
+    sim_.ClearCalls();
+    std::string answers[2];
+    std::thread racer([&] { answers[1] = HelperOutput(StartQuery(kMac, second_.path())); });
+    answers[0] = HelperOutput(StartQuery(kMac, first_.path()));
+    racer.join();
+    const int winner = answers[0] == CgiResponse(kSuccess) ? 0 : 1;
+    ASSERT_EQ(answers[winner], CgiResponse(kSuccess)) << "round " << round;
+    ASSERT_EQ(answers[1 - winner], CgiResponse(Failure("Capture is already running")))
+        << "round " << round;
+    const std::vector<std::string> configs = sim_.Calls("DiskDumpSetConfig");
+    ASSERT_EQ(configs.size(), 1u) << "round " << round;
+    const std::string& dir = winner == 0 ? first_.path() : second_.path();
+    ASSERT_TRUE(configs[0].ends_with(" destination=" + dir + "/Velorantis.pcapng")) << configs[0];
+    ASSERT_EQ(HelperOutput(std::string("command=stop&mac=") + kMac), CgiResponse(kSuccess));
+  }
 }
 
 }  // namespace

@@ -199,21 +199,55 @@ TEST_F(LoadConfigurationTest, FailuresLeaveTheRecordsUntouchedAndNothingOpen) {
   EXPECT_FALSE(std::filesystem::exists(missing)) << "the load created the database";
 }
 
-TEST_F(LoadConfigurationTest, DatabaseLockedByAWriterFailsAtOnce) {
+// The file keeps a write-ahead log: a save under way does not stop a read,
+// which sees the last committed row.
+TEST_F(LoadConfigurationTest, SaveUnderWayDoesNotStopARead) {
   const size_t openFiles = OpenFileCount();
   sqlite3* raw = nullptr;
   ASSERT_EQ(sqlite3_open(db_.c_str(), &raw), SQLITE_OK);
   Connection writer(raw);
-  ASSERT_EQ(sqlite3_exec(writer.get(), "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
-  const Records before = Patterned();
-  Records records = before;
-  EXPECT_EQ(LoadConfiguration(db_.c_str(), records.features, records.config), -1);
-  EXPECT_EQ(memcmp(&records, &before, sizeof records), 0);
+  ASSERT_EQ(sqlite3_exec(writer.get(), "BEGIN EXCLUSIVE; UPDATE config SET count = 9", nullptr,
+                         nullptr, nullptr),
+            SQLITE_OK);
+  Records records = Patterned();
+  EXPECT_EQ(LoadConfiguration(db_.c_str(), records.features, records.config), 0);
+  ExpectLoaded(records, kDefaults);
   ASSERT_EQ(sqlite3_exec(writer.get(), "ROLLBACK", nullptr, nullptr, nullptr), SQLITE_OK);
   // SQLite keeps a closed connection's descriptor while another connection of
   // the process holds a lock on the file, and closes it with that one.
   writer.reset();
   EXPECT_EQ(OpenFileCount(), openFiles);
+}
+
+// A damaged file must never pass for one without the row: the load fails or
+// finds the row. Truncated at every 64th byte, and one bit flipped at every
+// 61st byte.
+TEST_F(LoadConfigurationTest, DamagedFileIsNeverShownAsTheDefaults) {
+  Update("destination = '/kept', count = 5");
+  const std::string pristine = ReadFile(db_);
+  struct Damage {
+    const char* name;
+    size_t step;
+    std::function<std::string(size_t)> apply;
+  };
+  const Damage damages[] = {
+      {"truncated at", 64, [&](size_t at) { return pristine.substr(0, at); }},
+      {"bit flipped at", 61,
+       [&](size_t at) {
+         std::string bytes = pristine;
+         bytes[at] = static_cast<char>(bytes[at] ^ (1 << at % 8));
+         return bytes;
+       }},
+  };
+  for (const Damage& damage : damages) {
+    for (size_t at = 0; at < pristine.size(); at += damage.step) {
+      WriteFile(db_, damage.apply(at));
+      Records records = Patterned();
+      if (LoadConfiguration(db_.c_str(), records.features, records.config) != 0) continue;
+      EXPECT_FALSE(NarrowDestination(records.config.destination) == "" && records.config.count == 0)
+          << damage.name << " " << at;
+    }
+  }
 }
 
 TEST_F(LoadConfigurationTest, SuccessLeavesNothingOpen) {

@@ -2,6 +2,8 @@
 #ifndef VELORANTIS_HELPER_CAPTURE_CAPTURE_COMMANDS_H_
 #define VELORANTIS_HELPER_CAPTURE_CAPTURE_COMMANDS_H_
 
+#include <string>
+
 #include "helper/frontend/response.h"
 
 // "list": the result node (always 0), then the "devices" node with the MAC
@@ -11,7 +13,10 @@ int OutputList(ResponseBody& body);
 // "start": starts a capture to disk on the device "mac" names, with the
 // request's "output", "loop", "count", "size" and "duration", unless one runs
 // there already. Writes only the result node. Returns 0.
+// The device request lock is held from the status check to the start.
 int StartCapture(ResponseBody& body);
+// The same with the lock file at `lockFile`.
+int StartCapture(std::string& out, const char* lockFile);
 
 // "stop": stops the capture on the device "mac" names; -2 "Failed to stop
 // capture" when the library refuses. Writes only the result node. Returns 0.

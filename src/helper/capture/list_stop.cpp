@@ -4,7 +4,9 @@
 #include "helper/frontend/json_text.h"
 #include "helper/frontend/request_vars.h"
 #include "helper/frontend/response.h"
+#include "helper/lock/device_request_lock.h"
 #include "shared/discovery.h"
+#include "shared/paths.h"
 
 namespace {
 
@@ -42,13 +44,17 @@ int OutputList(ResponseBody& body) {
 }
 
 int StopCapture(ResponseBody& body) {
-  std::string& out = body.text;
   void* handle = FindDevice(getvar("mac"));
   if (handle == NoDevice()) {
-    WriteOutcome(out, "Invalid MAC address");
-  } else {
-    const bool stopped = VelorantisAPIDiskDumpStop(handle) == 0;
-    WriteOutcome(out, stopped ? nullptr : "Failed to stop capture", kStopFailed);
+    WriteOutcome(body.text, "Invalid MAC address");
+    return 0;
   }
+  DeviceRequestLock lock;
+  if (const char* failure = LockDeviceRequests(lock, kDeviceLockPath)) {
+    WriteOutcome(body.text, failure);
+    return 0;
+  }
+  const bool stopped = VelorantisAPIDiskDumpStop(handle) == 0;
+  WriteOutcome(body.text, stopped ? nullptr : "Failed to stop capture", kStopFailed);
   return 0;
 }

@@ -5,8 +5,10 @@
 #include "VelorantisAPI.h"
 #include "helper/frontend/request_vars.h"
 #include "helper/frontend/response.h"
+#include "helper/lock/device_request_lock.h"
 #include "helper/records/capture_records.h"
 #include "shared/discovery.h"
+#include "shared/paths.h"
 
 namespace {
 
@@ -35,14 +37,19 @@ const char* CheckIdle(void* handle) {
   return status.running != 0 ? "Capture is already running" : nullptr;
 }
 
-const char* StartOnDevice() {
+const char* StartOnDevice(const char* lockFile) {
   void* handle = FindDevice(getvar("mac"));
   if (handle == NoDevice()) return "Invalid MAC address";
-  const char* output = getvar("output");
-  if (output == nullptr) return "Invalid destination value";
+  const char* output = nullptr;
+  if (const char* failure = ReadOutput(output)) return failure;
   RequestSettings settings;
   if (const char* failure = ReadDiskDumpSettings(settings)) return failure;
   const VelorantisAPIDiskDumpConfig config = DiskDumpConfigFor(output, settings);
+  // From the status check to the start no other request reaches the device:
+  // two starts would both find it idle, and the loser's configuration would
+  // reach the winner's capture.
+  DeviceRequestLock lock;
+  if (const char* failure = LockDeviceRequests(lock, lockFile)) return failure;
   if (const char* failure = CheckIdle(handle)) return failure;
   if (VelorantisAPIDiskDumpSetConfig(handle, config) != 0) {
     return "Failed to set capture configuration";
@@ -53,7 +60,9 @@ const char* StartOnDevice() {
 
 }  // namespace
 
-int StartCapture(ResponseBody& body) {
-  WriteOutcome(body.text, StartOnDevice());
+int StartCapture(ResponseBody& body) { return StartCapture(body.text, kDeviceLockPath); }
+
+int StartCapture(std::string& out, const char* lockFile) {
+  WriteOutcome(out, StartOnDevice(lockFile));
   return 0;
 }

@@ -9,6 +9,7 @@
 #include "helper/frontend/json_text.h"
 #include "helper/frontend/request_vars.h"
 #include "helper/frontend/response.h"
+#include "helper/lock/device_request_lock.h"
 #include "helper/records/capture_records.h"
 #include "shared/discovery.h"
 #include "shared/paths.h"
@@ -66,14 +67,11 @@ const char* SelectDevice(void*& handle) {
   return handle == NoDevice() && !isDefault ? "Invalid MAC address" : nullptr;
 }
 
-// "output", refused when it would not fit the stored configuration: one
+// "output", also refused when it would not fit the stored configuration: one
 // longer than that is never truncated, and nothing is stored for it.
-const char* ReadOutput(const char*& output) {
-  output = getvar("output");
-  if (output == nullptr || strlen(output) > kMaxStoredDestination) {
-    return "Invalid destination value";
-  }
-  return nullptr;
+const char* ReadStorableOutput(const char*& output) {
+  if (const char* failure = ReadOutput(output)) return failure;
+  return strlen(output) > kMaxStoredDestination ? "Invalid destination value" : nullptr;
 }
 
 void FillRequestedRecords(const char* output, const RequestSettings& settings,
@@ -87,17 +85,22 @@ void FillRequestedRecords(const char* output, const RequestSettings& settings,
   features.inlineEnabled = settings.inlineMode != 0 ? 1 : 0;
 }
 
-const char* ApplyConfiguration(const char* configDb) {
+const char* ApplyConfiguration(const char* configDb, const char* lockFile) {
   void* handle = nullptr;
   const char* output = nullptr;
   RequestSettings settings;
   if (const char* failure = SelectDevice(handle)) return failure;
-  if (const char* failure = ReadOutput(output)) return failure;
+  if (const char* failure = ReadStorableOutput(output)) return failure;
   if (const char* failure = ReadDiskDumpSettings(settings)) return failure;
   if (const char* failure = ReadFeatureSettings(settings)) return failure;
   VelorantisAPIDeviceFeatures features{};
   VelorantisAPIDiskDumpConfig config{};
   FillRequestedRecords(output, settings, features, config);
+  // The row and the device's features change together: another setconfig in
+  // between would leave the row from one request and the features from the
+  // other.
+  DeviceRequestLock lock;
+  if (const char* failure = LockDeviceRequests(lock, lockFile)) return failure;
   if (StoreConfiguration(configDb, features, config) != 0) {
     return "Failed to save configuration in database";
   }
@@ -118,11 +121,13 @@ int OutputConfig(std::string& out, const char* configDb) {
   return 0;
 }
 
-int SetConfig(std::string& out, const char* configDb) {
-  WriteOutcome(out, ApplyConfiguration(configDb));
+int SetConfig(std::string& out, const char* configDb, const char* lockFile) {
+  WriteOutcome(out, ApplyConfiguration(configDb, lockFile));
   return 0;
 }
 
 int OutputConfig(ResponseBody& body) { return OutputConfig(body.text, kConfigDatabasePath); }
 
-int SetConfig(ResponseBody& body) { return SetConfig(body.text, kConfigDatabasePath); }
+int SetConfig(ResponseBody& body) {
+  return SetConfig(body.text, kConfigDatabasePath, kDeviceLockPath);
+}

@@ -18,7 +18,8 @@ int SetConfig(ResponseBody& body);
 // configuration from database". Returns 0.
 int OutputConfig(std::string& out, const char* configDb);
 
-// "setconfig" against the configuration database at `configDb`: looks up the
+// "setconfig" against the configuration database at `configDb`, under the
+// device request lock at `lockFile` from the store to the features: looks up the
 // device "mac" names before reading any other variable ("default" with no
 // device attached goes on without one), stores "output", "loop", "count",
 // "size", "duration", "inline" and "slicing", then gives the device its
@@ -27,7 +28,7 @@ int OutputConfig(std::string& out, const char* configDb);
 // value" also for an "output" longer than kMaxStoredDestination bytes, "Invalid
 // ... value" for the first absent number, "Failed to save configuration in
 // database", "Failed to set device features", which leaves the stored
-// configuration stored). Returns 0.
-int SetConfig(std::string& out, const char* configDb);
+// configuration stored, or the lock's own message). Returns 0.
+int SetConfig(std::string& out, const char* configDb, const char* lockFile);
 
 #endif  // VELORANTIS_HELPER_CONFIG_CONFIG_COMMANDS_H_

@@ -18,6 +18,21 @@ constexpr char kWriteStatement[] =
     "UPDATE config SET destination = ?, loop = ?, count = ?, size = ?, duration = ?, inline = ?, "
     "slicing = ? WHERE mac = 'default'";
 
+constexpr int kLockWaitMs = 2000;
+
+// The database in its write-ahead-log mode never makes a read wait for a
+// save, nor a save for reads. But every request is a new process, and the
+// first connection after a quiet moment rebuilds the log's shared index
+// under a lock; for that moment the others are refused at once, and without
+// a wait one getconfig in eight failed beside a burst of saves. The waits
+// are short: saves come one at a time (the device request lock) and the
+// rebuild of this one-row file takes well under a millisecond.
+Connection OpenConfigDatabase(const char* dbPath) {
+  Connection db = OpenExistingDatabase(dbPath);
+  if (db) sqlite3_busy_timeout(db.get(), kLockWaitMs);
+  return db;
+}
+
 // The row's columns as read, before they become record fields.
 struct StoredRow {
   std::string destination;
@@ -46,15 +61,34 @@ StoredRow RowFromColumns(sqlite3_stmt* statement) {
   };
 }
 
+// Whether a read that found no row can be believed. A damaged file can hide
+// the row without any error: a broken index finds nothing, and SQLite reads
+// a page cut off by truncation as zeros. So the file must pass SQLite's
+// structure check, and a scan of the table without the index must find no
+// row either. Both are cheap on this one-row file, and run only when the row
+// is missing.
+bool RowIsReallyMissing(sqlite3* db) {
+  Statement check = Prepare(db, "PRAGMA quick_check");
+  if (!check || sqlite3_step(check.get()) != SQLITE_ROW) return false;
+  const unsigned char* verdict = sqlite3_column_text(check.get(), 0);
+  if (verdict == nullptr || std::string(reinterpret_cast<const char*>(verdict)) != "ok") {
+    return false;
+  }
+  check.reset();
+  Statement scan = Prepare(db, "SELECT 1 FROM config NOT INDEXED WHERE mac = 'default'");
+  return scan && sqlite3_step(scan.get()) == SQLITE_DONE;
+}
+
 // The row, the defaults when there is none, nullopt when stepping fails: a
-// locked or corrupt database is not the stored configuration, and showing the
+// locked or damaged database is not the stored configuration, and showing the
 // defaults instead would invite saving them over it.
-std::optional<StoredRow> StepForRow(sqlite3_stmt* statement) {
+std::optional<StoredRow> StepForRow(sqlite3* db, sqlite3_stmt* statement) {
   switch (sqlite3_step(statement)) {
     case SQLITE_ROW:
       return RowFromColumns(statement);
     case SQLITE_DONE:
-      return kDefaultRow;
+      if (RowIsReallyMissing(db)) return kDefaultRow;
+      return std::nullopt;
     default:
       return std::nullopt;
   }
@@ -97,11 +131,11 @@ bool BindRecords(sqlite3_stmt* statement, const std::string& destination,
 
 int LoadConfiguration(const char* dbPath, VelorantisAPIDeviceFeatures& features,
                       VelorantisAPIDiskDumpConfig& config) {
-  Connection db = OpenExistingDatabase(dbPath);
+  Connection db = OpenConfigDatabase(dbPath);
   if (!db) return -1;
   Statement statement = Prepare(db.get(), kReadStatement);
   if (!statement) return -1;
-  const std::optional<StoredRow> row = StepForRow(statement.get());
+  const std::optional<StoredRow> row = StepForRow(db.get(), statement.get());
   if (!row) return -1;
   FillRecords(*row, features, config);
   return 0;
@@ -111,7 +145,7 @@ int StoreConfiguration(const char* dbPath, const VelorantisAPIDeviceFeatures& fe
                        const VelorantisAPIDiskDumpConfig& config) {
   // Bound without a copy, so it is declared first and outlives the statement.
   std::optional<std::string> destination;
-  Connection db = OpenExistingDatabase(dbPath);
+  Connection db = OpenConfigDatabase(dbPath);
   if (!db) return -1;
   Statement statement = Prepare(db.get(), kWriteStatement);
   if (!statement) return -1;

@@ -3,8 +3,10 @@
 // turned into the device library's two records and back. The file, the table
 // and the row are created outside the program (schema/config.sql); neither
 // operation creates anything. Each opens its own connection, runs one
-// statement and closes the connection before it returns. No busy timeout:
-// a database locked by another writer fails at once.
+// statement and closes the connection before it returns. The file keeps a
+// write-ahead log (schema/config.sql), so a read sees the last committed row
+// while a save runs; a connection waits up to two seconds for a lock that
+// another process holds for a moment, then fails.
 #ifndef VELORANTIS_HELPER_CONFIG_CONFIG_STORE_H_
 #define VELORANTIS_HELPER_CONFIG_CONFIG_STORE_H_
 
@@ -19,7 +21,9 @@
 // allocated wide copy that is never freed (WidenDestination); a NULL
 // destination column reads as the empty text. Returns 0 on success; -1 when
 // the database cannot be opened read-write, the statement cannot be prepared
-// or reading the row fails (locked, corrupt), and then both records are left
+// or reading the row fails (locked, damaged; a missing row counts as damage
+// unless the file passes SQLite's quick check and a scan without the index
+// finds no row either), and then both records are left
 // exactly as they were.
 int LoadConfiguration(const char* dbPath, VelorantisAPIDeviceFeatures& features,
                       VelorantisAPIDiskDumpConfig& config);

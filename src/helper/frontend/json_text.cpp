@@ -45,6 +45,19 @@ void AppendUnicodeEscape(std::string& out, uint8_t byte) {
 
 }  // namespace
 
+bool IsValidUtf8(std::string_view text) {
+  for (size_t i = 0; i < text.size();) {
+    if (static_cast<uint8_t>(text[i]) < 0x80) {
+      ++i;
+      continue;
+    }
+    const size_t length = Utf8SequenceLength(text, i);
+    if (length == 0) return false;
+    i += length;
+  }
+  return true;
+}
+
 void WriteJsonText(std::string& out, std::string_view text) {
   for (size_t i = 0; i < text.size();) {
     const uint8_t byte = static_cast<uint8_t>(text[i]);

@@ -13,6 +13,10 @@
 // without '"' or '\' comes out unchanged.
 void WriteJsonText(std::string& out, std::string_view text);
 
+// Whether `text` is valid UTF-8 (7-bit text included): no stray continuation
+// byte, no overlong form, surrogate or code point above U+10FFFF.
+bool IsValidUtf8(std::string_view text);
+
 // Appends `value` in plain decimal: no locale, no grouping, '-' only when
 // negative.
 template <typename Integer>

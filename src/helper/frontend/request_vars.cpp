@@ -7,6 +7,8 @@
 #include <cstring>
 #include <new>
 
+#include "helper/frontend/memory_budget.h"
+
 QueryMap query_map;
 
 namespace {
@@ -42,7 +44,10 @@ int SaturatedAtoi(const char* text) {
 void StorePair(const std::string& rawName, const std::string& rawValue, QueryMap& map) {
   // The copy is deliberately never freed: getvar() pointers live until exit,
   // also when a later pair of the same name replaces this one.
-  map[urlDecode(rawName)] = strdup(urlDecode(rawValue).c_str());
+  char* value = strdup(urlDecode(rawValue).c_str());
+  // A variable must never read as absent because its copy failed.
+  if (value == nullptr) ThrowOutOfMemory();
+  map[urlDecode(rawName)] = value;
 }
 
 }  // namespace
@@ -118,6 +123,19 @@ void initializePost(QueryMap& map) {
 }
 
 void InitGetVar() { initializeGet(query_map); }
+
+void DiscardRequestBody() {
+  const char* lengthText = getenv("CONTENT_LENGTH");
+  if (lengthText == nullptr) return;
+  const unsigned long long length = strtoull(lengthText, nullptr, 10);
+  size_t left = static_cast<size_t>(std::min<unsigned long long>(length, kMaxDiscardedBody));
+  char chunk[4096];
+  while (left > 0) {
+    const size_t got = fread(chunk, 1, std::min(left, sizeof chunk), stdin);
+    if (got == 0) return;  // the end of the body, or an error: nothing more to wait for
+    left -= got;
+  }
+}
 
 const char* getvar(const char* name) {
   auto it = query_map.find(name);

@@ -26,3 +26,10 @@ void WriteResponse(FILE* stream, const ResponseBody& body) {
   fputs("}}\n", stream);
   fflush(stream);
 }
+
+void WriteOutOfMemoryResponse(FILE* stream) {
+  fputs("Content-type: application/json\n\n", stream);
+  fflush(stream);
+  fputs("{\"root\": {\n\"result\": -1,\n\"message\": \"Not enough memory\"}}\n", stream);
+  fflush(stream);
+}

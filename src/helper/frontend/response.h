@@ -30,4 +30,8 @@ void WriteOutcome(std::string& out, const char* failure, int failureResult = -1)
 // line feed.
 void WriteResponse(FILE* stream, const ResponseBody& body);
 
+// Writes the whole response of a request that ran out of memory (result -1,
+// "Not enough memory") from fixed text, allocating nothing.
+void WriteOutOfMemoryResponse(FILE* stream);
+
 #endif  // VELORANTIS_HELPER_FRONTEND_RESPONSE_H_

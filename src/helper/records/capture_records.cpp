@@ -4,6 +4,7 @@
 #include <span>
 
 #include "helper/config/config_store.h"
+#include "helper/frontend/json_text.h"
 #include "helper/frontend/request_vars.h"
 
 namespace {
@@ -34,6 +35,12 @@ const char* ReadVariables(std::span<const SettingVariable> variables, RequestSet
 }
 
 }  // namespace
+
+const char* ReadOutput(const char*& output) {
+  output = getvar("output");
+  if (output == nullptr || !IsValidUtf8(output)) return "Invalid destination value";
+  return nullptr;
+}
 
 const char* ReadDiskDumpSettings(RequestSettings& settings) {
   return ReadVariables(kDiskDumpVariables, settings);

@@ -33,6 +33,13 @@ const char* ReadDiskDumpSettings(RequestSettings& settings);
 // "Invalid inline value").
 const char* ReadFeatureSettings(RequestSettings& settings);
 
+// Reads "output", the capture directory. Returns null when it is present and
+// valid UTF-8 (an empty one included), else "Invalid destination value". Any
+// other bytes are refused rather than kept: a client that decodes the JSON
+// answer and sends the text back sends UTF-8, so a stored byte above 127
+// would silently become another path.
+const char* ReadOutput(const char*& output);
+
 // ---- The destination: 8-bit text in requests and in the configuration
 // database, a wide string in the disk-dump record. Each byte is one wide
 // character of the same value (0 to 255), both ways, so any byte sequence

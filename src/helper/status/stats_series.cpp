@@ -4,6 +4,7 @@
 #include <new>
 
 #include "helper/frontend/json_text.h"
+#include "helper/frontend/memory_budget.h"
 #include "helper/frontend/request_vars.h"
 #include "helper/status/stats_tables.h"
 #include "shared/status_db.h"
@@ -87,7 +88,7 @@ const char* ReadTable(sqlite3* db, const StatsTable& table, int64_t deviceId,
   std::vector<SeriesText> series(table.series.size());
   if (!CollectRows(statement.get(), table, series)) {
     // SQLite's own allocations fail like the series': the window does not fit.
-    if (sqlite3_errcode(db) == SQLITE_NOMEM) throw std::bad_alloc();
+    if (sqlite3_errcode(db) == SQLITE_NOMEM) ThrowOutOfMemory();
     return table.failure;
   }
   statement.reset();
@@ -103,9 +104,13 @@ void AppendSeriesValue(SeriesText& text, uint64_t value) {
     // Small windows stay small: a block doubles up to the block size, after
     // which the next one starts at full size.
     if (!blocks.empty() && blocks.back().capacity() < kSeriesBlockSize) {
-      blocks.back().reserve(std::min(blocks.back().capacity() * 2, kSeriesBlockSize));
+      const size_t capacity = blocks.back().capacity();
+      const size_t grown = std::min(capacity * 2, kSeriesBlockSize);
+      ChargeAnswerBytes(grown - capacity);
+      blocks.back().reserve(grown);
     } else {
       const size_t size = blocks.empty() ? kFirstBlockSize : kSeriesBlockSize;
+      ChargeAnswerBytes(size);
       blocks.emplace_back().reserve(size);
     }
   }

@@ -35,6 +35,8 @@ struct SeriesText {
 inline constexpr size_t kSeriesBlockSize = 64 * 1024;
 
 // Appends `value` (and the "," before it unless it is the first) to `text`.
+// Every block and every growth of one is charged to the request's memory
+// budget (ChargeAnswerBytes), which throws std::bad_alloc past it.
 void AppendSeriesValue(SeriesText& text, uint64_t value);
 
 // The two statistics nodes as response pieces, in order; each stays empty

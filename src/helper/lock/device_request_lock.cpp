@@ -1,0 +1,52 @@
+#include "helper/lock/device_request_lock.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdint>
+#include <ctime>
+
+namespace {
+
+constexpr int kPollMs = 5;
+
+int64_t NowMs() {
+  timespec now{};
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  return int64_t{now.tv_sec} * 1000 + now.tv_nsec / 1000000;
+}
+
+void SleepMs(int ms) {
+  timespec pause{0, ms * 1000000L};
+  while (nanosleep(&pause, &pause) != 0 && errno == EINTR) {
+  }
+}
+
+}  // namespace
+
+DeviceRequestLock::~DeviceRequestLock() {
+  if (fd >= 0) close(fd);
+}
+
+const char* LockDeviceRequests(DeviceRequestLock& lock, const char* path, int waitMs) {
+  // O_NOFOLLOW: whoever can write the folder must not be able to point the
+  // web server's user at another file to create or lock.
+  lock.fd = open(path, O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0660);
+  if (lock.fd < 0) return "Cannot open the device lock file";
+  // Polled rather than blocking: a blocking flock has no timeout, and a
+  // request stuck behind a hung one would hold the web server's process.
+  const int64_t deadline = NowMs() + waitMs;
+  while (flock(lock.fd, LOCK_EX | LOCK_NB) != 0) {
+    const int error = errno;
+    if ((error != EWOULDBLOCK && error != EINTR) || NowMs() >= deadline) {
+      close(lock.fd);
+      lock.fd = -1;
+      return error == EINTR || error == EWOULDBLOCK ? "Device is busy with another request"
+                                                    : "Cannot open the device lock file";
+    }
+    SleepMs(kPollMs);
+  }
+  return nullptr;
+}

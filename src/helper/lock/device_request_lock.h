@@ -1,0 +1,31 @@
+// One request at a time at the devices. The sequences that change a device or
+// the stored configuration (start: status check, configuration, start;
+// setconfig: store the row, apply the features; stop) run under one lock
+// that every process of the program shares: an flock on a lock file.
+// Requests that only read (list, status, getconfig) never take it.
+#ifndef VELORANTIS_HELPER_LOCK_DEVICE_REQUEST_LOCK_H_
+#define VELORANTIS_HELPER_LOCK_DEVICE_REQUEST_LOCK_H_
+
+// How long a request waits for another one to finish before it gives up.
+inline constexpr int kDeviceLockWaitMs = 5000;
+
+// Holds the lock while it lives; the lock goes with the descriptor, also when
+// the process dies.
+struct DeviceRequestLock {
+  DeviceRequestLock() = default;
+  DeviceRequestLock(const DeviceRequestLock&) = delete;
+  DeviceRequestLock& operator=(const DeviceRequestLock&) = delete;
+  ~DeviceRequestLock();
+  int fd = -1;
+};
+
+// Takes the lock on the file at `path` (created with mode 0660 when missing,
+// never through a symbolic link), waiting at most `waitMs`. Returns null once
+// it is held, else the message the request answers with: "Device is busy
+// with another request" when the wait ran out, "Cannot open the device lock
+// file" when the file cannot be opened. A request that cannot lock never goes
+// on unlocked.
+const char* LockDeviceRequests(DeviceRequestLock& lock, const char* path,
+                               int waitMs = kDeviceLockWaitMs);
+
+#endif  // VELORANTIS_HELPER_LOCK_DEVICE_REQUEST_LOCK_H_
