@@ -16,7 +16,7 @@
 
 #include "helper/paths.h"
 #include "http/http_get.h"
-#include "http/lighttpd_server.h"
+#include "http/web_server.h"
 #include "support/sim_dir.h"
 #include "support/sqlite_file.h"
 #include "support/temp_dir.h"
@@ -110,7 +110,7 @@ class ApiExamples : public testing::Test {
 
   SimDir sim_;  // before the server, which passes its directory on
   TempDir captures_;
-  LighttpdServer server_;
+  WebServer server_;
 };
 
 TEST_F(ApiExamples, MatchWhatTheProgramAnswers) {

@@ -9,7 +9,7 @@
 
 #include "helper/paths.h"
 #include "http/http_get.h"
-#include "http/lighttpd_server.h"
+#include "http/web_server.h"
 #include "shared/sqlite_handles.h"
 #include "support/run_program.h"
 #include "support/sim_dir.h"
@@ -58,7 +58,7 @@ class HttpTest : public testing::Test {
 
   SimDir sim_;  // before the server, which passes its directory on
   TempDir captures_;
-  LighttpdServer server_;
+  WebServer server_;
 };
 
 TEST_F(HttpTest, EveryCommandAndTheFrontEndsErrors) {
