@@ -34,6 +34,12 @@ bool BecomeWebAccount() {
     perror("www-data");
     return false;
   }
+  for (const char* path : {VELORANTIS_CGI_PATH, VELORANTIS_SOURCE_DIR "/scripts/serve.sh"}) {
+    if (access(path, R_OK) != 0) {
+      fprintf(stderr, "www-data cannot reach %s: every folder above it must be open to it\n", path);
+      return false;
+    }
+  }
   return true;
 }
 
