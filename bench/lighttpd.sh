@@ -1,5 +1,7 @@
 # lighttpd serving the program and the minimal C program side by side, for
-# run.sh (sourced): /velorantis.cgi and /minimal.cgi on a free loopback port.
+# run.sh (sourced): the program at /cgi-bin/velorantis.cgi with the
+# configuration of scripts/lighttpd-conf.sh, as the demo serves it, and the
+# baseline at /minimal.cgi, on a free loopback port.
 
 # start_lighttpd DIR HELPER MINIMAL: writes the configuration and the logs
 # into DIR, starts the server and sets lighttpd_url.
@@ -8,15 +10,16 @@ start_lighttpd() {
   mkdir -p "$dir/www"
   for _ in 1 2 3 4 5; do
     port=$((20000 + RANDOM % 20000))
-    cat >"$dir/lighttpd.conf" <<CONF
-server.modules = ("mod_alias", "mod_cgi")
-server.bind = "127.0.0.1"
-server.port = $port
-server.document-root = "$dir/www"
-server.errorlog = "$dir/error.log"
-alias.url = ("/velorantis.cgi" => "$helper", "/minimal.cgi" => "$minimal")
-cgi.assign = ("" => "")
+    {
+      bash "$(dirname "${BASH_SOURCE[0]}")/../scripts/lighttpd-conf.sh" --port "$port" \
+        --cgi "$helper" --docroot "$dir/www" --logdir "$dir"
+      cat <<CONF
+alias.url += ("/minimal.cgi" => "$minimal")
+\$HTTP["url"] == "/minimal.cgi" {
+  cgi.assign = ("" => "")
+}
 CONF
+    } >"$dir/lighttpd.conf"
     lighttpd -D -f "$dir/lighttpd.conf" &
     lighttpd_pid=$!
     lighttpd_url=http://127.0.0.1:$port

@@ -52,11 +52,11 @@ cgi_env=(GATEWAY_INTERFACE=CGI/1.1 SERVER_SOFTWARE=lighttpd/1.4.69 SERVER_NAME=1
   SERVER_ADDR=127.0.0.1 SERVER_PORT=8080 SERVER_PROTOCOL=HTTP/1.1 REQUEST_SCHEME=http
   REQUEST_METHOD=GET REDIRECT_STATUS=200 REMOTE_ADDR=127.0.0.1 REMOTE_PORT=50000
   HTTP_HOST=127.0.0.1:8080 HTTP_USER_AGENT=curl/7.88.1 "HTTP_ACCEPT=*/*" CONTENT_LENGTH=0
-  DOCUMENT_ROOT="$run/www" SCRIPT_NAME=/velorantis.cgi SCRIPT_FILENAME="$helper"
+  DOCUMENT_ROOT="$run/www" SCRIPT_NAME=/cgi-bin/velorantis.cgi SCRIPT_FILENAME="$helper"
   HOME="$run/home" VELORANTIS_SIM_DIR="$run/sim")
 request_env() {  # QUERY
   echo "QUERY_STRING=$1"
-  echo "REQUEST_URI=/velorantis.cgi?$1"
+  echo "REQUEST_URI=/cgi-bin/velorantis.cgi?$1"
 }
 
 # What the sqlite3 shell runs for each request: the program's own queries (for
@@ -132,7 +132,7 @@ trap stop_lighttpd EXIT
 {
   read -r rps
   read -r rps_minimal
-} < <(requests_per_second 5 3 "$lighttpd_url/velorantis.cgi?${query[getconfig]}" \
+} < <(requests_per_second 5 3 "$lighttpd_url/cgi-bin/velorantis.cgi?${query[getconfig]}" \
   "$lighttpd_url/minimal.cgi?${query[getconfig]}")
 stop_lighttpd
 trap - EXIT

@@ -6,10 +6,10 @@
 # daemon. Port 8080, or $VELORANTIS_DEMO_PORT. Everything lives under
 # demo-run/ in the source tree. Stays in the foreground until Ctrl-C or
 # SIGTERM, then stops everything it started.
-# The reference web page (web/) is served at /.
+# The reference web page is served at /, as cmake --install lays it out.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/install-deps.sh
+bash scripts/install-deps.sh demo
 
 port=${VELORANTIS_DEMO_PORT:-8080}
 root="$PWD/demo-run"
@@ -35,13 +35,15 @@ stop_left_behind() {
 }
 stop_left_behind
 
+# The page's plotting library, as web/package-lock.json pins it; the build
+# installs it beside the page.
+(cd web && npm ci --no-audit --no-fund --loglevel=error >/dev/null)
 cmake -S . -B "$build" -DBUILD_TESTING=OFF \
   -DVELORANTIS_CONFIG_DB="$root/velorantis-config.db" \
   -DVELORANTIS_STATUS_DB="$root/velorantis.db" >/dev/null
 cmake --build "$build" -j "$(nproc)" >/dev/null
-# The page's plotting library, as web/package-lock.json pins it; the page
-# loads it from web/node_modules on this server.
-(cd web && npm ci --no-audit --no-fund --loglevel=error >/dev/null)
+rm -rf "$root/installed"
+cmake --install "$build" --prefix "$root/installed" --component web >/dev/null
 
 # Two simulated devices; the simulator keeps its state and call log here.
 sim="$root/sim"
@@ -74,15 +76,22 @@ trap stop_all EXIT
 VELORANTIS_SIM_DIR="$sim" "$build/velorantis-statusd-sim" --db "$root/velorantis.db" --interval 1 &
 daemon=$!
 
+url="http://127.0.0.1:$port/cgi-bin/velorantis.cgi"
+if curl -s -o /dev/null "http://127.0.0.1:$port/"; then
+  echo "Port $port is taken: another server answers there. Stop it, or choose" \
+    "another port with VELORANTIS_DEMO_PORT." >&2
+  exit 1
+fi
+
 # The web page at /, the program at /cgi-bin/velorantis.cgi.
-bash scripts/lighttpd-conf.sh --port "$port" --cgi "$build/velorantis-helper" \
-  --docroot "$PWD/web" --logdir "$root" --env VELORANTIS_SIM_DIR="$sim" >"$root/lighttpd.conf"
-setsid lighttpd -D -f "$root/lighttpd.conf" &
+setsid bash scripts/serve.sh lighttpd "$root" --port "$port" --cgi "$build/velorantis-helper" \
+  --docroot "$root/installed/share/velorantis/www" --env VELORANTIS_SIM_DIR="$sim" &
 server=$!
 echo "$server $daemon" >"$pids"
 
-url="http://127.0.0.1:$port/cgi-bin/velorantis.cgi"
-until curl -s -o /dev/null "$url?command=list"; do
+# Ready when this demo's program answers: its list names the first
+# simulated device.
+until curl -sf "$url?command=list" 2>/dev/null | grep -q '"00:11:22:33:44:55"'; do
   if ! kill -0 "$server" 2>/dev/null; then
     echo "lighttpd did not start (is port $port taken? set VELORANTIS_DEMO_PORT):" >&2
     cat "$root/error.log" >&2

@@ -6,7 +6,7 @@
 # a check is written to build/fuzz/artifacts and fails the script.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/install-deps.sh
+bash scripts/install-deps.sh fuzz
 
 dir=build/fuzz
 CC=clang CXX=clang++ cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo \

@@ -1,37 +1,70 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that building and testing need, when run as
-# root and any of them is missing. Used by demo.sh and test.sh; test.sh passes
-# its target, and all targets but native need the PowerPC cross build's too.
-# bench/run.sh passes "bench" for the benchmarks' tools.
+# Installs the Debian packages that the caller's work needs, when run as root
+# and any of them is missing; without root it names the missing ones and
+# fails.
+#
+# usage: install-deps.sh WORK...
+#
+#   demo     build the program and serve it with lighttpd (scripts/demo.sh)
+#   tests    the native test suites, the web servers and the browser's
+#   fuzz     clang's libFuzzer (scripts/fuzz.sh)
+#   bench    the benchmarks' tools (bench/run.sh)
+#   powerpc  the PowerPC cross build and its test suites under qemu-user
 set -euo pipefail
+[ $# -gt 0 ] || {
+  sed -n '6,13s/^# \{0,1\}//p' "$0" >&2
+  exit 2
+}
 
-packages=(cmake g++ make libsqlite3-dev sqlite3 libgtest-dev nlohmann-json3-dev
-  lighttpd curl tshark)
-case "${1:-native}" in
-  native) ;;
-  bench) packages+=(valgrind hyperfine wrk libbenchmark-dev time) ;;
-  *) packages+=(g++-powerpc-linux-gnu qemu-user googletest) ;;
-esac
-# The fuzz targets (clang's libFuzzer) and the memcheck tests, both native.
-[ "${1:-native}" = powerpc ] || packages+=(clang libclang-rt-14-dev valgrind)
-# Debian's Chromium, which the browser tests drive.
-packages+=(chromium)
-
-missing=()
-for package in "${packages[@]}"; do
-  if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
-    missing+=("$package")
-  fi
+# The page's plotting library comes through npm, like the browser tests'
+# driver; machines that bring their own Node.js have it already.
+npm=()
+command -v npm >/dev/null || npm=(nodejs npm)
+packages=(cmake g++ make libsqlite3-dev)
+for work in "$@"; do
+  case $work in
+    demo) packages+=(sqlite3 lighttpd curl "${npm[@]}") ;;
+    tests)
+      packages+=(sqlite3 libgtest-dev nlohmann-json3-dev lighttpd curl tshark valgrind
+        apache2-bin nginx fcgiwrap busybox chromium "${npm[@]}")
+      ;;
+    fuzz) packages+=(clang) ;;
+    bench) packages+=(sqlite3 lighttpd curl valgrind hyperfine wrk libbenchmark-dev time) ;;
+    powerpc)
+      packages+=(sqlite3 g++-powerpc-linux-gnu qemu-user googletest nlohmann-json3-dev
+        lighttpd curl tshark)
+      ;;
+    *)
+      echo "install-deps.sh: unknown work $work" >&2
+      exit 2
+      ;;
+  esac
 done
-# The web page's packages come through npm; machines that bring their own
-# Node.js have it already.
-command -v npm >/dev/null || missing+=(nodejs npm)
-[ ${#missing[@]} -eq 0 ] && exit 0
 
-if [ "$(id -u)" -ne 0 ]; then
-  echo "missing packages: ${missing[*]} (run as root to install them)" >&2
-  exit 1
+missing() {
+  local package
+  for package in "$@"; do
+    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" ||
+      echo "$package"
+  done
+}
+install() {
+  [ $# -gt 0 ] || return 0
+  if [ "$(id -u)" -ne 0 ]; then
+    echo "missing packages: $* (run as root to install them)" >&2
+    exit 1
+  fi
+  export DEBIAN_FRONTEND=noninteractive
+  [ -n "${updated:-}" ] || apt-get update -qq
+  updated=1
+  apt-get install -y -qq "$@" >/dev/null
+}
+
+mapfile -t needed < <(missing "${packages[@]}")
+install "${needed[@]}"
+# libFuzzer is in the runtime package of the clang that is installed.
+if [[ " $* " == *" fuzz "* ]]; then
+  major=$(clang -dumpversion | cut -d. -f1)
+  mapfile -t needed < <(missing "libclang-rt-$major-dev")
+  install "${needed[@]}"
 fi
-export DEBIAN_FRONTEND=noninteractive
-apt-get update -qq
-apt-get install -y -qq "${missing[@]}" >/dev/null

@@ -13,7 +13,13 @@ case "$target" in
   all | native | powerpc) ;;
   *) echo "usage: $0 [native|powerpc]" >&2; exit 2 ;;
 esac
-bash scripts/install-deps.sh "$target"
+case "$target" in
+  native) work=(tests) ;;
+  powerpc) work=(powerpc) ;;
+  all) work=(tests powerpc) ;;
+esac
+[ "$target" = powerpc ] || [ "${VELORANTIS_SKIP_FUZZ:-0}" = 1 ] || work+=(fuzz)
+bash scripts/install-deps.sh "${work[@]}"
 if [ "$target" != powerpc ]; then
   # The web page's plotting library and the browser tests' driver, as their
   # package-lock.json files pin them.

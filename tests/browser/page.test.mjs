@@ -1,4 +1,5 @@
-// The reference web page in Debian's Chromium, served as the demo serves it:
+// The reference web page, as cmake --install lays it out, in Debian's
+// Chromium, served as the demo serves it:
 // lighttpd with the configuration of scripts/lighttpd-conf.sh, the program
 // at /cgi-bin/velorantis.cgi, two simulated devices and the stand-in status
 // daemon writing a sample a second. One session walks through the page; a
@@ -122,7 +123,7 @@ before(async () => {
 
   const port = await freePort();
   const conf = execFileSync('bash', [join(source, 'scripts/lighttpd-conf.sh'), '--port', String(port),
-    '--cgi', env('VELORANTIS_CGI'), '--docroot', join(source, 'web'), '--logdir', scratch,
+    '--cgi', env('VELORANTIS_CGI'), '--docroot', env('VELORANTIS_WEB_ROOT'), '--logdir', scratch,
     '--env', `VELORANTIS_SIM_DIR=${sim}`]);
   writeFileSync(join(scratch, 'lighttpd.conf'), conf);
   server = spawn(env('VELORANTIS_LIGHTTPD'), ['-D', '-f', join(scratch, 'lighttpd.conf')], {

@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "http/http_get.h"
-#include "http/lighttpd_server.h"
+#include "http/web_server.h"
 #include "shared/paths.h"
 #include "support/sim_dir.h"
 #include "support/sqlite_file.h"
@@ -110,7 +110,7 @@ class ApiExamples : public testing::Test {
 
   SimDir sim_;  // before the server, which passes its directory on
   TempDir captures_;
-  LighttpdServer server_;
+  WebServer server_;
 };
 
 TEST_F(ApiExamples, MatchWhatTheProgramAnswers) {

@@ -28,10 +28,16 @@ std::string LowerCase(std::string text) {
 }
 
 // Splits curl's --include output: status line, header fields, empty line,
-// body.
+// body. BusyBox httpd passes the program's header lines on as they are, so
+// they may end in bare line feeds.
 HttpResponse ParseResponse(const std::string& raw) {
   HttpResponse response;
-  const size_t end = raw.find("\r\n\r\n");
+  size_t end = raw.find("\r\n\r\n");
+  size_t separator = 4;
+  if (const size_t bare = raw.find("\n\n"); bare < end) {
+    end = bare;
+    separator = 2;
+  }
   if (end == std::string::npos) return response;
   std::istringstream head(raw.substr(0, end));
   std::string line;
@@ -45,7 +51,7 @@ HttpResponse ParseResponse(const std::string& raw) {
     response.headers.emplace_back(LowerCase(line.substr(0, colon)),
                                   Trimmed(line.substr(colon + 1)));
   }
-  response.body = raw.substr(end + 4);
+  response.body = raw.substr(end + separator);
   return response;
 }
 
@@ -61,11 +67,15 @@ std::string Quoted(const std::string& text) {
 
 }  // namespace
 
-HttpResponse HttpGet(const std::string& url) {
-  const ProgramResult result =
-      RunHostProgram({VELORANTIS_CURL_PATH, "--silent", "--show-error", "--globoff", "--path-as-is",
-                      "--include", "--max-time", kMaxSeconds, url},
-                     {});
+HttpResponse HttpGet(const std::string& url, const std::optional<std::string>& postBody) {
+  std::vector<std::string> argv = {VELORANTIS_CURL_PATH, "--silent",     "--show-error",
+                                   "--globoff",          "--path-as-is", "--include",
+                                   "--max-time",         kMaxSeconds,    url};
+  if (postBody) {
+    argv.insert(argv.end(), {"--data-binary", "@-", "--header",
+                             "Content-Type: application/x-www-form-urlencoded"});
+  }
+  const ProgramResult result = RunHostProgram(argv, {}, postBody.value_or(""));
   EXPECT_EQ(result.exitStatus, 0) << result.err;
   return ParseResponse(result.out);
 }

@@ -19,8 +19,9 @@ struct HttpResponse {
 };
 
 // GETs `url`, sending its bytes as they are (no globbing, no clean-up of the
-// path or the query).
-HttpResponse HttpGet(const std::string& url);
+// path or the query); POSTs `postBody` to it instead when given one.
+HttpResponse HttpGet(const std::string& url,
+                     const std::optional<std::string>& postBody = std::nullopt);
 
 // GETs every URL of `urls`, `connections` at a time, each connection kept
 // open for the next request. The answers come in the order of `urls`; of

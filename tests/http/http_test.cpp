@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "http/http_get.h"
-#include "http/lighttpd_server.h"
+#include "http/web_server.h"
 #include "shared/paths.h"
 #include "shared/sqlite_handles.h"
 #include "support/run_program.h"
@@ -58,7 +58,7 @@ class HttpTest : public testing::Test {
 
   SimDir sim_;  // before the server, which passes its directory on
   TempDir captures_;
-  LighttpdServer server_;
+  WebServer server_;
 };
 
 TEST_F(HttpTest, EveryCommandAndTheFrontEndsErrors) {

@@ -1,6 +1,6 @@
 // The three uPlot charts of one statistics version: packets, bytes, and
 // drops with errors, each per second and per port.
-import uPlot from '../node_modules/uplot/dist/uPlot.esm.js';
+import uPlot from '../vendor/uplot/uPlot.esm.js';
 import { formatRate, formatTime } from './format.js';
 import { runningTotal } from './stats.js';
 

@@ -1,11 +1,13 @@
-#include "http/lighttpd_server.h"
+#include "http/web_server.h"
 
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <signal.h>
 #include <stdlib.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -32,7 +34,7 @@ sockaddr_in Loopback(int port) {
 }
 
 // A port the kernel has just given out as free. Another process may take it
-// before lighttpd binds it; the caller then tries again.
+// before the server binds it; the caller then tries again.
 int FreePort() {
   const int fd = socket(AF_INET, SOCK_STREAM, 0);
   sockaddr_in address = Loopback(0);
@@ -78,36 +80,39 @@ std::vector<std::string> EnvironmentArguments() {
 
 }  // namespace
 
-LighttpdServer::LighttpdServer() {
+WebServer::WebServer(const std::string& server, const std::vector<std::string>& options) {
+  mkdir(dir_.File("web").c_str(), 0755);  // an empty page; Apache httpd needs the folder
   for (int attempt = 0; attempt < kStartAttempts; ++attempt) {
-    if (Start(FreePort())) return;
+    if (Start(server, options, FreePort())) return;
   }
-  ADD_FAILURE() << "lighttpd did not start:\n" << ReadFile(dir_.File("error.log"));
+  ADD_FAILURE() << server << " did not start:\n"
+                << ReadFile(dir_.File("output.log")) << ReadFile(dir_.File("error.log"));
 }
 
-bool LighttpdServer::Start(int port) {
-  std::vector<std::string> script = {"bash",      VELORANTIS_SOURCE_DIR "/scripts/lighttpd-conf.sh",
-                                     "--port",    std::to_string(port),
-                                     "--cgi",     VELORANTIS_CGI_PATH,
-                                     "--docroot", dir_.File("web"),
-                                     "--logdir",  dir_.path(),
-                                     "--lenient"};
+bool WebServer::Start(const std::string& server, const std::vector<std::string>& options,
+                      int port) {
+  std::vector<std::string> arguments = {"bash",      VELORANTIS_SOURCE_DIR "/scripts/serve.sh",
+                                        server,      dir_.path(),
+                                        "--port",    std::to_string(port),
+                                        "--cgi",     VELORANTIS_CGI_PATH,
+                                        "--docroot", dir_.File("web")};
+  arguments.insert(arguments.end(), options.begin(), options.end());
   const std::vector<std::string> environment = EnvironmentArguments();
-  script.insert(script.end(), environment.begin(), environment.end());
-  const ProgramResult config = RunHostProgram(script, {});
-  if (config.exitStatus != 0) {
-    ADD_FAILURE() << "lighttpd-conf.sh failed: " << config.err;
-    return false;
-  }
-  const std::string configPath = dir_.File("lighttpd.conf");
-  WriteFile(configPath, config.out);
+  arguments.insert(arguments.end(), environment.begin(), environment.end());
+  std::vector<char*> argv;
+  for (std::string& argument : arguments) argv.push_back(argument.data());
+  argv.push_back(nullptr);
+  const std::string output = dir_.File("output.log");
 
   const pid_t pid = fork();
   if (pid == 0) {
     // Its own process group, which the CGI processes it starts share, so
     // that stopping the group leaves none of them behind.
     setsid();
-    execl(VELORANTIS_LIGHTTPD_PATH, "lighttpd", "-D", "-f", configPath.c_str(), nullptr);
+    const int fd = open(output.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
+    dup2(fd, STDOUT_FILENO);
+    dup2(fd, STDERR_FILENO);
+    execvp("bash", argv.data());
     _exit(127);
   }
   const auto deadline = std::chrono::steady_clock::now() + kStartWait;
@@ -117,7 +122,10 @@ bool LighttpdServer::Start(int port) {
       port_ = port;
       return true;
     }
-    if (waitpid(pid, nullptr, WNOHANG) == pid) return false;  // the port was taken
+    if (waitpid(pid, nullptr, WNOHANG) == pid) {  // the port was taken
+      kill(-pid, SIGTERM);                        // nginx's fcgiwrap
+      return false;
+    }
     std::this_thread::sleep_for(kPollStep);
   }
   kill(-pid, SIGKILL);
@@ -125,7 +133,7 @@ bool LighttpdServer::Start(int port) {
   return false;
 }
 
-LighttpdServer::~LighttpdServer() {
+WebServer::~WebServer() {
   if (pid_ < 0) return;
   kill(-pid_, SIGTERM);
   waitpid(pid_, nullptr, 0);
@@ -135,8 +143,8 @@ LighttpdServer::~LighttpdServer() {
   }
 }
 
-std::string LighttpdServer::Url(const std::string& query) const {
+std::string WebServer::Url(const std::string& query) const {
   return "http://127.0.0.1:" + std::to_string(port_) + "/cgi-bin/velorantis.cgi?" + query;
 }
 
-std::string LighttpdServer::CgiStderr() const { return ReadFile(dir_.File("cgi-stderr.log")); }
+std::string WebServer::CgiStderr() const { return ReadFile(dir_.File("cgi-stderr.log")); }

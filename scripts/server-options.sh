@@ -1,0 +1,46 @@
+# Sourced by the web servers' configuration scripts (*-conf.sh): reads the
+# options they share, and those of `own_options` (the script's own, each
+# taking a value, e.g. "--socket"), into lower-case variables of the option's
+# name: port, cgi, docroot, logdir, user, socket, home, and env, an array of
+# NAME=VALUE. --lenient, where own_options names it, sets lenient=1. A
+# missing or unknown option prints the calling script's usage lines (its
+# header from line 6 up to the first blank comment line) and exits 2.
+
+usage() {
+  sed -n '6,/^#$/{/^#$/q;s/^# \{0,1\}//p}' "$0" >&2
+  exit 2
+}
+
+port='' cgi='' docroot='' logdir='' user='' socket='' home='' lenient=0
+env=()
+while [ $# -gt 0 ]; do
+  case " --port --cgi --docroot --logdir --env --user ${own_options:-} " in
+    *" $1 "*) ;;
+    *) usage ;;
+  esac
+  if [ "$1" = --lenient ]; then
+    lenient=1
+    shift
+    continue
+  fi
+  [ $# -ge 2 ] || usage
+  case $1 in
+    --env) env+=("$2") ;;
+    *) printf -v "${1#--}" '%s' "$2" ;;
+  esac
+  shift 2
+done
+[ -n "$port" ] && [ -n "$cgi" ] && [ -n "$docroot" ] && [ -n "$logdir" ] || usage
+case $port in *[!0-9]*) usage ;; esac
+# The script's own options are required too, but for the flag --lenient.
+for option in ${own_options:-}; do
+  name=${option#--}
+  [ "$name" = lenient ] || [ -n "${!name}" ] || usage
+done
+
+# A double-quoted string with its backslashes and double quotes escaped, as
+# lighttpd, Apache httpd and nginx all read one.
+quote() {
+  local text=${1//\\/\\\\}
+  printf '"%s"' "${text//\"/\\\"}"
+}

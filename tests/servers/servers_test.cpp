@@ -1,0 +1,140 @@
+// The request program behind every web server the deployment guide
+// configures (scripts/serve.sh): one table of requests, each answered
+// exactly as the program answers when run directly, then a burst of mixed
+// requests while the stand-in status daemon writes.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <nlohmann/json.hpp>
+#include <string>
+#include <vector>
+
+#include "shared/paths.h"
+#include "http/http_get.h"
+#include "http/web_server.h"
+#include "support/run_program.h"
+#include "support/sim_dir.h"
+#include "support/sqlite_file.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+const std::string kMac = "00:11:22:33:44:55";
+
+// The body of the program's answer when run directly: its output after the
+// header.
+std::string DirectBody(const std::string& query) {
+  const std::string out = RunHelper(query).out;
+  const size_t body = out.find("\n\n");
+  return body == std::string::npos ? out : out.substr(body + 2);
+}
+
+// The stand-in status daemon writing rounds one after another until the
+// object goes.
+class WritingDaemon {
+ public:
+  WritingDaemon() {
+    pid_ = fork();
+    if (pid_ == 0) {
+      execl(VELORANTIS_STATUSD_SIM_PATH, "velorantis-statusd-sim", "--interval", "0", nullptr);
+      _exit(127);
+    }
+  }
+  ~WritingDaemon() {
+    kill(pid_, SIGTERM);
+    int status = -1;
+    waitpid(pid_, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  }
+  WritingDaemon(const WritingDaemon&) = delete;
+  WritingDaemon& operator=(const WritingDaemon&) = delete;
+
+ private:
+  pid_t pid_ = -1;
+};
+
+class ServersTest : public testing::TestWithParam<const char*> {
+ protected:
+  ServersTest() {
+    sim_.WriteDevices(kMac + " 11\n00:11:22:33:44:56 13\n");
+    RecreateDatabase(kConfigDatabasePath, "config.sql");
+    RemoveDatabase(kStatusDatabasePath);
+    for (int round = 0; round < 3; ++round) {
+      EXPECT_EQ(RunProgram({VELORANTIS_STATUSD_SIM_PATH, "--once"}, {}).exitStatus, 0);
+    }
+  }
+
+  std::string Captures() const { return "&output=" + captures_.path(); }
+
+  SimDir sim_;  // before the server, which passes its directory on
+  TempDir captures_;
+  WebServer server_{GetParam(), {}};
+};
+
+TEST_P(ServersTest, AnswersAsTheProgramDoesDirectly) {
+  struct Row {
+    std::string query;
+    std::optional<std::string> postBody = std::nullopt;
+    std::string undo = {};  // run directly after each answer, so both see one state
+  };
+  const Row rows[] = {
+      {"command=list"},
+      {"command=setconfig&mac=default" + Captures() +
+       "&loop=1&count=0&size=100&duration=0&slicing=128&inline=0"},
+      {"command=getconfig&mac=default"},
+      {"command=start&mac=" + kMac + Captures() + "&loop=1&count=0&size=100&duration=0",
+       std::nullopt, "command=stop&mac=" + kMac},
+      {"command=stop&mac=" + kMac},
+      {"command=status&mac=" + kMac + "&from=1&limit=2"},
+      {"command=start&mac=00:11:22:33:44:56" + Captures()},
+      {"command=lis%74x"},
+      // More than a pipe holds, so a program that left it unread would block
+      // the server's writing.
+      {"command=getconfig&mac=default", "output=/elsewhere&" + std::string(200000, 'x')},
+  };
+  for (const Row& row : rows) {
+    const std::string direct = DirectBody(row.query);
+    if (!row.undo.empty()) DirectBody(row.undo);
+    const HttpResponse response = HttpGet(server_.Url(row.query), row.postBody);
+    if (!row.undo.empty()) DirectBody(row.undo);
+    EXPECT_EQ(response.status, 200) << row.query;
+    EXPECT_EQ(HeaderValue(response, "content-type"), "application/json") << row.query;
+    EXPECT_EQ(response.body, direct) << row.query;
+  }
+}
+
+TEST_P(ServersTest, BurstWhileTheDaemonWrites) {
+  const std::string queries[] = {
+      "command=list",
+      "command=getconfig&mac=default",
+      "command=setconfig&mac=default" + Captures() +
+          "&loop=0&count=0&size=1&duration=0&slicing=0&inline=1",
+      "command=start&mac=" + kMac + Captures() + "&loop=1&count=0&size=100&duration=0",
+      "command=stop&mac=" + kMac,
+      "command=status&mac=" + kMac + "&limit=-1",
+  };
+  constexpr size_t kRequests = 150;
+  std::vector<std::string> urls;
+  for (size_t i = 0; i < kRequests; ++i) urls.push_back(server_.Url(queries[i % 6]));
+  TempDir scratch;
+  std::vector<HttpResponse> responses;
+  {
+    const WritingDaemon daemon;
+    responses = HttpGetAll(urls, 8, scratch.path());
+  }
+  ASSERT_EQ(responses.size(), kRequests);
+  for (size_t i = 0; i < kRequests; ++i) {
+    EXPECT_EQ(responses[i].status, 200) << urls[i];
+    EXPECT_TRUE(nlohmann::json::accept(responses[i].body)) << urls[i] << "\n" << responses[i].body;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Servers, ServersTest,
+                         testing::Values("lighttpd", "apache", "nginx", "busybox"),
+                         [](const testing::TestParamInfo<const char*>& info) {
+                           return std::string(info.param);
+                         });
+
+}  // namespace
