@@ -4,7 +4,7 @@
 # The demo and the HTTP tests both take their configuration from here.
 #
 # usage: lighttpd-conf.sh --port PORT --cgi PROGRAM --docroot DIR --logdir DIR
-#                         [--env NAME=VALUE]... [--lenient]
+#                         [--env NAME=VALUE]... [--lenient] [--auth USERFILE]
 #
 #   --cgi      the program run for /cgi-bin/velorantis.cgi (the built
 #              velorantis-helper, or a script that starts it)
@@ -17,6 +17,11 @@
 #              tests of hostile requests: by default lighttpd answers 400
 #              itself for control characters, also percent-encoded ones, and
 #              431 for request headers above 8 KiB
+#   --auth     ask for a user and password (HTTP basic authentication) before
+#              the page or the program is served; USERFILE holds the users,
+#              one "NAME:HASH" a line, HASH a crypt(3) hash such as SHA-512's
+#              "$6$..." (openssl passwd -6). Serve it over TLS only, or the
+#              password crosses the network as readable as the request
 set -euo pipefail
 
 usage() {
@@ -24,11 +29,11 @@ usage() {
   exit 2
 }
 
-port='' cgi='' docroot='' logdir='' lenient=0
+port='' cgi='' docroot='' logdir='' lenient=0 userfile=
 env=()
 while [ $# -gt 0 ]; do
   case $1 in
-    --port | --cgi | --docroot | --logdir | --env)
+    --port | --cgi | --docroot | --logdir | --env | --auth)
       [ $# -ge 2 ] || usage
       case $1 in
         --port) port=$2 ;;
@@ -36,6 +41,7 @@ while [ $# -gt 0 ]; do
         --docroot) docroot=$2 ;;
         --logdir) logdir=$2 ;;
         --env) env+=("$2") ;;
+        --auth) userfile=$2 ;;
       esac
       shift 2
       ;;
@@ -102,5 +108,14 @@ server.http-parseopts = (
   "url-normalize" => "disable"
 )
 server.max-request-field-size = 65535
+EOF
+fi
+
+if [ -n "$userfile" ]; then
+  cat <<EOF
+server.modules += ("mod_auth", "mod_authn_file")
+auth.backend = "htpasswd"
+auth.backend.htpasswd.userfile = $(quote "$userfile")
+auth.require = ("/" => ("method" => "basic", "realm" => "Velorantis", "require" => "valid-user"))
 EOF
 fi

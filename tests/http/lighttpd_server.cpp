@@ -78,14 +78,14 @@ std::vector<std::string> EnvironmentArguments() {
 
 }  // namespace
 
-LighttpdServer::LighttpdServer() {
+LighttpdServer::LighttpdServer(std::vector<std::string> options) {
   for (int attempt = 0; attempt < kStartAttempts; ++attempt) {
-    if (Start(FreePort())) return;
+    if (Start(FreePort(), options)) return;
   }
   ADD_FAILURE() << "lighttpd did not start:\n" << ReadFile(dir_.File("error.log"));
 }
 
-bool LighttpdServer::Start(int port) {
+bool LighttpdServer::Start(int port, const std::vector<std::string>& options) {
   std::vector<std::string> script = {"bash",      VELORANTIS_SOURCE_DIR "/scripts/lighttpd-conf.sh",
                                      "--port",    std::to_string(port),
                                      "--cgi",     VELORANTIS_CGI_PATH,
@@ -94,6 +94,7 @@ bool LighttpdServer::Start(int port) {
                                      "--lenient"};
   const std::vector<std::string> environment = EnvironmentArguments();
   script.insert(script.end(), environment.begin(), environment.end());
+  script.insert(script.end(), options.begin(), options.end());
   const ProgramResult config = RunHostProgram(script, {});
   if (config.exitStatus != 0) {
     ADD_FAILURE() << "lighttpd-conf.sh failed: " << config.err;

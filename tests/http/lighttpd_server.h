@@ -6,6 +6,7 @@
 #include <sys/types.h>
 
 #include <string>
+#include <vector>
 
 #include "support/temp_dir.h"
 
@@ -15,8 +16,8 @@ class LighttpdServer {
   // script (--lenient), so hostile bytes reach the program, and waits until
   // it accepts connections; fails the test when it cannot. The program is
   // given VELORANTIS_SIM_DIR and the sanitizers' option variables as this
-  // process has them now.
-  LighttpdServer();
+  // process has them now. `options` go to the configuration script as well.
+  explicit LighttpdServer(std::vector<std::string> options = {});
   // Stops lighttpd and waits until it and every CGI process it started (its
   // process group) have gone.
   ~LighttpdServer();
@@ -29,7 +30,7 @@ class LighttpdServer {
   std::string CgiStderr() const;
 
  private:
-  bool Start(int port);
+  bool Start(int port, const std::vector<std::string>& options);
 
   TempDir dir_;
   int port_ = 0;
