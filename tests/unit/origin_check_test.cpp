@@ -35,8 +35,8 @@ TEST(IsSameOriginRequest, HeaderCombinations) {
   };
   for (const Case& c : cases) {
     EXPECT_EQ(IsSameOriginRequest(c.secFetchSite, c.origin, c.host), c.allowed)
-        << (c.secFetchSite ? c.secFetchSite : "(none)") << " | "
-        << (c.origin ? c.origin : "(none)") << " | " << (c.host ? c.host : "(none)");
+        << (c.secFetchSite ? c.secFetchSite : "(none)") << " | " << (c.origin ? c.origin : "(none)")
+        << " | " << (c.host ? c.host : "(none)");
   }
 }
 
