@@ -1,9 +1,7 @@
 # Installs the build into a scratch prefix and runs the installed CGI program
 # once, as the web server would, against the installed stand-in library.
-# With HARDENING_CHECK (scripts/check-hardening.sh), checks its protections.
-# Run by CTest (test "install"): cmake -D BUILD_DIR=... -D PREFIX=...
-# -D CGI_DIR=... -D LIB_DIR=... -D DATA_DIR=... [-D EMULATOR=...]
-# [-D HARDENING_CHECK=...] -P this file.
+# Run by CTest (test "install"): cmake -D BUILD_DIR=... -D PREFIX=... -D CGI_DIR=...
+# -D LIB_DIR=... -D DATA_DIR=... [-D EMULATOR=...] [-D HARDENING_CHECK=script] -P this file.
 cmake_minimum_required(VERSION 3.25)
 
 file(REMOVE_RECURSE ${PREFIX})
@@ -28,10 +26,7 @@ if(dynamic MATCHES "RPATH|RUNPATH")
 endif()
 
 if(HARDENING_CHECK)
-  execute_process(COMMAND bash ${HARDENING_CHECK} ${program} RESULT_VARIABLE status)
-  if(NOT status EQUAL 0)
-    message(FATAL_ERROR "the installed program lacks a protection")
-  endif()
+  execute_process(COMMAND bash ${HARDENING_CHECK} ${program} COMMAND_ERROR_IS_FATAL ANY)
 endif()
 
 separate_arguments(emulator UNIX_COMMAND "${EMULATOR}")

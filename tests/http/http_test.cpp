@@ -92,8 +92,7 @@ TEST_F(HttpTest, EveryCommandAndTheFrontEndsErrors) {
   }
 }
 
-// The example of docs/security.md: the server asks for a password before the
-// program runs.
+// The example of docs/security.md.
 TEST_F(HttpTest, AuthenticationInFrontOfTheProgram) {
   TempDir users;
   WriteFile(users.File("users"),  // password "secret"
