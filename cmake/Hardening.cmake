@@ -1,26 +1,24 @@
 # Hardening of every program and library of the build: the request program
-# parses whatever reaches the web server.
+# parses whatever reaches the web server. The protections Debian builds its
+# packages with; the install test runs `hardening-check` on the installed
+# program.
 #
-# -z now (full RELRO: every symbol bound at start, then the GOT made
-# read-only) was measured before it was chosen, with valgrind --tool=callgrind
-# --trace-children=no on one getconfig request, whole process, Release build:
-# 3,427,899 instructions with lazy binding, 3,487,101 with -z now on the
-# program and the stand-in library (+59,202, +1.7%; +26,418 on the program
-# alone). A list request: 3,113,633 and 3,155,938 (+1.4%). Cheap for what it
-# closes.
-#
-# Since the C++ runtime and SQLite are linked statically, a request costs a
-# tenth of that, and binding everything at start is no longer cheap: getconfig
-# 348,759 instructions lazily, 416,336 with -z now (+67,577, +19%: +36,248 on
-# the program, the rest on the stand-in library, which getconfig never calls);
-# status +66,853, list +55,423 (docs/performance.md). That alone takes
-# getconfig from 2.9 to 3.5 times a minimal C program's instructions. So
-# lazy binding is the default, as for every other start-up choice the fast
-# one; -z relro still makes everything but the lazily bound GOT entries
-# read-only, and VELORANTIS_FULL_RELRO=ON binds everything at start.
+# -z now (full RELRO) binds every symbol at start and then makes the whole
+# GOT read-only, so no function pointer in it can be overwritten. It costs
+# every request some start-up (docs/performance.md); VELORANTIS_FULL_RELRO=OFF
+# leaves binding lazy, and -z relro then still protects all but the lazily
+# bound GOT entries.
 option(VELORANTIS_FULL_RELRO
-       "Bind every symbol at start-up (-z now) so that the whole GOT is read-only" OFF)
-add_compile_options(-fstack-protector-strong)
+       "Bind every symbol at start-up (-z now) so that the whole GOT is read-only" ON)
+# Position independence (PIE), so that address randomisation moves the program
+# too, is Debian's compilers' default and left to it: asking CMake for it
+# would build the static libraries with -fPIC, whose interposable functions
+# the compiler does not inline, SQLite's included.
+add_compile_options(-fstack-protector-strong -fstack-clash-protection)
+# Control-flow protection (CET) exists on x86 alone.
+if(CMAKE_SYSTEM_PROCESSOR MATCHES "^(x86_64|AMD64|i[3-6]86)$")
+  add_compile_options(-fcf-protection)
+endif()
 add_link_options(-Wl,-z,relro)
 if(VELORANTIS_FULL_RELRO)
   add_link_options(-Wl,-z,now)

@@ -1,7 +1,8 @@
 # Sourced by the web servers' configuration scripts (*-conf.sh): reads the
 # options they share, and those of `own_options` (the script's own, each
-# taking a value, e.g. "--socket"), into lower-case variables of the option's
-# name: port, cgi, docroot, logdir, user, socket, home, and env, an array of
+# taking a value, e.g. "--socket"; those also in `optional_options` may be left
+# out), into lower-case variables of the option's
+# name: port, cgi, docroot, logdir, user, socket, home, auth, and env, an array of
 # NAME=VALUE. --lenient, where own_options names it, sets lenient=1. A
 # missing or unknown option prints the calling script's usage lines (its
 # header from line 6 up to the first blank comment line) and exits 2.
@@ -11,7 +12,7 @@ usage() {
   exit 2
 }
 
-port='' cgi='' docroot='' logdir='' user='' socket='' home='' lenient=0
+port='' cgi='' docroot='' logdir='' user='' socket='' home='' auth='' lenient=0
 env=()
 while [ $# -gt 0 ]; do
   case " --port --cgi --docroot --logdir --env --user ${own_options:-} " in
@@ -32,10 +33,12 @@ while [ $# -gt 0 ]; do
 done
 [ -n "$port" ] && [ -n "$cgi" ] && [ -n "$docroot" ] && [ -n "$logdir" ] || usage
 case $port in *[!0-9]*) usage ;; esac
-# The script's own options are required too, but for the flag --lenient.
+# The script's own options are required too, but for the flag --lenient and
+# those of `optional_options`.
 for option in ${own_options:-}; do
   name=${option#--}
-  [ "$name" = lenient ] || [ -n "${!name}" ] || usage
+  case " --lenient ${optional_options:-} " in *" $option "*) continue ;; esac
+  [ -n "${!name}" ] || usage
 done
 
 # A double-quoted string with its backslashes and double quotes escaped, as

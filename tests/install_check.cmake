@@ -1,7 +1,7 @@
 # Installs the build into a scratch prefix and runs the installed CGI program
 # once, as the web server would, against the installed stand-in library.
-# Run by CTest (test "install"): cmake -D BUILD_DIR=... -D PREFIX=...
-# -D CGI_DIR=... -D LIB_DIR=... -D DATA_DIR=... [-D EMULATOR=...] -P this file.
+# Run by CTest (test "install"): cmake -D BUILD_DIR=... -D PREFIX=... -D CGI_DIR=...
+# -D LIB_DIR=... -D DATA_DIR=... [-D EMULATOR=...] [-D HARDENING_CHECK=script] -P this file.
 cmake_minimum_required(VERSION 3.25)
 
 file(REMOVE_RECURSE ${PREFIX})
@@ -23,6 +23,10 @@ endforeach()
 execute_process(COMMAND readelf --dynamic ${program} OUTPUT_VARIABLE dynamic)
 if(dynamic MATCHES "RPATH|RUNPATH")
   message(FATAL_ERROR "the installed program has a run path:\n${dynamic}")
+endif()
+
+if(HARDENING_CHECK)
+  execute_process(COMMAND bash ${HARDENING_CHECK} ${program} COMMAND_ERROR_IS_FATAL ANY)
 endif()
 
 separate_arguments(emulator UNIX_COMMAND "${EMULATOR}")

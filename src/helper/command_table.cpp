@@ -7,6 +7,7 @@
 #include "helper/config/config_commands.h"
 #include "helper/config/config_store.h"
 #include "helper/frontend/memory_budget.h"
+#include "helper/frontend/origin_check.h"
 #include "helper/frontend/request_vars.h"
 #include "helper/status/status_command.h"
 
@@ -15,8 +16,8 @@ namespace {
 // Tried in this order; the first entry equal to "command" as a whole, byte
 // for byte, wins.
 constexpr Command kCommands[] = {
-    {"list", OutputList},     {"start", StartCapture},     {"stop", StopCapture},
-    {"status", OutputStatus}, {"getconfig", OutputConfig}, {"setconfig", SetConfig},
+    {"list", OutputList},     {"start", StartCapture, true}, {"stop", StopCapture, true},
+    {"status", OutputStatus}, {"getconfig", OutputConfig},   {"setconfig", SetConfig, true},
 };
 
 // The handler's locals are gone by now; dropping what it wrote frees the
@@ -51,7 +52,13 @@ void DispatchCommand(ResponseBody& body) {
   for (const Command& entry : kCommands) {
     if (strcmp(command, entry.name) == 0) {
       try {
-        entry.handler(body);
+        // The browser sends another site's requests with the user's
+        // credentials, so only where they come from tells them apart.
+        if (entry.changesDevice && !RequestIsSameOrigin()) {
+          WriteOutcome(body.text, "Cross-origin request refused");
+        } else {
+          entry.handler(body);
+        }
       } catch (const std::bad_alloc&) {
         AnswerOutOfMemory(body);
       }

@@ -13,6 +13,9 @@ using CommandHandler = int (*)(ResponseBody& body);
 struct Command {
   const char* name;
   CommandHandler handler;
+  // Starts, stops or reconfigures a capture: run only for requests from the
+  // page's own origin (RequestIsSameOrigin).
+  bool changesDevice = false;
 };
 
 // The whole request into `body`: decodes QUERY_STRING, sets the memory budget
@@ -23,7 +26,9 @@ struct Command {
 bool ServeRequest(ResponseBody& body);
 
 // Runs the handler that request variable "command" names, or writes the
-// front end's own result node when there is none or it matches no command.
+// front end's own result node when there is none or it matches no command,
+// and -1 "Cross-origin request refused" instead of running a command that
+// changes the device's state for a request another web site made.
 // When memory runs out anywhere in the handler, `body` holds only the result
 // node -1 "Not enough memory" instead of whatever the handler had written.
 void DispatchCommand(ResponseBody& body);

@@ -3,14 +3,16 @@
 // lighttpd with the configuration of scripts/lighttpd-conf.sh, the program
 // at /cgi-bin/velorantis.cgi, two simulated devices and the stand-in status
 // daemon writing a sample a second. One session walks through the page; a
-// second shows a hostile model text from the status database.
+// second shows a hostile model text from the status database; in a third a
+// page of another origin tries to stop and reconfigure a running capture.
 //
 // CTest passes the programs and the database paths compiled into the program
 // in the environment (tests/browser/CMakeLists.txt). Every console message
 // of level error, failed request, HTTP error and dialog fails the test.
 import assert from 'node:assert/strict';
 import { execFileSync, spawn } from 'node:child_process';
-import { mkdirSync, mkdtempSync, rmSync, writeFileSync } from 'node:fs';
+import { existsSync, mkdirSync, mkdtempSync, readFileSync, rmSync, writeFileSync } from 'node:fs';
+import { createServer as createHttpServer } from 'node:http';
 import { createServer } from 'node:net';
 import { tmpdir } from 'node:os';
 import { dirname, join } from 'node:path';
@@ -223,5 +225,42 @@ test('back-end text is shown as text, never run', async () => {
   await waitFor('the model text', async () => (await page.locator('#device-model').textContent()) === HOSTILE);
   assert.equal(await page.locator('#device-mac').textContent(), mac);
   assert.equal(await page.locator('img[src="x"]').count(), 0);
+  assert.deepEqual(problems, []);
+});
+
+test('a page of another origin cannot change the capture', async () => {
+  const page = await watchedPage();
+  await page.goto(`${base}#%E0`); // no valid percent-encoding: the first device
+  await page.locator('#device-mac', { hasText: '00:11:22:33:44:55' }).waitFor();
+  await page.click('#start');
+  await page.locator('#capture-message[data-kind="ok"]').waitFor();
+  const running = join(sim, '001122334455.capture');
+  const config = (await cgi('command=getconfig')).config;
+  const callsBefore = readFileSync(join(sim, 'calls.log'), 'utf8').length;
+
+  const target = `${base}cgi-bin/velorantis.cgi`;
+  const stop = `${target}?command=stop&mac=00:11:22:33:44:55`;
+  const attack = `<!doctype html><img src="${stop.replace('&', '&amp;')}"><img src="${target}?command=setconfig&amp;output=/tmp">
+    <form action="${target}"><input name="command" value="stop"></form>
+    <script>Promise.all([fetch('${stop}', { mode: 'no-cors' }), ...[...document.images].map((img) =>
+      new Promise((done) => { img.onerror = done; }))]).then(() => document.forms[0].submit());</script>`;
+  const attacker = createHttpServer((request, response) => response.end(attack)).listen(0, '127.0.0.2');
+  await new Promise((resolve) => attacker.once('listening', resolve));
+  const hostile = await context.newPage();
+  const answered = []; // the browser drops an image's JSON answer only once it has it
+  hostile.on('response', (response) => answered.push(response.url()));
+  hostile.on('requestfailed', (r) => r.failure().errorText.includes('BLOCKED_BY_ORB') && answered.push(r.url()));
+  await hostile.goto(`http://127.0.0.2:${attacker.address().port}/`);
+  await hostile.waitForURL(`${target}?command=stop`);
+  attacker.close();
+  assert.equal(answered.filter((url) => url.startsWith(target)).length, 4);
+  assert.match(await hostile.locator('body').textContent(), /"Cross-origin request refused"/);
+  assert.ok(existsSync(running));
+  assert.deepEqual((await cgi('command=getconfig')).config, config);
+  assert.doesNotMatch(readFileSync(join(sim, 'calls.log'), 'utf8').slice(callsBefore), /DiskDumpStop|SetConfig|Features/);
+
+  await page.click('#stop'); // the page's own requests still change it
+  await page.locator('#capture-message[data-kind="ok"]').waitFor();
+  assert.ok(!existsSync(running));
   assert.deepEqual(problems, []);
 });

@@ -2,6 +2,7 @@
 // interface meets. Every answer must be HTTP 200 with the program's JSON.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <nlohmann/json.hpp>
 #include <set>
 #include <string>
@@ -89,6 +90,20 @@ TEST_F(HttpTest, EveryCommandAndTheFrontEndsErrors) {
       EXPECT_TRUE(root.contains(c.node)) << c.query;
     }
   }
+}
+
+// The example of docs/security.md.
+TEST_F(HttpTest, AuthenticationInFrontOfTheProgram) {
+  TempDir users;
+  WriteFile(users.File("users"),  // password "secret"
+            "velorantis:$6$velorantis$cKCDCDHZrMjJmsjyCYOasBNDu.jWQyd7nj6ua/"
+            "lnj1RXm2tfCTTdinMsvTaE1PPBe4f8TN7Qtx00U8Jmnhwg/.\n");
+  WebServer guarded("lighttpd", {"--auth", users.File("users")});
+  std::string url = guarded.Url("command=list");
+  EXPECT_EQ(HttpGet(url).status, 401);
+  EXPECT_EQ(HttpGet(url.insert(strlen("http://"), "velorantis:wrong@")).status, 401);
+  url.replace(url.find("wrong"), 5, "secret");
+  EXPECT_EQ(Root(HttpGet(url), url)["devices"].size(), 2u);
 }
 
 TEST_F(HttpTest, FullSession) {

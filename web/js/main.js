@@ -122,6 +122,16 @@ function selectDevice(mac) {
   schedulePoll(0);
 }
 
+// The MAC address the URL's fragment names, or '' when the fragment is not
+// valid percent-encoding (a hand-edited or cut-off link names no device).
+function fragmentMac() {
+  try {
+    return decodeURIComponent(location.hash.slice(1));
+  } catch {
+    return '';
+  }
+}
+
 async function loadDevices() {
   let devices;
   try {
@@ -136,7 +146,7 @@ async function loadDevices() {
     renderDevices(devices, state.mac, selectDevice);
   }
   if (devices.some((device) => device.mac === state.mac)) return;
-  const wanted = decodeURIComponent(location.hash.slice(1));
+  const wanted = fragmentMac();
   const chosen = devices.find((device) => device.mac === wanted) ?? devices[0];
   if (chosen) selectDevice(chosen.mac);
 }

@@ -1,0 +1,36 @@
+#include "helper/frontend/origin_check.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <string_view>
+
+namespace {
+
+bool Absent(const char* header) { return header == nullptr || *header == '\0'; }
+
+// The host and port of an origin, "scheme://host[:port]": what follows the
+// scheme, up to a path should a client send one. Empty when there is no
+// scheme, as in the opaque origin "null".
+std::string_view HostOfOrigin(std::string_view origin) {
+  size_t start = origin.find("://");
+  if (start == std::string_view::npos) return {};
+  std::string_view rest = origin.substr(start + 3);
+  return rest.substr(0, rest.find('/'));
+}
+
+}  // namespace
+
+bool IsSameOriginRequest(const char* secFetchSite, const char* origin, const char* host) {
+  if (!Absent(secFetchSite)) {
+    return strcmp(secFetchSite, "same-origin") == 0 || strcmp(secFetchSite, "none") == 0;
+  }
+  if (Absent(origin)) return true;
+  // Browsers leave a scheme's default port out of both, so the texts compare
+  // as they stand.
+  return !Absent(host) && HostOfOrigin(origin) == host;
+}
+
+bool RequestIsSameOrigin() {
+  return IsSameOriginRequest(getenv("HTTP_SEC_FETCH_SITE"), getenv("HTTP_ORIGIN"),
+                             getenv("HTTP_HOST"));
+}
