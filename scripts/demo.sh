@@ -17,10 +17,23 @@ build="$root/build"
 pids="$root/pids"
 mkdir -p "$root"
 
-# A run killed outright (SIGKILL) cannot stop its server and daemon; the next
-# run stops them by the ids that run recorded, if they are still those
-# programs.
+# A capture runs on in a writer process of the simulated device until its
+# marker goes; this waits for each writer to let go of its lock.
+sim="$root/sim"
+end_captures() {
+  local writer
+  rm -f "$sim"/*.capture
+  for writer in "$sim"/*.writer; do
+    [ -e "$writer" ] && flock -w 10 -s "$writer" true
+  done
+  return 0
+}
+
+# A run killed outright (SIGKILL) cannot stop its server, daemon and
+# captures; the next run stops them, the first two by the ids that run
+# recorded, if they are still those programs.
 stop_left_behind() {
+  end_captures
   [ -f "$pids" ] || return 0
   local pid
   for pid in $(cat "$pids"); do
@@ -46,7 +59,6 @@ rm -rf "$root/installed"
 cmake --install "$build" --prefix "$root/installed" --component web >/dev/null
 
 # Two simulated devices; the simulator keeps its state and call log here.
-sim="$root/sim"
 rm -rf "$sim" "$root/velorantis.db"* "$root/velorantis-config.db" "$root"/*.log
 mkdir -p "$sim" "$root/captures"
 cat >"$sim/devices" <<'DEVICES'
@@ -66,6 +78,7 @@ stop_all() {
   if [ -n "$server" ]; then
     while kill -0 -- "-$server" 2>/dev/null; do sleep 0.1; done
   fi
+  end_captures
   rm -f "$pids"
 }
 trap 'stop_all; exit 130' INT
@@ -109,10 +122,13 @@ Serving $url
 curl '$url?command=list'
 curl '$url?command=setconfig&mac=default&output=$captures&loop=1&count=0&size=100&duration=0&slicing=128&inline=0'
 curl '$url?command=getconfig&mac=default'
-curl '$url?command=start&mac=00:11:22:33:44:55&output=$captures&loop=1&count=0&size=100&duration=3600'
+curl '$url?command=start&mac=00:11:22:33:44:55&output=$captures&loop=1&count=1000&size=100&duration=3600'
 curl '$url?command=status&mac=00:11:22:33:44:55&from=0&limit=3'
 curl '$url?command=stop&mac=00:11:22:33:44:55'
+capinfos '$root/captures/Velorantis.pcapng'
 
-Ctrl-C stops the server and the status daemon.
+The simulated device writes about 1000 frames a second into the capture
+file until the start's count, size or duration ends the capture, or a stop.
+Ctrl-C stops the server, the status daemon and any capture.
 EOF
 wait "$server"

@@ -1,13 +1,29 @@
 #include "device_scan.h"
 
 #include "VelorantisAPI.h"
+#include "device_library/sim/velorantis_sim.h"
 #include "shared/discovery.h"
+
+// Only the simulated library has it; linked against another one, the
+// daemon still runs and reports the capture state alone.
+#pragma weak VelorantisSimGetCapture
 
 namespace {
 
-bool Capturing(void* handle) {
+ScannedDevice Scanned(void* handle, const char* mac, const char* model) {
+  ScannedDevice device{mac, model, false, 0, 0, 0};
+  VelorantisSimCapture capture{};
+  if (VelorantisSimGetCapture != nullptr && VelorantisSimGetCapture(handle, &capture) == 0) {
+    device.written = static_cast<int64_t>(capture.written);
+    device.cacheused = static_cast<int64_t>(capture.cacheused);
+    device.maxcache = static_cast<int64_t>(capture.maxcache);
+  }
+  // The status the back end reads, asked last: a capture that ended in
+  // between shows as ended, with its final figures.
   VelorantisAPIDiskDumpStatus status{};
-  return VelorantisAPIDiskDumpGetStatus(handle, &status) == 0 && status.running != 0;
+  device.capturing = VelorantisAPIDiskDumpGetStatus(handle, &status) == 0 && status.running != 0;
+  if (!device.capturing) device.cacheused = 0;
+  return device;
 }
 
 }  // namespace
@@ -19,7 +35,7 @@ std::vector<ScannedDevice> ScanDevices() {
     char model[kDeviceTextSize];
     char macText[kDeviceTextSize];
     if (GetDeviceInfo(node->handle, model, macText) != 0) continue;
-    devices.push_back({macText, model, Capturing(node->handle)});
+    devices.push_back(Scanned(node->handle, macText, model));
   }
   VelorantisApiDeviceListFree(list);
   return devices;

@@ -14,26 +14,16 @@ namespace {
 // lock it must not break, such as a checkpoint or a test's own connection.
 constexpr int kBusyTimeoutMs = 2000;
 
-// What a running capture shows: a 256 MiB cache, partly filled, and the data
-// written to disk so far.
-constexpr int64_t kMaxCache = int64_t{256} << 20;
-constexpr int64_t kCacheInUse = int64_t{48} << 20;
-
 constexpr char kUpsertDevice[] =
     "INSERT INTO device (mac, model) VALUES (?1, ?2) "
     "ON CONFLICT (mac) DO UPDATE SET model = excluded.model";
 
-// `written` counts the current capture's bytes: it grows while a capture
-// runs, starts over when a new one starts, and keeps the last total while
-// none runs.
+// The capture's figures as the library reports them.
 constexpr char kUpsertCapture[] =
     "INSERT INTO capture (device, status, error, cacheused, maxcache, written, dropped) "
     "VALUES (?1, ?2, 0, ?3, ?4, ?5, 0) "
     "ON CONFLICT (device) DO UPDATE SET status = excluded.status, error = 0, "
-    "cacheused = excluded.cacheused, maxcache = excluded.maxcache, "
-    "written = CASE WHEN excluded.status = 0 THEN capture.written "
-    "WHEN capture.status = 0 THEN excluded.written "
-    "ELSE capture.written + excluded.written END";
+    "cacheused = excluded.cacheused, maxcache = excluded.maxcache, written = excluded.written";
 
 bool SwitchToWal(sqlite3* db) {
   Statement statement = Prepare(db, "PRAGMA journal_mode = WAL");
@@ -58,11 +48,11 @@ bool StoreDevice(sqlite3* db, const ScannedDevice& device, int64_t& id) {
   return id >= 0 || ReportSqlFailure(db, "reading a device id");
 }
 
-bool StoreCapture(sqlite3* db, int64_t deviceId, bool capturing) {
+bool StoreCapture(sqlite3* db, int64_t deviceId, const ScannedDevice& device) {
   Statement upsert = Prepare(db, kUpsertCapture);
   if (!upsert) return ReportSqlFailure(db, "storing a capture state");
-  const int64_t values[] = {deviceId, capturing ? 1 : 0, capturing ? kCacheInUse : 0, kMaxCache,
-                            capturing ? kWrittenPerRound : 0};
+  const int64_t values[] = {deviceId, device.capturing ? 1 : 0, device.cacheused, device.maxcache,
+                            device.written};
   if (!BindNumbers(upsert.get(), values)) return ReportSqlFailure(db, "storing a capture state");
   return StepToEnd(db, upsert.get(), "storing a capture state");
 }
@@ -70,7 +60,7 @@ bool StoreCapture(sqlite3* db, int64_t deviceId, bool capturing) {
 bool WriteDevices(sqlite3* db, const std::vector<ScannedDevice>& devices, int64_t now) {
   for (const ScannedDevice& device : devices) {
     int64_t id = -1;
-    if (!StoreDevice(db, device, id) || !StoreCapture(db, id, device.capturing) ||
+    if (!StoreDevice(db, device, id) || !StoreCapture(db, id, device) ||
         !AppendSamples(db, id, now)) {
       return false;
     }

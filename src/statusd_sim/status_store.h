@@ -10,9 +10,6 @@
 #include "device_scan.h"
 #include "shared/sqlite_handles.h"
 
-// How much a running capture's `written` grows each round.
-inline constexpr int64_t kWrittenPerRound = int64_t{6} << 20;
-
 // Opens the database at `path`, creating the file and any missing table or
 // index of the built-in schema, and switches it to WAL journal mode so that
 // readers are never blocked by the daemon's writes. Returns null after
@@ -20,10 +17,10 @@ inline constexpr int64_t kWrittenPerRound = int64_t{6} << 20;
 Connection OpenStore(const std::string& path);
 
 // In one transaction: for every device, its `device` row (inserted or its
-// model updated), its `capture` row (status 1 while capturing, else 0) and
-// one sample in each statistics table, dated `now` (Unix seconds) at the
-// earliest. Returns false, with everything of the round rolled back, after
-// reporting a failure on standard error.
+// model updated), its `capture` row (status 1 while capturing, else 0, with
+// the capture's figures) and one sample in each statistics table, dated `now`
+// (Unix seconds) at the earliest. Returns false, with everything of the
+// round rolled back, after reporting a failure on standard error.
 bool WriteRound(sqlite3* db, const std::vector<ScannedDevice>& devices, int64_t now);
 
 #endif  // VELORANTIS_STATUSD_SIM_STATUS_STORE_H_

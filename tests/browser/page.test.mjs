@@ -169,7 +169,7 @@ test('a walk through the page', async () => {
   const form = page.locator('#config-form');
   await page.locator('#config-output').waitFor();
   await waitFor('the stored configuration', async () => (await form.locator('[name=size]').inputValue()) !== '');
-  const values = { output: destination, size: '64', count: '3', duration: '600', slicing: '128' };
+  const values = { output: destination, size: '64', count: '0', duration: '600', slicing: '128' };
   for (const [name, value] of Object.entries(values)) await form.locator(`[name=${name}]`).fill(value);
   await form.locator('[name=loop]').setChecked(true);
   await form.locator('[name=inline]').setChecked(false);
@@ -209,6 +209,14 @@ test('a walk through the page', async () => {
   // Stop ends it.
   await page.click('#stop');
   await page.locator('#capture-message[data-kind="ok"]').waitFor();
+  await page.locator('#capture-state[data-state="stopped"]').waitFor({ timeout: WAIT_MS });
+
+  // A capture that reaches its count (3 s of frames) ends by itself, and the page follows.
+  await form.locator('[name=count]').fill('3000');
+  await page.click('#config-save');
+  await page.locator('#config-message[data-kind="ok"]').waitFor();
+  await page.click('#start');
+  await page.locator('#capture-state[data-state="running"]').waitFor({ timeout: WAIT_MS });
   await page.locator('#capture-state[data-state="stopped"]').waitFor({ timeout: WAIT_MS });
   assert.deepEqual(problems, []);
 });

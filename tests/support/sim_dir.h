@@ -10,7 +10,8 @@
 
 // Points VELORANTIS_SIM_DIR of this process at a fresh directory and resets the
 // simulator's per-process counters, so in-process calls and the programs a
-// test starts see the devices the test writes.
+// test starts see the devices the test writes. At the end it stops every
+// capture and waits for the writers to go.
 class SimDir {
  public:
   SimDir();
@@ -25,6 +26,11 @@ class SimDir {
   std::vector<std::string> Calls(std::string_view operation) const;
   // Empties calls.log.
   void ClearCalls() const;
+  // How many other processes were started with this directory as
+  // VELORANTIS_SIM_DIR in their environment: once the programs a test ran
+  // have exited, the capture writers they left. (Writers forked by this
+  // process itself carry its original environment and are not counted.)
+  int Processes() const;
 
  private:
   TempDir dir_;

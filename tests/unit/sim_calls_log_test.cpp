@@ -84,7 +84,7 @@ VelorantisAPIDiskDumpConfig SampleConfig(wchar_t* destination) {
   config.destination = destination;
   config.size = 5000000000ull;
   config.ramSize = 268435456ull;
-  config.count = 3;
+  config.count = 30000;
   config.duration = 600;
   return config;
 }
@@ -135,7 +135,7 @@ TEST_F(SimCallsLogTest, LogsEveryOperationWithItsFields) {
                 "\n"
                 "DiskDumpSetConfig 0 " +
                 m +
-                " loop=1 reserved1=9 size=5000000000 ramSize=268435456 count=3 duration=600"
+                " loop=1 reserved1=9 size=5000000000 ramSize=268435456 count=30000 duration=600"
                 " destination=" +
                 destination +
                 "\n"
@@ -182,7 +182,7 @@ TEST_F(SimCallsLogTest, DestinationsThatAreNoPathAreLoggedAndRefused) {
   const std::vector<std::string> lines = LogLines();
   ASSERT_EQ(lines.size(), 6u);  // list, free, then two set-and-start
   const std::string numbers =
-      " loop=1 reserved1=9 size=5000000000 ramSize=268435456 count=3 duration=600";
+      " loop=1 reserved1=9 size=5000000000 ramSize=268435456 count=30000 duration=600";
   const std::string m = kMac;
   EXPECT_EQ(lines[2], "DiskDumpSetConfig 0 " + m + numbers + " destination=/tmp/x?y");
   EXPECT_EQ(lines[3], "DiskDumpStart 1 " + m);
@@ -295,7 +295,7 @@ struct FailCase {
 
 TEST_F(SimCallsLogTest, FailSwitchesFailOnlyTheirOperations) {
   const std::string config_fields =
-      "loop=1 reserved1=9 size=5000000000 ramSize=268435456 count=3 duration=600 destination=";
+      "loop=1 reserved1=9 size=5000000000 ramSize=268435456 count=30000 duration=600 destination=";
   const FailCase cases[] = {
       {"", {0, 0, 0, 0, 0, 0, 0}, {}},
       {"fail=type", {1, 0, 0, 0, 0, 0, 0}, {{"GetDeviceType 1", ""}}},

@@ -30,14 +30,15 @@ function valueAt(list, i) {
 
 // The counters of sample `i`. "Packets" are every frame the port saw, valid
 // or not; "errors" the invalid ones; "drops" those the hardware dropped.
-function sampleAt(node, i) {
+// "Bytes" only of the ports `bytesOf` marks; the others' are gaps.
+function sampleAt(node, i, bytesOf) {
   const ports = Array.isArray(node.ports) ? node.ports : [];
   const perPort = [];
   for (let p = 0; p < PORTS; ++p) {
     const port = ports[p] ?? {};
     perPort.push({
       packets: valueAt(port.totalvalid, i) + valueAt(port.totalinvalid, i),
-      bytes: valueAt(port.bytes, i),
+      bytes: bytesOf[p] ? valueAt(port.bytes, i) : NaN,
       errors: valueAt(port.totalinvalid, i),
       drops: valueAt(port.hardwaredropped, i),
     });
@@ -85,11 +86,12 @@ function trim(series) {
 
 // Takes the node's samples that are newer than the newest one taken; each
 // adds one point of every series (the first sample only sets the
-// baseline). Returns how many samples the node held, taken or not.
-export function appendSamples(series, node) {
+// baseline). `bytesOf[p]` false leaves port p's bytes out. Returns how many
+// samples the node held, taken or not.
+export function appendSamples(series, node, bytesOf = [true, true]) {
   if (typeof node !== 'object' || node === null || !Array.isArray(node.date)) return 0;
   for (let i = 0; i < node.date.length; ++i) {
-    const sample = sampleAt(node, i);
+    const sample = sampleAt(node, i, bytesOf);
     if (!Number.isFinite(sample.date)) continue;
     const before = series.last;
     if (before !== null && sample.date <= before.date) continue;

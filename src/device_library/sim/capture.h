@@ -3,18 +3,31 @@
 #ifndef VELORANTIS_SIM_CAPTURE_H_
 #define VELORANTIS_SIM_CAPTURE_H_
 
+#include <cstdint>
+
 #include "device_registry.h"
 
 namespace velorantis::sim {
 
+// True while the device's ".capture" marker is there and its writer runs.
 bool CaptureRunning(const Device& device);
 
 // Fails when a capture already runs or the configured destination cannot be
-// written; otherwise creates the capture file and marks the capture running.
+// written; otherwise creates the capture file and starts its writer.
 bool StartCapture(const Device& device);
 
-// Stopping an idle device succeeds.
+// Ends the writer, which leaves a complete file. Stopping an idle device
+// succeeds.
 bool StopCapture(const Device& device);
+
+struct CaptureFigures {
+  bool running;
+  uint64_t written;     // bytes the device's latest capture wrote
+  uint64_t cache_used;  // 0 unless running
+  uint64_t max_cache;
+};
+
+CaptureFigures CaptureState(const Device& device);
 
 }  // namespace velorantis::sim
 

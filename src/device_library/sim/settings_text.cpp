@@ -1,5 +1,6 @@
 #include "settings_text.h"
 
+#include <charconv>
 #include <cstdint>
 
 namespace velorantis::sim {
@@ -114,6 +115,13 @@ std::optional<std::string> FieldValue(std::string_view text, std::string_view ke
     start = end + 1;
   }
   return std::nullopt;
+}
+
+uint64_t NumberField(std::string_view text, std::string_view key) {
+  const std::optional<std::string> value = FieldValue(text, key);
+  uint64_t number = 0;
+  if (value) std::from_chars(value->data(), value->data() + value->size(), number);
+  return number;
 }
 
 }  // namespace velorantis::sim

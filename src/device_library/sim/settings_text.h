@@ -4,6 +4,7 @@
 #ifndef VELORANTIS_SIM_SETTINGS_TEXT_H_
 #define VELORANTIS_SIM_SETTINGS_TEXT_H_
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -37,6 +38,9 @@ std::optional<std::string> DestinationPath(const wchar_t* destination);
 // The value of `key` in such text. For "destination" it is the rest of the
 // text; for every other key it ends at the next space.
 std::optional<std::string> FieldValue(std::string_view text, std::string_view key);
+
+// The decimal value of `key` in such text; 0 when it is absent or no number.
+uint64_t NumberField(std::string_view text, std::string_view key);
 
 }  // namespace velorantis::sim
 
