@@ -2,12 +2,14 @@
 // www-data, the account Debian's web servers serve as, so the servers, their
 // CGI program and the stand-in status daemon all run as one unprivileged
 // account, as on a host: Apache httpd refuses to run its children as root.
-// The databases' folder is handed to that account beforehand.
+// The databases' folder and the device lock file are handed to that
+// account beforehand.
 #include <grp.h>
 #include <gtest/gtest.h>
 #include <pwd.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <filesystem>
 #include <system_error>
 
@@ -29,6 +31,11 @@ bool BecomeWebAccount() {
       perror(folder.c_str());
       return false;
     }
+  }
+  // Left by the tests run as root before; the program must open it to start.
+  if (chown(kDeviceLockPath, account->pw_uid, account->pw_gid) != 0 && errno != ENOENT) {
+    perror(kDeviceLockPath);
+    return false;
   }
   if (setgroups(0, nullptr) != 0 || setgid(account->pw_gid) != 0 || setuid(account->pw_uid) != 0) {
     perror("www-data");

@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "shared/paths.h"
 #include "http/http_get.h"
 #include "http/web_server.h"
+#include "shared/paths.h"
 #include "support/run_program.h"
 #include "support/sim_dir.h"
 #include "support/sqlite_file.h"
@@ -78,14 +78,18 @@ TEST_P(ServersTest, AnswersAsTheProgramDoesDirectly) {
     std::string query;
     std::optional<std::string> postBody = std::nullopt;
     std::string undo = {};  // run directly after each answer, so both see one state
+    bool succeeds = false;  // not only the same answer, but a success
   };
   const Row rows[] = {
       {"command=list"},
       {"command=setconfig&mac=default" + Captures() +
-       "&loop=1&count=0&size=100&duration=0&slicing=128&inline=0"},
+           "&loop=1&count=0&size=100&duration=0&slicing=128&inline=0",
+       std::nullopt,
+       {},
+       true},
       {"command=getconfig&mac=default"},
       {"command=start&mac=" + kMac + Captures() + "&loop=1&count=0&size=100&duration=0",
-       std::nullopt, "command=stop&mac=" + kMac},
+       std::nullopt, "command=stop&mac=" + kMac, true},
       {"command=stop&mac=" + kMac},
       {"command=status&mac=" + kMac + "&from=1&limit=2"},
       {"command=start&mac=00:11:22:33:44:56" + Captures()},
@@ -102,6 +106,9 @@ TEST_P(ServersTest, AnswersAsTheProgramDoesDirectly) {
     EXPECT_EQ(response.status, 200) << row.query;
     EXPECT_EQ(HeaderValue(response, "content-type"), "application/json") << row.query;
     EXPECT_EQ(response.body, direct) << row.query;
+    if (row.succeeds) {
+      EXPECT_NE(direct.find("\"result\": 0,"), std::string::npos) << direct;
+    }
   }
 }
 
