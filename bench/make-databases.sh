@@ -12,7 +12,7 @@ schema="$(dirname "$0")/../schema"
 mkdir -p "$dir/sim" "$dir/home"
 
 rm -f "$dir/velorantis-config.db"
-sqlite3 "$dir/velorantis-config.db" <"$schema/config.sql"
+sqlite3 "$dir/velorantis-config.db" <"$schema/config.sql" >/dev/null
 
 printf '%s\n' '00:11:22:33:44:55 11' '00:11:22:33:44:56 13' >"$dir/sim/devices"
 

@@ -66,7 +66,8 @@ cat >"$sim/devices" <<'DEVICES'
 00:11:22:33:44:55   11
 00:11:22:33:44:56   13
 DEVICES
-sqlite3 "$root/velorantis-config.db" <schema/config.sql
+# The schema switches the file to its write-ahead log and prints the mode.
+sqlite3 "$root/velorantis-config.db" <schema/config.sql >/dev/null
 
 server='' daemon=''
 stop_all() {
