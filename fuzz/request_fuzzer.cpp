@@ -23,6 +23,7 @@
 #include <string>
 
 #include "helper/command_table.h"
+#include "helper/frontend/memory_budget.h"
 #include "helper/frontend/request_vars.h"
 #include "helper/frontend/response.h"
 #include "shared/paths.h"
@@ -112,6 +113,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   setenv("QUERY_STRING", query.c_str(), 1);
   query_map.clear();
   InitGetVar();
+  // What earlier inputs charged must not starve this one.
+  SetAnswerBudget(kMaxAnswerBudget);
   ResponseBody body;
   DispatchCommand(body);
   char* text = nullptr;
