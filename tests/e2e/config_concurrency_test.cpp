@@ -140,8 +140,13 @@ TEST_F(ConfigConcurrencyTest, EveryAnswerIsOneWholeConfiguration) {
       const nlohmann::json root = Root(answer.result.out);
       ASSERT_FALSE(root.is_null()) << "not a JSON response: " << answer.result.out;
       if (!answer.set) continue;
-      // Saves wait for each other at the device lock; none fails.
-      EXPECT_EQ(root["result"], 0) << answer.result.out;
+      // Saves wait for each other at the device lock. On a loaded machine
+      // the queue can pass the five seconds a save waits there; such a save
+      // says so and changes nothing. No other failure.
+      if (root["result"] != 0) {
+        EXPECT_EQ(root["message"], "Device is busy with another request") << answer.result.out;
+        continue;
+      }
       stored.insert(answer.id);
       last = answer.id;
     }
