@@ -9,7 +9,6 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 #include <string>
-#include <thread>
 
 #include "VelorantisAPI.h"
 #include "shared/paths.h"
@@ -120,21 +119,6 @@ TEST(CaptureFileTest, SettingsShapeTheFile) {
       EXPECT_EQ(capture["root"]["capture"]["written"], size);
     }
   }
-}
-
-// Starts racing on one device leave one writer, which a stop ends.
-TEST(CaptureFileTest, RacingStartsLeaveOneWriter) {
-  SimDir sim;
-  TempDir out;
-  sim.WriteDevices(std::string(kMac) + " 3\n");
-  const std::string start =
-      "command=start&mac=default&output=" + out.path() + "&loop=0&count=0&size=0&duration=0";
-  std::vector<std::thread> racers;
-  for (int i = 0; i < 6; ++i) racers.emplace_back([&] { RunHelper(start); });
-  for (std::thread& racer : racers) racer.join();
-  EXPECT_EQ(sim.Processes(), 1);
-  HelperOutput("command=stop&mac=default");
-  EXPECT_EQ(sim.Processes(), 0);
 }
 
 }  // namespace

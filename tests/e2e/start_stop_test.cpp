@@ -112,7 +112,9 @@ TEST_F(StartStopTest, RacingStartsLeaveTheWinnersCapture) {
     ASSERT_EQ(configs.size(), 1u) << "round " << round;
     const std::string& dir = winner == 0 ? first_.path() : second_.path();
     ASSERT_TRUE(configs[0].ends_with(" destination=" + dir + "/Velorantis.pcapng")) << configs[0];
+    ASSERT_EQ(sim_.Processes(), 1) << "round " << round;  // one capture writer
     ASSERT_EQ(HelperOutput(std::string("command=stop&mac=") + kMac), CgiResponse(kSuccess));
+    ASSERT_EQ(sim_.Processes(), 0) << "round " << round;
   }
 }
 
