@@ -6,6 +6,7 @@
 #include "helper/capture/capture_commands.h"
 #include "helper/config/config_commands.h"
 #include "helper/config/config_store.h"
+#include "helper/download/download_command.h"
 #include "helper/frontend/memory_budget.h"
 #include "helper/frontend/origin_check.h"
 #include "helper/frontend/request_vars.h"
@@ -16,8 +17,9 @@ namespace {
 // Tried in this order; the first entry equal to "command" as a whole, byte
 // for byte, wins.
 constexpr Command kCommands[] = {
-    {"list", OutputList},     {"start", StartCapture, true}, {"stop", StopCapture, true},
-    {"status", OutputStatus}, {"getconfig", OutputConfig},   {"setconfig", SetConfig, true},
+    {"list", OutputList},          {"start", StartCapture, true}, {"stop", StopCapture, true},
+    {"status", OutputStatus},      {"getconfig", OutputConfig},   {"setconfig", SetConfig, true},
+    {"download", DownloadCapture},
 };
 
 // The handler's locals are gone by now; dropping what it wrote frees the

@@ -18,6 +18,11 @@ void WriteOutcome(std::string& out, const char* failure, int failureResult) {
 }
 
 void WriteResponse(FILE* stream, const ResponseBody& body) {
+  if (body.writer) {
+    body.writer(stream);
+    return;
+  }
+  fwrite(body.headers.data(), 1, body.headers.size(), stream);
   fputs("Content-type: application/json\n\n", stream);
   fflush(stream);
   fputs("{\"root\": {\n", stream);

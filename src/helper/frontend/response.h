@@ -3,11 +3,15 @@
 #define VELORANTIS_HELPER_FRONTEND_RESPONSE_H_
 
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <vector>
 
 // Texts written one after another as they stand.
 using TextPieces = std::vector<std::string>;
+
+// Writes a whole answer that is not the JSON document, header included.
+using ResponseWriter = std::function<void(FILE* stream)>;
 
 // The body of one answer inside the envelope: the handler's text, then
 // `tail`. Only the status command fills `tail`: its statistics go out in the
@@ -15,6 +19,13 @@ using TextPieces = std::vector<std::string>;
 struct ResponseBody {
   std::string text;
   TextPieces tail;
+  // Header lines, each ending in a line feed, written before the content
+  // type; a Status line, when there is one, first. Empty for an answer with
+  // the server's status 200.
+  std::string headers;
+  // Set by a handler that answers with its own header and body: then it
+  // alone writes the answer, and nothing above is written.
+  ResponseWriter writer;
 };
 
 // Appends the result node: "result": N, a line feed, "message": "TEXT", with
@@ -25,9 +36,10 @@ void PrintResultNode(std::string& out, int result, std::string message);
 // `failure` is null, else `failureResult` and `failure`.
 void WriteOutcome(std::string& out, const char* failure, int failureResult = -1);
 
-// Writes the whole CGI response to `stream`: the header and its empty line
-// (flushed), then {"root": { and a line feed, `body` unchanged, and }} with a
-// line feed.
+// Writes the whole CGI response to `stream`: `body.headers`, the content type
+// and the empty line (flushed), then {"root": { and a line feed, `body`
+// unchanged, and }} with a line feed; or, when `body.writer` is set, what it
+// writes.
 void WriteResponse(FILE* stream, const ResponseBody& body);
 
 // Writes the whole response of a request that ran out of memory (result -1,
