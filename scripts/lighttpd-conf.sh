@@ -60,6 +60,10 @@ mimetype.assign = (
 alias.url = ("/cgi-bin/velorantis.cgi" => $(quote "$cgi"))
 \$HTTP["url"] == "/cgi-bin/velorantis.cgi" {
   cgi.assign = ("" => "")
+  # Pass a capture download on as the client takes it: by default lighttpd
+  # would read the whole file into temporary files first, at a fraction of
+  # the speed and with the capture's size in disk space.
+  server.stream-response-body = 2
 }
 EOF
 

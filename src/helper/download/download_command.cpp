@@ -76,14 +76,20 @@ const char* EnvironmentText(const char* name) {
   return value != nullptr ? value : "";
 }
 
-// A resumed download names the file it began with in If-Range; when the file
-// has changed since, the range of the old one would splice two files, so the
-// whole new file goes out instead.
-const char* UsableRange(const DownloadedFile& file) {
-  const char* range = getenv("HTTP_RANGE");
+// The Range header, else "bytes=" and request variable "range": BusyBox
+// httpd keeps the header to itself. Empty for none. A resumed download names
+// the file it began with in If-Range; when the file has changed since, the
+// range of the old one would splice two files, so the whole new file goes
+// out instead.
+std::string RangeAsked(const DownloadedFile& file) {
+  const char* header = getenv("HTTP_RANGE");
+  const char* variable = getvar("range");
+  std::string range = header != nullptr     ? header
+                      : variable != nullptr ? std::string("bytes=") + variable
+                                            : "";
   const char* condition = getenv("HTTP_IF_RANGE");
-  if (range == nullptr || condition == nullptr) return range;
-  return file.tag == condition || file.modified == condition ? range : nullptr;
+  if (condition != nullptr && file.tag != condition && file.modified != condition) return "";
+  return range;
 }
 
 void WriteFileAnswer(FILE* stream, const FileAnswer& answer) {
@@ -115,7 +121,7 @@ const Refusal* PrepareFileAnswer(FileAnswer& answer, std::string& moreHeaders) {
   struct stat info {};
   if (const Refusal* refusal = OpenCaptureFile(entry.file, answer.fd, info)) return refusal;
   const DownloadedFile file = DescribeFile(entry, info);
-  answer.range = ParseByteRange(UsableRange(file), file.size);
+  answer.range = ParseByteRange(RangeAsked(file).c_str(), file.size);
   if (answer.range.kind == RangeKind::kUnsatisfiable) {
     close(answer.fd);
     moreHeaders = "Content-Range: bytes */" + std::to_string(file.size) + "\n";

@@ -2,6 +2,7 @@
 #include "helper/download/file_sender.h"
 
 #include <errno.h>
+#include <fcntl.h>
 #include <poll.h>
 #include <sys/sendfile.h>
 #include <unistd.h>
@@ -16,6 +17,7 @@ namespace {
 // count in a 32-bit size_t either way.
 constexpr uint64_t kSendStep = uint64_t{1} << 30;
 constexpr size_t kBufferSize = 64 * 1024;
+constexpr int kPipeSize = 1 << 20;
 
 // Whether a failed write may be retried: interrupted, or a non-blocking
 // output that is full, waited for here.
@@ -51,6 +53,10 @@ int CopyThroughBuffer(int out, int file, uint64_t first, uint64_t length) {
 }  // namespace
 
 int SendFileSpan(int out, int file, uint64_t first, uint64_t length) {
+  // A web server reads the answer from a pipe: a larger one carries more
+  // per wake-up of either side (through lighttpd about half as fast again).
+  // Where it is refused (not a pipe, past the system's limit) nothing changes.
+  fcntl(out, F_SETPIPE_SZ, kPipeSize);
   off_t offset = static_cast<off_t>(first);
   while (length > 0) {
     const ssize_t sent =
