@@ -173,3 +173,7 @@ echo
 echo "$(date -u '+%Y-%m-%d %H:%M UTC'), $(git rev-parse --short HEAD)$(git diff --quiet HEAD || echo ' (modified)')," \
   "$(lscpu | sed -n 's/^Model name: *//p'), $(nproc) CPUs, load $(cut -d' ' -f1-3 /proc/loadavg)"
 printf '%s\n' "${rows[@]}"
+
+# The capture download, in a table of its own.
+echo
+bash "$bench_dir/download.sh" "$build"

@@ -65,6 +65,10 @@ alias.url = ("/cgi-bin/velorantis.cgi" => $(quote "$cgi"))
   # the speed and with the capture's size in disk space.
   server.stream-response-body = 2
 }
+# Passed on that way, the answer is read from the program in pieces of one
+# buffer chunk: 64 KiB rather than the default 16 KiB takes a quarter of the
+# system calls (a capture download about a third faster).
+server.chunkqueue-chunk-sz = 65536
 EOF
 
 if [ -n "$user" ]; then
