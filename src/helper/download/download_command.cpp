@@ -53,7 +53,7 @@ bool ReadCaptureId(int64_t& id) {
   if (text == nullptr) return false;
   const char* end = text + strlen(text);
   const auto [stop, error] = std::from_chars(text, end, id);
-  return error == std::errc() && stop == end && id > 0 && text[0] != '-';
+  return error == std::errc() && stop == end && id > 0;
 }
 
 const Refusal* OpenCaptureFile(const std::string& path, int& fd, struct stat& info) {
