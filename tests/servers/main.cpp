@@ -108,10 +108,8 @@ bool BecomeWebAccount() {
 int main(int argc, char** argv) {
   testing::InitGoogleTest(&argc, argv);
   // Listing the tests (CTest's discovery) needs no server.
-  if (!GTEST_FLAG_GET(list_tests) && geteuid() == 0) {
-    if (!BecomeWebAccount()) return 1;
-  }
-  const int status = RUN_ALL_TESTS();
+  const bool ready = GTEST_FLAG_GET(list_tests) || geteuid() != 0 || BecomeWebAccount();
+  const int status = ready ? RUN_ALL_TESTS() : 1;
   if (const char* stage = getenv("VELORANTIS_TEST_STAGE")) {
     std::error_code ignored;
     fs::remove_all(stage, ignored);
