@@ -128,16 +128,16 @@ target() {  # LABEL OURS THEIRS BASELINE [OP LIMIT]
 for r in "${requests[@]}" window; do
   q=${query[$r]:-command=status&mac=$mac&limit=-1}
   mapfile -t vars < <(request_env "$q")
-  if ! env -i "${cgi_env[@]}" "${vars[@]}" "$helper" | grep -q '"result": 0,'; then
-    echo "the program does not answer $q with success:" >&2
-    env -i "${cgi_env[@]}" "${vars[@]}" "$helper" | head -c 2000 >&2
+  answer=$(env -i "${cgi_env[@]}" "${vars[@]}" "$helper")
+  if [[ $answer != *'"result": 0,'* ]]; then
+    printf 'the program does not answer %s with success:\n%s\n' "$q" "${answer:0:2000}" >&2
     exit 1
   fi
 done
 
 echo "$(date -u '+%Y-%m-%d %H:%M UTC'), $(git rev-parse --short HEAD)$(git diff --quiet HEAD || echo ' (modified)')," \
-  "$(lscpu | sed -n 's/^Model name: *//p'), $(nproc) CPUs, load $(cut -d' ' -f1-3 /proc/loadavg)" \
-  "$([ "$quick" = 0 ] || echo ', quick run')"
+  "$(lscpu | sed -n 's/^Model name: *//p'), $(nproc) CPUs, load $(cut -d' ' -f1-3 /proc/loadavg)$(
+    [ "$quick" = 0 ] || echo ', quick run: no measurement')"
 row "figure (median of repeated runs)" "velorantis" "baseline" "baseline is" "ratio" "target"
 
 declare -A ins ms
