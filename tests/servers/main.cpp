@@ -36,6 +36,7 @@ bool Stage(const passwd& account) {
     perror(stage.c_str());
     return false;
   }
+  setenv("VELORANTIS_TEST_STAGE", stage.c_str(), 1);  // removed at the end
   std::error_code error;
   const auto copy = [&](const fs::path& from, const std::string& to) {
     if (!error) fs::copy(from, stage + "/" + to, fs::copy_options::recursive, error);
@@ -58,7 +59,6 @@ bool Stage(const passwd& account) {
             error.message().c_str());
     return false;
   }
-  setenv("VELORANTIS_TEST_STAGE", stage.c_str(), 1);
   setenv("TMPDIR", (stage + "/tmp").c_str(), 1);
   setenv("LD_LIBRARY_PATH", (stage + "/lib").c_str(), 1);
   return true;
