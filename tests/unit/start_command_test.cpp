@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "helper/capture/capture_commands.h"
-#include "helper/config/config_store.h"
 #include "helper/frontend/request_vars.h"
+#include "shared/available_memory.h"
 #include "support/sim_dir.h"
 #include "support/temp_dir.h"
 

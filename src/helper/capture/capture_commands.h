@@ -13,7 +13,7 @@ int OutputList(ResponseBody& body);
 // "start": starts a capture to disk on the device "mac" names, with the
 // request's "output", "loop", "count", "size" and "duration", unless one runs
 // there already. Writes only the result node. Returns 0.
-// The device request lock is held from the status check to the start.
+// The device lock is held from the status check to the start.
 int StartCapture(ResponseBody& body);
 // The same with the lock file at `lockFile`.
 int StartCapture(std::string& out, const char* lockFile);

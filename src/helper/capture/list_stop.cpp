@@ -4,7 +4,7 @@
 #include "helper/frontend/json_text.h"
 #include "helper/frontend/request_vars.h"
 #include "helper/frontend/response.h"
-#include "helper/lock/device_request_lock.h"
+#include "helper/lock/change_lock.h"
 #include "shared/discovery.h"
 #include "shared/paths.h"
 
@@ -49,8 +49,8 @@ int StopCapture(ResponseBody& body) {
     WriteOutcome(body.text, "Invalid MAC address");
     return 0;
   }
-  DeviceRequestLock lock;
-  if (const char* failure = LockDeviceRequests(lock, kDeviceLockPath)) {
+  ChangeLock lock;
+  if (const char* failure = LockChanges(lock, kDeviceLockPath)) {
     WriteOutcome(body.text, failure);
     return 0;
   }

@@ -5,7 +5,7 @@
 #include "VelorantisAPI.h"
 #include "helper/frontend/request_vars.h"
 #include "helper/frontend/response.h"
-#include "helper/lock/device_request_lock.h"
+#include "helper/lock/change_lock.h"
 #include "helper/records/capture_records.h"
 #include "shared/discovery.h"
 #include "shared/paths.h"
@@ -48,8 +48,8 @@ const char* StartOnDevice(const char* lockFile) {
   // From the status check to the start no other request reaches the device:
   // two starts would both find it idle, and the loser's configuration would
   // reach the winner's capture.
-  DeviceRequestLock lock;
-  if (const char* failure = LockDeviceRequests(lock, lockFile)) return failure;
+  ChangeLock lock;
+  if (const char* failure = LockChanges(lock, lockFile)) return failure;
   if (const char* failure = CheckIdle(handle)) return failure;
   if (VelorantisAPIDiskDumpSetConfig(handle, config) != 0) {
     return "Failed to set capture configuration";

@@ -9,7 +9,7 @@
 #include "helper/frontend/json_text.h"
 #include "helper/frontend/request_vars.h"
 #include "helper/frontend/response.h"
-#include "helper/lock/device_request_lock.h"
+#include "helper/lock/change_lock.h"
 #include "helper/records/capture_records.h"
 #include "shared/discovery.h"
 #include "shared/paths.h"
@@ -99,8 +99,8 @@ const char* ApplyConfiguration(const char* configDb, const char* lockFile) {
   // The row and the device's features change together: another setconfig in
   // between would leave the row from one request and the features from the
   // other.
-  DeviceRequestLock lock;
-  if (const char* failure = LockDeviceRequests(lock, lockFile)) return failure;
+  ChangeLock lock;
+  if (const char* failure = LockChanges(lock, lockFile)) return failure;
   if (StoreConfiguration(configDb, features, config) != 0) {
     return "Failed to save configuration in database";
   }

@@ -19,7 +19,7 @@ int SetConfig(ResponseBody& body);
 int OutputConfig(std::string& out, const char* configDb);
 
 // "setconfig" against the configuration database at `configDb`, under the
-// device request lock at `lockFile` from the store to the features: looks up the
+// device lock at `lockFile` from the store to the features: looks up the
 // device "mac" names before reading any other variable ("default" with no
 // device attached goes on without one), stores "output", "loop", "count",
 // "size", "duration", "inline" and "slicing", then gives the device its

@@ -1,7 +1,6 @@
 #include "helper/config/config_store.h"
 
 #include <sqlite3.h>
-#include <unistd.h>
 
 #include <optional>
 #include <string>
@@ -25,7 +24,7 @@ constexpr int kLockWaitMs = 2000;
 // first connection after a quiet moment rebuilds the log's shared index
 // under a lock; for that moment the others are refused at once, and without
 // a wait one getconfig in eight failed beside a burst of saves. The waits
-// are short: saves come one at a time (the device request lock) and the
+// are short: saves come one at a time (the change lock) and the
 // rebuild of this one-row file takes well under a millisecond.
 Connection OpenConfigDatabase(const char* dbPath) {
   Connection db = OpenExistingDatabase(dbPath);
@@ -155,13 +154,4 @@ int StoreConfiguration(const char* dbPath, const VelorantisAPIDeviceFeatures& fe
   // The update also completes when no row matches; nothing stored is a
   // failure, not a success.
   return sqlite3_changes(db.get()) > 0 ? 0 : -1;
-}
-
-uint64_t GetAvailableRAMSize() {
-  return AvailableBytes(sysconf(_SC_AVPHYS_PAGES), sysconf(_SC_PAGESIZE));
-}
-
-uint64_t AvailableBytes(int64_t pages, int64_t pageSize) {
-  if (pages < 0 || pageSize < 0) return 0;
-  return static_cast<uint64_t>(pages) * static_cast<uint64_t>(pageSize);
 }

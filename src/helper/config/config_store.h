@@ -10,8 +10,6 @@
 #ifndef VELORANTIS_HELPER_CONFIG_CONFIG_STORE_H_
 #define VELORANTIS_HELPER_CONFIG_CONFIG_STORE_H_
 
-#include <cstdint>
-
 #include "VelorantisAPI.h"
 
 // Fills both records from the row, or from the defaults when the table has no
@@ -36,14 +34,5 @@ int LoadConfiguration(const char* dbPath, VelorantisAPIDeviceFeatures& features,
 // no 'default' row to update. The row is unchanged whenever it returns -1.
 int StoreConfiguration(const char* dbPath, const VelorantisAPIDeviceFeatures& features,
                        const VelorantisAPIDiskDumpConfig& config);
-
-// The bytes of physical memory available at the moment of the call:
-// AvailableBytes of sysconf's available pages and page size.
-uint64_t GetAvailableRAMSize();
-
-// `pages` times `pageSize`, or 0 when either is negative: sysconf answers -1
-// when it cannot tell, and no memory is safer to assume than a wrapped
-// figure near 2^64.
-uint64_t AvailableBytes(int64_t pages, int64_t pageSize);
 
 #endif  // VELORANTIS_HELPER_CONFIG_CONFIG_STORE_H_

@@ -3,9 +3,9 @@
 #include <cstring>
 #include <span>
 
-#include "helper/config/config_store.h"
 #include "helper/frontend/json_text.h"
 #include "helper/frontend/request_vars.h"
+#include "shared/available_memory.h"
 
 namespace {
 
