@@ -27,8 +27,11 @@ std::string RunStart(const std::string& query) {
   query_map.clear();
   ParsePairs(query.c_str(), query_map);
   static const TempDir lockDir;
-  std::string out;
-  EXPECT_EQ(StartCapture(out, lockDir.File("device.lock").c_str()), 0);
+  static const std::string lockFile = lockDir.File("device.lock");
+  program_paths.lockFile = lockFile.c_str();
+  ResponseBody body;
+  EXPECT_EQ(StartCapture(body), 0);
+  const std::string& out = body.text;
   EXPECT_TRUE(nlohmann::json::accept("{" + out + "}")) << out;
   return out;
 }

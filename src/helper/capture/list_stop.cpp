@@ -6,7 +6,6 @@
 #include "helper/frontend/response.h"
 #include "helper/lock/change_lock.h"
 #include "shared/discovery.h"
-#include "shared/paths.h"
 
 namespace {
 
@@ -50,7 +49,7 @@ int StopCapture(ResponseBody& body) {
     return 0;
   }
   ChangeLock lock;
-  if (const char* failure = LockChanges(lock, kDeviceLockPath)) {
+  if (const char* failure = LockChanges(lock, program_paths.lockFile)) {
     WriteOutcome(body.text, failure);
     return 0;
   }

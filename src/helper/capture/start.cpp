@@ -8,7 +8,6 @@
 #include "helper/lock/change_lock.h"
 #include "helper/records/capture_records.h"
 #include "shared/discovery.h"
-#include "shared/paths.h"
 
 namespace {
 
@@ -37,7 +36,7 @@ const char* CheckIdle(void* handle) {
   return status.running != 0 ? "Capture is already running" : nullptr;
 }
 
-const char* StartOnDevice(const char* lockFile) {
+const char* StartOnDevice() {
   void* handle = FindDevice(getvar("mac"));
   if (handle == NoDevice()) return "Invalid MAC address";
   const char* output = nullptr;
@@ -49,7 +48,7 @@ const char* StartOnDevice(const char* lockFile) {
   // two starts would both find it idle, and the loser's configuration would
   // reach the winner's capture.
   ChangeLock lock;
-  if (const char* failure = LockChanges(lock, lockFile)) return failure;
+  if (const char* failure = LockChanges(lock, program_paths.lockFile)) return failure;
   if (const char* failure = CheckIdle(handle)) return failure;
   if (VelorantisAPIDiskDumpSetConfig(handle, config) != 0) {
     return "Failed to set capture configuration";
@@ -60,9 +59,7 @@ const char* StartOnDevice(const char* lockFile) {
 
 }  // namespace
 
-int StartCapture(ResponseBody& body) { return StartCapture(body.text, kDeviceLockPath); }
-
-int StartCapture(std::string& out, const char* lockFile) {
-  WriteOutcome(out, StartOnDevice(lockFile));
+int StartCapture(ResponseBody& body) {
+  WriteOutcome(body.text, StartOnDevice());
   return 0;
 }

@@ -12,7 +12,6 @@
 #include "helper/lock/change_lock.h"
 #include "helper/records/capture_records.h"
 #include "shared/discovery.h"
-#include "shared/paths.h"
 
 namespace {
 
@@ -46,11 +45,11 @@ void WriteConfigNode(std::string& out, const std::string& destination,
 
 // Writes the "config" node into `node`; on failure returns the message and
 // leaves `node` empty.
-const char* LoadConfigNode(std::string& node, const char* configDb) {
+const char* LoadConfigNode(std::string& node) {
   if (getvar("mac") == nullptr) return "Invalid MAC address";
   VelorantisAPIDeviceFeatures features{};
   VelorantisAPIDiskDumpConfig config{};
-  if (LoadConfiguration(configDb, features, config) != 0) return kCannotLoad;
+  if (LoadConfiguration(program_paths.configDb, features, config) != 0) return kCannotLoad;
   const std::optional<std::string> destination = NarrowDestination(config.destination);
   if (!destination) return kCannotLoad;
   WriteConfigNode(node, *destination, features, config);
@@ -85,7 +84,7 @@ void FillRequestedRecords(const char* output, const RequestSettings& settings,
   features.inlineEnabled = settings.inlineMode != 0 ? 1 : 0;
 }
 
-const char* ApplyConfiguration(const char* configDb, const char* lockFile) {
+const char* ApplyConfiguration() {
   void* handle = nullptr;
   const char* output = nullptr;
   RequestSettings settings;
@@ -100,8 +99,8 @@ const char* ApplyConfiguration(const char* configDb, const char* lockFile) {
   // between would leave the row from one request and the features from the
   // other.
   ChangeLock lock;
-  if (const char* failure = LockChanges(lock, lockFile)) return failure;
-  if (StoreConfiguration(configDb, features, config) != 0) {
+  if (const char* failure = LockChanges(lock, program_paths.lockFile)) return failure;
+  if (StoreConfiguration(program_paths.configDb, features, config) != 0) {
     return "Failed to save configuration in database";
   }
   // Once stored, the configuration stays stored even if the device refuses.
@@ -113,21 +112,15 @@ const char* ApplyConfiguration(const char* configDb, const char* lockFile) {
 
 }  // namespace
 
-int OutputConfig(std::string& out, const char* configDb) {
+int OutputConfig(ResponseBody& body) {
   std::string node;
-  const char* failure = LoadConfigNode(node, configDb);
-  out += node;
-  WriteOutcome(out, failure);
+  const char* failure = LoadConfigNode(node);
+  body.text += node;
+  WriteOutcome(body.text, failure);
   return 0;
 }
-
-int SetConfig(std::string& out, const char* configDb, const char* lockFile) {
-  WriteOutcome(out, ApplyConfiguration(configDb, lockFile));
-  return 0;
-}
-
-int OutputConfig(ResponseBody& body) { return OutputConfig(body.text, kConfigDatabasePath); }
 
 int SetConfig(ResponseBody& body) {
-  return SetConfig(body.text, kConfigDatabasePath, kDeviceLockPath);
+  WriteOutcome(body.text, ApplyConfiguration());
+  return 0;
 }
