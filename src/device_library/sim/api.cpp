@@ -128,7 +128,7 @@ VELORANTIS_SIM_EXPORT int VelorantisAPIDiskDumpSetConfig(void* handle,
 VELORANTIS_SIM_EXPORT int VelorantisAPIDiskDumpStart(void* handle) {
   const std::optional<Device> device = DeviceOf(handle);
   const std::optional<Device> usable = UsableDevice(device, kFailStart);
-  const int result = usable && StartCapture(*usable) ? 0 : 1;
+  const int result = usable && BeginCapture(*usable) ? 0 : 1;
   LogDeviceCall(device, "DiskDumpStart", result);
   return result;
 }
@@ -136,7 +136,7 @@ VELORANTIS_SIM_EXPORT int VelorantisAPIDiskDumpStart(void* handle) {
 VELORANTIS_SIM_EXPORT int VelorantisAPIDiskDumpStop(void* handle) {
   const std::optional<Device> device = DeviceOf(handle);
   const std::optional<Device> usable = UsableDevice(device, kFailStop);
-  const int result = usable && StopCapture(*usable) ? 0 : 1;
+  const int result = usable && EndCapture(*usable) ? 0 : 1;
   LogDeviceCall(device, "DiskDumpStop", result);
   return result;
 }

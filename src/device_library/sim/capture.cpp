@@ -27,7 +27,7 @@ bool CaptureRunning(const Device& device) {
   return FileExists(DeviceFile(device, kRunningSuffix)) && WriterAlive(device);
 }
 
-bool StartCapture(const Device& device) {
+bool BeginCapture(const Device& device) {
   DeviceLock lock(device);
   if (!lock.held() || CaptureRunning(device)) return false;
   // A writer whose marker was removed may not have seen it yet.
@@ -41,7 +41,7 @@ bool StartCapture(const Device& device) {
   return false;
 }
 
-bool StopCapture(const Device& device) {
+bool EndCapture(const Device& device) {
   DeviceLock lock(device);
   if (!lock.held()) return false;
   EndWriter(device);

@@ -27,18 +27,14 @@ int OutputList(ResponseBody& body) {
   PrepareDevices();
   WriteOutcome(out, nullptr);
   out += ",\n\"devices\": [\n";
-  VelorantisAPIDeviceList* list = VelorantisAPIGetDevicesList();
   bool first = true;
-  for (VelorantisAPIDeviceListNode* node = list->first; node != nullptr; node = node->next) {
-    char model[kDeviceTextSize];
-    char macText[kDeviceTextSize];
-    if (GetDeviceInfo(node->handle, model, macText) != 0) continue;
+  ForEachDevice([&](const ListedDevice& device) {
     if (!first) out += ',';
     first = false;
-    WriteDeviceObject(out, macText, model);
-  }
+    WriteDeviceObject(out, device.macText, device.model);
+    return true;
+  });
   out += "]\n";
-  VelorantisApiDeviceListFree(list);
   return 0;
 }
 
