@@ -17,15 +17,11 @@ constexpr char kCaptureFileName[] = "/Velorantis.pcapng";
 // an empty one the file name alone. Its length is not limited here; the
 // path is allocated whole and a library that cannot create it refuses the
 // start.
-wchar_t* CaptureFilePath(const char* output) {
-  return WidenDestination((std::string(output) + kCaptureFileName).c_str());
-}
-
-VelorantisAPIDiskDumpConfig DiskDumpConfigFor(const char* output, const RequestSettings& settings) {
+VelorantisAPIDiskDumpConfig DiskDumpConfigFor(const char* output, CaptureSettings& settings) {
+  settings.destination = std::string(output) + kCaptureFileName;
+  VelorantisAPIDeviceFeatures unused{};
   VelorantisAPIDiskDumpConfig config{};
-  config.destination = CaptureFilePath(output);
-  SetDiskDumpNumbers(config, settings);
-  SetFixedDiskDumpFields(config);
+  FillRecords(settings, unused, config);
   return config;
 }
 
@@ -41,7 +37,7 @@ const char* StartOnDevice() {
   if (handle == NoDevice()) return "Invalid MAC address";
   const char* output = nullptr;
   if (const char* failure = ReadOutput(output)) return failure;
-  RequestSettings settings;
+  CaptureSettings settings;
   if (const char* failure = ReadDiskDumpSettings(settings)) return failure;
   const VelorantisAPIDiskDumpConfig config = DiskDumpConfigFor(output, settings);
   // From the status check to the start no other request reaches the device:

@@ -14,15 +14,14 @@
 
 // Fills both records from the row, or from the defaults when the table has no
 // 'default' row (empty destination, inline on, everything else off or 0),
-// and in both cases the fixed content (SetFixedFeatureWords,
-// SetFixedDiskDumpFields). `config.destination` then points to a newly
-// allocated wide copy that is never freed (WidenDestination); a NULL
-// destination column reads as the empty text. Returns 0 on success; -1 when
-// the database cannot be opened read-write, the statement cannot be prepared
-// or reading the row fails (locked, damaged; a missing row counts as damage
-// unless the file passes SQLite's quick check and a scan without the index
-// finds no row either), and then both records are left
-// exactly as they were.
+// and in both cases the fixed content (FillRecords). `config.destination`
+// then points to a newly allocated wide copy that is never freed
+// (WidenDestination); a NULL destination column reads as the empty text.
+// Returns 0 on success; -1 when the database cannot be opened read-write, the
+// statement cannot be prepared or reading the row fails (locked, damaged; a
+// missing row counts as damage unless the file passes SQLite's quick check
+// and a scan without the index finds no row either), and then both records
+// are left exactly as they were.
 int LoadConfiguration(const char* dbPath, VelorantisAPIDeviceFeatures& features,
                       VelorantisAPIDiskDumpConfig& config);
 
