@@ -14,17 +14,10 @@
 #include "writer_state.h"
 
 namespace velorantis::sim {
-namespace {
-
-// Present while a capture runs; holds the path of the capture file.
-constexpr std::string_view kRunningSuffix = "capture";
-
-}  // namespace
-
 bool CaptureRunning(const Device& device) {
   // The marker appears by rename and goes by unlink, and the writer's lock
   // goes with its process, so no lock is needed to read them.
-  return FileExists(DeviceFile(device, kRunningSuffix)) && WriterAlive(device);
+  return FileExists(DeviceFile(device, kCaptureMarker)) && WriterAlive(device);
 }
 
 bool BeginCapture(const Device& device) {
@@ -34,7 +27,7 @@ bool BeginCapture(const Device& device) {
   EndWriter(device);
   const std::optional<CaptureSettings> settings = LoadCaptureSettings(device);
   if (!settings) return false;
-  const std::string marker = DeviceFile(device, kRunningSuffix);
+  const std::string marker = DeviceFile(device, kCaptureMarker);
   if (!WriteFileAtomically(marker, OneLine(settings->path) + "\n")) return false;
   if (SpawnWriter(device, *settings)) return true;
   unlink(marker.c_str());
@@ -45,7 +38,7 @@ bool EndCapture(const Device& device) {
   DeviceLock lock(device);
   if (!lock.held()) return false;
   EndWriter(device);
-  return unlink(DeviceFile(device, kRunningSuffix).c_str()) == 0 || errno == ENOENT;
+  return unlink(DeviceFile(device, kCaptureMarker).c_str()) == 0 || errno == ENOENT;
 }
 
 CaptureFigures CaptureState(const Device& device) {

@@ -107,7 +107,7 @@ bool DeviceListed(const Device& device) {
 void RunCapture(const Device& device, const CaptureSettings& settings, int capture_fd, int state_fd,
                 WriterState state) {
   Capture capture{settings, PcapngHeader(settings.snaplen), capture_fd, state.written};
-  const std::string marker = DeviceFile(device, "capture");
+  const std::string marker = DeviceFile(device, kCaptureMarker);
   const uint64_t started = Nanoseconds(CLOCK_MONOTONIC);
   const uint64_t duration = uint64_t{settings.duration} * 1000000000u;
   for (;;) {
