@@ -116,7 +116,7 @@ const Refusal* PrepareFileAnswer(FileAnswer& answer, std::string& moreHeaders) {
   int64_t id = 0;
   if (!ReadCaptureId(id)) return &kBadId;
   LedgerFile entry;
-  const int found = ReadLedgerFile(kConfigDatabasePath, id, entry);
+  const int found = ReadLedgerFile(program_paths.configDb, id, entry);
   if (found != 0) return found > 0 ? &kUnknownId : &kLedgerUnreadable;
   struct stat info {};
   if (const Refusal* refusal = OpenCaptureFile(entry.file, answer.fd, info)) return refusal;
