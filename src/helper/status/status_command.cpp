@@ -6,6 +6,7 @@
 #include "helper/frontend/json_text.h"
 #include "helper/frontend/request_vars.h"
 #include "helper/frontend/response.h"
+#include "helper/ledger/capture_ends.h"
 #include "helper/status/stats_series.h"
 #include "shared/discovery.h"
 #include "shared/paths.h"
@@ -159,6 +160,7 @@ int OutputStatus(ResponseBody& body) {
 int OutputStatus(std::string& out, TextPieces& tail, const char* statusDb) {
   std::string mac;
   if (const char* failure = ResolveRequestedMac(mac)) return Fail(out, failure);
+  NoteEndedCaptures(kConfigDatabasePath, kDeviceLockPath, mac.c_str());
   const StatsWindow window = ReadStatsWindow();
   Connection db = OpenExistingDatabase(statusDb);
   if (!db) return Fail(out, "Cannot open database");
