@@ -58,7 +58,8 @@ TEST_F(CaptureLedgerTest, RemembersEveryStartAndHowItEnded) {
                 .out,
             CgiResponse(kSuccess));
   EXPECT_EQ(Start(kA, out_.path(), "loop=0&count=50&size=0&duration=0"), CgiResponse(kSuccess));
-  EXPECT_EQ(Start("00:11:22:33:44:57", out_.path(), "loop=0&count=0&size=0&duration=0"),
+  const TempDir other;
+  EXPECT_EQ(Start("00:11:22:33:44:57", other.path(), "loop=0&count=0&size=0&duration=0"),
             CgiResponse(Failure("Failed to start capture")));
   while (Captures("&mac=" + kA)[0]["state"] == "running") std::this_thread::yield();
 

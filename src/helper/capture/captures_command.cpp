@@ -1,9 +1,10 @@
+#include "helper/capture/capture_commands.h"
+
 #include <sys/stat.h>
 
 #include <algorithm>
 #include <cstring>
 
-#include "helper/capture/capture_commands.h"
 #include "helper/frontend/json_text.h"
 #include "helper/frontend/request_vars.h"
 #include "helper/frontend/response.h"
