@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <ctime>
 
-#include "helper/frontend/request_deadline.h"
+#include "helper/lock/request_deadline.h"
 
 namespace {
 

@@ -3,8 +3,8 @@
 // device that never answers), and the device request lock would go with it.
 // Past its deadline the process writes a whole answer of its own and exits,
 // which releases every lock it holds.
-#ifndef VELORANTIS_HELPER_FRONTEND_REQUEST_DEADLINE_H_
-#define VELORANTIS_HELPER_FRONTEND_REQUEST_DEADLINE_H_
+#ifndef VELORANTIS_HELPER_LOCK_REQUEST_DEADLINE_H_
+#define VELORANTIS_HELPER_LOCK_REQUEST_DEADLINE_H_
 
 // The whole response written at the deadline: result -1, "Device did not
 // answer in time".
@@ -19,4 +19,4 @@ void ArmRequestDeadline(int ms);
 // Cancels the deadline, if one is armed.
 void DisarmRequestDeadline();
 
-#endif  // VELORANTIS_HELPER_FRONTEND_REQUEST_DEADLINE_H_
+#endif  // VELORANTIS_HELPER_LOCK_REQUEST_DEADLINE_H_

@@ -1,4 +1,4 @@
-#include "helper/frontend/request_deadline.h"
+#include "helper/lock/request_deadline.h"
 
 #include <signal.h>
 #include <sys/time.h>
