@@ -2,9 +2,8 @@
 #ifndef VELORANTIS_HELPER_CAPTURE_CAPTURE_COMMANDS_H_
 #define VELORANTIS_HELPER_CAPTURE_CAPTURE_COMMANDS_H_
 
-#include <string>
-
 #include "helper/frontend/response.h"
+#include "shared/paths.h"
 
 // "list": the result node (always 0), then the "devices" node with the MAC
 // text and model of every device that can be identified. Returns 0.
@@ -16,18 +15,17 @@ int OutputList(ResponseBody& body);
 // or capture file it cannot use (CheckDestination) before the device is
 // asked, and a capture file another device's capture writes; keeps the data
 // of an earlier capture in that file under a dated name. Every start that
-// reaches the device's features leaves a row in the capture ledger. Writes
-// only the result node. Returns 0.
-// The device request lock is held from the status check to the start.
+// reaches the device's features leaves a row in the capture ledger
+// (program_paths.configDb). Writes only the result node. Returns 0.
+// The change lock (program_paths.lockFile) is held from the status check to
+// the start.
 int StartCapture(ResponseBody& body);
-// The same with the lock file at `lockFile` and the configuration database
-// (stored configuration and ledger) at `configDb`.
-int StartCapture(std::string& out, const char* lockFile, const char* configDb);
 
 // "stop": stops the capture on the device "mac" names; -2 "Failed to stop
-// capture" when the library refuses. The ledger's running captures of the
-// device are marked stopped by this request, or ended by themselves when the
-// device was idle already. Writes only the result node. Returns 0.
+// capture" when the library refuses, or the change lock's message. The
+// ledger's running captures of the device are marked stopped by this
+// request, or ended by themselves when the device was idle already. Writes
+// only the result node. Returns 0.
 int StopCapture(ResponseBody& body);
 
 // "captures": the capture ledger, newest first; "mac" (absent or "all":
@@ -37,6 +35,5 @@ int StopCapture(ResponseBody& body);
 // "captures" node; -1 "Cannot load captures from database" when the ledger
 // cannot be read. Returns 0.
 int OutputCaptures(ResponseBody& body);
-int OutputCaptures(std::string& out, const char* configDb, const char* lockFile);
 
 #endif  // VELORANTIS_HELPER_CAPTURE_CAPTURE_COMMANDS_H_

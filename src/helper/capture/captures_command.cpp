@@ -76,13 +76,10 @@ void WriteEntry(std::string& out, const LedgerEntry& entry) {
 }  // namespace
 
 int OutputCaptures(ResponseBody& body) {
-  return OutputCaptures(body.text, kConfigDatabasePath, kDeviceLockPath);
-}
-
-int OutputCaptures(std::string& out, const char* configDb, const char* lockFile) {
+  std::string& out = body.text;
   const Selection selection = ReadSelection();
-  NoteEndedCaptures(configDb, lockFile, selection.mac);
-  Connection ledger = OpenLedger(configDb);
+  NoteEndedCaptures(selection.mac);
+  Connection ledger = OpenLedger(program_paths.configDb);
   std::optional<std::vector<LedgerEntry>> entries;
   if (ledger) {
     entries = ListCaptures(ledger.get(), selection.mac, selection.limit, selection.before);

@@ -6,9 +6,8 @@
 #include "helper/frontend/response.h"
 #include "helper/ledger/capture_ends.h"
 #include "helper/ledger/ledger_store.h"
-#include "helper/lock/device_request_lock.h"
+#include "helper/lock/change_lock.h"
 #include "shared/discovery.h"
-#include "shared/paths.h"
 
 namespace {
 
@@ -30,18 +29,14 @@ int OutputList(ResponseBody& body) {
   PrepareDevices();
   WriteOutcome(out, nullptr);
   out += ",\n\"devices\": [\n";
-  VelorantisAPIDeviceList* list = VelorantisAPIGetDevicesList();
   bool first = true;
-  for (VelorantisAPIDeviceListNode* node = list->first; node != nullptr; node = node->next) {
-    char model[kDeviceTextSize];
-    char macText[kDeviceTextSize];
-    if (GetDeviceInfo(node->handle, model, macText) != 0) continue;
+  ForEachDevice([&](const ListedDevice& device) {
     if (!first) out += ',';
     first = false;
-    WriteDeviceObject(out, macText, model);
-  }
+    WriteDeviceObject(out, device.macText, device.model);
+    return true;
+  });
   out += "]\n";
-  VelorantisApiDeviceListFree(list);
   return 0;
 }
 
@@ -51,15 +46,15 @@ int StopCapture(ResponseBody& body) {
     WriteOutcome(body.text, "Invalid MAC address");
     return 0;
   }
-  DeviceRequestLock lock;
-  if (const char* failure = LockDeviceRequests(lock, kDeviceLockPath)) {
+  ChangeLock lock;
+  if (const char* failure = LockChanges(lock, program_paths.lockFile)) {
     WriteOutcome(body.text, failure);
     return 0;
   }
   // Only a capture the ledger thinks running costs a status call: one that
   // ended before this stop was not stopped by it.
   const std::string mac = MacTextOf(handle);
-  Connection ledger = OpenLedger(kConfigDatabasePath);
+  Connection ledger = OpenLedger(program_paths.configDb);
   const bool noted = ledger && !RunningCaptures(ledger.get(), mac.c_str()).empty();
   if (noted && CaptureStateOf(handle) == 0) NoteCapturesEnded(ledger.get(), mac);
   const bool stopped = VelorantisAPIDiskDumpStop(handle) == 0;

@@ -1,5 +1,6 @@
 #include "helper/capture/capture_commands.h"
 
+#include <optional>
 #include <string>
 
 #include "VelorantisAPI.h"
@@ -10,25 +11,14 @@
 #include "helper/frontend/response.h"
 #include "helper/ledger/capture_ends.h"
 #include "helper/ledger/ledger_store.h"
-#include "helper/lock/device_request_lock.h"
+#include "helper/lock/change_lock.h"
 #include "helper/records/capture_records.h"
 #include "shared/discovery.h"
-#include "shared/paths.h"
 
 namespace {
 
 constexpr char kCaptureFileName[] = "/Velorantis.pcapng";
-
-// The path's length is not limited here; it is allocated whole and a library
-// that cannot create it refuses the start.
-VelorantisAPIDiskDumpConfig DiskDumpConfigFor(const std::string& file,
-                                              const RequestSettings& settings) {
-  VelorantisAPIDiskDumpConfig config{};
-  config.destination = WidenDestination(file.c_str());
-  SetDiskDumpNumbers(config, settings);
-  SetFixedDiskDumpFields(config);
-  return config;
-}
+constexpr char kCannotLoad[] = "Cannot load configuration from database";
 
 // A running capture is left alone, its configuration included.
 const char* CheckIdle(void* handle) {
@@ -39,8 +29,24 @@ const char* CheckIdle(void* handle) {
 
 // The stored inline mode and slicing go with every capture, so that what
 // getconfig shows is what the device records.
-const char* StartWith(void* handle, const VelorantisAPIDeviceFeatures& features,
-                      const VelorantisAPIDiskDumpConfig& config) {
+const char* AddStoredFeatures(CaptureSettings& settings) {
+  VelorantisAPIDeviceFeatures features{};
+  VelorantisAPIDiskDumpConfig config{};
+  if (LoadConfiguration(program_paths.configDb, features, config) != 0) return kCannotLoad;
+  const std::optional<CaptureSettings> stored = SettingsOf(features, config);
+  if (!stored) return kCannotLoad;
+  settings.inlineMode = stored->inlineMode;
+  settings.slicing = stored->slicing;
+  settings.sliceBytes = stored->sliceBytes;
+  return nullptr;
+}
+
+// The path's length is not limited here; it is allocated whole and a library
+// that cannot create it refuses the start.
+const char* StartWith(void* handle, const CaptureSettings& settings) {
+  VelorantisAPIDeviceFeatures features{};
+  VelorantisAPIDiskDumpConfig config{};
+  FillRecords(settings, features, config);
   if (VelorantisAPISetDeviceFeatures(handle, features) != 0) return "Failed to set device features";
   if (VelorantisAPIDiskDumpSetConfig(handle, config) != 0) {
     return "Failed to set capture configuration";
@@ -49,45 +55,38 @@ const char* StartWith(void* handle, const VelorantisAPIDeviceFeatures& features,
   return nullptr;
 }
 
-const char* StartOnDevice(const char* lockFile, const char* configDb) {
+const char* StartOnDevice() {
   void* handle = FindDevice(getvar("mac"));
   if (handle == NoDevice()) return "Invalid MAC address";
   const char* output = nullptr;
   if (const char* failure = ReadOutput(output)) return failure;
-  RequestSettings settings;
+  CaptureSettings settings;
   if (const char* failure = ReadDiskDumpSettings(settings)) return failure;
   // The directory is taken as given: a trailing slash yields a double slash,
   // an empty one the file name alone.
-  const std::string file = output + std::string(kCaptureFileName);
-  if (const char* failure = CheckDestination(output, file)) return failure;
-  const VelorantisAPIDiskDumpConfig config = DiskDumpConfigFor(file, settings);
+  settings.destination = output + std::string(kCaptureFileName);
+  if (const char* failure = CheckDestination(output, settings.destination)) return failure;
   // From the status check to the start no other request reaches the device:
   // two starts would both find it idle, and the loser's configuration would
   // reach the winner's capture.
-  DeviceRequestLock lock;
-  if (const char* failure = LockDeviceRequests(lock, lockFile)) return failure;
+  ChangeLock lock;
+  if (const char* failure = LockChanges(lock, program_paths.lockFile)) return failure;
   if (const char* failure = CheckIdle(handle)) return failure;
-  VelorantisAPIDeviceFeatures features{};
-  VelorantisAPIDiskDumpConfig stored{};
-  if (LoadConfiguration(configDb, features, stored) != 0) {
-    return "Cannot load configuration from database";
-  }
+  if (const char* failure = AddStoredFeatures(settings)) return failure;
   const std::string mac = MacTextOf(handle);
-  Connection ledger = OpenLedger(configDb);
+  Connection ledger = OpenLedger(program_paths.configDb);
   NoteCapturesEnded(ledger.get(), mac);
-  if (const char* failure = ClaimCaptureFile(ledger.get(), mac, file)) return failure;
-  const char* failure = StartWith(handle, features, config);
-  RecordStart(ledger.get(), mac, file, features, config, failure == nullptr);
+  if (const char* failure = ClaimCaptureFile(ledger.get(), mac, settings.destination)) {
+    return failure;
+  }
+  const char* failure = StartWith(handle, settings);
+  RecordStart(ledger.get(), mac, settings, failure == nullptr);
   return failure;
 }
 
 }  // namespace
 
 int StartCapture(ResponseBody& body) {
-  return StartCapture(body.text, kDeviceLockPath, kConfigDatabasePath);
-}
-
-int StartCapture(std::string& out, const char* lockFile, const char* configDb) {
-  WriteOutcome(out, StartOnDevice(lockFile, configDb));
+  WriteOutcome(body.text, StartOnDevice());
   return 0;
 }

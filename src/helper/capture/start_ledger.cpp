@@ -40,19 +40,18 @@ const char* ClaimCaptureFile(sqlite3* ledger, const std::string& mac, const std:
   return nullptr;
 }
 
-void RecordStart(sqlite3* ledger, const std::string& mac, const std::string& file,
-                 const VelorantisAPIDeviceFeatures& features,
-                 const VelorantisAPIDiskDumpConfig& config, bool started) {
+void RecordStart(sqlite3* ledger, const std::string& mac, const CaptureSettings& settings,
+                 bool started) {
   if (ledger == nullptr) return;
   LedgerEntry entry;
   entry.mac = mac;
-  entry.file = file;
-  entry.loop = config.loop;
-  entry.count = config.count;
-  entry.size = static_cast<int64_t>(config.size);
-  entry.duration = config.duration;
-  entry.inlineMode = features.inlineEnabled;
-  entry.slicing = features.slicingEnabled == 1 ? features.slicingValue : 0;
+  entry.file = settings.destination;
+  entry.loop = settings.loop ? 1 : 0;
+  entry.count = settings.count;
+  entry.size = static_cast<int64_t>(settings.size);
+  entry.duration = settings.duration;
+  entry.inlineMode = settings.inlineMode ? 1 : 0;
+  entry.slicing = settings.slicing ? settings.sliceBytes : 0;
   entry.state = started ? "running" : "failed";
   entry.started = time(nullptr);
   entry.startedBy = RequestUser();

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "VelorantisAPI.h"
+#include "helper/records/capture_records.h"
 #include "shared/sqlite_handles.h"
 
 // Makes `file` ready for device `mac`'s new capture. Returns null, or:
@@ -19,9 +19,9 @@
 const char* ClaimCaptureFile(sqlite3* ledger, const std::string& mac, const std::string& file);
 
 // Adds the start's row: "running" when `started`, else "failed" and ended
-// now; the settings as the device received them, who and from where.
-void RecordStart(sqlite3* ledger, const std::string& mac, const std::string& file,
-                 const VelorantisAPIDeviceFeatures& features,
-                 const VelorantisAPIDiskDumpConfig& config, bool started);
+// now; the settings as the device received them (the file is their
+// destination), who and from where.
+void RecordStart(sqlite3* ledger, const std::string& mac, const CaptureSettings& settings,
+                 bool started);
 
 #endif  // VELORANTIS_HELPER_CAPTURE_START_LEDGER_H_

@@ -5,7 +5,7 @@
 
 #include "VelorantisAPI.h"
 #include "helper/ledger/ledger_store.h"
-#include "helper/lock/device_request_lock.h"
+#include "helper/lock/change_lock.h"
 #include "shared/discovery.h"
 #include "shared/paths.h"
 
@@ -23,7 +23,7 @@ constexpr char kErrorQuery[] =
 // The status daemon keeps the device's error figure; the back end has no
 // other source for it.
 int64_t StoredErrorOf(const std::string& mac) {
-  Connection db = OpenExistingDatabase(kStatusDatabasePath);
+  Connection db = OpenExistingDatabase(program_paths.statusDb);
   if (!db) return 0;
   Statement select = Prepare(db.get(), kErrorQuery);
   if (!select ||
@@ -69,14 +69,14 @@ void NoteCapturesStopped(sqlite3* ledger, const std::string& mac) {
            {"stopped", time(nullptr), RequestUser(), RequestAddress(), StoredErrorOf(mac)});
 }
 
-void NoteEndedCaptures(const char* configDb, const char* lockFile, const char* mac) {
-  Connection ledger = OpenLedger(configDb);
+void NoteEndedCaptures(const char* mac) {
+  Connection ledger = OpenLedger(program_paths.configDb);
   if (!ledger) return;
   const std::vector<LedgerEntry> running = RunningCaptures(ledger.get(), mac);
   if (running.empty()) return;
   // A start or stop under way will note the end itself.
-  DeviceRequestLock lock;
-  if (LockDeviceRequests(lock, lockFile, 0) != nullptr) return;
+  ChangeLock lock;
+  if (LockChanges(lock, program_paths.lockFile, 0) != nullptr) return;
   PrepareDevices();
   for (const LedgerEntry& entry : running) {
     void* handle = GetDeviceHandle(entry.mac.c_str());

@@ -1,6 +1,6 @@
 // Noticing that a capture has ended, for the ledger: the device says it is
 // idle while the ledger still has its capture running. Each step is done
-// under the device request lock and reports nothing: a ledger that cannot be
+// under the change lock and reports nothing: a ledger that cannot be
 // written never changes what a request answers.
 #ifndef VELORANTIS_HELPER_LEDGER_CAPTURE_ENDS_H_
 #define VELORANTIS_HELPER_LEDGER_CAPTURE_ENDS_H_
@@ -30,10 +30,10 @@ void NoteCapturesEnded(sqlite3* ledger, const std::string& mac);
 // Marks every running entry of device `mac` as stopped now by this request.
 void NoteCapturesStopped(sqlite3* ledger, const std::string& mac);
 
-// For requests that only read: when the ledger at `configDb` has captures
-// running (of device `mac` only, unless it is null) and no other request
-// holds the device request lock at `lockFile`, asks each of those devices
-// and marks the captures of the idle ones as ended. Waits for nothing.
-void NoteEndedCaptures(const char* configDb, const char* lockFile, const char* mac);
+// For requests that only read: when the ledger has captures running (of
+// device `mac` only, unless it is null) and no other request holds the
+// change lock, asks each of those devices and marks the captures of the
+// idle ones as ended. Waits for nothing.
+void NoteEndedCaptures(const char* mac);
 
 #endif  // VELORANTIS_HELPER_LEDGER_CAPTURE_ENDS_H_
