@@ -9,6 +9,7 @@
 #include "helper/frontend/memory_budget.h"
 #include "helper/frontend/origin_check.h"
 #include "helper/frontend/request_vars.h"
+#include "helper/metrics/metrics_command.h"
 #include "helper/status/status_command.h"
 
 namespace {
@@ -16,8 +17,9 @@ namespace {
 // Tried in this order; the first entry equal to "command" as a whole, byte
 // for byte, wins.
 constexpr Command kCommands[] = {
-    {"list", OutputList},     {"start", StartCapture, true}, {"stop", StopCapture, true},
-    {"status", OutputStatus}, {"getconfig", OutputConfig},   {"setconfig", SetConfig, true},
+    {"list", OutputList},       {"start", StartCapture, true}, {"stop", StopCapture, true},
+    {"status", OutputStatus},   {"getconfig", OutputConfig},   {"setconfig", SetConfig, true},
+    {"metrics", OutputMetrics},
 };
 
 // The handler's locals are gone by now; dropping what it wrote frees the

@@ -17,12 +17,27 @@ void WriteOutcome(std::string& out, const char* failure, int failureResult) {
   }
 }
 
+namespace {
+
+void WriteBody(FILE* stream, const ResponseBody& body) {
+  fwrite(body.text.data(), 1, body.text.size(), stream);
+  for (const std::string& piece : body.tail) fwrite(piece.data(), 1, piece.size(), stream);
+}
+
+}  // namespace
+
 void WriteResponse(FILE* stream, const ResponseBody& body) {
+  if (body.contentType != nullptr) {
+    if (body.status != nullptr) fprintf(stream, "Status: %s\n", body.status);
+    fprintf(stream, "Content-type: %s\n\n", body.contentType);
+    WriteBody(stream, body);
+    fflush(stream);
+    return;
+  }
   fputs("Content-type: application/json\n\n", stream);
   fflush(stream);
   fputs("{\"root\": {\n", stream);
-  fwrite(body.text.data(), 1, body.text.size(), stream);
-  for (const std::string& piece : body.tail) fwrite(piece.data(), 1, piece.size(), stream);
+  WriteBody(stream, body);
   fputs("}}\n", stream);
   fflush(stream);
 }

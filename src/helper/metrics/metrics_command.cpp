@@ -1,0 +1,141 @@
+#include "helper/metrics/metrics_command.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "helper/metrics/device_figures.h"
+#include "helper/metrics/exposition.h"
+#include "helper/metrics/metric_families.h"
+#include "shared/paths.h"
+#include "shared/status_db.h"
+#include "shared/transaction.h"
+
+namespace {
+
+constexpr const char* kPortNames[kPortCount] = {"1", "2"};
+constexpr const char* kVersionNames[kStatsVersions] = {"1", "2"};
+
+int FindKey(std::span<const char* const> keys, std::string_view key) {
+  const auto found = std::find(keys.begin(), keys.end(), key);
+  return found == keys.end() ? -1 : static_cast<int>(found - keys.begin());
+}
+
+void WriteCaptureSamples(std::string& out, const MetricFamily& family,
+                         const DeviceFigures& device) {
+  if (!device.hasCapture) return;
+  const int64_t* values = device.capture.values;
+  if (family.source == FamilySource::kCaptureRunning) {
+    AppendSample(out, family.name, {{"mac", device.mac}, {"model", device.model}},
+                 values[0] == 1 ? 1 : 0);
+    return;
+  }
+  int column = 0;
+  while (std::string_view(kCaptureFields[column].key) != family.keys[0]) ++column;
+  if (kCaptureFields[column].isSigned) {
+    AppendSample(out, family.name, {{"mac", device.mac}, {"model", device.model}}, values[column]);
+  } else {
+    AppendSample(out, family.name, {{"mac", device.mac}, {"model", device.model}},
+                 static_cast<uint64_t>(values[column]));
+  }
+}
+
+void WriteSampleTime(std::string& out, const MetricFamily& family, const DeviceFigures& device) {
+  bool any = false;
+  int64_t newest = 0;
+  for (const NewestSample& sample : device.samples) {
+    if (!sample.present) continue;
+    const auto date = static_cast<int64_t>(sample.series[0]);
+    newest = any ? std::max(newest, date) : date;
+    any = true;
+  }
+  if (any) AppendSample(out, family.name, {{"mac", device.mac}, {"model", device.model}}, newest);
+}
+
+// The family's series of one table's newest sample; nothing when the table
+// has no such series.
+void WriteStatsSamples(std::string& out, const MetricFamily& family, const DeviceFigures& device,
+                       int version) {
+  const NewestSample& sample = device.samples[version];
+  if (!sample.present) return;
+  const StatsTable& table = StatsTableOf(version);
+  const Label mac = {"mac", device.mac};
+  const Label model = {"model", device.model};
+  const Label versionLabel = {"version", kVersionNames[version]};
+  if (family.source == FamilySource::kDeviceStat) {
+    const int key = FindKey(table.deviceKeys, family.keys[0]);
+    if (key >= 0) AppendSample(out, family.name, {mac, model, versionLabel}, sample.series[key]);
+    return;
+  }
+  const bool sized = family.keys[1] != nullptr;
+  for (int port = 0; port < kPortCount; ++port) {
+    const size_t first = table.deviceKeys.size() + port * table.portKeys.size();
+    for (const char* name : family.keys) {
+      if (name == nullptr) break;
+      const int key = FindKey(table.portKeys, name);
+      if (key < 0) continue;
+      const Label size = {sized ? "size" : nullptr, name};
+      AppendSample(out, family.name, {mac, model, versionLabel, {"port", kPortNames[port]}, size},
+                   sample.series[first + key]);
+    }
+  }
+}
+
+void WriteMetrics(std::string& out, const std::vector<DeviceFigures>& devices) {
+  for (const MetricFamily& family : MetricFamilies()) {
+    AppendFamilyHeader(out, family.name, family.type, family.help);
+    for (const DeviceFigures& device : devices) {
+      switch (family.source) {
+        case FamilySource::kCaptureRunning:
+        case FamilySource::kCapture:
+          WriteCaptureSamples(out, family, device);
+          break;
+        case FamilySource::kSampleTime:
+          WriteSampleTime(out, family, device);
+          break;
+        case FamilySource::kDeviceStat:
+        case FamilySource::kPortStat:
+          for (int version = 0; version < kStatsVersions; ++version) {
+            WriteStatsSamples(out, family, device, version);
+          }
+          break;
+      }
+    }
+  }
+}
+
+int Fail(ResponseBody& body, const char* message) {
+  body.status = "503 Service Unavailable";
+  body.contentType = "text/plain; charset=utf-8";
+  body.text = message;
+  body.text += '\n';
+  return -1;
+}
+
+// Every read in one transaction, so all devices' figures come from one state
+// of the file. Returns null or the message of the first read that failed.
+const char* ReadInTransaction(sqlite3* db, std::vector<DeviceFigures>& devices) {
+  StartTransaction(db);
+  const char* failure = ReadDeviceFigures(db, devices);
+  if (failure != nullptr) {
+    RollbackTransaction(db);
+  } else {
+    CommitTransaction(db);
+  }
+  return failure;
+}
+
+}  // namespace
+
+int OutputMetrics(ResponseBody& body) { return OutputMetrics(body, kStatusDatabasePath); }
+
+int OutputMetrics(ResponseBody& body, const char* statusDb) {
+  Connection db = OpenStatusDatabase(statusDb);
+  if (!db) return Fail(body, "Cannot open database");
+  std::vector<DeviceFigures> devices;
+  const char* failure = ReadInTransaction(db.get(), devices);
+  db.reset();
+  if (failure != nullptr) return Fail(body, failure);
+  body.contentType = kExpositionContentType;
+  WriteMetrics(body.text, devices);
+  return 0;
+}
