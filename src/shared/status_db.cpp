@@ -23,8 +23,8 @@ Statement StepDeviceQuery(sqlite3* db, const char* sql, const char* mac) {
 // no busy timeout is set. Concurrent status requests made each other answer
 // "Failed to get device id" that way. The daemon, the only writer, keeps the
 // log checkpointed.
-Connection OpenStatusDatabase(const char* path) {
-  Connection db = OpenExistingDatabase(path);
+Connection OpenStatusDatabase(const char* path, OpenFailure* failure) {
+  Connection db = OpenExistingDatabase(path, failure);
   if (db) sqlite3_db_config(db.get(), SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
   return db;
 }

@@ -1,6 +1,7 @@
 #include "helper/capture/capture_commands.h"
 
 #include "VelorantisAPI.h"
+#include "helper/frontend/failure_log.h"
 #include "helper/frontend/json_text.h"
 #include "helper/frontend/request_vars.h"
 #include "helper/frontend/response.h"
@@ -46,6 +47,7 @@ int OutputList(ResponseBody& body) {
 int StopCapture(ResponseBody& body) {
   void* handle = FindDevice(getvar("mac"));
   if (handle == NoDevice()) {
+    RecordFailureCause(kNoDeviceCause);
     WriteOutcome(body.text, "Invalid MAC address");
     return 0;
   }
@@ -54,7 +56,8 @@ int StopCapture(ResponseBody& body) {
     WriteOutcome(body.text, failure);
     return 0;
   }
-  const bool stopped = VelorantisAPIDiskDumpStop(handle) == 0;
-  WriteOutcome(body.text, stopped ? nullptr : "Failed to stop capture", kStopFailed);
+  const int rc = VelorantisAPIDiskDumpStop(handle);
+  if (rc != 0) RecordLibraryFailure("VelorantisAPIDiskDumpStop", rc);
+  WriteOutcome(body.text, rc == 0 ? nullptr : "Failed to stop capture", kStopFailed);
   return 0;
 }

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "VelorantisAPI.h"
+#include "helper/frontend/failure_log.h"
 #include "helper/frontend/request_vars.h"
 #include "helper/frontend/response.h"
 #include "helper/lock/device_request_lock.h"
@@ -33,13 +34,21 @@ VelorantisAPIDiskDumpConfig DiskDumpConfigFor(const char* output, const RequestS
 // A running capture is left alone, its configuration included.
 const char* CheckIdle(void* handle) {
   VelorantisAPIDiskDumpStatus status{};
-  if (VelorantisAPIDiskDumpGetStatus(handle, &status) != 0) return "Failed to get capture status";
-  return status.running != 0 ? "Capture is already running" : nullptr;
+  if (const int rc = VelorantisAPIDiskDumpGetStatus(handle, &status); rc != 0) {
+    RecordLibraryFailure("VelorantisAPIDiskDumpGetStatus", rc);
+    return "Failed to get capture status";
+  }
+  if (status.running == 0) return nullptr;
+  RecordFailureCause("VelorantisAPIDiskDumpGetStatus reports a capture running");
+  return "Capture is already running";
 }
 
 const char* StartOnDevice(const char* lockFile) {
   void* handle = FindDevice(getvar("mac"));
-  if (handle == NoDevice()) return "Invalid MAC address";
+  if (handle == NoDevice()) {
+    RecordFailureCause(kNoDeviceCause);
+    return "Invalid MAC address";
+  }
   const char* output = nullptr;
   if (const char* failure = ReadOutput(output)) return failure;
   RequestSettings settings;
@@ -51,10 +60,14 @@ const char* StartOnDevice(const char* lockFile) {
   DeviceRequestLock lock;
   if (const char* failure = LockDeviceRequests(lock, lockFile)) return failure;
   if (const char* failure = CheckIdle(handle)) return failure;
-  if (VelorantisAPIDiskDumpSetConfig(handle, config) != 0) {
+  if (const int rc = VelorantisAPIDiskDumpSetConfig(handle, config); rc != 0) {
+    RecordLibraryFailure("VelorantisAPIDiskDumpSetConfig", rc);
     return "Failed to set capture configuration";
   }
-  if (VelorantisAPIDiskDumpStart(handle) != 0) return "Failed to start capture";
+  if (const int rc = VelorantisAPIDiskDumpStart(handle); rc != 0) {
+    RecordLibraryFailure("VelorantisAPIDiskDumpStart", rc);
+    return "Failed to start capture";
+  }
   return nullptr;
 }
 

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "helper/frontend/failure_log.h"
 #include "helper/records/capture_records.h"
 #include "shared/sqlite_handles.h"
 
@@ -28,9 +29,20 @@ constexpr int kLockWaitMs = 2000;
 // are short: saves come one at a time (the device request lock) and the
 // rebuild of this one-row file takes well under a millisecond.
 Connection OpenConfigDatabase(const char* dbPath) {
-  Connection db = OpenExistingDatabase(dbPath);
-  if (db) sqlite3_busy_timeout(db.get(), kLockWaitMs);
+  OpenFailure failure;
+  Connection db = OpenExistingDatabase(dbPath, &failure);
+  if (db) {
+    sqlite3_busy_timeout(db.get(), kLockWaitMs);
+  } else {
+    RecordSqliteOpenFailure(dbPath, failure.code, failure.systemErrno);
+  }
   return db;
+}
+
+// The store's failures all answer -1; the log keeps which one it was.
+int Failed(sqlite3* db, const char* dbPath) {
+  RecordSqliteFailure(db, dbPath);
+  return -1;
 }
 
 // The row's columns as read, before they become record fields.
@@ -134,9 +146,17 @@ int LoadConfiguration(const char* dbPath, VelorantisAPIDeviceFeatures& features,
   Connection db = OpenConfigDatabase(dbPath);
   if (!db) return -1;
   Statement statement = Prepare(db.get(), kReadStatement);
-  if (!statement) return -1;
+  if (!statement) return Failed(db.get(), dbPath);
   const std::optional<StoredRow> row = StepForRow(db.get(), statement.get());
-  if (!row) return -1;
+  if (!row) {
+    // A damaged file that hid the row leaves no error of SQLite's behind.
+    if (sqlite3_errcode(db.get()) == SQLITE_OK) {
+      RecordFailureCause(std::string("sqlite: no row found, and the file fails its check or a "
+                                     "scan finds the row at ") +
+                         dbPath);
+    }
+    return Failed(db.get(), dbPath);
+  }
   FillRecords(*row, features, config);
   return 0;
 }
@@ -148,13 +168,19 @@ int StoreConfiguration(const char* dbPath, const VelorantisAPIDeviceFeatures& fe
   Connection db = OpenConfigDatabase(dbPath);
   if (!db) return -1;
   Statement statement = Prepare(db.get(), kWriteStatement);
-  if (!statement) return -1;
+  if (!statement) return Failed(db.get(), dbPath);
   destination = StorableDestination(config.destination);
-  if (!destination || !BindRecords(statement.get(), *destination, features, config)) return -1;
-  if (sqlite3_step(statement.get()) != SQLITE_DONE) return -1;
+  if (!destination) {
+    RecordFailureCause(
+        "the destination cannot be stored: it does not convert to bytes or is too long");
+    return -1;
+  }
+  if (!BindRecords(statement.get(), *destination, features, config))
+    return Failed(db.get(), dbPath);
+  if (sqlite3_step(statement.get()) != SQLITE_DONE) return Failed(db.get(), dbPath);
   // The update also completes when no row matches; nothing stored is a
   // failure, not a success.
-  return sqlite3_changes(db.get()) > 0 ? 0 : -1;
+  return sqlite3_changes(db.get()) > 0 ? 0 : Failed(db.get(), dbPath);
 }
 
 uint64_t GetAvailableRAMSize() {

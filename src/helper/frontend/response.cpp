@@ -1,5 +1,6 @@
 #include "helper/frontend/response.h"
 
+#include "helper/frontend/failure_log.h"
 #include "helper/frontend/json_text.h"
 
 void PrintResultNode(std::string& out, int result, std::string message) {
@@ -13,6 +14,7 @@ void WriteOutcome(std::string& out, const char* failure, int failureResult) {
   if (failure == nullptr) {
     PrintResultNode(out, 0, "");
   } else {
+    NoteFailedAnswer(failureResult, failure);
     PrintResultNode(out, failureResult, failure);
   }
 }

@@ -27,7 +27,8 @@ struct ResponseBody {
 void PrintResultNode(std::string& out, int result, std::string message);
 
 // The one way a handler writes its result node: 0 and the empty message when
-// `failure` is null, else `failureResult` and `failure`.
+// `failure` is null, else `failureResult` and `failure`, and then the failure
+// is noted for the error log (NoteFailedAnswer).
 void WriteOutcome(std::string& out, const char* failure, int failureResult = -1);
 
 // Writes the whole CGI response to `stream`: the header and its empty line

@@ -7,6 +7,9 @@
 #include <cerrno>
 #include <cstdint>
 #include <ctime>
+#include <string>
+
+#include "helper/frontend/failure_log.h"
 
 namespace {
 
@@ -34,7 +37,10 @@ const char* LockDeviceRequests(DeviceRequestLock& lock, const char* path, int wa
   // O_NOFOLLOW: whoever can write the folder must not be able to point the
   // web server's user at another file to create or lock.
   lock.fd = open(path, O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0660);
-  if (lock.fd < 0) return "Cannot open the device lock file";
+  if (lock.fd < 0) {
+    RecordErrnoFailure("open", path, errno);
+    return "Cannot open the device lock file";
+  }
   // Polled rather than blocking: a blocking flock has no timeout, and a
   // request stuck behind a hung one would hold the web server's process.
   const int64_t deadline = NowMs() + waitMs;
@@ -43,8 +49,13 @@ const char* LockDeviceRequests(DeviceRequestLock& lock, const char* path, int wa
     if ((error != EWOULDBLOCK && error != EINTR) || NowMs() >= deadline) {
       close(lock.fd);
       lock.fd = -1;
-      return error == EINTR || error == EWOULDBLOCK ? "Device is busy with another request"
-                                                    : "Cannot open the device lock file";
+      if (error == EINTR || error == EWOULDBLOCK) {
+        RecordFailureCause("another request held the lock on " + std::string(path) + " for " +
+                           std::to_string(waitMs) + " ms");
+        return "Device is busy with another request";
+      }
+      RecordErrnoFailure("flock", path, error);
+      return "Cannot open the device lock file";
     }
     SleepMs(kPollMs);
   }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "helper/frontend/failure_log.h"
 #include "helper/metrics/device_figures.h"
 #include "helper/metrics/exposition.h"
 #include "helper/metrics/metric_families.h"
@@ -108,15 +109,17 @@ int Fail(ResponseBody& body, const char* message) {
   body.contentType = "text/plain; charset=utf-8";
   body.text = message;
   body.text += '\n';
+  NoteFailedAnswer(-1, message);
   return -1;
 }
 
 // Every read in one transaction, so all devices' figures come from one state
 // of the file. Returns null or the message of the first read that failed.
-const char* ReadInTransaction(sqlite3* db, std::vector<DeviceFigures>& devices) {
+const char* ReadInTransaction(sqlite3* db, const char* path, std::vector<DeviceFigures>& devices) {
   StartTransaction(db);
   const char* failure = ReadDeviceFigures(db, devices);
   if (failure != nullptr) {
+    RecordSqliteFailure(db, path);  // before the rollback replaces SQLite's error
     RollbackTransaction(db);
   } else {
     CommitTransaction(db);
@@ -129,10 +132,14 @@ const char* ReadInTransaction(sqlite3* db, std::vector<DeviceFigures>& devices) 
 int OutputMetrics(ResponseBody& body) { return OutputMetrics(body, kStatusDatabasePath); }
 
 int OutputMetrics(ResponseBody& body, const char* statusDb) {
-  Connection db = OpenStatusDatabase(statusDb);
-  if (!db) return Fail(body, "Cannot open database");
+  OpenFailure openFailure;
+  Connection db = OpenStatusDatabase(statusDb, &openFailure);
+  if (!db) {
+    RecordSqliteOpenFailure(statusDb, openFailure.code, openFailure.systemErrno);
+    return Fail(body, "Cannot open database");
+  }
   std::vector<DeviceFigures> devices;
-  const char* failure = ReadInTransaction(db.get(), devices);
+  const char* failure = ReadInTransaction(db.get(), statusDb, devices);
   db.reset();
   if (failure != nullptr) return Fail(body, failure);
   body.contentType = kExpositionContentType;

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "VelorantisAPI.h"
+#include "helper/frontend/failure_log.h"
 #include "helper/frontend/json_text.h"
 #include "helper/frontend/request_vars.h"
 #include "helper/frontend/response.h"
@@ -41,10 +42,16 @@ const char* ResolveRequestedMac(std::string& mac) {
     return nullptr;
   }
   void* handle = FindDevice("default");
-  if (handle == NoDevice()) return kInvalidMac;
+  if (handle == NoDevice()) {
+    RecordFailureCause(kNoDeviceCause);
+    return kInvalidMac;
+  }
   char model[kDeviceTextSize];
   char macText[kDeviceTextSize];
-  if (GetDeviceInfo(handle, model, macText) != 0) return "Failed to get device info";
+  if (const int rc = GetDeviceInfo(handle, model, macText); rc != 0) {
+    RecordLibraryFailure("GetDeviceInfo", rc);
+    return "Failed to get device info";
+  }
   mac = macText;
   return nullptr;
 }
@@ -114,11 +121,12 @@ void WriteAnswer(std::string& out, TextPieces& tail, StatusAnswer& nodes) {
 // of the file: committed when every read succeeded, else rolled back. A
 // failed BEGIN is logged and the reads run regardless. Returns null or the
 // message of the first read that failed.
-const char* ReadInTransaction(sqlite3* db, const std::string& mac, const StatsWindow& window,
-                              StatusAnswer& nodes) {
+const char* ReadInTransaction(sqlite3* db, const char* path, const std::string& mac,
+                              const StatsWindow& window, StatusAnswer& nodes) {
   StartTransaction(db);
   const char* failure = ReadStatusAnswer(db, mac, window, nodes);
   if (failure != nullptr) {
+    RecordSqliteFailure(db, path);  // before the rollback replaces SQLite's error
     RollbackTransaction(db);
   } else {
     CommitTransaction(db);
@@ -136,10 +144,14 @@ int OutputStatus(std::string& out, TextPieces& tail, const char* statusDb) {
   std::string mac;
   if (const char* failure = ResolveRequestedMac(mac)) return Fail(out, failure);
   const StatsWindow window = ReadStatsWindow();
-  Connection db = OpenStatusDatabase(statusDb);
-  if (!db) return Fail(out, "Cannot open database");
+  OpenFailure openFailure;
+  Connection db = OpenStatusDatabase(statusDb, &openFailure);
+  if (!db) {
+    RecordSqliteOpenFailure(statusDb, openFailure.code, openFailure.systemErrno);
+    return Fail(out, "Cannot open database");
+  }
   StatusAnswer nodes;
-  const char* failure = ReadInTransaction(db.get(), mac, window, nodes);
+  const char* failure = ReadInTransaction(db.get(), statusDb, mac, window, nodes);
   db.reset();
   if (failure != nullptr) return Fail(out, failure);
   WriteAnswer(out, tail, nodes);
