@@ -3,7 +3,7 @@
 # same run, and prints one table (docs/performance.md keeps the results):
 #
 # - instructions (callgrind) and wall time (hyperfine) of getconfig, status
-#   (the default window) and list, against a minimal C program printing a
+#   (the default window), list and metrics (two devices), against a minimal C program printing a
 #   fixed response and against the sqlite3 shell answering with -json;
 # - the status window of every sample (BENCH_SAMPLES per table, default
 #   100,000: an answer of about 40 MB, within the request's memory budget of
@@ -86,7 +86,18 @@ db[status]=$status_db
 query[list]="command=list"
 sql[list]="SELECT mac, model FROM device;"
 db[list]=$status_db
-requests=(getconfig status list)
+# metrics: both devices of the status database (the second one without
+# samples); the shell runs the same reads.
+newest_sql() {  # DEVICE
+  echo "SELECT status, error, cacheused, maxcache, written, dropped FROM capture WHERE device = $1;
+SELECT $v1_columns FROM stats_v1 WHERE device = $1 ORDER BY date DESC LIMIT 1;
+SELECT $v2_columns FROM stats_v2 WHERE device = $1 ORDER BY date DESC LIMIT 1;"
+}
+query[metrics]="command=metrics"
+sql[metrics]="BEGIN; SELECT id, mac, model FROM device WHERE id >= 0 ORDER BY id;
+$(newest_sql 1) $(newest_sql 2) COMMIT;"
+db[metrics]=$status_db
+requests=(getconfig status list metrics)
 
 rows=()
 row() { rows+=("$(printf '%-34s %14s %14s %-16s %7s %8s' "$@")"); }
@@ -154,6 +165,8 @@ for r in "${requests[@]}"; do
   row "$r: wall ms" "${ms[$r]}" "${ms[$r.minimal]}" "C program" "$(ratio "${ms[$r]}" "${ms[$r.minimal]}")" ""
   row "$r: wall ms" "${ms[$r]}" "${ms[$r.shell]}" "sqlite3 -json" "$(ratio "${ms[$r]}" "${ms[$r.shell]}")" ""
 done
+target "status: instructions" "${ins[status]}" "${ins[status.minimal]}" "C program" "<=" 5
+target "metrics, 2 devices: instructions" "${ins[metrics]}" "${ins[metrics.minimal]}" "C program" "<=" 5
 target "window of $samples: seconds" "$win_s" "$shell_s" "sqlite3 -json" "<=" 0.35
 target "window of $samples: peak KiB" "$win_kib" "$((win_bytes / 1024))" "answer KiB" "<=" 1.2
 row "window of $samples: peak KiB" "$win_kib" "$shell_kib" "sqlite3 -json" "$(ratio "$win_kib" "$shell_kib")" ""

@@ -12,19 +12,24 @@ std::string ColumnText(sqlite3_stmt* row, int column, const char* fallback) {
   return text != nullptr ? reinterpret_cast<const char*>(text) : fallback;
 }
 
+// The statements read for every device, each prepared once: preparing is
+// most of what a statement costs here.
+struct FigureQueries {
+  Statement capture;
+  Statement newest[kStatsVersions];
+};
+
 // The newest sample of `table` for the device. Returns null or the table's
 // message.
-const char* ReadNewest(sqlite3* db, const StatsTable& table, int64_t deviceId,
+const char* ReadNewest(sqlite3_stmt* statement, const StatsTable& table, int64_t deviceId,
                        NewestSample& sample) {
-  Statement statement = Prepare(db, table.newest);
-  if (!statement || sqlite3_bind_int64(statement.get(), 1, deviceId) != SQLITE_OK) {
-    return table.failure;
-  }
-  const int rc = sqlite3_step(statement.get());
+  sqlite3_reset(statement);
+  if (sqlite3_bind_int64(statement, 1, deviceId) != SQLITE_OK) return table.failure;
+  const int rc = sqlite3_step(statement);
   if (rc == SQLITE_DONE) return nullptr;
   if (rc != SQLITE_ROW) return table.failure;
   uint64_t columns[kMaxStatsColumns];
-  ReadStatsColumns(statement.get(), table, columns);
+  ReadStatsColumns(statement, table, columns);
   for (size_t s = 0; s < table.series.size(); ++s) {
     sample.series[s] = EvaluateSeries(table.series[s], columns);
   }
@@ -32,16 +37,27 @@ const char* ReadNewest(sqlite3* db, const StatsTable& table, int64_t deviceId,
   return nullptr;
 }
 
-const char* ReadFigures(sqlite3* db, int64_t deviceId, DeviceFigures& device) {
-  const CaptureRead capture = ReadCaptureRow(db, deviceId, device.capture);
+const char* ReadFigures(FigureQueries& queries, int64_t deviceId, DeviceFigures& device) {
+  const CaptureRead capture = StepCaptureRow(queries.capture.get(), deviceId, device.capture);
   if (capture == CaptureRead::kCannotPrepare) return "Failed to get device capture status";
   if (capture == CaptureRead::kStepFailed) return "Failed to get device status";
   device.hasCapture = capture == CaptureRead::kRow;
   for (int version = 0; version < kStatsVersions; ++version) {
-    const StatsTable& table = StatsTableOf(version);
-    if (const char* failure = ReadNewest(db, table, deviceId, device.samples[version])) {
-      return failure;
-    }
+    const char* failure = ReadNewest(queries.newest[version].get(), StatsTableOf(version), deviceId,
+                                     device.samples[version]);
+    if (failure != nullptr) return failure;
+  }
+  return nullptr;
+}
+
+// Returns null or the message of the query that cannot be prepared, in the
+// order the status command meets them.
+const char* PrepareQueries(sqlite3* db, FigureQueries& queries) {
+  queries.capture.reset(PrepareCaptureQuery(db));
+  if (!queries.capture) return "Failed to get device capture status";
+  for (int version = 0; version < kStatsVersions; ++version) {
+    queries.newest[version] = Prepare(db, StatsTableOf(version).newest);
+    if (!queries.newest[version]) return StatsTableOf(version).failure;
   }
   return nullptr;
 }
@@ -51,7 +67,7 @@ const char* ReadFigures(sqlite3* db, int64_t deviceId, DeviceFigures& device) {
 const StatsTable& StatsTableOf(int version) { return version == 0 ? kStatsV1 : kStatsV2; }
 
 const char* ReadDeviceFigures(sqlite3* db, std::vector<DeviceFigures>& devices) {
-  // The device rows are read whole first: one statement open at a time.
+  // The device rows are read whole first.
   std::vector<int64_t> ids;
   {
     Statement statement = Prepare(db, kDeviceQuery);
@@ -66,8 +82,11 @@ const char* ReadDeviceFigures(sqlite3* db, std::vector<DeviceFigures>& devices) 
     }
     if (rc != SQLITE_DONE) return "Failed to get devices";
   }
+  if (ids.empty()) return nullptr;
+  FigureQueries queries;
+  if (const char* failure = PrepareQueries(db, queries)) return failure;
   for (size_t i = 0; i < ids.size(); ++i) {
-    if (const char* failure = ReadFigures(db, ids[i], devices[i])) return failure;
+    if (const char* failure = ReadFigures(queries, ids[i], devices[i])) return failure;
   }
   return nullptr;
 }

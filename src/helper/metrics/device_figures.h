@@ -36,7 +36,7 @@ const StatsTable& StatsTableOf(int version);
 
 // Appends every device of `db` (by id; a negative id is a missing device, as
 // for the status command) with its figures to `devices`. Runs inside the
-// caller's transaction, one statement open at a time. A device without a
+// caller's transaction, with one statement per query for all devices. A device without a
 // capture row or without samples is no failure: those figures are absent.
 // Returns null, or the message of the first read that failed; the caller
 // finds SQLite's own error on `db`. Charges what it keeps to the request's

@@ -25,23 +25,22 @@ struct Label {
   std::string_view value;
 };
 
-// Appends one sample line: name{label="value",...} value and a line feed.
-// Integers are written exactly, in plain decimal, whatever their size.
+// Appends the labels as they stand inside a sample's braces:
+// name="value",... with each value escaped (AppendLabelValue), after a ","
+// when `out` is not empty.
+void AppendLabels(std::string& out, std::initializer_list<Label> labels);
+
+// Appends one sample line: name{labels} value and a line feed, `labels` being
+// AppendLabels' text (no braces when it is empty). Integers are written
+// exactly, in plain decimal, whatever their size.
 template <typename Integer>
-void AppendSample(std::string& out, const char* name, std::initializer_list<Label> labels,
-                  Integer value) {
+void AppendSample(std::string& out, const char* name, std::string_view labels, Integer value) {
   out += name;
-  char separator = '{';
-  for (const Label& label : labels) {
-    if (label.name == nullptr) continue;  // a label this sample does not have
-    out += separator;
-    out += label.name;
-    out += "=\"";
-    AppendLabelValue(out, label.value);
-    out += '"';
-    separator = ',';
+  if (!labels.empty()) {
+    out += '{';
+    out += labels;
+    out += '}';
   }
-  if (separator == ',') out += '}';
   out += ' ';
   AppendDecimal(out, value);
   out += '\n';

@@ -21,70 +21,91 @@ int FindKey(std::span<const char* const> keys, std::string_view key) {
   return found == keys.end() ? -1 : static_cast<int>(found - keys.begin());
 }
 
+// A device's figures with its labels escaped once: mac and model alone,
+// and with each statistics version's label.
+struct LabelledDevice {
+  const DeviceFigures* figures;
+  std::string labels;
+  std::string versionLabels[kStatsVersions];
+};
+
 void WriteCaptureSamples(std::string& out, const MetricFamily& family,
-                         const DeviceFigures& device) {
-  if (!device.hasCapture) return;
-  const int64_t* values = device.capture.values;
+                         const LabelledDevice& device) {
+  if (!device.figures->hasCapture) return;
+  const int64_t* values = device.figures->capture.values;
   if (family.source == FamilySource::kCaptureRunning) {
-    AppendSample(out, family.name, {{"mac", device.mac}, {"model", device.model}},
-                 values[0] == 1 ? 1 : 0);
+    AppendSample(out, family.name, device.labels, values[0] == 1 ? 1 : 0);
     return;
   }
   int column = 0;
   while (std::string_view(kCaptureFields[column].key) != family.keys[0]) ++column;
   if (kCaptureFields[column].isSigned) {
-    AppendSample(out, family.name, {{"mac", device.mac}, {"model", device.model}}, values[column]);
+    AppendSample(out, family.name, device.labels, values[column]);
   } else {
-    AppendSample(out, family.name, {{"mac", device.mac}, {"model", device.model}},
-                 static_cast<uint64_t>(values[column]));
+    AppendSample(out, family.name, device.labels, static_cast<uint64_t>(values[column]));
   }
 }
 
-void WriteSampleTime(std::string& out, const MetricFamily& family, const DeviceFigures& device) {
+void WriteSampleTime(std::string& out, const MetricFamily& family, const LabelledDevice& device) {
   bool any = false;
   int64_t newest = 0;
-  for (const NewestSample& sample : device.samples) {
+  for (const NewestSample& sample : device.figures->samples) {
     if (!sample.present) continue;
     const auto date = static_cast<int64_t>(sample.series[0]);
     newest = any ? std::max(newest, date) : date;
     any = true;
   }
-  if (any) AppendSample(out, family.name, {{"mac", device.mac}, {"model", device.model}}, newest);
+  if (any) AppendSample(out, family.name, device.labels, newest);
 }
 
 // The family's series of one table's newest sample; nothing when the table
 // has no such series.
-void WriteStatsSamples(std::string& out, const MetricFamily& family, const DeviceFigures& device,
+void WriteStatsSamples(std::string& out, const MetricFamily& family, const LabelledDevice& device,
                        int version) {
-  const NewestSample& sample = device.samples[version];
+  const NewestSample& sample = device.figures->samples[version];
   if (!sample.present) return;
   const StatsTable& table = StatsTableOf(version);
-  const Label mac = {"mac", device.mac};
-  const Label model = {"model", device.model};
-  const Label versionLabel = {"version", kVersionNames[version]};
+  const std::string& labels = device.versionLabels[version];
   if (family.source == FamilySource::kDeviceStat) {
     const int key = FindKey(table.deviceKeys, family.keys[0]);
-    if (key >= 0) AppendSample(out, family.name, {mac, model, versionLabel}, sample.series[key]);
+    if (key >= 0) AppendSample(out, family.name, labels, sample.series[key]);
     return;
   }
   const bool sized = family.keys[1] != nullptr;
+  std::string portLabels;
   for (int port = 0; port < kPortCount; ++port) {
     const size_t first = table.deviceKeys.size() + port * table.portKeys.size();
     for (const char* name : family.keys) {
       if (name == nullptr) break;
       const int key = FindKey(table.portKeys, name);
       if (key < 0) continue;
-      const Label size = {sized ? "size" : nullptr, name};
-      AppendSample(out, family.name, {mac, model, versionLabel, {"port", kPortNames[port]}, size},
-                   sample.series[first + key]);
+      portLabels = labels;
+      AppendLabels(portLabels, {{"port", kPortNames[port]}});
+      if (sized) AppendLabels(portLabels, {{"size", name}});
+      AppendSample(out, family.name, portLabels, sample.series[first + key]);
     }
   }
 }
 
-void WriteMetrics(std::string& out, const std::vector<DeviceFigures>& devices) {
+std::vector<LabelledDevice> LabelDevices(const std::vector<DeviceFigures>& devices) {
+  std::vector<LabelledDevice> labelled(devices.size());
+  for (size_t i = 0; i < devices.size(); ++i) {
+    LabelledDevice& device = labelled[i];
+    device.figures = &devices[i];
+    AppendLabels(device.labels, {{"mac", devices[i].mac}, {"model", devices[i].model}});
+    for (int version = 0; version < kStatsVersions; ++version) {
+      device.versionLabels[version] = device.labels;
+      AppendLabels(device.versionLabels[version], {{"version", kVersionNames[version]}});
+    }
+  }
+  return labelled;
+}
+
+void WriteMetrics(std::string& out, const std::vector<DeviceFigures>& figures) {
+  const std::vector<LabelledDevice> devices = LabelDevices(figures);
   for (const MetricFamily& family : MetricFamilies()) {
     AppendFamilyHeader(out, family.name, family.type, family.help);
-    for (const DeviceFigures& device : devices) {
+    for (const LabelledDevice& device : devices) {
       switch (family.source) {
         case FamilySource::kCaptureRunning:
         case FamilySource::kCapture:

@@ -33,4 +33,12 @@ enum class CaptureRead { kRow, kNoRow, kCannotPrepare, kStepFailed };
 // prepared or bound, kStepFailed when reading fails (e.g. a lock).
 CaptureRead ReadCaptureRow(sqlite3* db, int64_t deviceId, CaptureRow& row);
 
+// The capture query prepared on `db`, for reading the rows of many devices
+// with one statement (StepCaptureRow); null when it cannot be prepared.
+sqlite3_stmt* PrepareCaptureQuery(sqlite3* db);
+
+// ReadCaptureRow on a statement from PrepareCaptureQuery, which it resets
+// first.
+CaptureRead StepCaptureRow(sqlite3_stmt* statement, int64_t deviceId, CaptureRow& row);
+
 #endif  // VELORANTIS_HELPER_STATUS_CAPTURE_ROW_H_
