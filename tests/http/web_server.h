@@ -10,6 +10,10 @@
 
 #include "support/temp_dir.h"
 
+// A loopback port the kernel has just given out as free (another process may
+// take it before the caller binds it).
+int FreeLoopbackPort();
+
 class WebServer {
  public:
   // Starts `server` (lighttpd, apache, nginx or busybox, as serve.sh names

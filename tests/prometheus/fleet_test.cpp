@@ -1,7 +1,6 @@
 // The metrics command as monitoring meets it: three appliances, each its own
 // program, simulated devices and status daemon behind lighttpd, scraped by
-// one real Prometheus; and promtool's check of the text.
-#include <arpa/inet.h>
+// one real Prometheus, and promtool's check of the text.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -54,48 +53,37 @@ struct Background {
 };
 
 // One appliance. Its daemon and web server take the simulator's folder from
-// this process's environment, where SimDir has just put it.
+// this process's environment, where SimDir has just put it; its devices
+// and an empty database come first.
 struct Appliance {
   explicit Appliance(int n)
-      : written((sim.WriteDevices(Mac(n, 1) + " 3\n" + Mac(n, 2) + " 7\n"),
-                 RemoveDatabase(FleetFile(n, "velorantis.db")), true)),
-        daemon({VELORANTIS_STATUSD_SIM_PATH, "--db", FleetFile(n, "velorantis.db")},
-               FleetFile(n, "daemon.log")),
+      : daemon({VELORANTIS_STATUSD_SIM_PATH, "--db", FleetFile(n, "velorantis.db")},
+               (sim.WriteDevices(Mac(n, 1) + " 3\n" + Mac(n, 2) + " 7\n"),
+                RemoveDatabase(FleetFile(n, "velorantis.db")), FleetFile(n, "daemon.log"))),
         server("lighttpd", {"--cgi", FleetFile(n, "velorantis-helper")}) {}
   SimDir sim;
-  bool written;
   Background daemon;
   WebServer server;
 };
 
-int FreePort() {
-  const int fd = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{AF_INET, 0, {htonl(INADDR_LOOPBACK)}, {}};
-  socklen_t length = sizeof address;
-  bind(fd, reinterpret_cast<sockaddr*>(&address), length);
-  getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-  close(fd);
-  return ntohs(address.sin_port);
-}
-
 TEST(FleetTest, OnePrometheusFindsEveryDeviceOfEveryInstanceAndCountersRising) {
   std::vector<std::unique_ptr<Appliance>> fleet;
-  std::string targets;
+  std::vector<std::string> conf = {
+      "bash",       VELORANTIS_SOURCE_DIR "/scripts/prometheus-conf.sh",
+      "--interval", "1s",
+      "--rules",    VELORANTIS_SOURCE_DIR "/monitoring/prometheus/velorantis-alerts.yml"};
   std::set<std::pair<std::string, std::string>> expected;  // instance, mac
   for (int n = 1; n <= 3; ++n) {
     fleet.push_back(std::make_unique<Appliance>(n));
     const std::string url = fleet.back()->server.Url("");
-    const std::string target = url.substr(7, url.find("/cgi-bin") - 7);
-    targets += (n > 1 ? ", '" : "'") + target + "'";
-    for (int device = 1; device <= 2; ++device) expected.insert({target, Mac(n, device)});
+    conf.push_back(url.substr(7, url.find("/cgi-bin") - 7));
+    for (int device = 1; device <= 2; ++device) expected.insert({conf.back(), Mac(n, device)});
   }
   const std::string dir = VELORANTIS_FLEET_DIR;
-  WriteFile(dir + "/prometheus.yml",
-            "global: {scrape_interval: 1s, scrape_timeout: 1s}\n"
-            "scrape_configs: [{job_name: velorantis, metrics_path: /cgi-bin/velorantis.cgi,\n"
-            "  params: {command: [metrics]}, static_configs: [{targets: [" +
-                targets + "]}]}]\n");
-  const std::string address = "127.0.0.1:" + std::to_string(FreePort());
+  const ProgramResult config = RunHostProgram(conf, {});
+  ASSERT_EQ(config.exitStatus, 0) << config.err;
+  WriteFile(dir + "/prometheus.yml", config.out);
+  const std::string address = "127.0.0.1:" + std::to_string(FreeLoopbackPort());
   std::filesystem::remove_all(dir + "/data");
   Background prometheus({VELORANTIS_PROMETHEUS_PATH, "--config.file=" + dir + "/prometheus.yml",
                          "--storage.tsdb.path=" + dir + "/data", "--web.listen-address=" + address},
@@ -128,25 +116,12 @@ TEST(FleetTest, OnePrometheusFindsEveryDeviceOfEveryInstanceAndCountersRising) {
   }
   EXPECT_TRUE(done) << "up: " << up.dump() << "\npackets: " << packets.dump() << "\n"
                     << ReadFile(dir + "/prometheus.log").substr(0, 4000);
-}
-
-// promtool's check, its lint included, of label values to escape and
-// counters above what a double holds exactly.
-TEST(MetricsText, PromtoolAcceptsTheExposition) {
-  const std::string db = FleetFile(1, "velorantis.db");
-  RecreateDatabase(db, "status.sql");
-  ExecSql(db,
-          "INSERT INTO device VALUES (1, '02:00:00:00:01:01', 'A\"b\\c' || char(10) || 'd');"
-          "INSERT INTO capture VALUES (1, 1, -2, 5, 10, 9007199254740993, -1);"
-          "INSERT INTO stats_v1 (device, date, totalpackets) VALUES (1, 100, -1);"
-          "INSERT INTO stats_v2 (device, date, counter6, counter8) VALUES (1, 101, 5, 2);");
-  const ProgramResult result =
-      RunProgram({FleetFile(1, "velorantis-helper")}, {{"QUERY_STRING", "command=metrics"}});
-  const size_t body = result.out.find("\n\n");
-  ASSERT_EQ(result.out.substr(0, body), "Content-type: text/plain; version=0.0.4; charset=utf-8");
-  const ProgramResult check = RunHostProgram({VELORANTIS_PROMTOOL_PATH, "check", "metrics"}, {},
-                                             result.out.substr(body + 2));
-  EXPECT_EQ(check.exitStatus, 0) << check.out << check.err << result.out;
+  // promtool's own check of the text, its lint included.
+  const HttpResponse metrics = HttpGet(fleet[0]->server.Url("command=metrics"));
+  EXPECT_EQ(HeaderValue(metrics, "content-type"), "text/plain; version=0.0.4; charset=utf-8");
+  const ProgramResult check =
+      RunHostProgram({VELORANTIS_PROMTOOL_PATH, "check", "metrics"}, {}, metrics.body);
+  EXPECT_EQ(check.exitStatus, 0) << check.out << check.err << metrics.body;
 }
 
 }  // namespace
