@@ -52,9 +52,8 @@ struct Background {
   pid_t pid;
 };
 
-// One appliance. Its daemon and web server take the simulator's folder from
-// this process's environment, where SimDir has just put it; its devices
-// and an empty database come first.
+// One appliance: devices and an empty database, then a daemon and a server
+// that take the simulator's folder from where SimDir has just put it.
 struct Appliance {
   explicit Appliance(int n)
       : daemon({VELORANTIS_STATUSD_SIM_PATH, "--db", FleetFile(n, "velorantis.db")},
@@ -111,8 +110,8 @@ TEST(FleetTest, OnePrometheusFindsEveryDeviceOfEveryInstanceAndCountersRising) {
       const double value = std::stod(series["value"][1].get<std::string>());
       rising += value > first.try_emplace(series["metric"].dump(), value).first->second;
     }
-    // Both statistics versions of every device.
-    done = upTargets == 3 && up.size() == 3 && found == expected && rising == 2 * expected.size();
+    done = upTargets == 3 && up.size() == 3 && found == expected &&
+           rising == 2 * expected.size();  // both statistics versions
   }
   EXPECT_TRUE(done) << "up: " << up.dump() << "\npackets: " << packets.dump() << "\n"
                     << ReadFile(dir + "/prometheus.log").substr(0, 4000);

@@ -17,7 +17,6 @@
 
 namespace {
 
-// What WriteFailureLine writes after `request` ran for `query`.
 std::string LogLine(const std::string& query, const std::function<void()>& request) {
   ForgetFailure();
   query_map.clear();
@@ -67,7 +66,6 @@ TEST(FailureLogTest, OneLineWithTheCausePerClass) {
       {start,
        [&] { StartCapture(out, dir.File("lock").c_str()); },
        {"message=\"Failed to start capture\" cause=\"VelorantisAPIDiskDumpStart returned 1\""}},
-      // No hidden cause: the line says none.
       {"command=Status",
        [&] { DispatchCommand(body); },
        {"result=-1 message=\"Unknown command\" remote_user=\"ann\" remote_addr=\"192.0.2.7\"\n"}},
@@ -81,7 +79,6 @@ TEST(FailureLogTest, OneLineWithTheCausePerClass) {
   unsetenv("REMOTE_USER"), unsetenv("REMOTE_ADDR");
   CreateFromSchema(db, "status.sql");  // the missing table again
   EXPECT_EQ(LogLine("command=metrics", [&] { OutputMetrics(body, db.c_str()); }), "");
-  query_map.clear();
 }
 
 }  // namespace

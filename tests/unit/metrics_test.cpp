@@ -1,5 +1,4 @@
-// The metrics command in process: exact 64-bit values, escaped labels, and
-// 503 answers that say why.
+// The metrics command in process: exact 64-bit values, escaped labels, 503s.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -32,14 +31,12 @@ TEST(MetricsTest, ValuesAreExactAndLabelsEscaped) {
       "velorantis_capture_error{" + one + "} -2\n",
       "velorantis_capture_written_bytes_total{" + one + "} 9007199254740993\n",
       "velorantis_capture_dropped_packets_total{" + one + "} 18446744073709551615\n",
-      // The newest sample of each table; the later date of the two.
       "velorantis_sample_timestamp_seconds{" + one + "} 300\n",
       "velorantis_sample_timestamp_seconds{" + two + "} 150\n",
       "velorantis_packets_total{" + one + ",version=\"1\"} 9007199254740993\n",
       "velorantis_port_crc_errors_total{" + one + ",version=\"1\",port=\"2\"} 4\n",
       "velorantis_port_packets_by_size_total{" + one +
           ",version=\"1\",port=\"1\",size=\"lessthan64\"} 2\n",
-      // Derived version 2 series wrap as in the status command.
       "velorantis_port_packets_by_size_total{" + one +
           ",version=\"2\",port=\"1\",size=\"between64and1518\"} 18446744073709551613\n",
   };
