@@ -175,8 +175,9 @@ int StoreConfiguration(const char* dbPath, const VelorantisAPIDeviceFeatures& fe
         "the destination cannot be stored: it does not convert to bytes or is too long");
     return -1;
   }
-  if (!BindRecords(statement.get(), *destination, features, config))
+  if (!BindRecords(statement.get(), *destination, features, config)) {
     return Failed(db.get(), dbPath);
+  }
   if (sqlite3_step(statement.get()) != SQLITE_DONE) return Failed(db.get(), dbPath);
   // The update also completes when no row matches; nothing stored is a
   // failure, not a success.
