@@ -6,13 +6,13 @@
 
 #include "helper/capture/capture_commands.h"
 #include "helper/config/config_commands.h"
-#include "helper/config/config_store.h"
 #include "helper/frontend/failure_log.h"
 #include "helper/frontend/memory_budget.h"
 #include "helper/frontend/origin_check.h"
 #include "helper/frontend/request_vars.h"
 #include "helper/metrics/metrics_command.h"
 #include "helper/status/status_command.h"
+#include "shared/available_memory.h"
 
 namespace {
 

@@ -19,6 +19,7 @@ namespace {
 
 std::string LogLine(const std::string& query, const std::function<void()>& request) {
   ForgetFailure();
+  program_paths = {};
   query_map.clear();
   ParsePairs(query.c_str(), query_map);
   request();
@@ -41,30 +42,32 @@ TEST(FailureLogTest, OneLineWithTheCausePerClass) {
   ExecSql(db, "INSERT INTO device VALUES (1, 'aa', 'm'); DROP TABLE stats_v2;");
   const std::string start =
       "command=start&mac=00:11:22:33:44:55&output=/tmp&loop=1&count=0&size=1&duration=0";
-  std::string out;
-  TextPieces tail;
+  const std::string noDb = missing + "/s.db", noLock = missing + "/lock", lock = dir.File("lock");
   ResponseBody body;
+  // Each request sets the path it is to fail on; LogLine resets the rest.
+  auto status = [&] { program_paths.statusDb = noDb.c_str(), OutputStatus(body); };
+  auto metrics = [&] { program_paths.statusDb = db.c_str(), OutputMetrics(body); };
   const struct {
     std::string query;
     std::function<void()> request;
     std::string piece;  // of the line
   } cases[] = {
-      {"command=status&mac=x%0a\"", [&] { OutputStatus(out, tail, (missing + "/s.db").c_str()); },
+      {"command=status&mac=x%0a\"", status,
        " velorantis: command=\"status\" mac=\"x\\x0a\\\"\" result=-1 message=\"Cannot open "
        "database\" cause=\"sqlite \\\"unable to open database file\\\" code 14 (extended 14, "
        "errno 2 No such file or directory) at " +
            missing + "/s.db\""},
       {"command=metrics",
-       [&] { OutputMetrics(body, db.c_str()); },
+       metrics,
        {"message=\"Failed to get device v2 statistics\" cause=\"sqlite \\\"no such table: "
         "stats_v2\\\" code 1 (extended 1) at " +
         db + "\""}},
       {start,
-       [&] { StartCapture(out, (missing + "/lock").c_str()); },
+       [&] { program_paths.lockFile = noLock.c_str(), StartCapture(body); },
        {"message=\"Cannot open the device lock file\" cause=\"open " + missing +
         "/lock: No such file or directory (errno 2)\""}},
       {start,
-       [&] { StartCapture(out, dir.File("lock").c_str()); },
+       [&] { program_paths.lockFile = lock.c_str(), StartCapture(body); },
        {"message=\"Failed to start capture\" cause=\"VelorantisAPIDiskDumpStart returned 1\""}},
       {"command=Status",
        [&] { DispatchCommand(body); },
@@ -78,7 +81,8 @@ TEST(FailureLogTest, OneLineWithTheCausePerClass) {
   }
   unsetenv("REMOTE_USER"), unsetenv("REMOTE_ADDR");
   CreateFromSchema(db, "status.sql");  // the missing table again
-  EXPECT_EQ(LogLine("command=metrics", [&] { OutputMetrics(body, db.c_str()); }), "");
+  EXPECT_EQ(LogLine("command=metrics", metrics), "");
+  program_paths = {};
 }
 
 }  // namespace

@@ -22,7 +22,9 @@ TEST(MetricsTest, ValuesAreExactAndLabelsEscaped) {
           " (1, 100, 7, 3, 1), (1, 200, 9007199254740993, 4, 2), (2, 150, 1, 0, 0);"
           "INSERT INTO stats_v2 (device, date, counter6, counter8) VALUES (1, 300, 5, 2);");
   ResponseBody body;
-  ASSERT_EQ(OutputMetrics(body, db.c_str()), 0);
+  program_paths.statusDb = db.c_str();
+  ASSERT_EQ(OutputMetrics(body), 0);
+  program_paths = {};
   const std::string& text = body.text;
   const std::string one = "mac=\"aa:bb:cc:dd:ee:ff\",model=\"M\\\"1\\\\\\nx\"";
   const std::string two = "mac=\"00:11:22:33:44:55\",model=\"Unknown\"";
@@ -60,7 +62,9 @@ TEST(MetricsTest, FailuresAnswer503WithTheReason) {
     RecreateDatabase(db, "status.sql");
     ExecSql(db, sql);
     ResponseBody body;
-    EXPECT_EQ(OutputMetrics(body, db.c_str()), -1) << sql;
+    program_paths.statusDb = db.c_str();
+    EXPECT_EQ(OutputMetrics(body), -1) << sql;
+    program_paths = {};
     EXPECT_EQ(body.text, message);
     EXPECT_STREQ(body.status, "503 Service Unavailable");
     EXPECT_STREQ(body.contentType, "text/plain; charset=utf-8");

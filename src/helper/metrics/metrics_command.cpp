@@ -7,7 +7,6 @@
 #include "helper/metrics/device_figures.h"
 #include "helper/metrics/exposition.h"
 #include "helper/metrics/metric_families.h"
-#include "shared/paths.h"
 #include "shared/status_db.h"
 #include "shared/transaction.h"
 
@@ -150,9 +149,8 @@ const char* ReadInTransaction(sqlite3* db, const char* path, std::vector<DeviceF
 
 }  // namespace
 
-int OutputMetrics(ResponseBody& body) { return OutputMetrics(body, kStatusDatabasePath); }
-
-int OutputMetrics(ResponseBody& body, const char* statusDb) {
+int OutputMetrics(ResponseBody& body) {
+  const char* statusDb = program_paths.statusDb;
   OpenFailure openFailure;
   Connection db = OpenStatusDatabase(statusDb, &openFailure);
   if (!db) {

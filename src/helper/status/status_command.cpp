@@ -10,7 +10,6 @@
 #include "helper/status/capture_row.h"
 #include "helper/status/stats_series.h"
 #include "shared/discovery.h"
-#include "shared/paths.h"
 #include "shared/status_db.h"
 #include "shared/transaction.h"
 
@@ -137,13 +136,11 @@ const char* ReadInTransaction(sqlite3* db, const char* path, const std::string& 
 }  // namespace
 
 int OutputStatus(ResponseBody& body) {
-  return OutputStatus(body.text, body.tail, kStatusDatabasePath);
-}
-
-int OutputStatus(std::string& out, TextPieces& tail, const char* statusDb) {
+  std::string& out = body.text;
   std::string mac;
   if (const char* failure = ResolveRequestedMac(mac)) return Fail(out, failure);
   const StatsWindow window = ReadStatsWindow();
+  const char* statusDb = program_paths.statusDb;
   OpenFailure openFailure;
   Connection db = OpenStatusDatabase(statusDb, &openFailure);
   if (!db) {
@@ -154,6 +151,6 @@ int OutputStatus(std::string& out, TextPieces& tail, const char* statusDb) {
   const char* failure = ReadInTransaction(db.get(), statusDb, mac, window, nodes);
   db.reset();
   if (failure != nullptr) return Fail(out, failure);
-  WriteAnswer(out, tail, nodes);
+  WriteAnswer(out, body.tail, nodes);
   return 0;
 }
