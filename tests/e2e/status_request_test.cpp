@@ -2,7 +2,6 @@
 // standard error.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <filesystem>
 #include <nlohmann/json.hpp>
 #include <string>
@@ -63,7 +62,6 @@ TEST_F(StatusRequestTest, AnswersCarryNothingButTheResponse) {
     const ProgramResult result = RunHelper(c.query);
     EXPECT_EQ(result.exitStatus, 0) << c.query;
     EXPECT_EQ(result.out, CgiResponse(c.body)) << c.query;
-    // A failure leaves its line in the server's log, a success nothing.
     EXPECT_EQ(result.err.empty(), c.body.starts_with("\"result\": 0")) << result.err;
     const std::string body = result.out.substr(result.out.find('{'));
     EXPECT_FALSE(nlohmann::json::parse(body, nullptr, false).is_discarded()) << body;

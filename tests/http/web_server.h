@@ -10,8 +10,7 @@
 
 #include "support/temp_dir.h"
 
-// A loopback port the kernel has just given out as free (another process may
-// take it before the caller binds it).
+// A loopback port the kernel has just given out as free, for now.
 int FreeLoopbackPort();
 
 class WebServer {

@@ -44,7 +44,6 @@ TEST(FailureLogTest, OneLineWithTheCausePerClass) {
       "command=start&mac=00:11:22:33:44:55&output=/tmp&loop=1&count=0&size=1&duration=0";
   const std::string noDb = missing + "/s.db", noLock = missing + "/lock", lock = dir.File("lock");
   ResponseBody body;
-  // Each request sets the path it is to fail on; LogLine resets the rest.
   auto status = [&] { program_paths.statusDb = noDb.c_str(), OutputStatus(body); };
   auto metrics = [&] { program_paths.statusDb = db.c_str(), OutputMetrics(body); };
   const struct {

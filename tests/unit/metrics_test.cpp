@@ -58,17 +58,17 @@ TEST(MetricsTest, FailuresAnswer503WithTheReason) {
       {"INSERT INTO device VALUES (1, 'a', 'm'); DROP TABLE capture",
        "Failed to get device capture status\n"},
   };
+  program_paths.statusDb = db.c_str();
   for (const auto& [sql, message] : cases) {
     RecreateDatabase(db, "status.sql");
     ExecSql(db, sql);
     ResponseBody body;
-    program_paths.statusDb = db.c_str();
     EXPECT_EQ(OutputMetrics(body), -1) << sql;
-    program_paths = {};
     EXPECT_EQ(body.text, message);
     EXPECT_STREQ(body.status, "503 Service Unavailable");
     EXPECT_STREQ(body.contentType, "text/plain; charset=utf-8");
   }
+  program_paths = {};
 }
 
 }  // namespace
