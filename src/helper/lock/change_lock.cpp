@@ -10,6 +10,7 @@
 #include <string>
 
 #include "helper/frontend/failure_log.h"
+#include "helper/lock/request_deadline.h"
 
 namespace {
 
@@ -30,15 +31,19 @@ void SleepMs(int ms) {
 }  // namespace
 
 ChangeLock::~ChangeLock() {
-  if (fd >= 0) close(fd);
+  if (fd < 0) return;
+  close(fd);
+  DisarmRequestDeadline();
 }
 
 const char* LockChanges(ChangeLock& lock, const char* path, int waitMs) {
+  ArmRequestDeadline(kChangeDeadlineMs);
   // O_NOFOLLOW: whoever can write the folder must not be able to point the
   // web server's user at another file to create or lock.
   lock.fd = open(path, O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0660);
   if (lock.fd < 0) {
     RecordErrnoFailure("open", path, errno);
+    DisarmRequestDeadline();
     return "Cannot open the device lock file";
   }
   // Polled rather than blocking: a blocking flock has no timeout, and a
@@ -49,6 +54,7 @@ const char* LockChanges(ChangeLock& lock, const char* path, int waitMs) {
     if ((error != EWOULDBLOCK && error != EINTR) || NowMs() >= deadline) {
       close(lock.fd);
       lock.fd = -1;
+      DisarmRequestDeadline();
       if (error == EINTR || error == EWOULDBLOCK) {
         RecordFailureCause("another request held the lock on " + std::string(path) + " for " +
                            std::to_string(waitMs) + " ms");

@@ -7,6 +7,7 @@
 #include "helper/frontend/json_text.h"
 #include "helper/frontend/request_vars.h"
 #include "helper/frontend/response.h"
+#include "helper/ledger/capture_ends.h"
 #include "helper/status/capture_row.h"
 #include "helper/status/stats_series.h"
 #include "shared/discovery.h"
@@ -139,6 +140,7 @@ int OutputStatus(ResponseBody& body) {
   std::string& out = body.text;
   std::string mac;
   if (const char* failure = ResolveRequestedMac(mac)) return Fail(out, failure);
+  NoteEndedCaptures(mac.c_str());
   const StatsWindow window = ReadStatsWindow();
   const char* statusDb = program_paths.statusDb;
   OpenFailure openFailure;
