@@ -7,14 +7,24 @@ import { formatBytes, formatDateTime, formatWith } from './format.js';
 
 const STATES = { running: 'Running', stopped: 'Stopped', ended: 'Ended by itself', failed: 'Failed to start' };
 
+// A size limit counts as reached once the file is within this of it: the
+// frame that would have passed it may be this large.
+const LARGEST_BLOCK = 16384;
+
 // Why a capture that was not stopped came to its end, as far as is known: a
-// non-zero error figure, else the limits its settings set (size in MiB).
-export function endReason(error, settings) {
+// non-zero error figure, else those limits of its settings (size in MiB)
+// that it can have reached, having run at most `ran` seconds and written
+// `bytes` (NaN where not known).
+export function endReason(error, settings, ran = NaN, bytes = NaN) {
   if (Number.isFinite(error) && error !== 0) return `an error (error code ${error})`;
   const limits = [];
   if (settings?.count > 0) limits.push(`its count of ${formatWith(settings.count, 'packet')}`);
-  if (settings?.size > 0 && !(settings.loop > 0)) limits.push(`its size of ${settings.size} MiB`);
-  if (settings?.duration > 0) limits.push(`its duration of ${formatWith(settings.duration, 'second')}`);
+  if (settings?.size > 0 && !(settings.loop > 0) && !(bytes < settings.size * 1048576 - LARGEST_BLOCK)) {
+    limits.push(`its size of ${settings.size} MiB`);
+  }
+  if (settings?.duration > 0 && !(ran < settings.duration - 1)) {
+    limits.push(`its duration of ${formatWith(settings.duration, 'second')}`);
+  }
   if (limits.length === 0) return '';
   if (limits.length === 1) return `${limits[0]} was reached`;
   return `one of its limits was reached (${limits.join(', ')})`;
@@ -36,7 +46,7 @@ function stateCell(entry) {
   const td = cell(STATES[entry.state] ?? String(entry.state));
   td.dataset.state = String(entry.state);
   if (entry.state === 'ended') {
-    const reason = endReason(entry.error, entry.settings);
+    const reason = endReason(entry.error, entry.settings, entry.ended - entry.started, entry.size);
     if (reason) td.append(document.createElement('br'), `(${reason})`);
   }
   return td;
@@ -48,6 +58,7 @@ function fileCell(entry) {
   if (entry.size >= 0 && entry.state !== 'failed') {
     const link = document.createElement('a');
     link.href = downloadUrl(entry.id);
+    link.download = ''; // the server names the file
     link.textContent = name;
     link.title = entry.file;
     link.setAttribute('aria-label', `Download ${name}, started ${formatDateTime(entry.started)}`);

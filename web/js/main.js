@@ -41,6 +41,10 @@ const state = {
   // figure, and whether this page asked it to stop.
   capture: 'unknown',
   captureError: 0,
+  written: NaN,
+  // The server's time when a status last showed the device idle: a capture
+  // seen running after it started no earlier.
+  idleAt: NaN,
   stopping: false,
   // The last state the status gave that was not "unknown": a failed poll in
   // between does not hide a capture's end.
@@ -98,11 +102,14 @@ function drawStats() {
 }
 
 // Start only while the device is idle, Stop only while it captures, and
-// neither while a command is on its way or the device is gone.
+// neither while a command is on its way or the device is gone. The state
+// comes from the status daemon: while its samples have stopped it may be
+// old, so both are offered and the device answers for itself.
 function updateButtons() {
   const usable = state.mac !== null && !state.busy && !state.awaiting && !state.gone;
-  byId('start').disabled = !(usable && state.capture === 'stopped');
-  byId('stop').disabled = !(usable && state.capture === 'running');
+  const either = state.stale && state.capture !== 'unknown';
+  byId('start').disabled = !(usable && (either || state.capture === 'stopped'));
+  byId('stop').disabled = !(usable && (either || state.capture === 'running'));
   byId('config-save').disabled = !usable;
 }
 
@@ -127,14 +134,15 @@ function checkStale() {
   state.stale = stale;
   const since = state.newestSample === null ? 'No statistics sample has arrived'
     : `No new statistics sample since ${formatDateTime(state.newestSample)}`;
-  showMessage(byId('stats-stale'), stale ? `${since}; the status daemon may be stopped.` : '', 'warn');
+  const text = `${since}; the status daemon may be stopped, and the capture state shown may be out of date.`;
+  showMessage(byId('stats-stale'), stale ? text : '', 'warn');
   if (!stale) announce('Statistics samples are arriving again.');
 }
 
 // A capture that was running and is not any more, without this page
 // stopping it: say that it ended, when and why, in place of "started".
 async function noticeEnd() {
-  const { generation, mac } = state;
+  const { generation, mac, idleAt } = state;
   const noticed = serverNow();
   let entry = null;
   try {
@@ -151,7 +159,9 @@ async function noticeEnd() {
   }
   const ended = entry?.ended > 0 ? formatDateTime(entry.ended) : `about ${formatDateTime(Math.floor(noticed))}`;
   const error = entry?.error ? entry.error : state.captureError;
-  const reason = endReason(error, entry?.settings ?? state.config);
+  const ran = (entry?.ended > 0 ? entry.ended : noticed) - (entry?.started ?? idleAt);
+  const bytes = entry?.size >= 0 ? entry.size : state.written;
+  const reason = endReason(error, entry?.settings ?? state.config, ran, bytes);
   showMessage(message, `The capture ended by itself at ${ended}: ${reason || 'the reason is not known'}.`,
     error ? 'error' : 'notice');
 }
@@ -202,6 +212,7 @@ async function pollStatus() {
   } else {
     state.capture = renderCapture(root);
     state.captureError = root.capture?.error ?? 0;
+    state.written = root.capture?.written ?? NaN;
     if (state.capture !== 'unknown') state.known = state.capture;
     showMessage(byId('stats-message'), '');
     byId('updated').textContent = `Updated ${formatTime(serverNow())} UTC`;
@@ -209,6 +220,7 @@ async function pollStatus() {
   }
   updateButtons();
   captureChanged(before, state.known, ours);
+  if (state.capture === 'stopped') state.idleAt = serverNow();
   drawStats();
   state.polls += 1;
   if (state.polls % LEDGER_EVERY === 0) refreshLedger();
@@ -279,6 +291,7 @@ function selectDevice(mac, chosen = false) {
   state.generation += 1;
   state.stats = freshStats();
   Object.assign(state, { formSaved: null, capture: 'unknown', known: 'unknown', captureError: 0, polls: 0 });
+  Object.assign(state, { written: NaN, idleAt: NaN });
   Object.assign(state, { stopping: false, busy: false, awaiting: false });
   Object.assign(state, { newestSample: null, advancedAt: Date.now(), stale: false });
   history.replaceState(null, '', `#${encodeURIComponent(mac)}`);
