@@ -30,6 +30,28 @@ export function endReason(error, settings, ran = NaN, bytes = NaN) {
   return `one of its limits was reached (${limits.join(', ')})`;
 }
 
+// The notice for a capture that was seen running and then not, from its
+// ledger `entry` (null when the ledger cannot be read) and what the page
+// `seen`: when it noticed, when it last saw the device idle, the status's
+// error figure and bytes written, and the stored settings. A ledger that
+// has not yet noticed the end still gives the capture's own settings.
+export function endNotice(entry, seen) {
+  if (entry?.state === 'stopped') {
+    const who = entry.stoppedby && entry.stoppedby !== '-' ? ` by ${entry.stoppedby}` : '';
+    return { text: `The capture was stopped${who} at ${formatDateTime(entry.ended)}.`, kind: 'notice' };
+  }
+  const known = entry?.ended > 0;
+  const ended = known ? formatDateTime(entry.ended) : `about ${formatDateTime(Math.floor(seen.noticed))}`;
+  const error = entry?.error ? entry.error : seen.error;
+  const ran = (known ? entry.ended : seen.noticed) - (entry?.started ?? seen.idleAt);
+  const bytes = entry?.size >= 0 ? entry.size : seen.written;
+  const reason = endReason(error, entry?.settings ?? seen.settings, ran, bytes);
+  return {
+    text: `The capture ended by itself at ${ended}: ${reason || 'the reason is not known'}.`,
+    kind: error ? 'error' : 'notice',
+  };
+}
+
 // The file's name without its folder: what the download will be called.
 function baseName(path) {
   return typeof path === 'string' ? path.slice(path.lastIndexOf('/') + 1) : '';

@@ -2,7 +2,7 @@
 // and the buttons and form that send commands.
 import { BackendError, callCgi, onAnswer, serverNow } from './api.js';
 import { clearCapture, renderCapture } from './capture.js';
-import { capturesOf, clearCaptures, endReason, renderCaptures } from './captures.js';
+import { capturesOf, clearCaptures, endNotice, renderCaptures } from './captures.js';
 import { fillForm, formSnapshot, formVariables, startVariables } from './config.js';
 import { applyFilter, devicesOf, markRunning, markSelected, renderDevices } from './devices.js';
 import { announce, byId, failureText, showMessage } from './dom.js';
@@ -151,19 +151,9 @@ async function noticeEnd() {
     // Without the ledger the status's error figure and the stored settings tell.
   }
   if (generation !== state.generation) return;
-  const message = byId('capture-message');
-  if (entry?.state === 'stopped') {
-    const who = entry.stoppedby && entry.stoppedby !== '-' ? ` by ${entry.stoppedby}` : '';
-    showMessage(message, `The capture was stopped${who} at ${formatDateTime(entry.ended)}.`, 'notice');
-    return;
-  }
-  const ended = entry?.ended > 0 ? formatDateTime(entry.ended) : `about ${formatDateTime(Math.floor(noticed))}`;
-  const error = entry?.error ? entry.error : state.captureError;
-  const ran = (entry?.ended > 0 ? entry.ended : noticed) - (entry?.started ?? idleAt);
-  const bytes = entry?.size >= 0 ? entry.size : state.written;
-  const reason = endReason(error, entry?.settings ?? state.config, ran, bytes);
-  showMessage(message, `The capture ended by itself at ${ended}: ${reason || 'the reason is not known'}.`,
-    error ? 'error' : 'notice');
+  const seen = { noticed, idleAt, error: state.captureError, written: state.written, settings: state.config };
+  const { text, kind } = endNotice(entry, seen);
+  showMessage(byId('capture-message'), text, kind);
 }
 
 // Follows the selected device's capture from one known state to the next;
