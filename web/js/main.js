@@ -161,9 +161,10 @@ async function noticeEnd() {
 function captureChanged(before, after, ours) {
   if (before === after || after === 'unknown') return;
   showRunning();
+  if (before === 'unknown') return; // the first answer for this device: the panel is on its way
   refreshLedger();
   if (before === 'running' && !state.stopping) noticeEnd();
-  else if (before !== 'unknown' && !ours) {
+  else if (!ours) {
     announce(after === 'running' ? 'The capture is running.' : 'The capture has stopped.');
   }
   if (after === 'stopped') state.stopping = false;
