@@ -5,10 +5,11 @@
 # name: port, cgi, docroot, logdir, user, socket, home, auth, and env, an array of
 # NAME=VALUE. --lenient, where own_options names it, sets lenient=1. A
 # missing or unknown option prints the calling script's usage lines (its
-# header from line 6 up to the first blank comment line) and exits 2.
+# header from the line "# usage:" up to the next blank comment line) and
+# exits 2.
 
 usage() {
-  sed -n '6,/^#$/{/^#$/q;s/^# \{0,1\}//p}' "$0" >&2
+  sed -n '/^# usage:/,/^#$/{/^#$/q;s/^# \{0,1\}//p}' "$0" >&2
   exit 2
 }
 

@@ -8,7 +8,6 @@
 #include "helper/frontend/response.h"
 #include "helper/status/stats_series.h"
 #include "shared/discovery.h"
-#include "shared/paths.h"
 #include "shared/status_db.h"
 #include "shared/transaction.h"
 
@@ -153,20 +152,17 @@ const char* ReadInTransaction(sqlite3* db, const std::string& mac, const StatsWi
 }  // namespace
 
 int OutputStatus(ResponseBody& body) {
-  return OutputStatus(body.text, body.tail, kStatusDatabasePath);
-}
-
-int OutputStatus(std::string& out, TextPieces& tail, const char* statusDb) {
+  std::string& out = body.text;
   std::string mac;
   if (const char* failure = ResolveRequestedMac(mac)) return Fail(out, failure);
   const StatsWindow window = ReadStatsWindow();
-  Connection db = OpenExistingDatabase(statusDb);
+  Connection db = OpenExistingDatabase(program_paths.statusDb);
   if (!db) return Fail(out, "Cannot open database");
   LeaveCheckpointsToTheDaemon(db.get());
   StatusAnswer nodes;
   const char* failure = ReadInTransaction(db.get(), mac, window, nodes);
   db.reset();
   if (failure != nullptr) return Fail(out, failure);
-  WriteAnswer(out, tail, nodes);
+  WriteAnswer(out, body.tail, nodes);
   return 0;
 }
