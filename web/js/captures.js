@@ -92,6 +92,12 @@ function fileCell(entry) {
   return td;
 }
 
+// Who started or stopped a capture: the ledger has "-" where the web
+// server named no user, and nothing where no one stopped it.
+function person(name) {
+  return typeof name === 'string' && name !== '' && name !== '-' ? name : '–';
+}
+
 function sizeText(entry) {
   if (entry.size < 0) return 'file gone';
   return `${formatBytes(entry.size)}${entry.size >= 1024 ? ` (${formatWith(entry.size, 'byte')})` : ''}`;
@@ -115,8 +121,8 @@ export function renderCaptures(entries) {
       cell(formatDateTime(entry.started)),
       cell(entry.state === 'running' ? 'still running' : formatDateTime(entry.ended)),
       stateCell(entry),
-      cell(entry.startedby || '–'),
-      cell(entry.stoppedby || '–'),
+      cell(person(entry.startedby)),
+      cell(person(entry.stoppedby)),
       fileCell(entry),
       cell(sizeText(entry), 'size'),
     );
