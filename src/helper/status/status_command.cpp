@@ -6,6 +6,7 @@
 #include "helper/frontend/json_text.h"
 #include "helper/frontend/request_vars.h"
 #include "helper/frontend/response.h"
+#include "helper/ledger/capture_ends.h"
 #include "helper/status/stats_series.h"
 #include "shared/discovery.h"
 #include "shared/status_db.h"
@@ -155,6 +156,7 @@ int OutputStatus(ResponseBody& body) {
   std::string& out = body.text;
   std::string mac;
   if (const char* failure = ResolveRequestedMac(mac)) return Fail(out, failure);
+  NoteEndedCaptures(mac.c_str());
   const StatsWindow window = ReadStatsWindow();
   Connection db = OpenExistingDatabase(program_paths.statusDb);
   if (!db) return Fail(out, "Cannot open database");
