@@ -7,7 +7,9 @@
 #include <cerrno>
 #include <cstdint>
 #include <ctime>
+#include <string>
 
+#include "helper/frontend/failure_log.h"
 #include "helper/lock/request_deadline.h"
 
 namespace {
@@ -40,6 +42,7 @@ const char* LockChanges(ChangeLock& lock, const char* path, int waitMs) {
   // web server's user at another file to create or lock.
   lock.fd = open(path, O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0660);
   if (lock.fd < 0) {
+    RecordErrnoFailure("open", path, errno);
     DisarmRequestDeadline();
     return "Cannot open the device lock file";
   }
@@ -52,8 +55,13 @@ const char* LockChanges(ChangeLock& lock, const char* path, int waitMs) {
       close(lock.fd);
       lock.fd = -1;
       DisarmRequestDeadline();
-      return error == EINTR || error == EWOULDBLOCK ? "Device is busy with another request"
-                                                    : "Cannot open the device lock file";
+      if (error == EINTR || error == EWOULDBLOCK) {
+        RecordFailureCause("another request held the lock on " + std::string(path) + " for " +
+                           std::to_string(waitMs) + " ms");
+        return "Device is busy with another request";
+      }
+      RecordErrnoFailure("flock", path, error);
+      return "Cannot open the device lock file";
     }
     SleepMs(kPollMs);
   }
