@@ -29,9 +29,6 @@ const statusDb = env('VELORANTIS_STATUS_DB');
 const configDb = env('VELORANTIS_CONFIG_DB');
 
 const HOSTILE = '<img src=x onerror=alert(1)>';
-// Set once the captures and download commands are in: the test of the
-// captures panel needs them.
-const LEDGER = false;
 const DEVICES = '00:11:22:33:44:55 11\n00:11:22:33:44:56 13\n';
 const WAIT_MS = 15000; // the daemon's rounds are a second apart
 
@@ -290,7 +287,7 @@ test('150 devices: a list of its own, a filter, a skip link, and no axe-core fin
   assert.deepEqual(problems, []);
 });
 
-test('captures of the selected device, each with its file to download', { skip: !LEDGER && 'needs the captures and download commands' }, async () => {
+test('captures of the selected device, each with its file to download', async () => {
   const mac = '00:11:22:33:44:55';
   const page = await watchedPage();
   await page.goto(`${base}#${encodeURIComponent(mac)}`);

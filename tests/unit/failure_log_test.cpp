@@ -40,8 +40,11 @@ TEST(FailureLogTest, OneLineWithTheCausePerClass) {
   const std::string db = dir.File("velorantis.db"), missing = dir.File("no/folder");
   CreateFromSchema(db, "status.sql");
   ExecSql(db, "INSERT INTO device VALUES (1, 'aa', 'm'); DROP TABLE stats_v2;");
-  const std::string start =
-      "command=start&mac=00:11:22:33:44:55&output=/tmp&loop=1&count=0&size=1&duration=0";
+  // Start reads the stored features before it reaches the device.
+  const std::string config = dir.File("config.db");
+  CreateFromSchema(config, "config.sql");
+  const std::string start = "command=start&mac=00:11:22:33:44:55&output=" + dir.path() +
+                            "&loop=1&count=0&size=1&duration=0";
   const std::string noDb = missing + "/s.db", noLock = missing + "/lock", lock = dir.File("lock");
   ResponseBody body;
   auto status = [&] { program_paths.statusDb = noDb.c_str(), OutputStatus(body); };
@@ -66,7 +69,10 @@ TEST(FailureLogTest, OneLineWithTheCausePerClass) {
        {"message=\"Cannot open the device lock file\" cause=\"open " + missing +
         "/lock: No such file or directory (errno 2)\""}},
       {start,
-       [&] { program_paths.lockFile = lock.c_str(), StartCapture(body); },
+       [&] {
+         program_paths.lockFile = lock.c_str(), program_paths.configDb = config.c_str();
+         StartCapture(body);
+       },
        {"message=\"Failed to start capture\" cause=\"VelorantisAPIDiskDumpStart returned 1\""}},
       {"command=Status",
        [&] { DispatchCommand(body); },
