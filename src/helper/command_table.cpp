@@ -54,8 +54,9 @@ void DispatchCommand(ResponseBody& body) {
       try {
         // The browser sends another site's requests with the user's
         // credentials, so only where they come from tells them apart.
-        if (entry.changesDevice && !RequestIsSameOrigin()) {
-          WriteOutcome(body.text, "Cross-origin request refused");
+        const char* refusal = entry.changesDevice ? RequestOriginFailure() : nullptr;
+        if (refusal != nullptr) {
+          WriteOutcome(body.text, refusal);
         } else {
           entry.handler(body);
         }

@@ -1,8 +1,9 @@
 #include "shared/sqlite_handles.h"
 
-Connection OpenExistingDatabase(const char* path) {
+Connection OpenExistingDatabase(const char* path, int* result) {
   sqlite3* raw = nullptr;
   const int rc = sqlite3_open_v2(path, &raw, SQLITE_OPEN_READWRITE, nullptr);
+  if (result != nullptr) *result = rc;
   // A failed open may still hand back a handle that needs closing.
   Connection db(raw);
   if (rc != SQLITE_OK) db.reset();

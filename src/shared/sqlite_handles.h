@@ -27,8 +27,8 @@ using Statement = std::unique_ptr<sqlite3_stmt, FinalizeStatement>;
 // default file-system layer; a missing file is not created. No busy timeout
 // is set, so a statement that meets another process's lock fails at once.
 // Returns null when the open fails (the handle SQLite may give back then is
-// closed already).
-Connection OpenExistingDatabase(const char* path);
+// closed already); `result`, when given, receives SQLite's result code.
+Connection OpenExistingDatabase(const char* path, int* result = nullptr);
 
 // Prepares `sql` (up to its NUL) on `db`. Returns null when it cannot be
 // prepared.

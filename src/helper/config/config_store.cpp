@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "helper/frontend/memory_budget.h"
 #include "helper/records/capture_records.h"
 #include "shared/sqlite_handles.h"
 
@@ -20,6 +21,13 @@ constexpr char kWriteStatement[] =
 
 constexpr int kLockWaitMs = 2000;
 
+// SQLite's allocations fail like the program's own: the request answers
+// "Not enough memory", not that the database failed, which would send the
+// user after a fault the file does not have.
+void ThrowIfOutOfMemory(int rc) {
+  if (rc == SQLITE_NOMEM) ThrowOutOfMemory();
+}
+
 // The database in its write-ahead-log mode never makes a read wait for a
 // save, nor a save for reads. But every request is a new process, and the
 // first connection after a quiet moment rebuilds the log's shared index
@@ -28,9 +36,29 @@ constexpr int kLockWaitMs = 2000;
 // are short: saves come one at a time (the device request lock) and the
 // rebuild of this one-row file takes well under a millisecond.
 Connection OpenConfigDatabase(const char* dbPath) {
-  Connection db = OpenExistingDatabase(dbPath);
+  int rc = SQLITE_OK;
+  Connection db = OpenExistingDatabase(dbPath, &rc);
+  ThrowIfOutOfMemory(rc);
   if (db) sqlite3_busy_timeout(db.get(), kLockWaitMs);
   return db;
+}
+
+// Closing the last connection checkpoints the log, and to find out whether
+// it is the last, a closing connection takes the database's exclusive lock
+// for a moment. A reader that met that lock while a save ran failed after
+// its whole wait, about one getconfig in four thousand beside saves. The
+// saves' own connections keep the log checkpointed.
+Connection OpenConfigReader(const char* dbPath) {
+  Connection db = OpenConfigDatabase(dbPath);
+  if (db) sqlite3_db_config(db.get(), SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
+  return db;
+}
+
+// Prepare, failing like Prepare, but out of memory like ThrowIfOutOfMemory.
+Statement PrepareOrThrow(sqlite3* db, const char* sql) {
+  Statement statement = Prepare(db, sql);
+  if (!statement) ThrowIfOutOfMemory(sqlite3_errcode(db));
+  return statement;
 }
 
 // The row's columns as read, before they become record fields.
@@ -50,6 +78,8 @@ const StoredRow kDefaultRow = {"", 0, 0, 0, 0, 1, 0};
 
 StoredRow RowFromColumns(sqlite3_stmt* statement) {
   const unsigned char* destination = sqlite3_column_text(statement, 0);
+  // A text SQLite could not allocate reads as NULL, as a NULL column does.
+  if (destination == nullptr) ThrowIfOutOfMemory(sqlite3_errcode(sqlite3_db_handle(statement)));
   return StoredRow{
       destination != nullptr ? reinterpret_cast<const char*>(destination) : "",
       sqlite3_column_int(statement, 1),
@@ -68,28 +98,36 @@ StoredRow RowFromColumns(sqlite3_stmt* statement) {
 // row either. Both are cheap on this one-row file, and run only when the row
 // is missing.
 bool RowIsReallyMissing(sqlite3* db) {
-  Statement check = Prepare(db, "PRAGMA quick_check");
-  if (!check || sqlite3_step(check.get()) != SQLITE_ROW) return false;
+  Statement check = PrepareOrThrow(db, "PRAGMA quick_check");
+  if (!check) return false;
+  const int checked = sqlite3_step(check.get());
+  ThrowIfOutOfMemory(checked);
+  if (checked != SQLITE_ROW) return false;
   const unsigned char* verdict = sqlite3_column_text(check.get(), 0);
   if (verdict == nullptr || std::string(reinterpret_cast<const char*>(verdict)) != "ok") {
     return false;
   }
   check.reset();
-  Statement scan = Prepare(db, "SELECT 1 FROM config NOT INDEXED WHERE mac = 'default'");
-  return scan && sqlite3_step(scan.get()) == SQLITE_DONE;
+  Statement scan = PrepareOrThrow(db, "SELECT 1 FROM config NOT INDEXED WHERE mac = 'default'");
+  if (!scan) return false;
+  const int scanned = sqlite3_step(scan.get());
+  ThrowIfOutOfMemory(scanned);
+  return scanned == SQLITE_DONE;
 }
 
 // The row, the defaults when there is none, nullopt when stepping fails: a
 // locked or damaged database is not the stored configuration, and showing the
 // defaults instead would invite saving them over it.
 std::optional<StoredRow> StepForRow(sqlite3* db, sqlite3_stmt* statement) {
-  switch (sqlite3_step(statement)) {
+  const int rc = sqlite3_step(statement);
+  switch (rc) {
     case SQLITE_ROW:
       return RowFromColumns(statement);
     case SQLITE_DONE:
       if (RowIsReallyMissing(db)) return kDefaultRow;
       return std::nullopt;
     default:
+      ThrowIfOutOfMemory(rc);
       return std::nullopt;
   }
 }
@@ -131,9 +169,9 @@ bool BindRecords(sqlite3_stmt* statement, const std::string& destination,
 
 int LoadConfiguration(const char* dbPath, VelorantisAPIDeviceFeatures& features,
                       VelorantisAPIDiskDumpConfig& config) {
-  Connection db = OpenConfigDatabase(dbPath);
+  Connection db = OpenConfigReader(dbPath);
   if (!db) return -1;
-  Statement statement = Prepare(db.get(), kReadStatement);
+  Statement statement = PrepareOrThrow(db.get(), kReadStatement);
   if (!statement) return -1;
   const std::optional<StoredRow> row = StepForRow(db.get(), statement.get());
   if (!row) return -1;
@@ -147,11 +185,17 @@ int StoreConfiguration(const char* dbPath, const VelorantisAPIDeviceFeatures& fe
   std::optional<std::string> destination;
   Connection db = OpenConfigDatabase(dbPath);
   if (!db) return -1;
-  Statement statement = Prepare(db.get(), kWriteStatement);
+  Statement statement = PrepareOrThrow(db.get(), kWriteStatement);
   if (!statement) return -1;
   destination = StorableDestination(config.destination);
-  if (!destination || !BindRecords(statement.get(), *destination, features, config)) return -1;
-  if (sqlite3_step(statement.get()) != SQLITE_DONE) return -1;
+  if (!destination) return -1;
+  if (!BindRecords(statement.get(), *destination, features, config)) {
+    ThrowIfOutOfMemory(sqlite3_errcode(db.get()));
+    return -1;
+  }
+  const int rc = sqlite3_step(statement.get());
+  ThrowIfOutOfMemory(rc);
+  if (rc != SQLITE_DONE) return -1;
   // The update also completes when no row matches; nothing stored is a
   // failure, not a success.
   return sqlite3_changes(db.get()) > 0 ? 0 : -1;

@@ -32,8 +32,10 @@ DeviceRequestLock::~DeviceRequestLock() {
 
 const char* LockDeviceRequests(DeviceRequestLock& lock, const char* path, int waitMs) {
   // O_NOFOLLOW: whoever can write the folder must not be able to point the
-  // web server's user at another file to create or lock.
-  lock.fd = open(path, O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0660);
+  // web server's user at another file to create or lock. Read access is all
+  // flock needs, so a file another account left behind (root's, after a run
+  // by hand) still serves as long as the web server's user can read it.
+  lock.fd = open(path, O_RDONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0660);
   if (lock.fd < 0) return "Cannot open the device lock file";
   // Polled rather than blocking: a blocking flock has no timeout, and a
   // request stuck behind a hung one would hold the web server's process.

@@ -4,6 +4,7 @@
 
 #include "VelorantisAPI.h"
 #include "helper/frontend/json_text.h"
+#include "helper/frontend/memory_budget.h"
 #include "helper/frontend/request_vars.h"
 #include "helper/frontend/response.h"
 #include "helper/status/stats_series.h"
@@ -37,6 +38,14 @@ constexpr CaptureField kCaptureFields[] = {
 
 constexpr char kCaptureQuery[] =
     "SELECT status, error, cacheused, maxcache, written, dropped FROM capture WHERE device = ?";
+
+// SQLite's allocations fail like the answer's own: a read that failed for
+// want of memory answers "Not enough memory", not that the device, its rows
+// or the database are missing. Every failed call leaves its code on the
+// connection, the lookups that hide their failures included.
+void ThrowIfOutOfMemory(int rc) {
+  if (rc == SQLITE_NOMEM) ThrowOutOfMemory();
+}
 
 // The status command alone returns -1 when it fails.
 int Fail(std::string& out, const char* message) {
@@ -103,7 +112,9 @@ const char* ReadStatusAnswer(sqlite3* db, const std::string& mac, const StatsWin
                              StatusAnswer& nodes) {
   const int64_t deviceId = GetDeviceId(db, mac.c_str());
   if (deviceId < 0) return "Failed to get device id";
-  WriteInfoNode(nodes.info, mac, GetDeviceType(db, mac.c_str()));
+  const std::string model = GetDeviceType(db, mac.c_str());
+  ThrowIfOutOfMemory(sqlite3_errcode(db));  // "Unknown" stands for failures too
+  WriteInfoNode(nodes.info, mac, model);
   if (const char* failure = ReadCapture(db, deviceId, nodes.capture)) return failure;
   return ReadStatistics(db, deviceId, window, nodes.stats);
 }
@@ -140,12 +151,14 @@ void LeaveCheckpointsToTheDaemon(sqlite3* db) {
 // message of the first read that failed.
 const char* ReadInTransaction(sqlite3* db, const std::string& mac, const StatsWindow& window,
                               StatusAnswer& nodes) {
-  StartTransaction(db);
+  ThrowIfOutOfMemory(StartTransaction(db));
   const char* failure = ReadStatusAnswer(db, mac, window, nodes);
   if (failure != nullptr) {
+    // Before the rollback, which leaves its own code.
+    ThrowIfOutOfMemory(sqlite3_errcode(db));
     RollbackTransaction(db);
   } else {
-    CommitTransaction(db);
+    ThrowIfOutOfMemory(CommitTransaction(db));
   }
   return failure;
 }
@@ -160,7 +173,9 @@ int OutputStatus(std::string& out, TextPieces& tail, const char* statusDb) {
   std::string mac;
   if (const char* failure = ResolveRequestedMac(mac)) return Fail(out, failure);
   const StatsWindow window = ReadStatsWindow();
-  Connection db = OpenExistingDatabase(statusDb);
+  int opened = SQLITE_OK;
+  Connection db = OpenExistingDatabase(statusDb, &opened);
+  ThrowIfOutOfMemory(opened);
   if (!db) return Fail(out, "Cannot open database");
   LeaveCheckpointsToTheDaemon(db.get());
   StatusAnswer nodes;
