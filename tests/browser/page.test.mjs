@@ -236,10 +236,10 @@ test('back-end text is shown as text, never run', async () => {
   assert.deepEqual(problems, []);
 });
 
-// Another site's page at `attackerHost` (served from 127.0.0.2), in `on`, aims an <img> and a
-// no-cors fetch that stop, an <img> and an <iframe> that reconfigure, and
-// last a form that stops at the program at `target`. Resolves to the body
-// the form's answer shows, once all five requests have been answered.
+// Another site's page at `attackerHost` (served from 127.0.0.2), in `on`,
+// aims an <img> and a no-cors fetch that stop, an <img> and an <iframe> that
+// reconfigure, and last a form that stops at the program at `target`.
+// Resolves to the body the form's answer shows, once all five are answered.
 async function attack(on, attackerHost, target) {
   const stop = `${target}?command=stop&mac=00:11:22:33:44:55`;
   const save = `${target}?command=setconfig&mac=default&output=/tmp&loop=0&count=0&size=1&duration=0&slicing=0&inline=0`;

@@ -24,8 +24,8 @@ constexpr int kLockWaitMs = 2000;
 // SQLite's allocations fail like the program's own: the request answers
 // "Not enough memory", not that the database failed, which would send the
 // user after a fault the file does not have.
-void ThrowIfOutOfMemory(int rc) {
-  if (rc == SQLITE_NOMEM) ThrowOutOfMemory();
+void ThrowIfOutOfMemory(sqlite3* db, int rc) {
+  if (IsOutOfMemory(db, rc)) ThrowOutOfMemory();
 }
 
 // The database in its write-ahead-log mode never makes a read wait for a
@@ -38,7 +38,7 @@ void ThrowIfOutOfMemory(int rc) {
 Connection OpenConfigDatabase(const char* dbPath) {
   int rc = SQLITE_OK;
   Connection db = OpenExistingDatabase(dbPath, &rc);
-  ThrowIfOutOfMemory(rc);
+  ThrowIfOutOfMemory(nullptr, rc);
   if (db) sqlite3_busy_timeout(db.get(), kLockWaitMs);
   return db;
 }
@@ -57,7 +57,7 @@ Connection OpenConfigReader(const char* dbPath) {
 // Prepare, failing like Prepare, but out of memory like ThrowIfOutOfMemory.
 Statement PrepareOrThrow(sqlite3* db, const char* sql) {
   Statement statement = Prepare(db, sql);
-  if (!statement) ThrowIfOutOfMemory(sqlite3_errcode(db));
+  if (!statement) ThrowIfOutOfMemory(db, sqlite3_errcode(db));
   return statement;
 }
 
@@ -79,7 +79,8 @@ const StoredRow kDefaultRow = {"", 0, 0, 0, 0, 1, 0};
 StoredRow RowFromColumns(sqlite3_stmt* statement) {
   const unsigned char* destination = sqlite3_column_text(statement, 0);
   // A text SQLite could not allocate reads as NULL, as a NULL column does.
-  if (destination == nullptr) ThrowIfOutOfMemory(sqlite3_errcode(sqlite3_db_handle(statement)));
+  sqlite3* db = sqlite3_db_handle(statement);
+  if (destination == nullptr) ThrowIfOutOfMemory(db, sqlite3_errcode(db));
   return StoredRow{
       destination != nullptr ? reinterpret_cast<const char*>(destination) : "",
       sqlite3_column_int(statement, 1),
@@ -101,7 +102,7 @@ bool RowIsReallyMissing(sqlite3* db) {
   Statement check = PrepareOrThrow(db, "PRAGMA quick_check");
   if (!check) return false;
   const int checked = sqlite3_step(check.get());
-  ThrowIfOutOfMemory(checked);
+  ThrowIfOutOfMemory(db, checked);
   if (checked != SQLITE_ROW) return false;
   const unsigned char* verdict = sqlite3_column_text(check.get(), 0);
   if (verdict == nullptr || std::string(reinterpret_cast<const char*>(verdict)) != "ok") {
@@ -111,7 +112,7 @@ bool RowIsReallyMissing(sqlite3* db) {
   Statement scan = PrepareOrThrow(db, "SELECT 1 FROM config NOT INDEXED WHERE mac = 'default'");
   if (!scan) return false;
   const int scanned = sqlite3_step(scan.get());
-  ThrowIfOutOfMemory(scanned);
+  ThrowIfOutOfMemory(db, scanned);
   return scanned == SQLITE_DONE;
 }
 
@@ -127,7 +128,7 @@ std::optional<StoredRow> StepForRow(sqlite3* db, sqlite3_stmt* statement) {
       if (RowIsReallyMissing(db)) return kDefaultRow;
       return std::nullopt;
     default:
-      ThrowIfOutOfMemory(rc);
+      ThrowIfOutOfMemory(db, rc);
       return std::nullopt;
   }
 }
@@ -190,11 +191,11 @@ int StoreConfiguration(const char* dbPath, const VelorantisAPIDeviceFeatures& fe
   destination = StorableDestination(config.destination);
   if (!destination) return -1;
   if (!BindRecords(statement.get(), *destination, features, config)) {
-    ThrowIfOutOfMemory(sqlite3_errcode(db.get()));
+    ThrowIfOutOfMemory(db.get(), sqlite3_errcode(db.get()));
     return -1;
   }
   const int rc = sqlite3_step(statement.get());
-  ThrowIfOutOfMemory(rc);
+  ThrowIfOutOfMemory(db.get(), rc);
   if (rc != SQLITE_DONE) return -1;
   // The update also completes when no row matches; nothing stored is a
   // failure, not a success.

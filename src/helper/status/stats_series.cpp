@@ -87,7 +87,7 @@ const char* ReadTable(sqlite3* db, const StatsTable& table, int64_t deviceId,
   if (!statement || !BindWindow(statement.get(), deviceId, window) ||
       !CollectRows(statement.get(), table, series)) {
     // SQLite's own allocations fail like the series': the window does not fit.
-    if (sqlite3_errcode(db) == SQLITE_NOMEM) ThrowOutOfMemory();
+    if (IsOutOfMemory(db, sqlite3_errcode(db))) ThrowOutOfMemory();
     return table.failure;
   }
   statement.reset();

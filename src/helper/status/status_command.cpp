@@ -43,8 +43,8 @@ constexpr char kCaptureQuery[] =
 // want of memory answers "Not enough memory", not that the device, its rows
 // or the database are missing. Every failed call leaves its code on the
 // connection, the lookups that hide their failures included.
-void ThrowIfOutOfMemory(int rc) {
-  if (rc == SQLITE_NOMEM) ThrowOutOfMemory();
+void ThrowIfOutOfMemory(sqlite3* db, int rc) {
+  if (IsOutOfMemory(db, rc)) ThrowOutOfMemory();
 }
 
 // The status command alone returns -1 when it fails.
@@ -113,7 +113,7 @@ const char* ReadStatusAnswer(sqlite3* db, const std::string& mac, const StatsWin
   const int64_t deviceId = GetDeviceId(db, mac.c_str());
   if (deviceId < 0) return "Failed to get device id";
   const std::string model = GetDeviceType(db, mac.c_str());
-  ThrowIfOutOfMemory(sqlite3_errcode(db));  // "Unknown" stands for failures too
+  ThrowIfOutOfMemory(db, sqlite3_errcode(db));  // "Unknown" stands for failures too
   WriteInfoNode(nodes.info, mac, model);
   if (const char* failure = ReadCapture(db, deviceId, nodes.capture)) return failure;
   return ReadStatistics(db, deviceId, window, nodes.stats);
@@ -151,14 +151,14 @@ void LeaveCheckpointsToTheDaemon(sqlite3* db) {
 // message of the first read that failed.
 const char* ReadInTransaction(sqlite3* db, const std::string& mac, const StatsWindow& window,
                               StatusAnswer& nodes) {
-  ThrowIfOutOfMemory(StartTransaction(db));
+  ThrowIfOutOfMemory(db, StartTransaction(db));
   const char* failure = ReadStatusAnswer(db, mac, window, nodes);
   if (failure != nullptr) {
     // Before the rollback, which leaves its own code.
-    ThrowIfOutOfMemory(sqlite3_errcode(db));
+    ThrowIfOutOfMemory(db, sqlite3_errcode(db));
     RollbackTransaction(db);
   } else {
-    ThrowIfOutOfMemory(CommitTransaction(db));
+    ThrowIfOutOfMemory(db, CommitTransaction(db));
   }
   return failure;
 }
@@ -175,7 +175,7 @@ int OutputStatus(std::string& out, TextPieces& tail, const char* statusDb) {
   const StatsWindow window = ReadStatsWindow();
   int opened = SQLITE_OK;
   Connection db = OpenExistingDatabase(statusDb, &opened);
-  ThrowIfOutOfMemory(opened);
+  ThrowIfOutOfMemory(nullptr, opened);
   if (!db) return Fail(out, "Cannot open database");
   LeaveCheckpointsToTheDaemon(db.get());
   StatusAnswer nodes;
