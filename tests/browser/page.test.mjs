@@ -245,11 +245,9 @@ async function attack(on, attackerHost, target) {
   const save = `${target}?command=setconfig&mac=default&output=/tmp&loop=0&count=0&size=1&duration=0&slicing=0&inline=0`;
   const page = `<!doctype html><img src="${stop.replaceAll('&', '&amp;')}"><img src="${save.replaceAll('&', '&amp;')}">
     <form action="${target}"><input name="command" value="stop"><input name="mac" value="00:11:22:33:44:55"></form>
-    <script>const frame = Object.assign(document.createElement('iframe'), { src: '${save}' });
-    Promise.all([fetch('${stop}', { mode: 'no-cors' }), new Promise((done) => { frame.onload = done; }),
-      ...[...document.images].map((img) => new Promise((done) => { img.onerror = done; }))])
-      .then(() => document.forms[0].submit());
-    document.body.append(frame);</script>`;
+    <script>const frame = document.body.appendChild(Object.assign(document.createElement('iframe'), { src: '${save}' }));
+    Promise.all([fetch('${stop}', { mode: 'no-cors' }), new Promise((done) => { frame.onload = done; }), ...[...document.images]
+      .map((img) => new Promise((done) => { img.onerror = done; }))]).then(() => document.forms[0].submit());</script>`;
   const attacker = createHttpServer((request, response) => response.end(page)).listen(0, '127.0.0.2');
   await new Promise((resolve) => attacker.once('listening', resolve));
   const hostile = await on.newPage();
@@ -274,16 +272,14 @@ test('a page of another origin cannot change the capture', async () => {
   const callsBefore = readFileSync(join(sim, 'calls.log'), 'utf8').length;
 
   // At loopback addresses the browser says the requests are cross-site.
-  const port = new URL(base).port;
   const target = `${base}cgi-bin/velorantis.cgi`;
   assert.match(await attack(context, '127.0.0.2', target), /"Cross-origin request refused"/);
   // Over plain HTTP at names it says nothing: strict mode, the shipped
   // configuration's, refuses them for want of proof.
-  const named = await chromium.launch({ executablePath: env('VELORANTIS_CHROMIUM'),
-    args: ['--no-sandbox', '--disable-gpu', '--disable-quic',
-      '--host-resolver-rules=MAP appliance.test 127.0.0.1, MAP attacker.test 127.0.0.2'] });
+  const named = await chromium.launch({ executablePath: env('VELORANTIS_CHROMIUM'), args: ['--no-sandbox',
+    '--disable-gpu', '--host-resolver-rules=MAP appliance.test 127.0.0.1, MAP attacker.test 127.0.0.2'] });
   const namedContext = await named.newContext();
-  const applianceUrl = `http://appliance.test:${port}/`;
+  const applianceUrl = `http://appliance.test:${new URL(base).port}/`;
   assert.match(await attack(namedContext, 'attacker.test',
     `${applianceUrl}cgi-bin/velorantis.cgi`), /"Request refused: X-Requested-With header missing"/);
   assert.ok(existsSync(running));

@@ -14,8 +14,7 @@ namespace {
 // Generous: under emulation one request takes a fair fraction of a second
 // and a burst queues many.
 constexpr char kMaxSeconds[] = "600";
-// What the page sends, and strict origin checks (the servers' default) ask
-// for: the tests' requests stand for the page's.
+// The page's header, which strict origin checks (the servers' default) ask for.
 constexpr char kRequestedWith[] = "X-Requested-With: curl";
 
 std::string Trimmed(std::string text) {

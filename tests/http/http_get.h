@@ -19,8 +19,8 @@ struct HttpResponse {
 };
 
 // GETs `url`, sending its bytes as they are (no globbing, no clean-up of the
-// path or the query); POSTs `postBody` to it instead when given one. Every
-// request, here and in HttpGetAll, carries X-Requested-With, as the page's do.
+// path or the query); POSTs `postBody` to it instead when given one.
+// Requests here and in HttpGetAll carry X-Requested-With, as the page's do.
 HttpResponse HttpGet(const std::string& url,
                      const std::optional<std::string>& postBody = std::nullopt);
 
