@@ -19,14 +19,15 @@ instructions() {
   done | median
 }
 
-# wall_times ROUNDS NAME=VALUE... -- NAME1 COMMAND1 [NAME2 COMMAND2]...: wall
-# time in milliseconds of each command (hyperfine, no shell between), one line
-# each, "NAME MILLISECONDS", in the order given. Each round runs every command
-# 20 times in turn, so that a change in the machine's load falls on each
-# alike; a command's figure is the median of its rounds' medians.
+# wall_times ROUNDS RUNS NAME=VALUE... -- NAME1 COMMAND1 [NAME2 COMMAND2]...:
+# wall time in milliseconds of each command (hyperfine, no shell between),
+# one line each, "NAME MILLISECONDS", in the order given. Each round runs
+# every command RUNS times in turn, so that a change in the machine's load
+# falls on each alike; a command's figure is the median of its rounds'
+# medians.
 wall_times() {
-  local rounds=$1 vars=() commands=()
-  shift
+  local rounds=$1 runs=$2 vars=() commands=()
+  shift 2
   while [ "$1" != -- ]; do vars+=("$1"); shift; done
   shift
   while [ $# -gt 0 ]; do commands+=(-n "$1" "$2"); shift 2; done
@@ -36,7 +37,7 @@ wall_times() {
   all=$(mktemp)
   for _ in $(seq "$rounds"); do
     # Its warnings about outliers on a busy machine stay out of the table.
-    if ! env -i "${vars[@]}" hyperfine -N --style none --warmup 3 --runs 20 \
+    if ! env -i "${vars[@]}" hyperfine -N --style none --warmup 3 --runs "$runs" \
       --export-csv "$csv" "${commands[@]}" >"$log" 2>&1; then
       cat "$log" >&2
       return 1
@@ -100,10 +101,23 @@ requests_per_second() {
   done
 }
 
-# micro_benchmarks PROGRAM: "NAME NANOSECONDS" per Google Benchmark case, the
-# median CPU time of 5 repetitions.
+# micro_benchmarks PROGRAM REPETITIONS FILTER: "NAME NANOSECONDS" per Google
+# Benchmark case matching FILTER, the median CPU time of REPETITIONS
+# repetitions (with one, its only run's, measured briefly). Fails, showing
+# the program's messages, when the program does.
 micro_benchmarks() {
-  "$1" --benchmark_repetitions=5 --benchmark_report_aggregates_only=true \
-    --benchmark_color=false 2>/dev/null |
-    awk '$1 ~ /_median$/ { name = $1; sub(/_median$/, "", name); print name, $4 * ($5 == "us" ? 1000 : $5 == "ms" ? 1e6 : 1) }'
+  local report status=0 options=(--benchmark_repetitions="$2")
+  [ "$2" -gt 1 ] || options+=(--benchmark_min_time=0.01)
+  report=$(mktemp)
+  "$1" "${options[@]}" --benchmark_filter="$3" --benchmark_report_aggregates_only=true \
+    --benchmark_color=false >"$report" 2>&1 || status=$?
+  if [ "$status" -ne 0 ]; then
+    cat "$report" >&2
+    rm -f "$report"
+    return "$status"
+  fi
+  awk '$1 ~ /^BM_/ && $1 !~ /_(mean|stddev|cv)$/ {
+    name = $1; sub(/_median$/, "", name)
+    print name, $4 * ($5 == "us" ? 1000 : $5 == "ms" ? 1e6 : 1) }' "$report"
+  rm -f "$report"
 }

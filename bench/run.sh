@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Benchmarks a request's cost side by side with its baselines, measured in the
-# same run, and prints one table (docs/performance.md keeps the results):
+# same run, and prints a table, each row as soon as it is measured
+# (docs/performance.md keeps the results):
 #
 # - instructions (callgrind) and wall time (hyperfine) of getconfig, status
 #   (the default window) and list, against a minimal C program printing a
@@ -13,19 +14,35 @@
 #   loopback) against the same server running the minimal C program;
 # - microbenchmarks (Google Benchmark) of urlDecode and the number-list writer.
 #
-# usage: bash bench/run.sh [CMAKE_ARGUMENT]...
+# usage: bash bench/run.sh [--quick] [CMAKE_ARGUMENT]...
+#   --quick: small sizes (1,000 samples per table), one repetition of each
+#   measurement and no target judged, in a minute or two: CI runs it so that
+#   a change that breaks the benchmarks fails there.
 #   Arguments go to CMake and stay in the build's cache; BENCH_BUILD (default
 #   build/bench) names the build folder, so choices can be compared, e.g.
 #   BENCH_BUILD=build/bench-dynamic bash bench/run.sh -DVELORANTIS_STATIC_CXX_RUNTIME=OFF
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bench_dir=$PWD/bench
+quick=0
+if [ "${1:-}" = --quick ]; then
+  quick=1
+  shift
+fi
 bash scripts/install-deps.sh bench
 source "$bench_dir/measure.sh"
 
 build=$PWD/${BENCH_BUILD:-build/bench}
 run=$build/run
-samples=${BENCH_SAMPLES:-100000}
+# Repetitions: callgrind runs, hyperfine rounds and runs per round, GNU time
+# runs, wrk rounds and seconds, Google Benchmark repetitions.
+if [ "$quick" = 1 ]; then
+  samples=${BENCH_SAMPLES:-1000}
+  reps=(1 1 3 1 1 1 1)
+else
+  samples=${BENCH_SAMPLES:-100000}
+  reps=(3 5 20 3 5 3 5)
+fi
 # The programs run from the build tree. CMake pads a run path that
 # cmake --install is to edit with an empty entry, which the loader reads as
 # the current directory and searches for the C library on every start; the
@@ -88,43 +105,83 @@ sql[list]="SELECT mac, model FROM device;"
 db[list]=$status_db
 requests=(getconfig status list)
 
-rows=()
-row() { rows+=("$(printf '%-34s %14s %14s %-16s %7s %8s' "$@")"); }
+# Each row is printed as soon as its figures are in; a quick run judges no
+# target.
+row() { printf '%-34s %14s %14s %-16s %7s %8s\n' "$@"; }
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.3f", a / b }'; }
 verdict() {  # RATIO OP LIMIT
   awk -v r="$1" -v op="$2" -v l="$3" \
     'BEGIN { ok = (op == "<=" ? r <= l : r >= l); printf "%s%s %s", op, l, ok ? "met" : "NOT met" }'
 }
-target() {  # LABEL OURS THEIRS BASELINE OP LIMIT
+target() {  # LABEL OURS THEIRS BASELINE [OP LIMIT]
   local r
   r=$(ratio "$2" "$3")
-  row "$1" "$2" "$3" "$4" "$r" "$(verdict "$r" "$5" "$6")"
+  if [ "$quick" = 1 ] || [ $# -lt 6 ]; then
+    row "$1" "$2" "$3" "$4" "$r" ""
+  else
+    row "$1" "$2" "$3" "$4" "$r" "$(verdict "$r" "$5" "$6")"
+  fi
 }
 
-echo "instructions (callgrind) ..." >&2
-declare -A ins
-for r in "${requests[@]}"; do
-  mapfile -t vars < <(request_env "${query[$r]}")
-  ins[$r]=$(instructions 3 "${cgi_env[@]}" "${vars[@]}" -- "$helper")
-  ins[$r.minimal]=$(instructions 3 "${cgi_env[@]}" "${vars[@]}" -- "$minimal")
-  ins[$r.shell]=$(instructions 3 "${cgi_env[@]}" "${vars[@]}" -- "$shell" -json "${db[$r]}" "${sql[$r]}")
+# Each request must answer with success, or its figures would measure a
+# failure.
+for r in "${requests[@]}" window; do
+  q=${query[$r]:-command=status&mac=$mac&limit=-1}
+  mapfile -t vars < <(request_env "$q")
+  answer=$(env -i "${cgi_env[@]}" "${vars[@]}" "$helper")
+  if [[ $answer != *'"result": 0,'* ]]; then
+    printf 'the program does not answer %s with success:\n%s\n' "$q" "${answer:0:2000}" >&2
+    exit 1
+  fi
 done
 
-echo "wall time (hyperfine) ..." >&2
-declare -A ms
+echo "$(date -u '+%Y-%m-%d %H:%M UTC'), $(git rev-parse --short HEAD)$(git diff --quiet HEAD || echo ' (modified)')," \
+  "$(lscpu | sed -n 's/^Model name: *//p'), $(nproc) CPUs, load $(cut -d' ' -f1-3 /proc/loadavg)$(
+    [ "$quick" = 0 ] || echo ', quick run: no measurement')"
+row "figure (median of repeated runs)" "velorantis" "baseline" "baseline is" "ratio" "target"
+
+declare -A ins ms
 for r in "${requests[@]}"; do
+  echo "$r: instructions (callgrind), wall time (hyperfine) ..." >&2
   mapfile -t vars < <(request_env "${query[$r]}")
+  ins[$r]=$(instructions "${reps[0]}" "${cgi_env[@]}" "${vars[@]}" -- "$helper")
+  ins[$r.minimal]=$(instructions "${reps[0]}" "${cgi_env[@]}" "${vars[@]}" -- "$minimal")
+  ins[$r.shell]=$(instructions "${reps[0]}" "${cgi_env[@]}" "${vars[@]}" -- \
+    "$shell" -json "${db[$r]}" "${sql[$r]}")
+  if [ "$r" = getconfig ]; then
+    target "$r: instructions" "${ins[$r]}" "${ins[$r.minimal]}" "C program" "<=" 3.5
+    target "$r: instructions" "${ins[$r]}" "${ins[$r.shell]}" "sqlite3 -json" "<=" 0.15
+  else
+    target "$r: instructions" "${ins[$r]}" "${ins[$r.minimal]}" "C program"
+    target "$r: instructions" "${ins[$r]}" "${ins[$r.shell]}" "sqlite3 -json"
+  fi
   while read -r name value; do ms[$name]=$value; done < <(
-    wall_times 5 "${cgi_env[@]}" "${vars[@]}" -- \
+    wall_times "${reps[1]}" "${reps[2]}" "${cgi_env[@]}" "${vars[@]}" -- \
       "$r" "$helper" "$r.minimal" "$minimal" \
       "$r.shell" "$shell -json ${db[$r]} \"${sql[$r]//$'\n'/ }\"")
+  for baseline in minimal shell; do
+    if [ -z "${ms[$r.$baseline]:-}" ]; then
+      echo "hyperfine gave no time for $r.$baseline" >&2
+      exit 1
+    fi
+  done
+  target "$r: wall ms" "${ms[$r]}" "${ms[$r.minimal]}" "C program"
+  target "$r: wall ms" "${ms[$r]}" "${ms[$r.shell]}" "sqlite3 -json"
 done
 
 echo "the status window of every sample ..." >&2
 mapfile -t vars < <(request_env "command=status&mac=$mac&limit=-1")
-read -r win_s win_kib win_bytes < <(time_memory_bytes 3 "${cgi_env[@]}" "${vars[@]}" -- "$helper")
-read -r shell_s shell_kib shell_bytes < <(time_memory_bytes 3 "${cgi_env[@]}" "${vars[@]}" -- \
+read -r win_s win_kib win_bytes < <(time_memory_bytes "${reps[3]}" "${cgi_env[@]}" "${vars[@]}" -- "$helper")
+read -r shell_s shell_kib shell_bytes < <(time_memory_bytes "${reps[3]}" "${cgi_env[@]}" "${vars[@]}" -- \
   "$shell" -json "$status_db" "$(window_sql -1)")
+if [ -z "${win_bytes:-}" ] || [ -z "${shell_bytes:-}" ]; then
+  echo "the status window was not measured" >&2
+  exit 1
+fi
+target "window of $samples: seconds" "$win_s" "$shell_s" "sqlite3 -json" "<=" 0.35
+target "window of $samples: peak KiB" "$win_kib" "$((win_bytes / 1024))" "answer KiB" "<=" 1.2
+target "window of $samples: peak KiB" "$win_kib" "$shell_kib" "sqlite3 -json"
+target "window of $samples: answer bytes" "$win_bytes" "$shell_bytes" "sqlite3 -json"
 
 echo "requests per second through lighttpd (wrk) ..." >&2
 source "$bench_dir/lighttpd.sh"
@@ -133,43 +190,37 @@ trap stop_lighttpd EXIT
 {
   read -r rps
   read -r rps_minimal
-} < <(requests_per_second 5 3 "$lighttpd_url/cgi-bin/velorantis.cgi?${query[getconfig]}" \
+} < <(requests_per_second "${reps[4]}" "${reps[5]}" \
+  "$lighttpd_url/cgi-bin/velorantis.cgi?${query[getconfig]}" \
   "$lighttpd_url/minimal.cgi?${query[getconfig]}")
 stop_lighttpd
 trap - EXIT
+if [ -z "${rps:-}" ] || [ -z "${rps_minimal:-}" ]; then
+  echo "wrk gave no requests per second" >&2
+  exit 1
+fi
+target "getconfig via lighttpd: req/s" "$rps" "$rps_minimal" "C program" ">=" 0.8
 
 echo "microbenchmarks ..." >&2
 declare -A micro
-while read -r name value; do micro[$name]=$value; done < <(micro_benchmarks "$build/velorantis-micro-bench")
-
-row "figure (median of repeated runs)" "velorantis" "baseline" "baseline is" "ratio" "target"
-for r in "${requests[@]}"; do
-  if [ "$r" = getconfig ]; then
-    target "$r: instructions" "${ins[$r]}" "${ins[$r.minimal]}" "C program" "<=" 3.5
-    target "$r: instructions" "${ins[$r]}" "${ins[$r.shell]}" "sqlite3 -json" "<=" 0.15
-  else
-    row "$r: instructions" "${ins[$r]}" "${ins[$r.minimal]}" "C program" "$(ratio "${ins[$r]}" "${ins[$r.minimal]}")" ""
-    row "$r: instructions" "${ins[$r]}" "${ins[$r.shell]}" "sqlite3 -json" "$(ratio "${ins[$r]}" "${ins[$r.shell]}")" ""
+micro_filter=.
+[ "$quick" = 0 ] || micro_filter='/(64|1000)$'
+while read -r name value; do micro[$name]=$value; done < <(
+  micro_benchmarks "$build/velorantis-micro-bench" "${reps[6]}" "$micro_filter")
+# figure LABEL CASE BASELINE_CASE BASELINE_NAME
+micro_row() {
+  if [ -z "${micro[$2]:-}" ] || [ -z "${micro[$3]:-}" ]; then
+    echo "the microbenchmarks gave no figure for $2 or $3" >&2
+    exit 1
   fi
-  row "$r: wall ms" "${ms[$r]}" "${ms[$r.minimal]}" "C program" "$(ratio "${ms[$r]}" "${ms[$r.minimal]}")" ""
-  row "$r: wall ms" "${ms[$r]}" "${ms[$r.shell]}" "sqlite3 -json" "$(ratio "${ms[$r]}" "${ms[$r.shell]}")" ""
-done
-target "window of $samples: seconds" "$win_s" "$shell_s" "sqlite3 -json" "<=" 0.35
-target "window of $samples: peak KiB" "$win_kib" "$((win_bytes / 1024))" "answer KiB" "<=" 1.2
-row "window of $samples: peak KiB" "$win_kib" "$shell_kib" "sqlite3 -json" "$(ratio "$win_kib" "$shell_kib")" ""
-row "window of $samples: answer bytes" "$win_bytes" "$shell_bytes" "sqlite3 -json" "$(ratio "$win_bytes" "$shell_bytes")" ""
-target "getconfig via lighttpd: req/s" "$rps" "$rps_minimal" "C program" ">=" 0.8
+  target "$1" "${micro[$2]}" "${micro[$3]}" "$4"
+}
 for n in 64 4096; do
-  row "urlDecode, $n bytes: ns" "${micro[BM_UrlDecode/$n]}" "${micro[BM_UrlDecodeBaselineCopy/$n]}" "copy" \
-    "$(ratio "${micro[BM_UrlDecode/$n]}" "${micro[BM_UrlDecodeBaselineCopy/$n]}")" ""
+  [ "$quick" = 0 ] || [ "$n" = 64 ] || continue
+  micro_row "urlDecode, $n bytes: ns" "BM_UrlDecode/$n" "BM_UrlDecodeBaselineCopy/$n" "copy"
 done
 for n in 1000 100000; do
-  row "number list, $n values: ns" "${micro[BM_SeriesText/$n]}" \
-    "${micro[BM_SeriesTextBaselineToChars/$n]}" "std::to_chars" \
-    "$(ratio "${micro[BM_SeriesText/$n]}" "${micro[BM_SeriesTextBaselineToChars/$n]}")" ""
+  [ "$quick" = 0 ] || [ "$n" = 1000 ] || continue
+  micro_row "number list, $n values: ns" "BM_SeriesText/$n" "BM_SeriesTextBaselineToChars/$n" \
+    "std::to_chars"
 done
-
-echo
-echo "$(date -u '+%Y-%m-%d %H:%M UTC'), $(git rev-parse --short HEAD)$(git diff --quiet HEAD || echo ' (modified)')," \
-  "$(lscpu | sed -n 's/^Model name: *//p'), $(nproc) CPUs, load $(cut -d' ' -f1-3 /proc/loadavg)"
-printf '%s\n' "${rows[@]}"

@@ -23,7 +23,8 @@ command -v npm >/dev/null || npm=(nodejs npm)
 packages=(cmake g++ make libsqlite3-dev)
 for work in "$@"; do
   case $work in
-    demo) packages+=(sqlite3 lighttpd curl "${npm[@]}") ;;
+    # capinfos (wireshark-common) for the capture file the demo's start writes.
+    demo) packages+=(sqlite3 lighttpd curl wireshark-common "${npm[@]}") ;;
     tests)
       packages+=(sqlite3 libgtest-dev nlohmann-json3-dev lighttpd curl tshark valgrind
         apache2-bin nginx fcgiwrap busybox chromium "${npm[@]}")

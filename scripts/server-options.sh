@@ -5,14 +5,15 @@
 # name: port, cgi, docroot, logdir, user, socket, home, auth, and env, an array of
 # NAME=VALUE. --lenient, where own_options names it, sets lenient=1. A
 # missing or unknown option prints the calling script's usage lines (its
-# header from line 6 up to the first blank comment line) and exits 2.
+# header from the line "# usage:" up to the next blank comment line) and
+# exits 2.
 # --origin-check strict (the default) adds VELORANTIS_ORIGIN_CHECK=strict to
 # env, so the program asks every request that changes the device for proof
 # that no other site's page made it; --origin-check basic leaves it out, for
 # a host web interface that cannot send the X-Requested-With header.
 
 usage() {
-  sed -n '6,/^#$/{/^#$/q;s/^# \{0,1\}//p}' "$0" >&2
+  sed -n '/^# usage:/,/^#$/{/^#$/q;s/^# \{0,1\}//p}' "$0" >&2
   exit 2
 }
 

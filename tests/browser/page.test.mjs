@@ -196,7 +196,7 @@ test('a walk through the page', async () => {
   // Half a minute of samples for the picture in the README.
   await waitFor('samples for the screenshot', async () => Math.min(...await points()) >= 30, 45000);
   await page.mouse.move(0, 0);
-  await page.screenshot({ path: join(source, 'docs/web-page.png'), fullPage: true });
+  await page.screenshot({ path: env('VELORANTIS_SCREENSHOT'), fullPage: true });
 
   // A second start is refused, and the page shows the answer's message.
   const refused = page.waitForResponse((response) => response.url().includes('command=start'));

@@ -61,7 +61,7 @@ bool Accepts(int port) {
 // from this process's environment.
 std::vector<std::string> EnvironmentArguments() {
   std::vector<std::string> arguments;
-  for (const char* name : {"VELORANTIS_SIM_DIR", "UBSAN_OPTIONS"}) {
+  for (const char* name : {"VELORANTIS_SIM_DIR", "UBSAN_OPTIONS", "LD_LIBRARY_PATH"}) {
     if (const char* value = getenv(name)) {
       arguments.push_back("--env");
       arguments.push_back(std::string(name) + "=" + value);
@@ -91,11 +91,12 @@ WebServer::WebServer(const std::string& server, const std::vector<std::string>& 
 
 bool WebServer::Start(const std::string& server, const std::vector<std::string>& options,
                       int port) {
-  std::vector<std::string> arguments = {"bash",      VELORANTIS_SOURCE_DIR "/scripts/serve.sh",
-                                        server,      dir_.path(),
-                                        "--port",    std::to_string(port),
-                                        "--cgi",     VELORANTIS_CGI_PATH,
-                                        "--docroot", dir_.File("web")};
+  std::vector<std::string> arguments = {
+      "bash",      StagedPath("scripts", VELORANTIS_SOURCE_DIR "/scripts") + "/serve.sh",
+      server,      dir_.path(),
+      "--port",    std::to_string(port),
+      "--cgi",     StagedPath("velorantis-helper", VELORANTIS_CGI_PATH),
+      "--docroot", dir_.File("web")};
   arguments.insert(arguments.end(), options.begin(), options.end());
   const std::vector<std::string> environment = EnvironmentArguments();
   arguments.insert(arguments.end(), environment.begin(), environment.end());

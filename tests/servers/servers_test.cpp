@@ -23,6 +23,10 @@ namespace {
 
 const std::string kMac = "00:11:22:33:44:55";
 
+std::string StatusdSim() {
+  return StagedPath("velorantis-statusd-sim", VELORANTIS_STATUSD_SIM_PATH);
+}
+
 // The body of the program's answer when run directly: its output after the
 // header.
 std::string DirectBody(const std::string& query) {
@@ -36,9 +40,10 @@ std::string DirectBody(const std::string& query) {
 class WritingDaemon {
  public:
   WritingDaemon() {
+    const std::string program = StatusdSim();
     pid_ = fork();
     if (pid_ == 0) {
-      execl(VELORANTIS_STATUSD_SIM_PATH, "velorantis-statusd-sim", "--interval", "0", nullptr);
+      execl(program.c_str(), "velorantis-statusd-sim", "--interval", "0", nullptr);
       _exit(127);
     }
   }
@@ -62,7 +67,7 @@ class ServersTest : public testing::TestWithParam<const char*> {
     RecreateDatabase(kConfigDatabasePath, "config.sql");
     RemoveDatabase(kStatusDatabasePath);
     for (int round = 0; round < 3; ++round) {
-      EXPECT_EQ(RunProgram({VELORANTIS_STATUSD_SIM_PATH, "--once"}, {}).exitStatus, 0);
+      EXPECT_EQ(RunProgram({StatusdSim(), "--once"}, {}).exitStatus, 0);
     }
   }
 

@@ -139,8 +139,14 @@ ProgramResult RunHostProgram(const std::vector<std::string>& argv,
   return Spawn(argv, env, input, 0);
 }
 
+std::string StagedPath(const std::string& name, const std::string& original) {
+  const char* stage = getenv("VELORANTIS_TEST_STAGE");
+  return stage != nullptr && *stage != '\0' ? std::string(stage) + "/" + name : original;
+}
+
 ProgramResult RunHelper(const std::optional<std::string>& query) {
-  return RunProgram({VELORANTIS_HELPER_PATH}, {{"QUERY_STRING", query}});
+  return RunProgram({StagedPath("velorantis-helper", VELORANTIS_HELPER_PATH)},
+                    {{"QUERY_STRING", query}});
 }
 
 std::string HelperOutput(const std::string& query) {

@@ -34,6 +34,12 @@ bool UnderEmulator();
 ProgramResult RunHostProgram(const std::vector<std::string>& argv,
                              const std::vector<EnvChange>& env, const std::string& input = "");
 
+// The path of a built program or of a folder of the source tree (`name`:
+// "velorantis-helper", "velorantis-statusd-sim", "scripts", "schema"):
+// `original`, unless VELORANTIS_TEST_STAGE names a folder of copies (the
+// servers suite's, which the web servers' account can reach).
+std::string StagedPath(const std::string& name, const std::string& original);
+
 // Runs velorantis-helper as the web server would: QUERY_STRING set to `query`
 // (unset for nullopt), the simulated devices of VELORANTIS_SIM_DIR as this
 // process has it.

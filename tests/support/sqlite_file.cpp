@@ -6,10 +6,11 @@
 #include <filesystem>
 #include <fstream>
 
+#include "support/run_program.h"
 #include "support/temp_dir.h"
 
 std::string SchemaPath(const std::string& name) {
-  return std::string(VELORANTIS_SOURCE_DIR) + "/schema/" + name;
+  return StagedPath("schema", VELORANTIS_SOURCE_DIR "/schema") + "/" + name;
 }
 
 void ExecSql(const std::string& path, const std::string& sql) {
