@@ -5,11 +5,11 @@
 
 #include "helper/capture/capture_commands.h"
 #include "helper/config/config_commands.h"
-#include "helper/config/config_store.h"
 #include "helper/frontend/memory_budget.h"
 #include "helper/frontend/origin_check.h"
 #include "helper/frontend/request_vars.h"
 #include "helper/status/status_command.h"
+#include "shared/available_memory.h"
 
 namespace {
 

@@ -51,23 +51,28 @@ void waitForDevs() {
   }
 }
 
-void* GetDeviceHandle(const char* mac) {
-  if (mac == nullptr) return NoDevice();
-  void* chosen = NoDevice();
+void ForEachDevice(const std::function<bool(const ListedDevice&)>& visit) {
   VelorantisAPIDeviceList* list = VelorantisAPIGetDevicesList();
   for (VelorantisAPIDeviceListNode* node = list->first; node != nullptr; node = node->next) {
     char model[kDeviceTextSize];
     char macText[kDeviceTextSize];
-    // A device we cannot identify can be chosen neither by MAC nor as default.
+    // A device we cannot identify is neither shown nor chosen.
     if (GetDeviceInfo(node->handle, model, macText) != 0) continue;
-    // Case-sensitive on purpose: requests carry the MAC text exactly as list
-    // shows it, and the status database keys devices by that same text.
-    if (strcmp(mac, "default") == 0 || strcmp(mac, macText) == 0) {
-      chosen = node->handle;
-      break;
-    }
+    if (!visit(ListedDevice{node->handle, model, macText})) break;
   }
   VelorantisApiDeviceListFree(list);
+}
+
+void* GetDeviceHandle(const char* mac) {
+  if (mac == nullptr) return NoDevice();
+  void* chosen = NoDevice();
+  ForEachDevice([&](const ListedDevice& device) {
+    // Case-sensitive on purpose: requests carry the MAC text exactly as list
+    // shows it, and the status database keys devices by that same text.
+    if (strcmp(mac, "default") != 0 && strcmp(mac, device.macText) != 0) return true;
+    chosen = device.handle;
+    return false;
+  });
   return chosen;
 }
 

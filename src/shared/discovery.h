@@ -4,6 +4,7 @@
 #define VELORANTIS_SHARED_DISCOVERY_H_
 
 #include <cstdint>
+#include <functional>
 
 // Size of the model and MAC-text buffers that callers pass to GetDeviceInfo.
 inline constexpr int kDeviceTextSize = 64;
@@ -34,6 +35,19 @@ void* FindDevice(const char* mac);
 // of the library operation that failed: a failed type read writes neither
 // buffer, a failed MAC read leaves `macText` as it was.
 int GetDeviceInfo(void* handle, char* model, char* macText);
+
+// A device of the list that could be identified. The texts are the
+// GetDeviceInfo buffers, valid during the visit only.
+struct ListedDevice {
+  void* handle;
+  const char* model;
+  const char* macText;
+};
+
+// Lists the devices once and visits, in list order, each whose type and MAC
+// can be read (GetDeviceInfo), until `visit` returns false; then frees the
+// list. The library must have been initialised.
+void ForEachDevice(const std::function<bool(const ListedDevice&)>& visit);
 
 // The model name for a device type number; "Unknown" for numbers without one.
 const char* ModelName(int type);

@@ -30,13 +30,9 @@ ScannedDevice Scanned(void* handle, const char* mac, const char* model) {
 
 std::vector<ScannedDevice> ScanDevices() {
   std::vector<ScannedDevice> devices;
-  VelorantisAPIDeviceList* list = VelorantisAPIGetDevicesList();
-  for (VelorantisAPIDeviceListNode* node = list->first; node != nullptr; node = node->next) {
-    char model[kDeviceTextSize];
-    char macText[kDeviceTextSize];
-    if (GetDeviceInfo(node->handle, model, macText) != 0) continue;
-    devices.push_back(Scanned(node->handle, macText, model));
-  }
-  VelorantisApiDeviceListFree(list);
+  ForEachDevice([&](const ListedDevice& device) {
+    devices.push_back(Scanned(device.handle, device.macText, device.model));
+    return true;
+  });
   return devices;
 }

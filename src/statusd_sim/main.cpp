@@ -50,7 +50,7 @@ int main(int argc, char** argv) {
   if (!db) return 1;
   VelorantisAPIInitialize();
   for (;;) {
-    const bool written = WriteRound(db.get(), ScanDevices(), time(nullptr));
+    const bool written = WriteStatusRound(db.get(), ScanDevices(), time(nullptr));
     if (options.once) return written ? 0 : 1;
     if (WaitForStop(stopSignals, options.interval)) return 0;
   }

@@ -88,7 +88,7 @@ Connection OpenStore(const std::string& path) {
   return db;
 }
 
-bool WriteRound(sqlite3* db, const std::vector<ScannedDevice>& devices, int64_t now) {
+bool WriteStatusRound(sqlite3* db, const std::vector<ScannedDevice>& devices, int64_t now) {
   if (StartTransaction(db) != 0) return false;
   // A commit that fails (a reader's lock outlasting the busy timeout) leaves
   // the transaction open; the next round must begin afresh.

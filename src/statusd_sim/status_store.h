@@ -21,6 +21,6 @@ Connection OpenStore(const std::string& path);
 // the capture's figures) and one sample in each statistics table, dated `now`
 // (Unix seconds) at the earliest. Returns false, with everything of the
 // round rolled back, after reporting a failure on standard error.
-bool WriteRound(sqlite3* db, const std::vector<ScannedDevice>& devices, int64_t now);
+bool WriteStatusRound(sqlite3* db, const std::vector<ScannedDevice>& devices, int64_t now);
 
 #endif  // VELORANTIS_STATUSD_SIM_STATUS_STORE_H_

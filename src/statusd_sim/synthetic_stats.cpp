@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "device_library/sim/splitmix64.h"
 #include "shared/sqlite_handles.h"
 #include "sql_report.h"
 
@@ -69,14 +70,6 @@ constexpr Counter kV2Counters[] = {
 
 constexpr SampleTable kSampleTables[] = {{"stats_v1", kV1Counters}, {"stats_v2", kV2Counters}};
 
-// splitmix64: a well-spread number from the sample's identity.
-uint64_t Mix(uint64_t x) {
-  x += 0x9e3779b97f4a7c15u;
-  x = (x ^ (x >> 30)) * 0xbf58476d1ce4e5b9u;
-  x = (x ^ (x >> 27)) * 0x94d049bb133111ebu;
-  return x ^ (x >> 31);
-}
-
 std::string ColumnList(const SampleTable& table) {
   std::string list = "date";
   for (const Counter& counter : table.counters) list = list + ", " + counter.column;
@@ -118,8 +111,8 @@ void Advance(const SampleTable& table, int64_t deviceId, int64_t now, bool hadSa
   latest[0] = date;
   for (size_t i = 0; i < table.counters.size(); ++i) {
     const Counter& counter = table.counters[i];
-    const uint64_t draw =
-        Mix(static_cast<uint64_t>(deviceId) * 1000003u ^ static_cast<uint64_t>(date) * 131u ^ i);
+    const uint64_t draw = SplitMix64(static_cast<uint64_t>(deviceId) * 1000003u ^
+                                     static_cast<uint64_t>(date) * 131u ^ i);
     latest[i + 1] =
         WrappingAdd(latest[i + 1], counter.base + draw % (uint64_t{counter.spread} + 1));
   }

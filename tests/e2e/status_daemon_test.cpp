@@ -266,10 +266,11 @@ TEST_F(StatusDaemonTest, EveryAnswerIsOneSnapshot) {
   for (int i = 0; i < kRequests && !HasFailure(); ++i) {
     query_map.clear();
     ParsePairs("mac=00:11:22:33:44:55&from=0&limit=-1", query_map);
-    std::string text;
-    TextPieces tail;
-    const int status = OutputStatus(text, tail, kDb.c_str());
-    for (const std::string& piece : tail) text += piece;
+    program_paths.statusDb = kDb.c_str();
+    ResponseBody body;
+    const int status = OutputStatus(body);
+    std::string& text = body.text;
+    for (const std::string& piece : body.tail) text += piece;
     const nlohmann::json root = nlohmann::json::parse("{" + text + "}", nullptr, false);
     EXPECT_EQ(status, 0) << text;
     const size_t rounds = root["statsV1"]["date"].size();

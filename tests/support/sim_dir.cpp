@@ -9,7 +9,7 @@
 #include <sstream>
 #include <thread>
 
-#include "sim/velorantis_sim.h"
+#include "device_library/sim/velorantis_sim.h"
 
 SimDir::SimDir() {
   setenv("VELORANTIS_SIM_DIR", dir_.path().c_str(), 1);

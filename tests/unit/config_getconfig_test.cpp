@@ -41,8 +41,10 @@ class GetconfigTest : public ::testing::Test {
   std::string Run(const char* query, const std::string& db) {
     query_map.clear();
     ParsePairs(query, query_map);
-    std::string out;
-    EXPECT_EQ(OutputConfig(out, db.c_str()), 0);
+    program_paths.configDb = db.c_str();
+    ResponseBody body;
+    EXPECT_EQ(OutputConfig(body), 0);
+    const std::string& out = body.text;
     EXPECT_TRUE(nlohmann::json::accept("{" + out + "}")) << out;
     return out;
   }

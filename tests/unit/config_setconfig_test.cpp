@@ -47,8 +47,10 @@ class SetconfigTest : public ::testing::Test {
   std::string Run(const std::string& query) {
     query_map.clear();
     ParsePairs(query.c_str(), query_map);
-    std::string out;
-    EXPECT_EQ(SetConfig(out, db_.c_str(), dir_.File("device.lock").c_str()), 0);
+    program_paths = {db_.c_str(), kStatusDatabasePath, lock_.c_str()};
+    ResponseBody body;
+    EXPECT_EQ(SetConfig(body), 0);
+    const std::string& out = body.text;
     EXPECT_TRUE(nlohmann::json::accept("{" + out + "}")) << out;
     return out;
   }
@@ -58,6 +60,7 @@ class SetconfigTest : public ::testing::Test {
   SimDir sim_;
   TempDir dir_;
   std::string db_ = dir_.File("config.db");
+  std::string lock_ = dir_.File("device.lock");
 };
 
 TEST_F(SetconfigTest, FailuresInOrderStoreNothingAndLeaveTheDeviceAlone) {

@@ -10,6 +10,7 @@
 
 #include "helper/config/config_store.h"
 #include "helper/records/capture_records.h"
+#include "shared/available_memory.h"
 #include "shared/sqlite_handles.h"
 #include "support/sqlite_file.h"
 #include "support/temp_dir.h"

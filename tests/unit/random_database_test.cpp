@@ -206,8 +206,10 @@ TEST(RandomDatabase, ConfigurationRowsShowAsStored) {
       ExecSql(db, sql);
       query_map.clear();
       ParsePairs("mac=default", query_map);
-      std::string out;
-      OutputConfig(out, db.c_str());
+      program_paths.configDb = db.c_str();
+      ResponseBody body;
+      OutputConfig(body);
+      const std::string& out = body.text;
       const Json answer = ParseStatus(out);
       EXPECT_EQ(answer["result"], 0) << out;
       EXPECT_EQ(answer["config"], expected) << "seed " << seed << " round " << round;

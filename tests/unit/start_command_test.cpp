@@ -6,11 +6,12 @@
 #include <filesystem>
 #include <nlohmann/json.hpp>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "helper/capture/capture_commands.h"
-#include "helper/config/config_store.h"
 #include "helper/frontend/request_vars.h"
+#include "shared/available_memory.h"
 #include "support/sim_dir.h"
 #include "support/temp_dir.h"
 
@@ -27,8 +28,11 @@ std::string RunStart(const std::string& query) {
   query_map.clear();
   ParsePairs(query.c_str(), query_map);
   static const TempDir lockDir;
-  std::string out;
-  EXPECT_EQ(StartCapture(out, lockDir.File("device.lock").c_str()), 0);
+  static const std::string lockFile = lockDir.File("device.lock");
+  program_paths.lockFile = lockFile.c_str();
+  ResponseBody body;
+  EXPECT_EQ(StartCapture(body), 0);
+  const std::string& out = body.text;
   EXPECT_TRUE(nlohmann::json::accept("{" + out + "}")) << out;
   return out;
 }
@@ -255,3 +259,22 @@ TEST_F(StartCommandTest, StartsOnTheDeviceTheRequestNames) {
 }
 
 }  // namespace
+
+// Stop runs in-process too, under the lock file the paths record names.
+TEST_F(StartCommandTest, StopEndsTheCaptureUnderTheLockItIsGiven) {
+  ASSERT_EQ(RunStart(Request(out_.path(), "&loop=1&count=0&size=1&duration=0")), kSuccess);
+  const std::string unreachable = out_.File("missing/device.lock");
+  const std::string reachable = out_.File("device.lock");
+  for (const auto& [lockFile, answer, stopCalls] :
+       {std::tuple{unreachable, Failure("Cannot open the device lock file"), 0u},
+        std::tuple{reachable, kSuccess, 1u}}) {
+    sim_.ClearCalls();
+    program_paths.lockFile = lockFile.c_str();
+    ResponseBody body;
+    EXPECT_EQ(StopCapture(body), 0);
+    EXPECT_EQ(body.text, answer);
+    EXPECT_EQ(sim_.Calls("DiskDumpStop").size(), stopCalls);
+  }
+  program_paths = {};
+  EXPECT_FALSE(std::filesystem::exists(sim_.path() + "/001122334455.capture"));
+}

@@ -31,7 +31,10 @@ inline nlohmann::json ParseStatus(const std::string& out) {
 class StatusTest : public testing::Test {
  protected:
   void SetUp() override { CreateFromSchema(db_, "status.sql"); }
-  void TearDown() override { query_map.clear(); }
+  void TearDown() override {
+    query_map.clear();
+    program_paths = {};
+  }
 
   void Exec(const std::string& sql) const { ExecSql(db_, sql); }
 
@@ -40,11 +43,11 @@ class StatusTest : public testing::Test {
   static std::string Status(const std::string& query, const std::string& db, int* status) {
     query_map.clear();
     ParsePairs(query.c_str(), query_map);
-    std::string out;
-    TextPieces tail;
-    *status = OutputStatus(out, tail, db.c_str());
-    for (const std::string& piece : tail) out += piece;
-    return out;
+    program_paths.statusDb = db.c_str();
+    ResponseBody body;
+    *status = OutputStatus(body);
+    for (const std::string& piece : body.tail) body.text += piece;
+    return body.text;
   }
 
   // As above against this test's database, expecting `out` and the status

@@ -38,6 +38,20 @@ std::optional<Device> UsableDevice(const std::optional<Device>& device, unsigned
   return device;
 }
 
+// The shape of every device operation: looks the handle up, lets `act` run
+// when the arguments are good and the device may do `op`, and logs one line
+// with the result and the fields `act` leaves in `fields` (which start as
+// given, for operations that log their input whatever the outcome).
+template <typename Act>
+int DeviceOperation(void* handle, unsigned op, std::string_view operation, bool arguments_ok,
+                    Act act, std::string fields = {}) {
+  const std::optional<Device> device = DeviceOf(handle);
+  const std::optional<Device> usable = arguments_ok ? UsableDevice(device, op) : std::nullopt;
+  const int result = usable && act(*usable, fields) ? 0 : 1;
+  LogDeviceCall(device, operation, result, fields);
+  return result;
+}
+
 void Sleep(uint32_t ms) {
   timespec left{static_cast<time_t>(ms / 1000), static_cast<long>(ms % 1000) * 1000000L};
   while (nanosleep(&left, &left) != 0 && errno == EINTR) {
@@ -75,70 +89,61 @@ VELORANTIS_SIM_EXPORT void VelorantisApiSleepMs(uint32_t ms) {
 }
 
 VELORANTIS_SIM_EXPORT int VelorantisAPIGetDeviceType(void* handle, int* type) {
-  const std::optional<Device> device = DeviceOf(handle);
-  if (type == nullptr || !UsableDevice(device, kFailType)) {
-    LogDeviceCall(device, "GetDeviceType", 1);
-    return 1;
-  }
-  *type = device->type;
-  LogDeviceCall(device, "GetDeviceType", 0, "type=" + std::to_string(device->type));
-  return 0;
+  return DeviceOperation(handle, kFailType, "GetDeviceType", type != nullptr,
+                         [&](const Device& device, std::string& fields) {
+                           *type = device.type;
+                           fields = "type=" + std::to_string(device.type);
+                           return true;
+                         });
 }
 
 VELORANTIS_SIM_EXPORT int VelorantisAPIGetDeviceMAC(void* handle, uint8_t mac[6]) {
-  const std::optional<Device> device = DeviceOf(handle);
-  const int result = mac != nullptr && UsableDevice(device, kFailMac) ? 0 : 1;
-  if (result == 0) std::copy(device->mac.begin(), device->mac.end(), mac);
-  LogDeviceCall(device, "GetDeviceMAC", result);
-  return result;
+  return DeviceOperation(handle, kFailMac, "GetDeviceMAC", mac != nullptr,
+                         [&](const Device& device, std::string&) {
+                           std::copy(device.mac.begin(), device.mac.end(), mac);
+                           return true;
+                         });
 }
 
 VELORANTIS_SIM_EXPORT int VelorantisAPISetDeviceFeatures(void* handle,
                                                          VelorantisAPIDeviceFeatures features) {
-  const std::optional<Device> device = DeviceOf(handle);
-  const std::string fields = FeaturesFields(features);
-  const std::optional<Device> usable = UsableDevice(device, kFailFeatures);
-  const int result = usable && SaveDeviceFile(*usable, "features", fields) ? 0 : 1;
-  LogDeviceCall(device, "SetDeviceFeatures", result, fields);
-  return result;
+  return DeviceOperation(
+      handle, kFailFeatures, "SetDeviceFeatures", true,
+      [](const Device& device, std::string& fields) {
+        return SaveDeviceFile(device, kFeaturesFile, fields);
+      },
+      FeaturesFields(features));
 }
 
 VELORANTIS_SIM_EXPORT int VelorantisAPIDiskDumpGetStatus(void* handle,
                                                          VelorantisAPIDiskDumpStatus* status) {
-  const std::optional<Device> device = DeviceOf(handle);
-  if (status == nullptr || !UsableDevice(device, kFailStatus)) {
-    LogDeviceCall(device, "DiskDumpGetStatus", 1);
-    return 1;
-  }
-  *status = VelorantisAPIDiskDumpStatus{};
-  status->running = CaptureRunning(*device) ? 1 : 0;
-  LogDeviceCall(device, "DiskDumpGetStatus", 0, status->running != 0 ? "running=1" : "running=0");
-  return 0;
+  return DeviceOperation(handle, kFailStatus, "DiskDumpGetStatus", status != nullptr,
+                         [&](const Device& device, std::string& fields) {
+                           *status = VelorantisAPIDiskDumpStatus{};
+                           status->running = CaptureRunning(device) ? 1 : 0;
+                           fields = status->running != 0 ? "running=1" : "running=0";
+                           return true;
+                         });
 }
 
 VELORANTIS_SIM_EXPORT int VelorantisAPIDiskDumpSetConfig(void* handle,
                                                          VelorantisAPIDiskDumpConfig config) {
-  const std::optional<Device> device = DeviceOf(handle);
-  const std::optional<Device> usable = UsableDevice(device, kFailConfig);
-  const int result = usable && SaveDeviceFile(*usable, "config", ConfigStateText(config)) ? 0 : 1;
-  LogDeviceCall(device, "DiskDumpSetConfig", result, ConfigFields(config));
-  return result;
+  return DeviceOperation(
+      handle, kFailConfig, "DiskDumpSetConfig", true,
+      [&](const Device& device, std::string&) {
+        return SaveDeviceFile(device, kConfigFile, ConfigStateText(config));
+      },
+      ConfigFields(config));
 }
 
 VELORANTIS_SIM_EXPORT int VelorantisAPIDiskDumpStart(void* handle) {
-  const std::optional<Device> device = DeviceOf(handle);
-  const std::optional<Device> usable = UsableDevice(device, kFailStart);
-  const int result = usable && StartCapture(*usable) ? 0 : 1;
-  LogDeviceCall(device, "DiskDumpStart", result);
-  return result;
+  return DeviceOperation(handle, kFailStart, "DiskDumpStart", true,
+                         [](const Device& device, std::string&) { return BeginCapture(device); });
 }
 
 VELORANTIS_SIM_EXPORT int VelorantisAPIDiskDumpStop(void* handle) {
-  const std::optional<Device> device = DeviceOf(handle);
-  const std::optional<Device> usable = UsableDevice(device, kFailStop);
-  const int result = usable && StopCapture(*usable) ? 0 : 1;
-  LogDeviceCall(device, "DiskDumpStop", result);
-  return result;
+  return DeviceOperation(handle, kFailStop, "DiskDumpStop", true,
+                         [](const Device& device, std::string&) { return EndCapture(device); });
 }
 
 }  // extern "C"

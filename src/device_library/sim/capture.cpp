@@ -14,38 +14,31 @@
 #include "writer_state.h"
 
 namespace velorantis::sim {
-namespace {
-
-// Present while a capture runs; holds the path of the capture file.
-constexpr std::string_view kRunningSuffix = "capture";
-
-}  // namespace
-
 bool CaptureRunning(const Device& device) {
   // The marker appears by rename and goes by unlink, and the writer's lock
   // goes with its process, so no lock is needed to read them.
-  return FileExists(DeviceFile(device, kRunningSuffix)) && WriterAlive(device);
+  return FileExists(DeviceFile(device, kCaptureMarker)) && WriterAlive(device);
 }
 
-bool StartCapture(const Device& device) {
+bool BeginCapture(const Device& device) {
   DeviceLock lock(device);
   if (!lock.held() || CaptureRunning(device)) return false;
   // A writer whose marker was removed may not have seen it yet.
   EndWriter(device);
   const std::optional<CaptureSettings> settings = LoadCaptureSettings(device);
   if (!settings) return false;
-  const std::string marker = DeviceFile(device, kRunningSuffix);
+  const std::string marker = DeviceFile(device, kCaptureMarker);
   if (!WriteFileAtomically(marker, OneLine(settings->path) + "\n")) return false;
   if (SpawnWriter(device, *settings)) return true;
   unlink(marker.c_str());
   return false;
 }
 
-bool StopCapture(const Device& device) {
+bool EndCapture(const Device& device) {
   DeviceLock lock(device);
   if (!lock.held()) return false;
   EndWriter(device);
-  return unlink(DeviceFile(device, kRunningSuffix).c_str()) == 0 || errno == ENOENT;
+  return unlink(DeviceFile(device, kCaptureMarker).c_str()) == 0 || errno == ENOENT;
 }
 
 CaptureFigures CaptureState(const Device& device) {

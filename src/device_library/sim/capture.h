@@ -14,11 +14,11 @@ bool CaptureRunning(const Device& device);
 
 // Fails when a capture already runs or the configured destination cannot be
 // written; otherwise creates the capture file and starts its writer.
-bool StartCapture(const Device& device);
+bool BeginCapture(const Device& device);
 
 // Ends the writer, which leaves a complete file. Stopping an idle device
 // succeeds.
-bool StopCapture(const Device& device);
+bool EndCapture(const Device& device);
 
 struct CaptureFigures {
   bool running;

@@ -16,11 +16,11 @@ uint32_t Snaplen(const std::string& features) {
 }  // namespace
 
 std::optional<CaptureSettings> LoadCaptureSettings(const Device& device) {
-  const std::string config = LoadDeviceFile(device, "config");
+  const std::string config = LoadDeviceFile(device, kConfigFile);
   std::optional<std::string> path = FieldValue(config, "destination");
   if (!path) return std::nullopt;
   return CaptureSettings{std::move(*path),
-                         Snaplen(LoadDeviceFile(device, "features")),
+                         Snaplen(LoadDeviceFile(device, kFeaturesFile)),
                          static_cast<uint32_t>(NumberField(config, "count")),
                          NumberField(config, "size"),
                          NumberField(config, "loop") != 0,

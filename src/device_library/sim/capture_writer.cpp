@@ -71,7 +71,7 @@ Step WriteFrame(Capture& capture, WriterState& state, uint64_t nanoseconds) {
 
 // One round of frames, dated evenly over the round from now; false when
 // the capture ended in it.
-bool WriteRound(Capture& capture, WriterState& state, int state_fd) {
+bool WriteCaptureRound(Capture& capture, WriterState& state, int state_fd) {
   constexpr uint64_t kSpacing = kRoundMs * 1000000u / kFramesPerRound;
   const uint64_t now = Nanoseconds(CLOCK_REALTIME);
   const uint64_t before = state.written;
@@ -107,11 +107,11 @@ bool DeviceListed(const Device& device) {
 void RunCapture(const Device& device, const CaptureSettings& settings, int capture_fd, int state_fd,
                 WriterState state) {
   Capture capture{settings, PcapngHeader(settings.snaplen), capture_fd, state.written};
-  const std::string marker = DeviceFile(device, "capture");
+  const std::string marker = DeviceFile(device, kCaptureMarker);
   const uint64_t started = Nanoseconds(CLOCK_MONOTONIC);
   const uint64_t duration = uint64_t{settings.duration} * 1000000000u;
   for (;;) {
-    if (!WriteRound(capture, state, state_fd)) break;
+    if (!WriteCaptureRound(capture, state, state_fd)) break;
     if (duration != 0 && Nanoseconds(CLOCK_MONOTONIC) - started >= duration) break;
     if (StopAsked(kRoundMs)) break;
     if (!FileExists(marker) || !DeviceListed(device)) break;

@@ -19,7 +19,7 @@ std::string DeviceFile(const Device& device, std::string_view suffix) {
 DeviceLock::DeviceLock(const Device& device) {
   // The directory may have been removed since the device was listed.
   MakeDirs(device.state_dir);
-  const std::string path = DeviceFile(device, "lock");
+  const std::string path = DeviceFile(device, kLockFile);
   fd_ = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
   if (fd_ < 0) return;
   int locked;

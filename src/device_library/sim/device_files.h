@@ -10,6 +10,14 @@
 
 namespace velorantis::sim {
 
+// The suffixes of a device's files.
+inline constexpr std::string_view kFeaturesFile = "features";  // its features
+inline constexpr std::string_view kConfigFile = "config";      // its capture configuration
+inline constexpr std::string_view kCaptureMarker =
+    "capture";  // there while a capture runs, holding the capture file's path
+inline constexpr std::string_view kWriterFile = "writer";  // the capture writer's report
+inline constexpr std::string_view kLockFile = "lock";      // see DeviceLock
+
 // STATE_DIR/aabbccddeeff.SUFFIX
 std::string DeviceFile(const Device& device, std::string_view suffix);
 

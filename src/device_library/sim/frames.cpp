@@ -1,5 +1,7 @@
 #include "frames.h"
 
+#include "splitmix64.h"
+
 namespace velorantis::sim {
 namespace {
 
@@ -9,14 +11,6 @@ constexpr size_t kUdpHeader = 8;
 constexpr size_t kTcpHeader = 20;
 constexpr uint8_t kProtocolTcp = 6;
 constexpr uint8_t kProtocolUdp = 17;
-
-// splitmix64: well-spread draws from the frame's number.
-uint64_t Mix(uint64_t x) {
-  x += 0x9e3779b97f4a7c15u;
-  x = (x ^ (x >> 30)) * 0xbf58476d1ce4e5b9u;
-  x = (x ^ (x >> 27)) * 0x94d049bb133111ebu;
-  return x ^ (x >> 31);
-}
 
 // A draw in [low, high].
 size_t Between(uint64_t draw, size_t low, size_t high) { return low + draw % (high - low + 1); }
@@ -54,7 +48,7 @@ void PutHost(std::string* frame, size_t mac_at, size_t ip_at, uint8_t host) {
 }  // namespace
 
 Frame SyntheticFrame(uint64_t number) {
-  const uint64_t draw = Mix(number);
+  const uint64_t draw = SplitMix64(number);
   const bool tcp = (draw >> 40) % 3 == 0;
   const size_t transport = tcp ? kTcpHeader : kUdpHeader;
   const size_t length = FrameLength(draw, kEthernetHeader + kIpv4Header + transport);

@@ -12,21 +12,50 @@ constexpr std::string_view kDestinationKey = "destination";
 // uint32_t turns a negative value into one that does not fit either.
 bool FitsByte(wchar_t c) { return static_cast<uint32_t>(c) <= 255; }
 
-void AddField(std::string* text, std::string_view key, unsigned long long value) {
-  if (!text->empty()) *text += ' ';
-  *text += key;
-  *text += '=';
-  *text += std::to_string(value);
+// One field of a record's text: its key and how to read its value.
+template <typename Record>
+struct Field {
+  std::string_view key;
+  unsigned long long (*value)(const Record&);
+};
+
+template <auto Member, typename Record>
+unsigned long long Read(const Record& record) {
+  return record.*Member;
 }
 
-std::string NumericConfigFields(const VelorantisAPIDiskDumpConfig& config) {
+using Features = VelorantisAPIDeviceFeatures;
+using Config = VelorantisAPIDiskDumpConfig;
+
+// Every word of the features, keyed by its offset.
+constexpr Field<Features> kFeatureFields[] = {
+    {"w0", Read<&Features::word0>},           {"w4", Read<&Features::word4>},
+    {"w8", Read<&Features::word8>},           {"w12", Read<&Features::word12>},
+    {"w16", Read<&Features::slicingEnabled>}, {"w20", Read<&Features::inlineEnabled>},
+    {"w24", Read<&Features::word24>},         {"w28", Read<&Features::word28>},
+    {"w32", Read<&Features::word32>},         {"w36", Read<&Features::word36>},
+    {"w40", Read<&Features::word40>},         {"w44", Read<&Features::word44>},
+    {"h48", Read<&Features::half48>},         {"w52", Read<&Features::word52>},
+    {"w56", Read<&Features::word56>},         {"w60", Read<&Features::word60>},
+    {"h64", Read<&Features::slicingValue>},
+};
+
+// The configuration's numbers; the destination follows them.
+constexpr Field<Config> kConfigFields[] = {
+    {"loop", Read<&Config::loop>},   {"reserved1", Read<&Config::reserved1>},
+    {"size", Read<&Config::size>},   {"ramSize", Read<&Config::ramSize>},
+    {"count", Read<&Config::count>}, {"duration", Read<&Config::duration>},
+};
+
+template <typename Record, size_t N>
+std::string FieldsText(const Record& record, const Field<Record> (&fields)[N]) {
   std::string text;
-  AddField(&text, "loop", config.loop);
-  AddField(&text, "reserved1", config.reserved1);
-  AddField(&text, "size", config.size);
-  AddField(&text, "ramSize", config.ramSize);
-  AddField(&text, "count", config.count);
-  AddField(&text, "duration", config.duration);
+  for (const Field<Record>& field : fields) {
+    if (!text.empty()) text += ' ';
+    text += field.key;
+    text += '=';
+    text += std::to_string(field.value(record));
+  }
   return text;
 }
 
@@ -41,34 +70,17 @@ std::string DestinationForLog(const wchar_t* destination) {
 
 }  // namespace
 
-std::string FeaturesFields(const VelorantisAPIDeviceFeatures& f) {
-  std::string text;
-  AddField(&text, "w0", f.word0);
-  AddField(&text, "w4", f.word4);
-  AddField(&text, "w8", f.word8);
-  AddField(&text, "w12", f.word12);
-  AddField(&text, "w16", f.slicingEnabled);
-  AddField(&text, "w20", f.inlineEnabled);
-  AddField(&text, "w24", f.word24);
-  AddField(&text, "w28", f.word28);
-  AddField(&text, "w32", f.word32);
-  AddField(&text, "w36", f.word36);
-  AddField(&text, "w40", f.word40);
-  AddField(&text, "w44", f.word44);
-  AddField(&text, "h48", f.half48);
-  AddField(&text, "w52", f.word52);
-  AddField(&text, "w56", f.word56);
-  AddField(&text, "w60", f.word60);
-  AddField(&text, "h64", f.slicingValue);
-  return text;
+std::string FeaturesFields(const VelorantisAPIDeviceFeatures& features) {
+  return FieldsText(features, kFeatureFields);
 }
 
 std::string ConfigFields(const VelorantisAPIDiskDumpConfig& config) {
-  return NumericConfigFields(config) + " destination=" + DestinationForLog(config.destination);
+  return FieldsText(config, kConfigFields) +
+         " destination=" + DestinationForLog(config.destination);
 }
 
 std::string ConfigStateText(const VelorantisAPIDiskDumpConfig& config) {
-  std::string text = NumericConfigFields(config);
+  std::string text = FieldsText(config, kConfigFields);
   const std::optional<std::string> path = DestinationPath(config.destination);
   if (path) text += " destination=" + *path;
   return text;

@@ -14,14 +14,8 @@
 #include "settings_text.h"
 
 namespace velorantis::sim {
-namespace {
-
-constexpr std::string_view kSuffix = "writer";
-
-}  // namespace
-
 int LockWriterState(const Device& device) {
-  const int fd = open(DeviceFile(device, kSuffix).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+  const int fd = open(DeviceFile(device, kWriterFile).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
   if (fd < 0) return -1;
   if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
     close(fd);
@@ -44,7 +38,7 @@ bool SaveWriterState(int fd, const WriterState& state) {
 std::optional<WriterState> LoadWriterState(const Device& device) {
   // The writer rewrites the line in place while we may be reading it: take
   // it once two reads agree.
-  const std::string path = DeviceFile(device, kSuffix);
+  const std::string path = DeviceFile(device, kWriterFile);
   std::string text, again;
   if (!ReadFile(path, &text) || text.empty()) return std::nullopt;
   for (int tries = 0; tries < 3 && ReadFile(path, &again) && again != text; ++tries) text = again;
@@ -53,7 +47,7 @@ std::optional<WriterState> LoadWriterState(const Device& device) {
 }
 
 bool WriterAlive(const Device& device) {
-  const int fd = open(DeviceFile(device, kSuffix).c_str(), O_RDONLY | O_CLOEXEC);
+  const int fd = open(DeviceFile(device, kWriterFile).c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return false;
   int locked;
   while ((locked = flock(fd, LOCK_SH | LOCK_NB)) != 0 && errno == EINTR) {

@@ -4,9 +4,8 @@
 #include "helper/frontend/json_text.h"
 #include "helper/frontend/request_vars.h"
 #include "helper/frontend/response.h"
-#include "helper/lock/device_request_lock.h"
+#include "helper/lock/change_lock.h"
 #include "shared/discovery.h"
-#include "shared/paths.h"
 
 namespace {
 
@@ -28,18 +27,14 @@ int OutputList(ResponseBody& body) {
   PrepareDevices();
   WriteOutcome(out, nullptr);
   out += ",\n\"devices\": [\n";
-  VelorantisAPIDeviceList* list = VelorantisAPIGetDevicesList();
   bool first = true;
-  for (VelorantisAPIDeviceListNode* node = list->first; node != nullptr; node = node->next) {
-    char model[kDeviceTextSize];
-    char macText[kDeviceTextSize];
-    if (GetDeviceInfo(node->handle, model, macText) != 0) continue;
+  ForEachDevice([&](const ListedDevice& device) {
     if (!first) out += ',';
     first = false;
-    WriteDeviceObject(out, macText, model);
-  }
+    WriteDeviceObject(out, device.macText, device.model);
+    return true;
+  });
   out += "]\n";
-  VelorantisApiDeviceListFree(list);
   return 0;
 }
 
@@ -49,8 +44,8 @@ int StopCapture(ResponseBody& body) {
     WriteOutcome(body.text, "Invalid MAC address");
     return 0;
   }
-  DeviceRequestLock lock;
-  if (const char* failure = LockDeviceRequests(lock, kDeviceLockPath)) {
+  ChangeLock lock;
+  if (const char* failure = LockChanges(lock, program_paths.lockFile)) {
     WriteOutcome(body.text, failure);
     return 0;
   }

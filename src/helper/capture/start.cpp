@@ -5,10 +5,9 @@
 #include "VelorantisAPI.h"
 #include "helper/frontend/request_vars.h"
 #include "helper/frontend/response.h"
-#include "helper/lock/device_request_lock.h"
+#include "helper/lock/change_lock.h"
 #include "helper/records/capture_records.h"
 #include "shared/discovery.h"
-#include "shared/paths.h"
 
 namespace {
 
@@ -18,15 +17,11 @@ constexpr char kCaptureFileName[] = "/Velorantis.pcapng";
 // an empty one the file name alone. Its length is not limited here; the
 // path is allocated whole and a library that cannot create it refuses the
 // start.
-wchar_t* CaptureFilePath(const char* output) {
-  return WidenDestination((std::string(output) + kCaptureFileName).c_str());
-}
-
-VelorantisAPIDiskDumpConfig DiskDumpConfigFor(const char* output, const RequestSettings& settings) {
+VelorantisAPIDiskDumpConfig DiskDumpConfigFor(const char* output, CaptureSettings& settings) {
+  settings.destination = std::string(output) + kCaptureFileName;
+  VelorantisAPIDeviceFeatures unused{};
   VelorantisAPIDiskDumpConfig config{};
-  config.destination = CaptureFilePath(output);
-  SetDiskDumpNumbers(config, settings);
-  SetFixedDiskDumpFields(config);
+  FillRecords(settings, unused, config);
   return config;
 }
 
@@ -37,19 +32,19 @@ const char* CheckIdle(void* handle) {
   return status.running != 0 ? "Capture is already running" : nullptr;
 }
 
-const char* StartOnDevice(const char* lockFile) {
+const char* StartOnDevice() {
   void* handle = FindDevice(getvar("mac"));
   if (handle == NoDevice()) return "Invalid MAC address";
   const char* output = nullptr;
   if (const char* failure = ReadOutput(output)) return failure;
-  RequestSettings settings;
+  CaptureSettings settings;
   if (const char* failure = ReadDiskDumpSettings(settings)) return failure;
   const VelorantisAPIDiskDumpConfig config = DiskDumpConfigFor(output, settings);
   // From the status check to the start no other request reaches the device:
   // two starts would both find it idle, and the loser's configuration would
   // reach the winner's capture.
-  DeviceRequestLock lock;
-  if (const char* failure = LockDeviceRequests(lock, lockFile)) return failure;
+  ChangeLock lock;
+  if (const char* failure = LockChanges(lock, program_paths.lockFile)) return failure;
   if (const char* failure = CheckIdle(handle)) return failure;
   if (VelorantisAPIDiskDumpSetConfig(handle, config) != 0) {
     return "Failed to set capture configuration";
@@ -60,9 +55,7 @@ const char* StartOnDevice(const char* lockFile) {
 
 }  // namespace
 
-int StartCapture(ResponseBody& body) { return StartCapture(body.text, kDeviceLockPath); }
-
-int StartCapture(std::string& out, const char* lockFile) {
-  WriteOutcome(out, StartOnDevice(lockFile));
+int StartCapture(ResponseBody& body) {
+  WriteOutcome(body.text, StartOnDevice());
   return 0;
 }

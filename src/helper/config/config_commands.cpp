@@ -9,10 +9,9 @@
 #include "helper/frontend/json_text.h"
 #include "helper/frontend/request_vars.h"
 #include "helper/frontend/response.h"
-#include "helper/lock/device_request_lock.h"
+#include "helper/lock/change_lock.h"
 #include "helper/records/capture_records.h"
 #include "shared/discovery.h"
-#include "shared/paths.h"
 
 namespace {
 
@@ -23,19 +22,17 @@ struct NumberLine {
   int64_t value;
 };
 
-void WriteConfigNode(std::string& out, const std::string& destination,
-                     const VelorantisAPIDeviceFeatures& features,
-                     const VelorantisAPIDiskDumpConfig& config) {
+void WriteConfigNode(std::string& out, const CaptureSettings& settings) {
   out += "\"config\": {\n\"destination\": \"";
-  WriteJsonText(out, destination);
+  WriteJsonText(out, settings.destination);
   out += "\",\n";
   const NumberLine lines[] = {
-      {"loop", config.loop == 1 ? 1 : 0},
-      {"count", static_cast<int32_t>(config.count)},
-      {"size", static_cast<int64_t>(config.size >> 20)},
-      {"duration", config.duration},
-      {"inline", features.inlineEnabled == 1 ? 1 : 0},
-      {"slicing", features.slicingEnabled == 1 ? features.slicingValue : 0},
+      {"loop", settings.loop ? 1 : 0},
+      {"count", static_cast<int32_t>(settings.count)},
+      {"size", static_cast<int64_t>(settings.size >> 20)},
+      {"duration", settings.duration},
+      {"inline", settings.inlineMode ? 1 : 0},
+      {"slicing", settings.slicing ? settings.sliceBytes : 0},
   };
   for (size_t i = 0; i < std::size(lines); ++i) {
     AppendNumberMember(out, lines[i].key, lines[i].value);
@@ -46,14 +43,14 @@ void WriteConfigNode(std::string& out, const std::string& destination,
 
 // Writes the "config" node into `node`; on failure returns the message and
 // leaves `node` empty.
-const char* LoadConfigNode(std::string& node, const char* configDb) {
+const char* LoadConfigNode(std::string& node) {
   if (getvar("mac") == nullptr) return "Invalid MAC address";
   VelorantisAPIDeviceFeatures features{};
   VelorantisAPIDiskDumpConfig config{};
-  if (LoadConfiguration(configDb, features, config) != 0) return kCannotLoad;
-  const std::optional<std::string> destination = NarrowDestination(config.destination);
-  if (!destination) return kCannotLoad;
-  WriteConfigNode(node, *destination, features, config);
+  if (LoadConfiguration(program_paths.configDb, features, config) != 0) return kCannotLoad;
+  const std::optional<CaptureSettings> settings = SettingsOf(features, config);
+  if (!settings) return kCannotLoad;
+  WriteConfigNode(node, *settings);
   return nullptr;
 }
 
@@ -74,34 +71,24 @@ const char* ReadStorableOutput(const char*& output) {
   return strlen(output) > kMaxStoredDestination ? "Invalid destination value" : nullptr;
 }
 
-void FillRequestedRecords(const char* output, const RequestSettings& settings,
-                          VelorantisAPIDeviceFeatures& features,
-                          VelorantisAPIDiskDumpConfig& config) {
-  config.destination = WidenDestination(output);
-  SetDiskDumpNumbers(config, settings);
-  SetFixedDiskDumpFields(config);
-  SetFixedFeatureWords(features);
-  SetSlicing(features, settings.slicing);
-  features.inlineEnabled = settings.inlineMode != 0 ? 1 : 0;
-}
-
-const char* ApplyConfiguration(const char* configDb, const char* lockFile) {
+const char* ApplyConfiguration() {
   void* handle = nullptr;
   const char* output = nullptr;
-  RequestSettings settings;
+  CaptureSettings settings;
   if (const char* failure = SelectDevice(handle)) return failure;
   if (const char* failure = ReadStorableOutput(output)) return failure;
+  settings.destination = output;
   if (const char* failure = ReadDiskDumpSettings(settings)) return failure;
   if (const char* failure = ReadFeatureSettings(settings)) return failure;
   VelorantisAPIDeviceFeatures features{};
   VelorantisAPIDiskDumpConfig config{};
-  FillRequestedRecords(output, settings, features, config);
+  FillRecords(settings, features, config);
   // The row and the device's features change together: another setconfig in
   // between would leave the row from one request and the features from the
   // other.
-  DeviceRequestLock lock;
-  if (const char* failure = LockDeviceRequests(lock, lockFile)) return failure;
-  if (StoreConfiguration(configDb, features, config) != 0) {
+  ChangeLock lock;
+  if (const char* failure = LockChanges(lock, program_paths.lockFile)) return failure;
+  if (StoreConfiguration(program_paths.configDb, features, config) != 0) {
     return "Failed to save configuration in database";
   }
   // Once stored, the configuration stays stored even if the device refuses.
@@ -113,21 +100,15 @@ const char* ApplyConfiguration(const char* configDb, const char* lockFile) {
 
 }  // namespace
 
-int OutputConfig(std::string& out, const char* configDb) {
+int OutputConfig(ResponseBody& body) {
   std::string node;
-  const char* failure = LoadConfigNode(node, configDb);
-  out += node;
-  WriteOutcome(out, failure);
+  const char* failure = LoadConfigNode(node);
+  body.text += node;
+  WriteOutcome(body.text, failure);
   return 0;
 }
-
-int SetConfig(std::string& out, const char* configDb, const char* lockFile) {
-  WriteOutcome(out, ApplyConfiguration(configDb, lockFile));
-  return 0;
-}
-
-int OutputConfig(ResponseBody& body) { return OutputConfig(body.text, kConfigDatabasePath); }
 
 int SetConfig(ResponseBody& body) {
-  return SetConfig(body.text, kConfigDatabasePath, kDeviceLockPath);
+  WriteOutcome(body.text, ApplyConfiguration());
+  return 0;
 }

@@ -1,7 +1,6 @@
 #include "helper/config/config_store.h"
 
 #include <sqlite3.h>
-#include <unistd.h>
 
 #include <optional>
 #include <string>
@@ -33,7 +32,7 @@ void ThrowIfOutOfMemory(sqlite3* db, int rc) {
 // first connection after a quiet moment rebuilds the log's shared index
 // under a lock; for that moment the others are refused at once, and without
 // a wait one getconfig in eight failed beside a burst of saves. The waits
-// are short: saves come one at a time (the device request lock) and the
+// are short: saves come one at a time (the change lock) and the
 // rebuild of this one-row file takes well under a millisecond.
 Connection OpenConfigDatabase(const char* dbPath) {
   int rc = SQLITE_OK;
@@ -61,35 +60,28 @@ Statement PrepareOrThrow(sqlite3* db, const char* sql) {
   return statement;
 }
 
-// The row's columns as read, before they become record fields.
-struct StoredRow {
-  std::string destination;
-  int loop;
-  int count;
-  sqlite3_int64 size;
-  sqlite3_int64 duration;
-  int inlineMode;
-  int slicing;
-};
-
 // What the records hold when the table has no 'default' row: inline on,
 // everything else off or empty.
-const StoredRow kDefaultRow = {"", 0, 0, 0, 0, 1, 0};
+CaptureSettings DefaultSettings() {
+  CaptureSettings settings;
+  settings.inlineMode = true;
+  return settings;
+}
 
-StoredRow RowFromColumns(sqlite3_stmt* statement) {
+CaptureSettings SettingsFromColumns(sqlite3_stmt* statement) {
   const unsigned char* destination = sqlite3_column_text(statement, 0);
   // A text SQLite could not allocate reads as NULL, as a NULL column does.
   sqlite3* db = sqlite3_db_handle(statement);
   if (destination == nullptr) ThrowIfOutOfMemory(db, sqlite3_errcode(db));
-  return StoredRow{
-      destination != nullptr ? reinterpret_cast<const char*>(destination) : "",
-      sqlite3_column_int(statement, 1),
-      sqlite3_column_int(statement, 2),
-      sqlite3_column_int64(statement, 3),
-      sqlite3_column_int64(statement, 4),
-      sqlite3_column_int(statement, 5),
-      sqlite3_column_int(statement, 6),
-  };
+  CaptureSettings settings;
+  settings.destination = destination != nullptr ? reinterpret_cast<const char*>(destination) : "";
+  SetDiskDumpNumbers(settings, static_cast<uint64_t>(sqlite3_column_int(statement, 1)),
+                     static_cast<uint64_t>(sqlite3_column_int(statement, 2)),
+                     static_cast<uint64_t>(sqlite3_column_int64(statement, 3)),
+                     static_cast<uint64_t>(sqlite3_column_int64(statement, 4)));
+  SetFeatureNumbers(settings, static_cast<uint64_t>(sqlite3_column_int(statement, 5)),
+                    static_cast<uint64_t>(sqlite3_column_int(statement, 6)));
+  return settings;
 }
 
 // Whether a read that found no row can be believed. A damaged file can hide
@@ -119,13 +111,13 @@ bool RowIsReallyMissing(sqlite3* db) {
 // The row, the defaults when there is none, nullopt when stepping fails: a
 // locked or damaged database is not the stored configuration, and showing the
 // defaults instead would invite saving them over it.
-std::optional<StoredRow> StepForRow(sqlite3* db, sqlite3_stmt* statement) {
+std::optional<CaptureSettings> StepForRow(sqlite3* db, sqlite3_stmt* statement) {
   const int rc = sqlite3_step(statement);
   switch (rc) {
     case SQLITE_ROW:
-      return RowFromColumns(statement);
+      return SettingsFromColumns(statement);
     case SQLITE_DONE:
-      if (RowIsReallyMissing(db)) return kDefaultRow;
+      if (RowIsReallyMissing(db)) return DefaultSettings();
       return std::nullopt;
     default:
       ThrowIfOutOfMemory(db, rc);
@@ -133,37 +125,16 @@ std::optional<StoredRow> StepForRow(sqlite3* db, sqlite3_stmt* statement) {
   }
 }
 
-void FillRecords(const StoredRow& row, VelorantisAPIDeviceFeatures& features,
-                 VelorantisAPIDiskDumpConfig& config) {
-  config.destination = WidenDestination(row.destination.c_str());
-  config.loop = row.loop != 0 ? 1 : 0;
-  config.count = static_cast<uint32_t>(row.count);
-  config.size = static_cast<uint64_t>(row.size);
-  config.duration = static_cast<uint32_t>(row.duration);
-  features.inlineEnabled = row.inlineMode != 0 ? 1 : 0;
-  SetSlicing(features, static_cast<uint64_t>(row.slicing));
-  SetFixedFeatureWords(features);
-  SetFixedDiskDumpFields(config);
-}
-
-std::optional<std::string> StorableDestination(const wchar_t* destination) {
-  if (destination == nullptr) return std::nullopt;
-  std::optional<std::string> text = NarrowDestination(destination);
-  if (text && text->size() > kMaxStoredDestination) return std::nullopt;
-  return text;
-}
-
-bool BindRecords(sqlite3_stmt* statement, const std::string& destination,
-                 const VelorantisAPIDeviceFeatures& features,
-                 const VelorantisAPIDiskDumpConfig& config) {
+bool BindSettings(sqlite3_stmt* statement, const CaptureSettings& settings) {
   // The slicing flag is not stored: a slicing value of 0 stands for off.
-  return sqlite3_bind_text(statement, 1, destination.c_str(), -1, SQLITE_STATIC) == SQLITE_OK &&
-         sqlite3_bind_int(statement, 2, config.loop == 1 ? 1 : 0) == SQLITE_OK &&
-         sqlite3_bind_int(statement, 3, static_cast<int32_t>(config.count)) == SQLITE_OK &&
-         sqlite3_bind_int64(statement, 4, static_cast<sqlite3_int64>(config.size)) == SQLITE_OK &&
-         sqlite3_bind_int64(statement, 5, config.duration) == SQLITE_OK &&
-         sqlite3_bind_int(statement, 6, features.inlineEnabled == 1 ? 1 : 0) == SQLITE_OK &&
-         sqlite3_bind_int(statement, 7, features.slicingValue) == SQLITE_OK;
+  return sqlite3_bind_text(statement, 1, settings.destination.c_str(), -1, SQLITE_STATIC) ==
+             SQLITE_OK &&
+         sqlite3_bind_int(statement, 2, settings.loop ? 1 : 0) == SQLITE_OK &&
+         sqlite3_bind_int(statement, 3, static_cast<int32_t>(settings.count)) == SQLITE_OK &&
+         sqlite3_bind_int64(statement, 4, static_cast<sqlite3_int64>(settings.size)) == SQLITE_OK &&
+         sqlite3_bind_int64(statement, 5, settings.duration) == SQLITE_OK &&
+         sqlite3_bind_int(statement, 6, settings.inlineMode ? 1 : 0) == SQLITE_OK &&
+         sqlite3_bind_int(statement, 7, settings.sliceBytes) == SQLITE_OK;
 }
 
 }  // namespace
@@ -174,23 +145,23 @@ int LoadConfiguration(const char* dbPath, VelorantisAPIDeviceFeatures& features,
   if (!db) return -1;
   Statement statement = PrepareOrThrow(db.get(), kReadStatement);
   if (!statement) return -1;
-  const std::optional<StoredRow> row = StepForRow(db.get(), statement.get());
-  if (!row) return -1;
-  FillRecords(*row, features, config);
+  const std::optional<CaptureSettings> settings = StepForRow(db.get(), statement.get());
+  if (!settings) return -1;
+  FillRecords(*settings, features, config);
   return 0;
 }
 
 int StoreConfiguration(const char* dbPath, const VelorantisAPIDeviceFeatures& features,
                        const VelorantisAPIDiskDumpConfig& config) {
   // Bound without a copy, so it is declared first and outlives the statement.
-  std::optional<std::string> destination;
+  std::optional<CaptureSettings> settings;
   Connection db = OpenConfigDatabase(dbPath);
   if (!db) return -1;
   Statement statement = PrepareOrThrow(db.get(), kWriteStatement);
   if (!statement) return -1;
-  destination = StorableDestination(config.destination);
-  if (!destination) return -1;
-  if (!BindRecords(statement.get(), *destination, features, config)) {
+  settings = SettingsOf(features, config);
+  if (!settings || settings->destination.size() > kMaxStoredDestination) return -1;
+  if (!BindSettings(statement.get(), *settings)) {
     ThrowIfOutOfMemory(db.get(), sqlite3_errcode(db.get()));
     return -1;
   }
@@ -200,13 +171,4 @@ int StoreConfiguration(const char* dbPath, const VelorantisAPIDeviceFeatures& fe
   // The update also completes when no row matches; nothing stored is a
   // failure, not a success.
   return sqlite3_changes(db.get()) > 0 ? 0 : -1;
-}
-
-uint64_t GetAvailableRAMSize() {
-  return AvailableBytes(sysconf(_SC_AVPHYS_PAGES), sysconf(_SC_PAGESIZE));
-}
-
-uint64_t AvailableBytes(int64_t pages, int64_t pageSize) {
-  if (pages < 0 || pageSize < 0) return 0;
-  return static_cast<uint64_t>(pages) * static_cast<uint64_t>(pageSize);
 }

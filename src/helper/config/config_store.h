@@ -10,22 +10,19 @@
 #ifndef VELORANTIS_HELPER_CONFIG_CONFIG_STORE_H_
 #define VELORANTIS_HELPER_CONFIG_CONFIG_STORE_H_
 
-#include <cstdint>
-
 #include "VelorantisAPI.h"
 
 // Fills both records from the row, or from the defaults when the table has no
 // 'default' row (empty destination, inline on, everything else off or 0),
-// and in both cases the fixed content (SetFixedFeatureWords,
-// SetFixedDiskDumpFields). `config.destination` then points to a newly
-// allocated wide copy that is never freed (WidenDestination); a NULL
-// destination column reads as the empty text. Returns 0 on success; -1 when
-// the database cannot be opened read-write, the statement cannot be prepared
-// or reading the row fails (locked, damaged; a missing row counts as damage
-// unless the file passes SQLite's quick check and a scan without the index
-// finds no row either), and then both records are left
-// exactly as they were. Throws std::bad_alloc (ThrowOutOfMemory) when SQLite
-// runs out of memory, as when the program does.
+// and in both cases the fixed content (FillRecords). `config.destination`
+// then points to a newly allocated wide copy that is never freed
+// (WidenDestination); a NULL destination column reads as the empty text.
+// Returns 0 on success; -1 when the database cannot be opened read-write, the
+// statement cannot be prepared or reading the row fails (locked, damaged; a
+// missing row counts as damage unless the file passes SQLite's quick check
+// and a scan without the index finds no row either), and then both records
+// are left exactly as they were. Throws std::bad_alloc (ThrowOutOfMemory)
+// when SQLite runs out of memory, as when the program does.
 int LoadConfiguration(const char* dbPath, VelorantisAPIDeviceFeatures& features,
                       VelorantisAPIDiskDumpConfig& config);
 
@@ -38,14 +35,5 @@ int LoadConfiguration(const char* dbPath, VelorantisAPIDeviceFeatures& features,
 // Throws std::bad_alloc as LoadConfiguration does.
 int StoreConfiguration(const char* dbPath, const VelorantisAPIDeviceFeatures& features,
                        const VelorantisAPIDiskDumpConfig& config);
-
-// The bytes of physical memory available at the moment of the call:
-// AvailableBytes of sysconf's available pages and page size.
-uint64_t GetAvailableRAMSize();
-
-// `pages` times `pageSize`, or 0 when either is negative: sysconf answers -1
-// when it cannot tell, and no memory is safer to assume than a wrapped
-// figure near 2^64.
-uint64_t AvailableBytes(int64_t pages, int64_t pageSize);
 
 #endif  // VELORANTIS_HELPER_CONFIG_CONFIG_STORE_H_

@@ -3,51 +3,81 @@
 #include <cstring>
 #include <span>
 
-#include "helper/config/config_store.h"
 #include "helper/frontend/json_text.h"
 #include "helper/frontend/request_vars.h"
+#include "shared/available_memory.h"
 
 namespace {
+
+// The numbers of a request, before they become settings.
+struct RequestNumbers {
+  uint64_t loop = 0;
+  uint64_t count = 0;
+  uint64_t size = 0;  // MiB
+  uint64_t duration = 0;
+  uint64_t slicing = 0;
+  uint64_t inlineMode = 0;
+};
 
 struct SettingVariable {
   const char* name;
   const char* absentMessage;
-  uint64_t RequestSettings::*field;
+  uint64_t RequestNumbers::*field;
 };
 
 constexpr SettingVariable kDiskDumpVariables[] = {
-    {"loop", "Invalid loop value", &RequestSettings::loop},
-    {"count", "Invalid count value", &RequestSettings::count},
-    {"size", "Invalid size value", &RequestSettings::size},
-    {"duration", "Invalid duration value", &RequestSettings::duration},
+    {"loop", "Invalid loop value", &RequestNumbers::loop},
+    {"count", "Invalid count value", &RequestNumbers::count},
+    {"size", "Invalid size value", &RequestNumbers::size},
+    {"duration", "Invalid duration value", &RequestNumbers::duration},
 };
 
 constexpr SettingVariable kFeatureVariables[] = {
-    {"slicing", "Invalid slicing value", &RequestSettings::slicing},
-    {"inline", "Invalid inline value", &RequestSettings::inlineMode},
+    {"slicing", "Invalid slicing value", &RequestNumbers::slicing},
+    {"inline", "Invalid inline value", &RequestNumbers::inlineMode},
 };
 
-const char* ReadVariables(std::span<const SettingVariable> variables, RequestSettings& settings) {
+const char* ReadVariables(std::span<const SettingVariable> variables, RequestNumbers& numbers) {
   for (const SettingVariable& variable : variables) {
-    if (gentenv_u64(variable.name, settings.*variable.field) != 0) return variable.absentMessage;
+    if (gentenv_u64(variable.name, numbers.*variable.field) != 0) return variable.absentMessage;
   }
   return nullptr;
 }
 
 }  // namespace
 
+void SetDiskDumpNumbers(CaptureSettings& settings, uint64_t loop, uint64_t count, uint64_t size,
+                        uint64_t duration) {
+  settings.loop = loop != 0;
+  settings.count = static_cast<uint32_t>(count);
+  settings.size = size;
+  settings.duration = static_cast<uint32_t>(duration);
+}
+
+void SetFeatureNumbers(CaptureSettings& settings, uint64_t inlineMode, uint64_t slicing) {
+  settings.inlineMode = inlineMode != 0;
+  settings.slicing = slicing != 0;
+  settings.sliceBytes = static_cast<uint16_t>(slicing);
+}
+
+const char* ReadDiskDumpSettings(CaptureSettings& settings) {
+  RequestNumbers numbers;
+  if (const char* failure = ReadVariables(kDiskDumpVariables, numbers)) return failure;
+  SetDiskDumpNumbers(settings, numbers.loop, numbers.count, numbers.size << 20, numbers.duration);
+  return nullptr;
+}
+
+const char* ReadFeatureSettings(CaptureSettings& settings) {
+  RequestNumbers numbers;
+  if (const char* failure = ReadVariables(kFeatureVariables, numbers)) return failure;
+  SetFeatureNumbers(settings, numbers.inlineMode, numbers.slicing);
+  return nullptr;
+}
+
 const char* ReadOutput(const char*& output) {
   output = getvar("output");
   if (output == nullptr || !IsValidUtf8(output)) return "Invalid destination value";
   return nullptr;
-}
-
-const char* ReadDiskDumpSettings(RequestSettings& settings) {
-  return ReadVariables(kDiskDumpVariables, settings);
-}
-
-const char* ReadFeatureSettings(RequestSettings& settings) {
-  return ReadVariables(kFeatureVariables, settings);
 }
 
 wchar_t* WidenDestination(const char* text) {
@@ -85,25 +115,34 @@ constexpr uint32_t Features::*kZeroWords[] = {
 
 }  // namespace
 
-void SetFixedFeatureWords(VelorantisAPIDeviceFeatures& features) {
+void FillRecords(const CaptureSettings& settings, VelorantisAPIDeviceFeatures& features,
+                 VelorantisAPIDiskDumpConfig& config) {
+  config.destination = WidenDestination(settings.destination.c_str());
+  config.loop = settings.loop ? 1 : 0;
+  config.reserved1 = 0;
+  config.size = settings.size;
+  config.ramSize = GetAvailableRAMSize() >> 1;
+  config.count = settings.count;
+  config.duration = settings.duration;
   for (auto word : kOneWords) features.*word = 1;
   for (auto word : kZeroWords) features.*word = 0;
   features.half48 = 0;
+  features.inlineEnabled = settings.inlineMode ? 1 : 0;
+  features.slicingEnabled = settings.slicing ? 1 : 0;
+  features.slicingValue = settings.slicing ? settings.sliceBytes : 0;
 }
 
-void SetSlicing(VelorantisAPIDeviceFeatures& features, uint64_t slicing) {
-  features.slicingEnabled = slicing != 0 ? 1 : 0;
-  features.slicingValue = slicing != 0 ? static_cast<uint16_t>(slicing) : 0;
-}
-
-void SetFixedDiskDumpFields(VelorantisAPIDiskDumpConfig& config) {
-  config.reserved1 = 0;
-  config.ramSize = GetAvailableRAMSize() >> 1;
-}
-
-void SetDiskDumpNumbers(VelorantisAPIDiskDumpConfig& config, const RequestSettings& settings) {
-  config.loop = settings.loop != 0 ? 1 : 0;
-  config.count = static_cast<uint32_t>(settings.count);
-  config.size = settings.size << 20;
-  config.duration = static_cast<uint32_t>(settings.duration);
+std::optional<CaptureSettings> SettingsOf(const VelorantisAPIDeviceFeatures& features,
+                                          const VelorantisAPIDiskDumpConfig& config) {
+  if (config.destination == nullptr) return std::nullopt;
+  std::optional<std::string> destination = NarrowDestination(config.destination);
+  if (!destination) return std::nullopt;
+  return CaptureSettings{std::move(*destination),
+                         config.loop == 1,
+                         config.count,
+                         config.size,
+                         config.duration,
+                         features.inlineEnabled == 1,
+                         features.slicingEnabled == 1,
+                         features.slicingValue};
 }

@@ -11,27 +11,39 @@
 
 #include "VelorantisAPI.h"
 
-// ---- The numbers a request gives.
+// ---- The capture settings, whichever way they come: from a request, from
+// the stored row or from the device's records. Each source converts into
+// this record and each destination from it, so every conversion is written
+// once.
 
-// As the request gives them (gentenv_u64: text without digits reads as 0);
-// nothing is range-checked here.
-struct RequestSettings {
-  uint64_t loop = 0;
-  uint64_t count = 0;
-  uint64_t size = 0;  // MiB
-  uint64_t duration = 0;
-  uint64_t slicing = 0;
-  uint64_t inlineMode = 0;
+struct CaptureSettings {
+  std::string destination;  // 8-bit text, as requests and the row carry it
+  bool loop = false;
+  uint32_t count = 0;
+  uint64_t size = 0;  // bytes
+  uint32_t duration = 0;
+  bool inlineMode = false;
+  bool slicing = false;
+  uint16_t sliceBytes = 0;  // kept as given, also while slicing is off
 };
 
-// Reads "loop", "count", "size" and "duration", in this order. Returns null
-// when all are present, else the message of the first absent one ("Invalid
-// loop value", ...); the fields from that one on are left alone.
-const char* ReadDiskDumpSettings(RequestSettings& settings);
+// The numbers as a request or the row gives them: a flag is on when it is
+// non-zero, count and duration keep their low 32 bits, slicing is on when it
+// is non-zero and keeps its low 16 bits.
+void SetDiskDumpNumbers(CaptureSettings& settings, uint64_t loop, uint64_t count, uint64_t size,
+                        uint64_t duration);
+void SetFeatureNumbers(CaptureSettings& settings, uint64_t inlineMode, uint64_t slicing);
+
+// Reads "loop", "count", "size" (MiB, shifted left by 20 modulo 2^64) and
+// "duration", in this order (gentenv_u64: text without digits reads as 0;
+// nothing is range-checked). Returns null when all are present, else the
+// message of the first absent one ("Invalid loop value", ...), and then
+// leaves `settings` alone.
+const char* ReadDiskDumpSettings(CaptureSettings& settings);
 
 // Reads "slicing" and then "inline" the same way ("Invalid slicing value",
 // "Invalid inline value").
-const char* ReadFeatureSettings(RequestSettings& settings);
+const char* ReadFeatureSettings(CaptureSettings& settings);
 
 // Reads "output", the capture directory. Returns null when it is present and
 // valid UTF-8 (an empty one included), else "Invalid destination value". Any
@@ -59,23 +71,19 @@ wchar_t* WidenDestination(const char* text);
 // string that WidenDestination did not make can hold.
 std::optional<std::string> NarrowDestination(const wchar_t* wide);
 
-// ---- Filling the records.
+// ---- The device's records.
 
-// Words 0 and 4 to 1, the other unnamed words (8, 12, 24 to 44, the half-word
-// at 48, 52, 56, 60) to 0. Leaves the slicing and inline fields and the two
-// padding gaps as they were.
-void SetFixedFeatureWords(VelorantisAPIDeviceFeatures& features);
-
-// Slicing from a configured number: flag 1 and the number's low 16 bits as
-// the value when it is non-zero, both 0 when it is 0.
-void SetSlicing(VelorantisAPIDeviceFeatures& features, uint64_t slicing);
-
+// Both records from the settings: the destination widened (WidenDestination),
+// the flags as 1 or 0, the fixed feature words (words 0 and 4 to 1, the other
+// unnamed words, 8, 12, 24 to 44, the half-word at 48, 52, 56, 60, to 0),
 // reserved1 to 0 and ramSize to half of GetAvailableRAMSize(). Leaves
-// reserved0 as it was.
-void SetFixedDiskDumpFields(VelorantisAPIDiskDumpConfig& config);
+// reserved0 and the two padding gaps as they were.
+void FillRecords(const CaptureSettings& settings, VelorantisAPIDeviceFeatures& features,
+                 VelorantisAPIDiskDumpConfig& config);
 
-// loop (1 when non-zero), count and duration (their low 32 bits) and size
-// (MiB shifted left by 20, modulo 2^64) from the request's numbers.
-void SetDiskDumpNumbers(VelorantisAPIDiskDumpConfig& config, const RequestSettings& settings);
+// The settings the records hold: a flag is on only when it is 1. nullopt
+// when the destination is null or holds a character that is no byte.
+std::optional<CaptureSettings> SettingsOf(const VelorantisAPIDeviceFeatures& features,
+                                          const VelorantisAPIDiskDumpConfig& config);
 
 #endif  // VELORANTIS_HELPER_RECORDS_CAPTURE_RECORDS_H_

@@ -9,7 +9,6 @@
 #include "helper/frontend/response.h"
 #include "helper/status/stats_series.h"
 #include "shared/discovery.h"
-#include "shared/paths.h"
 #include "shared/status_db.h"
 #include "shared/transaction.h"
 
@@ -166,15 +165,12 @@ const char* ReadInTransaction(sqlite3* db, const std::string& mac, const StatsWi
 }  // namespace
 
 int OutputStatus(ResponseBody& body) {
-  return OutputStatus(body.text, body.tail, kStatusDatabasePath);
-}
-
-int OutputStatus(std::string& out, TextPieces& tail, const char* statusDb) {
+  std::string& out = body.text;
   std::string mac;
   if (const char* failure = ResolveRequestedMac(mac)) return Fail(out, failure);
   const StatsWindow window = ReadStatsWindow();
   int opened = SQLITE_OK;
-  Connection db = OpenExistingDatabase(statusDb, &opened);
+  Connection db = OpenExistingDatabase(program_paths.statusDb, &opened);
   ThrowIfOutOfMemory(nullptr, opened);
   if (!db) return Fail(out, "Cannot open database");
   LeaveCheckpointsToTheDaemon(db.get());
@@ -182,6 +178,6 @@ int OutputStatus(std::string& out, TextPieces& tail, const char* statusDb) {
   const char* failure = ReadInTransaction(db.get(), mac, window, nodes);
   db.reset();
   if (failure != nullptr) return Fail(out, failure);
-  WriteAnswer(out, tail, nodes);
+  WriteAnswer(out, body.tail, nodes);
   return 0;
 }

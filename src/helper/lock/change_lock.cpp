@@ -1,4 +1,4 @@
-#include "helper/lock/device_request_lock.h"
+#include "helper/lock/change_lock.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -26,11 +26,11 @@ void SleepMs(int ms) {
 
 }  // namespace
 
-DeviceRequestLock::~DeviceRequestLock() {
+ChangeLock::~ChangeLock() {
   if (fd >= 0) close(fd);
 }
 
-const char* LockDeviceRequests(DeviceRequestLock& lock, const char* path, int waitMs) {
+const char* LockChanges(ChangeLock& lock, const char* path, int waitMs) {
   // O_NOFOLLOW: whoever can write the folder must not be able to point the
   // web server's user at another file to create or lock. Read access is all
   // flock needs, so a file another account left behind (root's, after a run

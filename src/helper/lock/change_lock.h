@@ -3,19 +3,19 @@
 // setconfig: store the row, apply the features; stop) run under one lock
 // that every process of the program shares: an flock on a lock file.
 // Requests that only read (list, status, getconfig) never take it.
-#ifndef VELORANTIS_HELPER_LOCK_DEVICE_REQUEST_LOCK_H_
-#define VELORANTIS_HELPER_LOCK_DEVICE_REQUEST_LOCK_H_
+#ifndef VELORANTIS_HELPER_LOCK_CHANGE_LOCK_H_
+#define VELORANTIS_HELPER_LOCK_CHANGE_LOCK_H_
 
 // How long a request waits for another one to finish before it gives up.
-inline constexpr int kDeviceLockWaitMs = 5000;
+inline constexpr int kChangeLockWaitMs = 5000;
 
 // Holds the lock while it lives; the lock goes with the descriptor, also when
 // the process dies.
-struct DeviceRequestLock {
-  DeviceRequestLock() = default;
-  DeviceRequestLock(const DeviceRequestLock&) = delete;
-  DeviceRequestLock& operator=(const DeviceRequestLock&) = delete;
-  ~DeviceRequestLock();
+struct ChangeLock {
+  ChangeLock() = default;
+  ChangeLock(const ChangeLock&) = delete;
+  ChangeLock& operator=(const ChangeLock&) = delete;
+  ~ChangeLock();
   int fd = -1;
 };
 
@@ -23,10 +23,9 @@ struct DeviceRequestLock {
 // mode 0660 when missing, never through a symbolic link), waiting at most
 // `waitMs`. Returns null once
 // it is held, else the message the request answers with: "Device is busy
-// with another request" when the wait ran out, "Cannot open the device lock
+// with another request" when the wait ran out, "Cannot open the change lock
 // file" when the file cannot be opened. A request that cannot lock never goes
 // on unlocked.
-const char* LockDeviceRequests(DeviceRequestLock& lock, const char* path,
-                               int waitMs = kDeviceLockWaitMs);
+const char* LockChanges(ChangeLock& lock, const char* path, int waitMs = kChangeLockWaitMs);
 
-#endif  // VELORANTIS_HELPER_LOCK_DEVICE_REQUEST_LOCK_H_
+#endif  // VELORANTIS_HELPER_LOCK_CHANGE_LOCK_H_
