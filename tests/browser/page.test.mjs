@@ -261,7 +261,8 @@ async function attack(on, attackerHost, target) {
   return hostile.locator('body').textContent();
 }
 
-test('a page of another origin cannot change the capture', async () => {
+test('a page of another origin cannot change the capture', async (t) => {
+  execFileSync('sqlite3', [configDb, 'UPDATE config SET count = 0']); // runs until stopped
   const page = await watchedPage();
   await page.goto(`${base}#%E0`); // no valid percent-encoding: the first device
   await page.locator('#device-mac', { hasText: '00:11:22:33:44:55' }).waitFor();
@@ -278,6 +279,7 @@ test('a page of another origin cannot change the capture', async () => {
   // configuration's, refuses them for want of proof.
   const named = await chromium.launch({ executablePath: env('VELORANTIS_CHROMIUM'), args: ['--no-sandbox',
     '--disable-gpu', '--host-resolver-rules=MAP appliance.test 127.0.0.1, MAP attacker.test 127.0.0.2'] });
+  t.after(() => named.close());
   const namedContext = await named.newContext();
   const applianceUrl = `http://appliance.test:${new URL(base).port}/`;
   assert.match(await attack(namedContext, 'attacker.test',
@@ -292,7 +294,6 @@ test('a page of another origin cannot change the capture', async () => {
   await own.locator('#device-mac', { hasText: '00:11:22:33:44:55' }).waitFor();
   await own.click('#stop');
   await own.locator('#capture-message[data-kind="ok"]').waitFor();
-  await named.close();
   assert.ok(!existsSync(running));
   assert.deepEqual(problems, []);
 });

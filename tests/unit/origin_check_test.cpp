@@ -2,8 +2,7 @@
 
 #include <gtest/gtest.h>
 
-// Each row in both modes: `allowed` outside strict mode, `strict` the message
-// of strict mode (null: allowed).
+// Each row in both modes: `allowed` outside strict mode, `strict` its message.
 TEST(IsSameOriginRequest, HeaderCombinations) {
   const char* const kHost = "192.168.1.5:8080";
   const char* const cross = kCrossOriginRefused;
