@@ -16,8 +16,9 @@ namespace {
 // Tried in this order; the first entry equal to "command" as a whole, byte
 // for byte, wins.
 constexpr Command kCommands[] = {
-    {"list", OutputList},     {"start", StartCapture, true}, {"stop", StopCapture, true},
-    {"status", OutputStatus}, {"getconfig", OutputConfig},   {"setconfig", SetConfig, true},
+    {"list", OutputList},         {"start", StartCapture, true}, {"stop", StopCapture, true},
+    {"status", OutputStatus},     {"getconfig", OutputConfig},   {"setconfig", SetConfig, true},
+    {"captures", OutputCaptures},
 };
 
 // The handler's locals are gone by now; dropping what it wrote frees the

@@ -11,12 +11,13 @@
 namespace {
 
 ScannedDevice Scanned(void* handle, const char* mac, const char* model) {
-  ScannedDevice device{mac, model, false, 0, 0, 0};
+  ScannedDevice device{mac, model, false, 0, 0, 0, 0};
   VelorantisSimCapture capture{};
   if (VelorantisSimGetCapture != nullptr && VelorantisSimGetCapture(handle, &capture) == 0) {
     device.written = static_cast<int64_t>(capture.written);
     device.cacheused = static_cast<int64_t>(capture.cacheused);
     device.maxcache = static_cast<int64_t>(capture.maxcache);
+    device.error = capture.error;
   }
   // The status the back end reads, asked last: a capture that ended in
   // between shows as ended, with its final figures.

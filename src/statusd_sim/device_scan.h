@@ -13,6 +13,7 @@ struct ScannedDevice {
   int64_t written;    // bytes the device's latest capture wrote
   int64_t cacheused;  // bytes of the capture's cache in use
   int64_t maxcache;   // the cache's size
+  int64_t error;      // why the latest capture ended early; 0 when it did not
 };
 
 // Every device the library lists now whose type and MAC can be read, in list

@@ -21,8 +21,8 @@ constexpr char kUpsertDevice[] =
 // The capture's figures as the library reports them.
 constexpr char kUpsertCapture[] =
     "INSERT INTO capture (device, status, error, cacheused, maxcache, written, dropped) "
-    "VALUES (?1, ?2, 0, ?3, ?4, ?5, 0) "
-    "ON CONFLICT (device) DO UPDATE SET status = excluded.status, error = 0, "
+    "VALUES (?1, ?2, ?6, ?3, ?4, ?5, 0) "
+    "ON CONFLICT (device) DO UPDATE SET status = excluded.status, error = excluded.error, "
     "cacheused = excluded.cacheused, maxcache = excluded.maxcache, written = excluded.written";
 
 bool SwitchToWal(sqlite3* db) {
@@ -51,8 +51,8 @@ bool StoreDevice(sqlite3* db, const ScannedDevice& device, int64_t& id) {
 bool StoreCapture(sqlite3* db, int64_t deviceId, const ScannedDevice& device) {
   Statement upsert = Prepare(db, kUpsertCapture);
   if (!upsert) return ReportSqlFailure(db, "storing a capture state");
-  const int64_t values[] = {deviceId, device.capturing ? 1 : 0, device.cacheused, device.maxcache,
-                            device.written};
+  const int64_t values[] = {deviceId,        device.capturing ? 1 : 0, device.cacheused,
+                            device.maxcache, device.written,           device.error};
   if (!BindNumbers(upsert.get(), values)) return ReportSqlFailure(db, "storing a capture state");
   return StepToEnd(db, upsert.get(), "storing a capture state");
 }

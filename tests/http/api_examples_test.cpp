@@ -42,6 +42,17 @@ constexpr char kStatusRows[] =
     " (1, 1700000001, 1, 100, 4000, 930000, 2800, 1900, 2, 2, 3, 1, 2070, 1120, 1, 0,"
     "  0, 0, 0, 0, 0);";
 
+// Two finished captures of the second device; the first one's file is in
+// the scratch directory, the second one's is gone.
+std::string LedgerRows(const std::string& dir) {
+  return "INSERT INTO captures VALUES (1, '00:11:22:33:44:56', '" + dir +
+         "/Velorantis-20261208T081455Z.pcapng', 1, 0, 104857600, 3600, 1, 0, 'stopped', "
+         "1796717695, 'alice', '192.0.2.10', 1796718295, 'bob', '192.0.2.11', 0),"
+         " (2, '00:11:22:33:44:56', '" + dir +
+         "/Velorantis-20261208T083000Z.pcapng', 0, 0, 0, 0, 1, 96, 'ended', 1796718600, "
+         "'alice', '192.0.2.10', 1796718657, '', '', 28);";
+}
+
 struct Example {
   std::string query;
   size_t firstLine;  // of the json block's content
@@ -97,6 +108,8 @@ class ApiExamples : public testing::Test {
     RecreateDatabase(kConfigDatabasePath, "config.sql");
     RecreateDatabase(kStatusDatabasePath, "status.sql");
     ExecSql(kStatusDatabasePath, kStatusRows);
+    ExecSql(kConfigDatabasePath, LedgerRows(captures_.path()));
+    WriteFile(captures_.File("Velorantis-20261208T081455Z.pcapng"), std::string(24576, '\0'));
   }
 
   // The body of the answer, the scratch directory shown as /data/captures.

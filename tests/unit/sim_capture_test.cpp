@@ -1,6 +1,9 @@
 // Captures to disk in the simulator: the capture file it creates, and the
 // running state that outlives the process that started it.
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -155,10 +158,15 @@ TEST_F(SimCaptureTest, SlicingSetsTheSnaplen) {
 
 TEST_F(SimCaptureTest, StartFailsWithoutAWritableDestination) {
   void* device = Device();
+  std::ofstream(dir_ + "/target") << "kept";
+  std::filesystem::create_symlink(dir_ + "/target", dir_ + "/link.pcapng");
+  ASSERT_EQ(mkfifo((dir_ + "/fifo.pcapng").c_str(), 0644), 0);  // would block an open
   const std::string cases[] = {
       dir_ + "/no/such/dir/capture.pcapng",
       dir_,  // a directory
       "",
+      dir_ + "/link.pcapng",
+      dir_ + "/fifo.pcapng",
   };
   EXPECT_NE(VelorantisAPIDiskDumpStart(device), 0) << "no destination configured yet";
   EXPECT_EQ(Running(device), 0);
@@ -169,6 +177,33 @@ TEST_F(SimCaptureTest, StartFailsWithoutAWritableDestination) {
     EXPECT_EQ(Running(device), 0);
   }
   EXPECT_FALSE(std::filesystem::exists(dir_ + "/no"));
+  EXPECT_EQ(ReadBytes(dir_ + "/target"), "kept");
+}
+
+// A file-size limit fails writes as a full disk does.
+TEST_F(SimCaptureTest, FullDiskEndsTheCaptureAtItsLastWholeBlock) {
+  void* device = Device();
+  const std::string path = dir_ + "/capture.pcapng";
+  ASSERT_EQ(Configure(device, path), 0);
+  rlimit usual{};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &usual), 0);
+  rlimit small = usual;
+  small.rlim_cur = 56 << 10;
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+  const int started = VelorantisAPIDiskDumpStart(device);  // the writer inherits the limit
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &usual), 0);
+  ASSERT_EQ(started, 0);
+  for (int i = 0; i < 500 && Running(device) == 1; ++i) usleep(10000);
+  ASSERT_EQ(Running(device), 0);
+  VelorantisSimCapture capture{};
+  ASSERT_EQ(VelorantisSimGetCapture(device, &capture), 0);
+  const std::string bytes = ReadBytes(path);
+  EXPECT_NE(capture.error, 0);
+  EXPECT_EQ(capture.written, bytes.size());
+  size_t at = 0;  // every block whole: its length field leads to the next
+  while (at + 8 <= bytes.size() && At<uint32_t>(bytes, at + 4) >= 12)
+    at += At<uint32_t>(bytes, at + 4);
+  EXPECT_EQ(at, bytes.size());
 }
 
 TEST_F(SimCaptureTest, ConfigAppliesToTheNextStart) {

@@ -44,7 +44,7 @@ bool EndCapture(const Device& device) {
 CaptureFigures CaptureState(const Device& device) {
   const bool running = CaptureRunning(device);
   const WriterState state = LoadWriterState(device).value_or(WriterState{});
-  return {running, state.written, running ? state.cache_used : 0, state.max_cache};
+  return {running, state.written, running ? state.cache_used : 0, state.max_cache, state.error};
 }
 
 }  // namespace velorantis::sim

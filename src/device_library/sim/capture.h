@@ -25,6 +25,7 @@ struct CaptureFigures {
   uint64_t written;     // bytes the device's latest capture wrote
   uint64_t cache_used;  // 0 unless running
   uint64_t max_cache;
+  int error;  // why the latest capture ended early (an errno), else 0
 };
 
 CaptureFigures CaptureState(const Device& device);

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <string>
 
 #include "device_files.h"
@@ -22,6 +23,7 @@ struct Capture {
   int file;             // the capture file, open for appending blocks
   uint64_t file_bytes;  // its size
   uint64_t frames = 0;  // written by this capture
+  int error = 0;        // why the file could not be written
 };
 
 enum class Step { kWritten, kEnd };
@@ -36,7 +38,7 @@ uint64_t Nanoseconds(clockid_t clock) {
 // so that a reader finds the old file or the new one, never a cut one.
 int StartFileOver(const Capture& capture) {
   const std::string fresh = capture.settings.path + ".new";
-  const int fd = open(fresh.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  const int fd = OpenCaptureFile(fresh);
   if (fd < 0) return -1;
   if (WriteAll(fd, capture.header) && rename(fresh.c_str(), capture.settings.path.c_str()) == 0) {
     return fd;
@@ -44,6 +46,11 @@ int StartFileOver(const Capture& capture) {
   close(fd);
   unlink(fresh.c_str());
   return -1;
+}
+
+Step FileFailed(Capture& capture) {
+  capture.error = errno != 0 ? errno : EIO;
+  return Step::kEnd;
 }
 
 // The next frame, seen at `nanoseconds`, in one write; at the size limit
@@ -56,13 +63,22 @@ Step WriteFrame(Capture& capture, WriterState& state, uint64_t nanoseconds) {
   if (settings.size != 0 && capture.file_bytes + block.size() > settings.size) {
     if (!settings.loop) return Step::kEnd;
     const int fresh = StartFileOver(capture);
-    if (fresh < 0) return Step::kEnd;
+    if (fresh < 0) return FileFailed(capture);
     close(capture.file);
     capture.file = fresh;
     capture.file_bytes = capture.header.size();
     state.written += capture.header.size();
   }
-  if (!WriteAll(capture.file, block)) return Step::kEnd;
+  if (!WriteAll(capture.file, block)) {
+    // A full disk takes what fits of a block: the file goes back to its
+    // last whole block, so that it stays readable and `written` tells its
+    // size.
+    const Step step = FileFailed(capture);
+    if (ftruncate(capture.file, static_cast<off_t>(capture.file_bytes)) != 0) {
+      capture.error = errno;
+    }
+    return step;
+  }
   capture.file_bytes += block.size();
   state.written += block.size();
   ++capture.frames;
@@ -118,6 +134,7 @@ void RunCapture(const Device& device, const CaptureSettings& settings, int captu
   }
   close(capture.file);
   state.cache_used = 0;
+  state.error = capture.error;
   SaveWriterState(state_fd, state);
   // No new marker can have come meanwhile: a start ends a writer whose
   // marker is gone before it writes its own.

@@ -26,7 +26,9 @@ inline constexpr int kStopSignal = SIGTERM;
 // kept up to date after every round. Returns when the capture has ended: by
 // count, size (without loop) or duration; on kStopSignal; when the device's
 // ".capture" marker or its line of the devices file is gone; or when the
-// file cannot be written. The marker is gone on return.
+// file cannot be written (a full disk): then the file is cut back to its
+// last whole block and the state's `error` holds the errno. The marker is
+// gone on return.
 void RunCapture(const Device& device, const CaptureSettings& settings, int capture_fd, int state_fd,
                 WriterState state);
 

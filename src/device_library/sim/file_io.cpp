@@ -70,6 +70,22 @@ bool WriteFileAtomically(const std::string& path, std::string_view data) {
   return false;
 }
 
+int OpenCaptureFile(const std::string& path) {
+  const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0644);
+  if (fd < 0) return -1;
+  struct stat info {};
+  // Emptied only once it is known to be a regular file: O_TRUNC would act
+  // before the check.
+  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || fcntl(fd, F_SETFL, 0) != 0 ||
+      ftruncate(fd, 0) != 0) {
+    const int error = S_ISREG(info.st_mode) ? errno : EINVAL;
+    close(fd);
+    errno = error;
+    return -1;
+  }
+  return fd;
+}
+
 bool FileExists(const std::string& path) {
   struct stat info {};
   return stat(path.c_str(), &info) == 0;

@@ -18,6 +18,7 @@ extern "C" VELORANTIS_SIM_EXPORT int VelorantisSimGetCapture(void* handle,
   const std::optional<velorantis::sim::Device> device = velorantis::sim::DeviceOf(handle);
   if (capture == nullptr || !device) return 1;
   const velorantis::sim::CaptureFigures figures = velorantis::sim::CaptureState(*device);
-  *capture = {figures.running ? 1 : 0, figures.written, figures.cache_used, figures.max_cache};
+  *capture = {figures.running ? 1 : 0, figures.written, figures.cache_used, figures.max_cache,
+              figures.error};
   return 0;
 }

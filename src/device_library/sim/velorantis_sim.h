@@ -22,6 +22,8 @@ typedef struct VelorantisSimCapture {
   uint64_t written;   /* bytes the latest capture wrote, kept after it ends */
   uint64_t cacheused; /* bytes through the cache in the writer's last round */
   uint64_t maxcache;  /* the configured ramSize */
+  int32_t error;      /* non-zero (an errno) when the latest capture ended
+                         because its file could not be written (a full disk) */
 } VelorantisSimCapture;
 
 /* Fills `capture` for a device handle; returns 0, or 1 (leaving it as it

@@ -1,6 +1,7 @@
 #include "writer_process.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <time.h>
@@ -20,6 +21,10 @@ namespace {
 constexpr char kReady = 1;
 // How long a writer may take to finish its round after the stop signal.
 constexpr int kEndWaitMs = 5000;
+// How long a start waits for its writer to be ready: a writer stuck on its
+// file (a hung network mount) must not hold up the caller. Once the caller
+// has given up, the writer dies of SIGPIPE when it reports.
+constexpr int kReadyWaitMs = 2000;
 
 void CloseAllBut(int kept) {
   if (close_range(0, static_cast<unsigned>(kept) - 1, 0) == 0 &&
@@ -39,6 +44,9 @@ int RunDetached(const Device& device, const CaptureSettings& settings, int ready
   const int null = open("/dev/null", O_RDWR);  // descriptor 0, being the lowest free
   if (null != 0 || dup2(null, 1) != 1 || dup2(null, 2) != 2) return 1;
   signal(kStopSignal, SIG_DFL);
+  // Past a file-size limit a write fails with EFBIG, which ends the capture
+  // as a full disk does, rather than killing the writer mid-block.
+  signal(SIGXFSZ, SIG_IGN);
   sigset_t stop;
   sigemptyset(&stop);
   sigaddset(&stop, kStopSignal);
@@ -46,11 +54,10 @@ int RunDetached(const Device& device, const CaptureSettings& settings, int ready
 
   const int state_fd = LockWriterState(device);
   if (state_fd < 0) return 1;
-  const int capture_fd =
-      open(settings.path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  const int capture_fd = OpenCaptureFile(settings.path);
   const std::string header = PcapngHeader(settings.snaplen);
   if (capture_fd < 0 || !WriteAll(capture_fd, header)) return 1;
-  const WriterState state{getpid(), header.size(), 0, settings.max_cache};
+  const WriterState state{getpid(), header.size(), 0, settings.max_cache, 0};
   if (ftruncate(state_fd, 0) != 0 || !SaveWriterState(state_fd, state)) return 1;
   if (!WriteAll(ready, std::string_view(&kReady, 1))) return 1;
   close(ready);
@@ -59,6 +66,11 @@ int RunDetached(const Device& device, const CaptureSettings& settings, int ready
 }
 
 bool ReadyByte(int fd) {
+  pollfd ready{fd, POLLIN, 0};
+  int polled;
+  while ((polled = poll(&ready, 1, kReadyWaitMs)) < 0 && errno == EINTR) {
+  }
+  if (polled != 1) return false;
   char byte = 0;
   ssize_t got;
   while ((got = read(fd, &byte, 1)) < 0 && errno == EINTR) {

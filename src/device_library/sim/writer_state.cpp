@@ -27,10 +27,11 @@ int LockWriterState(const Device& device) {
 bool SaveWriterState(int fd, const WriterState& state) {
   // Fixed widths: each state replaces the whole of the one before.
   char line[128];
-  const int length = std::snprintf(
-      line, sizeof line,
-      "pid=%-10ld written=%-20" PRIu64 " cacheused=%-20" PRIu64 " maxcache=%-20" PRIu64 "\n",
-      static_cast<long>(state.pid), state.written, state.cache_used, state.max_cache);
+  const int length = std::snprintf(line, sizeof line,
+                                   "pid=%-10ld written=%-20" PRIu64 " cacheused=%-20" PRIu64
+                                   " maxcache=%-20" PRIu64 " error=%-10d\n",
+                                   static_cast<long>(state.pid), state.written, state.cache_used,
+                                   state.max_cache, state.error);
   if (length <= 0 || static_cast<size_t>(length) >= sizeof line) return false;
   return pwrite(fd, line, static_cast<size_t>(length), 0) == length;
 }
@@ -43,7 +44,8 @@ std::optional<WriterState> LoadWriterState(const Device& device) {
   if (!ReadFile(path, &text) || text.empty()) return std::nullopt;
   for (int tries = 0; tries < 3 && ReadFile(path, &again) && again != text; ++tries) text = again;
   return WriterState{static_cast<pid_t>(NumberField(text, "pid")), NumberField(text, "written"),
-                     NumberField(text, "cacheused"), NumberField(text, "maxcache")};
+                     NumberField(text, "cacheused"), NumberField(text, "maxcache"),
+                     static_cast<int>(NumberField(text, "error"))};
 }
 
 bool WriterAlive(const Device& device) {

@@ -20,6 +20,7 @@ struct WriterState {
   uint64_t written = 0;     // bytes written to capture files by this capture
   uint64_t cache_used = 0;  // bytes that went through the cache in the last round
   uint64_t max_cache = 0;
+  int error = 0;  // the errno that ended the capture; 0 unless the file could not be written
 };
 
 // Opens (creating) the device's state file and takes its lock. -1 when the

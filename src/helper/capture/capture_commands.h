@@ -10,15 +10,30 @@
 int OutputList(ResponseBody& body);
 
 // "start": starts a capture to disk on the device "mac" names, with the
-// request's "output", "loop", "count", "size" and "duration", unless one runs
-// there already. Writes only the result node. Returns 0.
+// request's "output", "loop", "count", "size" and "duration" and the stored
+// inline mode and slicing, unless one runs there already. Refuses a folder
+// or capture file it cannot use (CheckDestination) before the device is
+// asked, and a capture file another device's capture writes; keeps the data
+// of an earlier capture in that file under a dated name. Every start that
+// reaches the device's features leaves a row in the capture ledger
+// (program_paths.configDb). Writes only the result node. Returns 0.
 // The change lock (program_paths.lockFile) is held from the status check to
 // the start.
 int StartCapture(ResponseBody& body);
 
 // "stop": stops the capture on the device "mac" names; -2 "Failed to stop
-// capture" when the library refuses, or the change lock's message. Writes
+// capture" when the library refuses, or the change lock's message. The
+// ledger's running captures of the device are marked stopped by this
+// request, or ended by themselves when the device was idle already. Writes
 // only the result node. Returns 0.
 int StopCapture(ResponseBody& body);
+
+// "captures": the capture ledger, newest first; "mac" (absent or "all":
+// every device), "limit" (default 20) and "before" (an id) choose the
+// entries. Notes first the ends of captures whose devices are idle
+// (NoteEndedCaptures). Writes the result node, then on success the
+// "captures" node; -1 "Cannot load captures from database" when the ledger
+// cannot be read. Returns 0.
+int OutputCaptures(ResponseBody& body);
 
 #endif  // VELORANTIS_HELPER_CAPTURE_CAPTURE_COMMANDS_H_

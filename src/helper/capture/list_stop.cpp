@@ -4,6 +4,8 @@
 #include "helper/frontend/json_text.h"
 #include "helper/frontend/request_vars.h"
 #include "helper/frontend/response.h"
+#include "helper/ledger/capture_ends.h"
+#include "helper/ledger/ledger_store.h"
 #include "helper/lock/change_lock.h"
 #include "shared/discovery.h"
 
@@ -49,7 +51,14 @@ int StopCapture(ResponseBody& body) {
     WriteOutcome(body.text, failure);
     return 0;
   }
+  // Only a capture the ledger thinks running costs a status call: one that
+  // ended before this stop was not stopped by it.
+  const std::string mac = MacTextOf(handle);
+  Connection ledger = OpenLedger(program_paths.configDb);
+  const bool noted = ledger && !RunningCaptures(ledger.get(), mac.c_str()).empty();
+  if (noted && CaptureStateOf(handle) == 0) NoteCapturesEnded(ledger.get(), mac);
   const bool stopped = VelorantisAPIDiskDumpStop(handle) == 0;
+  if (stopped && noted) NoteCapturesStopped(ledger.get(), mac);
   WriteOutcome(body.text, stopped ? nullptr : "Failed to stop capture", kStopFailed);
   return 0;
 }

@@ -1,10 +1,16 @@
 #include "helper/capture/capture_commands.h"
 
+#include <optional>
 #include <string>
 
 #include "VelorantisAPI.h"
+#include "helper/capture/capture_file.h"
+#include "helper/capture/start_ledger.h"
+#include "helper/config/config_store.h"
 #include "helper/frontend/request_vars.h"
 #include "helper/frontend/response.h"
+#include "helper/ledger/capture_ends.h"
+#include "helper/ledger/ledger_store.h"
 #include "helper/lock/change_lock.h"
 #include "helper/records/capture_records.h"
 #include "shared/discovery.h"
@@ -12,24 +18,41 @@
 namespace {
 
 constexpr char kCaptureFileName[] = "/Velorantis.pcapng";
-
-// The directory is taken as given: a trailing slash yields a double slash,
-// an empty one the file name alone. Its length is not limited here; the
-// path is allocated whole and a library that cannot create it refuses the
-// start.
-VelorantisAPIDiskDumpConfig DiskDumpConfigFor(const char* output, CaptureSettings& settings) {
-  settings.destination = std::string(output) + kCaptureFileName;
-  VelorantisAPIDeviceFeatures unused{};
-  VelorantisAPIDiskDumpConfig config{};
-  FillRecords(settings, unused, config);
-  return config;
-}
+constexpr char kCannotLoad[] = "Cannot load configuration from database";
 
 // A running capture is left alone, its configuration included.
 const char* CheckIdle(void* handle) {
   VelorantisAPIDiskDumpStatus status{};
   if (VelorantisAPIDiskDumpGetStatus(handle, &status) != 0) return "Failed to get capture status";
   return status.running != 0 ? "Capture is already running" : nullptr;
+}
+
+// The stored inline mode and slicing go with every capture, so that what
+// getconfig shows is what the device records.
+const char* AddStoredFeatures(CaptureSettings& settings) {
+  VelorantisAPIDeviceFeatures features{};
+  VelorantisAPIDiskDumpConfig config{};
+  if (LoadConfiguration(program_paths.configDb, features, config) != 0) return kCannotLoad;
+  const std::optional<CaptureSettings> stored = SettingsOf(features, config);
+  if (!stored) return kCannotLoad;
+  settings.inlineMode = stored->inlineMode;
+  settings.slicing = stored->slicing;
+  settings.sliceBytes = stored->sliceBytes;
+  return nullptr;
+}
+
+// The path's length is not limited here; it is allocated whole and a library
+// that cannot create it refuses the start.
+const char* StartWith(void* handle, const CaptureSettings& settings) {
+  VelorantisAPIDeviceFeatures features{};
+  VelorantisAPIDiskDumpConfig config{};
+  FillRecords(settings, features, config);
+  if (VelorantisAPISetDeviceFeatures(handle, features) != 0) return "Failed to set device features";
+  if (VelorantisAPIDiskDumpSetConfig(handle, config) != 0) {
+    return "Failed to set capture configuration";
+  }
+  if (VelorantisAPIDiskDumpStart(handle) != 0) return "Failed to start capture";
+  return nullptr;
 }
 
 const char* StartOnDevice() {
@@ -39,18 +62,26 @@ const char* StartOnDevice() {
   if (const char* failure = ReadOutput(output)) return failure;
   CaptureSettings settings;
   if (const char* failure = ReadDiskDumpSettings(settings)) return failure;
-  const VelorantisAPIDiskDumpConfig config = DiskDumpConfigFor(output, settings);
+  // The directory is taken as given: a trailing slash yields a double slash,
+  // an empty one the file name alone.
+  settings.destination = output + std::string(kCaptureFileName);
+  if (const char* failure = CheckDestination(output, settings.destination)) return failure;
   // From the status check to the start no other request reaches the device:
   // two starts would both find it idle, and the loser's configuration would
   // reach the winner's capture.
   ChangeLock lock;
   if (const char* failure = LockChanges(lock, program_paths.lockFile)) return failure;
   if (const char* failure = CheckIdle(handle)) return failure;
-  if (VelorantisAPIDiskDumpSetConfig(handle, config) != 0) {
-    return "Failed to set capture configuration";
+  if (const char* failure = AddStoredFeatures(settings)) return failure;
+  const std::string mac = MacTextOf(handle);
+  Connection ledger = OpenLedger(program_paths.configDb);
+  NoteCapturesEnded(ledger.get(), mac);
+  if (const char* failure = ClaimCaptureFile(ledger.get(), mac, settings.destination)) {
+    return failure;
   }
-  if (VelorantisAPIDiskDumpStart(handle) != 0) return "Failed to start capture";
-  return nullptr;
+  const char* failure = StartWith(handle, settings);
+  RecordStart(ledger.get(), mac, settings, failure == nullptr);
+  return failure;
 }
 
 }  // namespace

@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <ctime>
 
+#include "helper/lock/request_deadline.h"
+
 namespace {
 
 constexpr int kPollMs = 5;
@@ -27,16 +29,22 @@ void SleepMs(int ms) {
 }  // namespace
 
 ChangeLock::~ChangeLock() {
-  if (fd >= 0) close(fd);
+  if (fd < 0) return;
+  close(fd);
+  DisarmRequestDeadline();
 }
 
 const char* LockChanges(ChangeLock& lock, const char* path, int waitMs) {
+  ArmRequestDeadline(kChangeDeadlineMs);
   // O_NOFOLLOW: whoever can write the folder must not be able to point the
   // web server's user at another file to create or lock. Read access is all
   // flock needs, so a file another account left behind (root's, after a run
   // by hand) still serves as long as the web server's user can read it.
   lock.fd = open(path, O_RDONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0660);
-  if (lock.fd < 0) return "Cannot open the device lock file";
+  if (lock.fd < 0) {
+    DisarmRequestDeadline();
+    return "Cannot open the device lock file";
+  }
   // Polled rather than blocking: a blocking flock has no timeout, and a
   // request stuck behind a hung one would hold the web server's process.
   const int64_t deadline = NowMs() + waitMs;
@@ -45,6 +53,7 @@ const char* LockChanges(ChangeLock& lock, const char* path, int waitMs) {
     if ((error != EWOULDBLOCK && error != EINTR) || NowMs() >= deadline) {
       close(lock.fd);
       lock.fd = -1;
+      DisarmRequestDeadline();
       return error == EINTR || error == EWOULDBLOCK ? "Device is busy with another request"
                                                     : "Cannot open the device lock file";
     }

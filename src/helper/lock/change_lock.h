@@ -8,9 +8,13 @@
 
 // How long a request waits for another one to finish before it gives up.
 inline constexpr int kChangeLockWaitMs = 5000;
+// How long a request may take from asking for the lock to releasing it: the
+// wait, then a few seconds for the device. Past it the process answers -1
+// "Device did not answer in time" and exits (ArmRequestDeadline).
+inline constexpr int kChangeDeadlineMs = kChangeLockWaitMs + 4000;
 
 // Holds the lock while it lives; the lock goes with the descriptor, also when
-// the process dies.
+// the process dies. Releasing it also cancels the request's deadline.
 struct ChangeLock {
   ChangeLock() = default;
   ChangeLock(const ChangeLock&) = delete;
@@ -25,7 +29,8 @@ struct ChangeLock {
 // it is held, else the message the request answers with: "Device is busy
 // with another request" when the wait ran out, "Cannot open the change lock
 // file" when the file cannot be opened. A request that cannot lock never goes
-// on unlocked.
+// on unlocked. Arms the request's deadline (kChangeDeadlineMs from now) for
+// as long as the lock is held or waited for.
 const char* LockChanges(ChangeLock& lock, const char* path, int waitMs = kChangeLockWaitMs);
 
 #endif  // VELORANTIS_HELPER_LOCK_CHANGE_LOCK_H_

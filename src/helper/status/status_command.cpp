@@ -7,6 +7,7 @@
 #include "helper/frontend/memory_budget.h"
 #include "helper/frontend/request_vars.h"
 #include "helper/frontend/response.h"
+#include "helper/ledger/capture_ends.h"
 #include "helper/status/stats_series.h"
 #include "shared/discovery.h"
 #include "shared/status_db.h"
@@ -168,6 +169,7 @@ int OutputStatus(ResponseBody& body) {
   std::string& out = body.text;
   std::string mac;
   if (const char* failure = ResolveRequestedMac(mac)) return Fail(out, failure);
+  NoteEndedCaptures(mac.c_str());
   const StatsWindow window = ReadStatsWindow();
   int opened = SQLITE_OK;
   Connection db = OpenExistingDatabase(program_paths.statusDb, &opened);

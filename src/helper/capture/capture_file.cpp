@@ -1,0 +1,98 @@
+#include "helper/capture/capture_file.h"
+
+#include <fcntl.h>
+#include <stdio.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <ctime>
+
+namespace {
+
+constexpr char kExtension[] = ".pcapng";
+// Far more than two captures ever start within one second into one folder.
+constexpr int kMaxSuffix = 1000;
+
+// "20261208T081455Z"
+std::string UtcStamp(int64_t seconds) {
+  const time_t when = static_cast<time_t>(seconds);
+  tm utc{};
+  char text[32];
+  if (gmtime_r(&when, &utc) == nullptr ||
+      strftime(text, sizeof text, "%Y%m%dT%H%M%SZ", &utc) == 0) {
+    return "00000000T000000Z";
+  }
+  return text;
+}
+
+// A rename that fails rather than replace `to`. Where the file system cannot
+// rename that way, a hard link does the same, then the old name goes.
+bool RenameWithoutReplacing(const std::string& from, const std::string& to) {
+  if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
+  if (errno != EINVAL && errno != ENOSYS) return false;
+  if (link(from.c_str(), to.c_str()) != 0) return false;
+  return unlink(from.c_str()) == 0;
+}
+
+// Whether a file can be created in `dir`. The permission bits do not say it
+// for every caller (root passes them, /proc included), so a nameless file is
+// made and dropped; where the file system cannot make one, a named one.
+bool CanCreateIn(const std::string& dir) {
+  if (access(dir.c_str(), W_OK | X_OK) != 0) return false;
+  int fd = open(dir.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+  if (fd >= 0) {
+    close(fd);
+    return true;
+  }
+  if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) return false;
+  const std::string probe = dir + "/.velorantis-probe-" + std::to_string(getpid());
+  fd = open(probe.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+  if (fd < 0) return false;
+  close(fd);
+  unlink(probe.c_str());
+  return true;
+}
+
+}  // namespace
+
+const char* CheckDestination(const std::string& folder, const std::string& file) {
+  const std::string dir = folder.empty() ? "/" : folder;
+  struct stat info {};
+  if (stat(dir.c_str(), &info) != 0) {
+    return errno == EACCES ? "Destination folder is not writable"
+                           : "Destination folder does not exist";
+  }
+  if (!S_ISDIR(info.st_mode)) return "Destination is not a folder";
+  if (!CanCreateIn(dir)) return "Destination folder is not writable";
+  if (lstat(file.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) {
+    return "Capture file is not a regular file";
+  }
+  return nullptr;
+}
+
+bool SameFile(const std::string& a, const std::string& b) {
+  if (a == b) return true;
+  struct stat first {
+  }, second{};
+  return stat(a.c_str(), &first) == 0 && stat(b.c_str(), &second) == 0 &&
+         first.st_dev == second.st_dev && first.st_ino == second.st_ino;
+}
+
+std::optional<std::string> KeepEarlierCapture(const std::string& file, int64_t started) {
+  struct stat info {};
+  if (lstat(file.c_str(), &info) != 0) {
+    return errno == ENOENT ? std::optional<std::string>("") : std::nullopt;
+  }
+  if (!S_ISREG(info.st_mode)) return std::nullopt;
+  if (info.st_size == 0) return "";
+  const std::string stem =
+      file.ends_with(kExtension) ? file.substr(0, file.size() - (sizeof kExtension - 1)) : file;
+  const std::string base = stem + "-" + UtcStamp(started >= 0 ? started : info.st_mtime);
+  for (int suffix = 1; suffix <= kMaxSuffix; ++suffix) {
+    const std::string kept = base + (suffix == 1 ? "" : "-" + std::to_string(suffix)) + kExtension;
+    if (RenameWithoutReplacing(file, kept)) return kept;
+    if (errno != EEXIST) return std::nullopt;
+  }
+  return std::nullopt;
+}

@@ -1,0 +1,154 @@
+#include "helper/ledger/ledger_store.h"
+
+#include <sqlite3.h>
+
+#include <initializer_list>
+
+namespace {
+
+constexpr int kLockWaitMs = 2000;
+
+constexpr char kColumns[] =
+    "SELECT id, mac, file, loop, count, size, duration, inline, slicing, state, started, "
+    "startedby, startedfrom, ended, stoppedby, stoppedfrom, error FROM captures ";
+
+constexpr char kInsert[] =
+    "INSERT INTO captures (mac, file, loop, count, size, duration, inline, slicing, state, "
+    "started, startedby, startedfrom, ended, error) "
+    "VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14)";
+
+// Running rows stay whatever their age: they still stand for a file that is
+// being written.
+constexpr char kTrim[] = "DELETE FROM captures WHERE id <= ?1 AND state != 'running'";
+
+constexpr char kEnd[] =
+    "UPDATE captures SET state = ?2, ended = ?3, stoppedby = ?4, stoppedfrom = ?5, error = ?6 "
+    "WHERE id = ?1 AND state = 'running'";
+
+constexpr char kRename[] = "UPDATE captures SET file = ?2 WHERE id = ?1";
+
+std::string TextColumn(sqlite3_stmt* row, int column) {
+  const unsigned char* text = sqlite3_column_text(row, column);
+  return text != nullptr ? reinterpret_cast<const char*>(text) : "";
+}
+
+LedgerEntry EntryOf(sqlite3_stmt* row) {
+  LedgerEntry entry;
+  entry.id = sqlite3_column_int64(row, 0);
+  entry.mac = TextColumn(row, 1);
+  entry.file = TextColumn(row, 2);
+  int column = 3;
+  for (int64_t* number : {&entry.loop, &entry.count, &entry.size, &entry.duration,
+                          &entry.inlineMode, &entry.slicing}) {
+    *number = sqlite3_column_int64(row, column++);
+  }
+  entry.state = TextColumn(row, 9);
+  entry.started = sqlite3_column_int64(row, 10);
+  entry.startedBy = TextColumn(row, 11);
+  entry.startedFrom = TextColumn(row, 12);
+  entry.ended = sqlite3_column_int64(row, 13);
+  entry.stoppedBy = TextColumn(row, 14);
+  entry.stoppedFrom = TextColumn(row, 15);
+  entry.error = sqlite3_column_int64(row, 16);
+  return entry;
+}
+
+bool BindText(sqlite3_stmt* statement, int index, const std::string& text) {
+  return sqlite3_bind_text(statement, index, text.c_str(), -1, SQLITE_TRANSIENT) == SQLITE_OK;
+}
+
+bool BindNumber(sqlite3_stmt* statement, int index, int64_t value) {
+  return sqlite3_bind_int64(statement, index, value) == SQLITE_OK;
+}
+
+bool BindEntry(sqlite3_stmt* statement, const LedgerEntry& entry) {
+  bool bound = BindText(statement, 1, entry.mac) && BindText(statement, 2, entry.file);
+  int index = 3;
+  for (int64_t number :
+       {entry.loop, entry.count, entry.size, entry.duration, entry.inlineMode, entry.slicing}) {
+    bound = bound && BindNumber(statement, index++, number);
+  }
+  return bound && BindText(statement, 9, entry.state) && BindNumber(statement, 10, entry.started) &&
+         BindText(statement, 11, entry.startedBy) && BindText(statement, 12, entry.startedFrom) &&
+         BindNumber(statement, 13, entry.ended) && BindNumber(statement, 14, entry.error);
+}
+
+// Steps `statement` to its end; false when a step fails.
+bool Run(sqlite3_stmt* statement) {
+  int step;
+  while ((step = sqlite3_step(statement)) == SQLITE_ROW) {
+  }
+  return step == SQLITE_DONE;
+}
+
+// Every row `statement` gives; nullopt when a step fails.
+std::optional<std::vector<LedgerEntry>> Entries(sqlite3_stmt* statement) {
+  std::vector<LedgerEntry> entries;
+  int step;
+  while ((step = sqlite3_step(statement)) == SQLITE_ROW) entries.push_back(EntryOf(statement));
+  if (step != SQLITE_DONE) return std::nullopt;
+  return entries;
+}
+
+}  // namespace
+
+Connection OpenLedger(const char* configDb) {
+  Connection db = OpenExistingDatabase(configDb);
+  if (db) sqlite3_busy_timeout(db.get(), kLockWaitMs);
+  return db;
+}
+
+int64_t RecordCapture(sqlite3* db, const LedgerEntry& entry) {
+  Statement insert = Prepare(db, kInsert);
+  if (!insert || !BindEntry(insert.get(), entry) || !Run(insert.get())) return -1;
+  const int64_t id = sqlite3_last_insert_rowid(db);
+  Statement trim = Prepare(db, kTrim);
+  if (trim && BindNumber(trim.get(), 1, id - kLedgerRows)) Run(trim.get());
+  return id;
+}
+
+bool RecordEnd(sqlite3* db, int64_t id, const CaptureEnd& end) {
+  Statement update = Prepare(db, kEnd);
+  return update && BindNumber(update.get(), 1, id) && BindText(update.get(), 2, end.state) &&
+         BindNumber(update.get(), 3, end.ended) && BindText(update.get(), 4, end.stoppedBy) &&
+         BindText(update.get(), 5, end.stoppedFrom) && BindNumber(update.get(), 6, end.error) &&
+         Run(update.get());
+}
+
+bool RecordRename(sqlite3* db, int64_t id, const std::string& file) {
+  Statement update = Prepare(db, kRename);
+  return update && BindNumber(update.get(), 1, id) && BindText(update.get(), 2, file) &&
+         Run(update.get());
+}
+
+std::vector<LedgerEntry> RunningCaptures(sqlite3* db, const char* mac) {
+  const std::string sql = std::string(kColumns) + "WHERE state = 'running' AND (?1 IS NULL OR " +
+                          "mac = ?1) ORDER BY id";
+  Statement select = Prepare(db, sql.c_str());
+  if (!select) return {};
+  if (mac != nullptr && !BindText(select.get(), 1, mac)) return {};
+  return Entries(select.get()).value_or(std::vector<LedgerEntry>{});
+}
+
+std::optional<LedgerEntry> LatestCaptureOf(sqlite3* db, const std::string& file) {
+  const std::string sql =
+      std::string(kColumns) + "WHERE file = ?1 AND state != 'failed' ORDER BY id DESC LIMIT 1";
+  Statement select = Prepare(db, sql.c_str());
+  if (!select || !BindText(select.get(), 1, file)) return std::nullopt;
+  std::optional<std::vector<LedgerEntry>> entries = Entries(select.get());
+  if (!entries || entries->empty()) return std::nullopt;
+  return entries->front();
+}
+
+std::optional<std::vector<LedgerEntry>> ListCaptures(sqlite3* db, const char* mac, int64_t limit,
+                                                     int64_t before) {
+  const std::string sql = std::string(kColumns) +
+                          "WHERE (?1 IS NULL OR mac = ?1) AND (?2 <= 0 OR id < ?2) "
+                          "ORDER BY id DESC LIMIT ?3";
+  Statement select = Prepare(db, sql.c_str());
+  if (!select || (mac != nullptr && !BindText(select.get(), 1, mac)) ||
+      !BindNumber(select.get(), 2, before) || !BindNumber(select.get(), 3, limit)) {
+    return std::nullopt;
+  }
+  return Entries(select.get());
+}
