@@ -4,7 +4,7 @@
 # (docs/performance.md keeps the results):
 #
 # - instructions (callgrind) and wall time (hyperfine) of getconfig, status
-#   (the default window) and list, against a minimal C program printing a
+#   (the default window), list and metrics (two devices), against a minimal C program printing a
 #   fixed response and against the sqlite3 shell answering with -json;
 # - the status window of every sample (BENCH_SAMPLES per table, default
 #   100,000: an answer of about 40 MB, within the request's memory budget of
@@ -103,7 +103,18 @@ db[status]=$status_db
 query[list]="command=list"
 sql[list]="SELECT mac, model FROM device;"
 db[list]=$status_db
-requests=(getconfig status list)
+# metrics: both devices of the status database (the second one without
+# samples); the shell runs the same reads.
+newest_sql() {  # DEVICE
+  echo "SELECT status, error, cacheused, maxcache, written, dropped FROM capture WHERE device = $1;
+SELECT $v1_columns FROM stats_v1 WHERE device = $1 ORDER BY date DESC LIMIT 1;
+SELECT $v2_columns FROM stats_v2 WHERE device = $1 ORDER BY date DESC LIMIT 1;"
+}
+query[metrics]="command=metrics"
+sql[metrics]="BEGIN; SELECT id, mac, model FROM device WHERE id >= 0 ORDER BY id;
+$(newest_sql 1) $(newest_sql 2) COMMIT;"
+db[metrics]=$status_db
+requests=(getconfig status list metrics)
 
 # Each row is printed as soon as its figures are in; a quick run judges no
 # target.
@@ -129,7 +140,8 @@ for r in "${requests[@]}" window; do
   q=${query[$r]:-command=status&mac=$mac&limit=-1}
   mapfile -t vars < <(request_env "$q")
   answer=$(env -i "${cgi_env[@]}" "${vars[@]}" "$helper")
-  if [[ $answer != *'"result": 0,'* ]]; then
+  # metrics answers in the text format, and only a success has that type.
+  if [[ $answer != *'"result": 0,'* && $answer != 'Content-type: text/plain; version=0.0.4'* ]]; then
     printf 'the program does not answer %s with success:\n%s\n' "$q" "${answer:0:2000}" >&2
     exit 1
   fi
@@ -151,6 +163,9 @@ for r in "${requests[@]}"; do
   if [ "$r" = getconfig ]; then
     target "$r: instructions" "${ins[$r]}" "${ins[$r.minimal]}" "C program" "<=" 3.5
     target "$r: instructions" "${ins[$r]}" "${ins[$r.shell]}" "sqlite3 -json" "<=" 0.15
+  elif [ "$r" = status ] || [ "$r" = metrics ]; then
+    target "$r: instructions" "${ins[$r]}" "${ins[$r.minimal]}" "C program" "<=" 5
+    target "$r: instructions" "${ins[$r]}" "${ins[$r.shell]}" "sqlite3 -json"
   else
     target "$r: instructions" "${ins[$r]}" "${ins[$r.minimal]}" "C program"
     target "$r: instructions" "${ins[$r]}" "${ins[$r.shell]}" "sqlite3 -json"

@@ -67,9 +67,10 @@ install() {
 mapfile -t needed < <(missing "${packages[@]}")
 install "${needed[@]}"
 # hardening-check, which the install test runs, without the tools for
-# Debian's package maintainers that its package recommends.
+# Debian's package maintainers that its package recommends; Prometheus and
+# promtool for the prometheus suite, without the node exporter it recommends.
 if [[ " $* " == *" tests "* ]]; then
-  mapfile -t needed < <(missing devscripts)
+  mapfile -t needed < <(missing devscripts prometheus)
   install --no-install-recommends "${needed[@]}"
 fi
 # libFuzzer is in the runtime package of the clang that is installed.

@@ -1,13 +1,16 @@
 #include "helper/command_table.h"
 
+#include <cstdlib>
 #include <cstring>
 #include <new>
 
 #include "helper/capture/capture_commands.h"
 #include "helper/config/config_commands.h"
+#include "helper/frontend/failure_log.h"
 #include "helper/frontend/memory_budget.h"
 #include "helper/frontend/origin_check.h"
 #include "helper/frontend/request_vars.h"
+#include "helper/metrics/metrics_command.h"
 #include "helper/status/status_command.h"
 #include "shared/available_memory.h"
 
@@ -18,7 +21,7 @@ namespace {
 constexpr Command kCommands[] = {
     {"list", OutputList},         {"start", StartCapture, true}, {"stop", StopCapture, true},
     {"status", OutputStatus},     {"getconfig", OutputConfig},   {"setconfig", SetConfig, true},
-    {"captures", OutputCaptures},
+    {"captures", OutputCaptures}, {"metrics", OutputMetrics},
 };
 
 // The handler's locals are gone by now; dropping what it wrote frees the
@@ -26,7 +29,30 @@ constexpr Command kCommands[] = {
 void AnswerOutOfMemory(ResponseBody& body) {
   ReleaseMemoryReserve();
   body = ResponseBody{};
+  RecordFailureCause("out of memory: the answer passed the request's memory budget");
   WriteOutcome(body.text, "Not enough memory");
+}
+
+void RecordCrossOrigin() {
+  std::string cause = StrictOriginCheck()
+                          ? "strict origin check: another site named, or no proof of this one"
+                          : "Sec-Fetch-Site or Origin names another site than Host";
+  for (const char* name :
+       {"HTTP_SEC_FETCH_SITE", "HTTP_ORIGIN", "HTTP_HOST", "HTTP_X_REQUESTED_WITH"}) {
+    const char* value = getenv(name);
+    cause = cause + "; " + name + "=" + (value != nullptr ? value : "(none)");
+  }
+  RecordFailureCause(cause);
+}
+
+// Every failed answer leaves its line on standard error, the web server's
+// error log.
+void LogFailure() {
+  try {
+    WriteFailureLine(stderr);
+  } catch (const std::bad_alloc&) {
+    // The answer is ready; only its log line is lost.
+  }
 }
 
 }  // namespace
@@ -38,9 +64,11 @@ bool ServeRequest(ResponseBody& body) {
     SetAnswerBudget(AnswerBudgetFor(GetAvailableRAMSize()));
   } catch (const std::bad_alloc&) {
     AnswerOutOfMemory(body);
+    LogFailure();
     return true;
   }
   DispatchCommand(body);
+  LogFailure();
   return true;
 }
 
@@ -57,6 +85,7 @@ void DispatchCommand(ResponseBody& body) {
         // credentials, so only where they come from tells them apart.
         const char* refusal = entry.changesDevice ? RequestOriginFailure() : nullptr;
         if (refusal != nullptr) {
+          RecordCrossOrigin();
           WriteOutcome(body.text, refusal);
         } else {
           entry.handler(body);

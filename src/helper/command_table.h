@@ -21,8 +21,9 @@ struct Command {
 // The whole request into `body`: decodes QUERY_STRING, sets the memory budget
 // from the memory available now, and dispatches. When memory runs out,
 // decoding included, `body` holds only the result node -1 "Not enough
-// memory". Returns false, with `body` untouched, when there was not even
-// memory to start: then only WriteOutOfMemoryResponse can answer.
+// memory". A failed answer also leaves one line with its cause on standard
+// error (WriteFailureLine). Returns false, with `body` untouched, when there
+// was not even memory to start: then only WriteOutOfMemoryResponse can answer.
 bool ServeRequest(ResponseBody& body);
 
 // Runs the handler that request variable "command" names, or writes the

@@ -5,8 +5,15 @@
 #include "helper/command_table.h"
 #include "helper/frontend/request_vars.h"
 #include "helper/frontend/response.h"
+#include "shared/paths.h"
 
 int main() {
+#ifdef VELORANTIS_OTHER_STATUS_DB
+  // A second appliance on the same host (cmake/HelperWithPaths.cmake): the
+  // same program, with files of its own.
+  program_paths = {VELORANTIS_OTHER_CONFIG_DB, VELORANTIS_OTHER_STATUS_DB,
+                   VELORANTIS_OTHER_LOCK_FILE};
+#endif
   ResponseBody body;
   const bool served = ServeRequest(body);
   DiscardRequestBody();

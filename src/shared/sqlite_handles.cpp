@@ -2,13 +2,18 @@
 
 #include <cerrno>
 
-Connection OpenExistingDatabase(const char* path, int* result) {
+Connection OpenExistingDatabase(const char* path, OpenFailure* failure) {
   sqlite3* raw = nullptr;
   const int rc = sqlite3_open_v2(path, &raw, SQLITE_OPEN_READWRITE, nullptr);
-  if (result != nullptr) *result = rc;
   // A failed open may still hand back a handle that needs closing.
   Connection db(raw);
-  if (rc != SQLITE_OK) db.reset();
+  if (rc != SQLITE_OK) {
+    if (failure != nullptr) {
+      failure->code = raw != nullptr ? sqlite3_extended_errcode(raw) : rc;
+      failure->systemErrno = raw != nullptr ? sqlite3_system_errno(raw) : 0;
+    }
+    db.reset();
+  }
   return db;
 }
 

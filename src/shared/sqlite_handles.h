@@ -23,12 +23,19 @@ using Connection = std::unique_ptr<sqlite3, CloseConnection>;
 // after the connection it belongs to, so it is finalized first.
 using Statement = std::unique_ptr<sqlite3_stmt, FinalizeStatement>;
 
+// Why an open failed: SQLite's extended result code, and the errno of the
+// system call behind it (0 when there was none).
+struct OpenFailure {
+  int code = 0;
+  int systemErrno = 0;
+};
+
 // Opens the existing database at `path` for reading and writing, through the
 // default file-system layer; a missing file is not created. No busy timeout
 // is set, so a statement that meets another process's lock fails at once.
 // Returns null when the open fails (the handle SQLite may give back then is
-// closed already); `result`, when given, receives SQLite's result code.
-Connection OpenExistingDatabase(const char* path, int* result = nullptr);
+// closed already), after filling `failure` when one is given.
+Connection OpenExistingDatabase(const char* path, OpenFailure* failure = nullptr);
 
 // Prepares `sql` (up to its NUL) on `db`. Returns null when it cannot be
 // prepared.

@@ -80,6 +80,8 @@ std::vector<std::string> EnvironmentArguments() {
 
 }  // namespace
 
+int FreeLoopbackPort() { return FreePort(); }
+
 WebServer::WebServer(const std::string& server, const std::vector<std::string>& options) {
   mkdir(dir_.File("web").c_str(), 0755);  // an empty page; Apache httpd needs the folder
   for (int attempt = 0; attempt < kStartAttempts; ++attempt) {

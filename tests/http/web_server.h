@@ -10,6 +10,9 @@
 
 #include "support/temp_dir.h"
 
+// A loopback port the kernel has just given out as free, for now.
+int FreeLoopbackPort();
+
 class WebServer {
  public:
   // Starts `server` (lighttpd, apache, nginx or busybox, as serve.sh names

@@ -43,6 +43,17 @@ TEST(WriteResponse, Envelope) {
   free(buffer);
 }
 
+TEST(WriteResponse, BodyOfItsOwnTypeAndStatus) {
+  char* buffer = nullptr;
+  size_t size = 0;
+  FILE* stream = open_memstream(&buffer, &size);
+  WriteResponse(stream, {"Cannot open database\n", {}, "text/plain", "503 Service Unavailable"});
+  fclose(stream);
+  EXPECT_EQ(std::string(buffer, size),
+            "Status: 503 Service Unavailable\nContent-type: text/plain\n\nCannot open database\n");
+  free(buffer);
+}
+
 // The front end's own answers: no command, or one that matches no entry.
 TEST(DispatchCommand, FrontEndFailures) {
   struct Case {

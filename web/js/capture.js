@@ -1,6 +1,6 @@
 // The capture card and the device heading, drawn from a "status" answer.
 import { byId } from './dom.js';
-import { formatBytes, formatCount } from './format.js';
+import { formatBytes, formatCount, formatWith } from './format.js';
 
 // The status daemon writes 1 while a capture to disk runs and 0 when none does.
 function stateOf(status) {
@@ -9,6 +9,8 @@ function stateOf(status) {
   return ['unknown', typeof status === 'number' ? `Status ${status}` : 'Unknown'];
 }
 
+// Draws the answer and returns the capture's state: "running", "stopped" or
+// "unknown".
 export function renderCapture(root) {
   const info = root.info ?? {};
   const capture = root.capture ?? {};
@@ -24,8 +26,9 @@ export function renderCapture(root) {
   const share = max > 0 ? Math.min(100, (used / max) * 100) : 0;
   byId('capture-cache-meter').style.width = `${share}%`;
   byId('capture-written').textContent = formatBytes(capture.written);
-  byId('capture-dropped').textContent = formatCount(capture.dropped);
+  byId('capture-dropped').textContent = formatWith(capture.dropped, 'packet');
   byId('capture-error').textContent = formatCount(capture.error);
+  return state;
 }
 
 // Blanks the card while no answer applies (another device was chosen, or the

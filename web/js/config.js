@@ -35,3 +35,11 @@ export function startVariables(config) {
     duration: String(config.duration),
   };
 }
+
+// The form's fields as text, to tell whether the operator changed them
+// since they were filled.
+export function formSnapshot() {
+  const form = byId('config-form');
+  return JSON.stringify([form.elements.output.value, ...NUMBERS.map((name) => form.elements[name].value),
+    ...FLAGS.map((name) => form.elements[name].checked)]);
+}

@@ -1,8 +1,18 @@
 // The device list from the "list" command: one entry per attached device,
-// showing its MAC text and model, one of them selected.
+// showing its MAC text and model and whether it captures, one of them
+// selected. The list scrolls in its own region and can be filtered, so a
+// rack of devices does not push the rest of the page away.
 import { byId } from './dom.js';
 
-// Draws `devices` ([{mac, type}]) as buttons; `onSelect(mac)` runs on a click.
+function textSpan(className, text) {
+  const span = document.createElement('span');
+  span.className = className;
+  span.textContent = text;
+  return span;
+}
+
+// Draws `devices` ([{mac, type, gone}]) as buttons; `onSelect(mac)` runs on
+// a click. A gone device is one that was selected and is no longer attached.
 export function renderDevices(devices, selectedMac, onSelect) {
   const list = byId('device-list');
   list.replaceChildren(...devices.map((device) => {
@@ -11,24 +21,52 @@ export function renderDevices(devices, selectedMac, onSelect) {
     button.type = 'button';
     button.className = 'device';
     button.dataset.mac = device.mac;
+    button.dataset.running = 'false';
     button.setAttribute('aria-pressed', String(device.mac === selectedMac));
-    const mac = document.createElement('span');
-    mac.className = 'device-mac';
-    mac.textContent = device.mac;
-    const model = document.createElement('span');
-    model.className = 'device-type';
-    model.textContent = device.type;
-    button.append(mac, model);
+    const state = textSpan('device-state', device.gone ? 'gone' : '');
+    button.append(textSpan('device-mac', device.mac), textSpan('device-type', device.type), state);
+    if (device.gone) button.dataset.gone = 'true';
     button.addEventListener('click', () => onSelect(device.mac));
     item.append(button);
     return item;
   }));
+  applyFilter();
 }
 
 export function markSelected(mac) {
   for (const button of byId('device-list').querySelectorAll('button.device')) {
-    button.setAttribute('aria-pressed', String(button.dataset.mac === mac));
+    const selected = button.dataset.mac === mac;
+    button.setAttribute('aria-pressed', String(selected));
+    if (selected) button.scrollIntoView({ block: 'nearest' });
   }
+}
+
+// Shows which devices capture: `running` is a Set of MAC texts.
+export function markRunning(running) {
+  for (const button of byId('device-list').querySelectorAll('button.device')) {
+    if (button.dataset.gone === 'true') continue;
+    const on = running.has(button.dataset.mac);
+    if (button.dataset.running === String(on)) continue;
+    button.dataset.running = String(on);
+    button.querySelector('.device-state').textContent = on ? 'capturing' : '';
+  }
+}
+
+// Hides the devices whose MAC text and model do not hold the filter's text;
+// the selected device stays, so the operator never loses it.
+export function applyFilter() {
+  const wanted = byId('device-filter').value.trim().toLowerCase();
+  const items = [...byId('device-list').children];
+  let shown = 0;
+  for (const item of items) {
+    const button = item.firstElementChild;
+    const text = `${button.dataset.mac} ${button.querySelector('.device-type').textContent}`.toLowerCase();
+    item.hidden = !text.includes(wanted) && button.getAttribute('aria-pressed') !== 'true';
+    if (!item.hidden) shown += 1;
+  }
+  byId('device-count').textContent = wanted === ''
+    ? `${items.length} device${items.length === 1 ? '' : 's'}`
+    : `${shown} of ${items.length} devices shown`;
 }
 
 // The devices of a "list" answer that carry a MAC text and a model.

@@ -6,9 +6,19 @@ export function byId(id) {
 }
 
 // Shows `text` in a message line; `kind` is "error", "ok" or "" (neutral).
+// The same text again is left alone, so that a live region does not read out
+// what it has already said.
 export function showMessage(element, text, kind = '') {
-  element.textContent = text;
+  if (element.textContent !== text) element.textContent = text;
   element.dataset.kind = kind;
+}
+
+// Reads `text` out once through the page's announcer (a live region that
+// nothing else writes to).
+export function announce(text) {
+  const element = document.getElementById('announce');
+  element.textContent = '';
+  setTimeout(() => { element.textContent = text; }, 50);
 }
 
 // The message to show for a failed call: the back end's own text when it

@@ -35,7 +35,23 @@ export function formatRate(value) {
   return `${compact.format(scaled)}${units[unit]}`;
 }
 
-// A sample's date (Unix seconds) as the local time of day.
+// Times are shown in UTC, as the capture files name and stamp them, and say
+// so; the browser's own zone may be anywhere.
+
+// A date (Unix seconds) as the time of day in UTC: 08:17:03.
 export function formatTime(seconds) {
-  return new Date(seconds * 1000).toLocaleTimeString('en-GB');
+  return new Date(seconds * 1000).toISOString().slice(11, 19);
+}
+
+// A date (Unix seconds) with its day and zone: 2026-12-08 08:17:03 UTC.
+export function formatDateTime(seconds) {
+  if (!Number.isFinite(seconds) || seconds <= 0) return '–';
+  const text = new Date(seconds * 1000).toISOString();
+  return `${text.slice(0, 10)} ${text.slice(11, 19)} UTC`;
+}
+
+// A count with its unit, singular for one: 1 packet, 3,000 packets.
+export function formatWith(value, unit) {
+  if (!Number.isFinite(value)) return '–';
+  return `${formatCount(value)} ${unit}${value === 1 ? '' : 's'}`;
 }

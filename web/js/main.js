@@ -1,29 +1,63 @@
 // The page's wiring: which device is selected, the polling of its status,
 // and the buttons and form that send commands.
-import { callCgi, serverNow } from './api.js';
+import { BackendError, callCgi, onAnswer, serverNow } from './api.js';
 import { clearCapture, renderCapture } from './capture.js';
-import { fillForm, formVariables, startVariables } from './config.js';
-import { devicesOf, markSelected, renderDevices } from './devices.js';
-import { byId, failureText, showMessage } from './dom.js';
-import { formatTime } from './format.js';
+import { capturesOf, clearCaptures, endNotice, renderCaptures } from './captures.js';
+import { fillForm, formSnapshot, formVariables, startVariables } from './config.js';
+import { applyFilter, devicesOf, markRunning, markSelected, renderDevices } from './devices.js';
+import { announce, byId, failureText, showMessage } from './dom.js';
+import { formatDateTime, formatTime } from './format.js';
 import { createVersionPlots } from './plots.js';
 import { WINDOW_SECONDS, appendSamples, emptySeries, nextFrom } from './stats.js';
 
 const POLL_MS = 2000;
 const DEVICE_LIST_MS = 30000;
+// The captures panel and the devices' running marks are refreshed every
+// this many polls (and at once after a command or a change of state).
+const LEDGER_EVERY = 5;
+// The status daemon adds a sample a second; none for this long means it
+// has stopped.
+const STALE_MS = 10000;
 // At most this many samples per version in one answer; a page that fell
 // behind catches up in a few requests of this size.
 const LIMIT = 300;
 const MAX_CATCH_UP = 10;
+const CAPTURES_SHOWN = '20';
+const CAPTURES_SCANNED = '200';
 
 const state = {
   devices: [],
   mac: null,
+  gone: false,
   // Bumped on every change of device; answers for an older one are dropped.
   generation: 0,
   config: null,
+  // The form as last filled from the stored configuration; null when none is.
+  formSaved: null,
   pollTimer: 0,
+  polls: 0,
   stats: null,
+  // The selected device's capture as the last status gave it, its error
+  // figure, and whether this page asked it to stop.
+  capture: 'unknown',
+  captureError: 0,
+  written: NaN,
+  // The server's time when a status last showed the device idle: a capture
+  // seen running after it started no earlier.
+  idleAt: NaN,
+  stopping: false,
+  // The last state the status gave that was not "unknown": a failed poll in
+  // between does not hide a capture's end.
+  known: 'unknown',
+  busy: false,
+  // A command went through and the status has not yet shown what it did.
+  awaiting: false,
+  // The devices whose ledger entry says their capture runs.
+  ledgerRunning: new Set(),
+  // The newest sample's date and when (browser milliseconds) it last moved.
+  newestSample: null,
+  advancedAt: 0,
+  stale: false,
 };
 
 // Version 2's "bytes" of the first port is the packet total, not bytes: it
@@ -33,7 +67,23 @@ const versions = [
   { id: 'stats-v2', node: 'statsV2', bytesOf: [false, true] },
 ].map((version) => {
   const section = byId(version.id);
-  return { ...version, section, plots: createVersionPlots(section.querySelector('.plots')) };
+  return { ...version, section, plots: createVersionPlots(section.querySelector('.plots'), version.bytesOf) };
+});
+
+// Message lines that show a failure of the connection: the next answer
+// from the server clears them.
+const connectionFailures = new Set();
+
+function showFailure(element, error, prefix = '') {
+  showMessage(element, `${prefix}${failureText(error)}`, 'error');
+  if (!(error instanceof BackendError)) connectionFailures.add(element);
+}
+
+onAnswer(() => {
+  for (const element of connectionFailures) {
+    if (element.dataset.kind === 'error') showMessage(element, '');
+  }
+  connectionFailures.clear();
 });
 
 function freshStats() {
@@ -48,7 +98,76 @@ function drawStats() {
     version.section.dataset.empty = String(series.times.length === 0);
     version.plots.update(series);
   });
-  byId('stats-window').textContent = `Last ${WINDOW_SECONDS / 60} minutes`;
+  byId('stats-window').textContent = `Last ${WINDOW_SECONDS / 60} minutes, times in UTC`;
+}
+
+// Start only while the device is idle, Stop only while it captures, and
+// neither while a command is on its way or the device is gone. The state
+// comes from the status daemon: while its samples have stopped it may be
+// old, so both are offered and the device answers for itself.
+function updateButtons() {
+  const usable = state.mac !== null && !state.busy && !state.awaiting && !state.gone;
+  const either = state.stale && state.capture !== 'unknown';
+  byId('start').disabled = !(usable && (either || state.capture === 'stopped'));
+  byId('stop').disabled = !(usable && (either || state.capture === 'running'));
+  byId('config-save').disabled = !usable;
+}
+
+function showRunning() {
+  const running = new Set(state.ledgerRunning);
+  if (state.capture === 'running') running.add(state.mac);
+  if (state.capture === 'stopped') running.delete(state.mac);
+  markRunning(running);
+}
+
+// Warns when the newest sample has not moved for a while: the plots would
+// otherwise just stand still.
+function checkStale() {
+  const dates = state.stats.series.map((series) => series.last?.date).filter(Number.isFinite);
+  const newest = dates.length > 0 ? Math.max(...dates) : null;
+  if (newest !== null && (state.newestSample === null || newest > state.newestSample)) {
+    state.newestSample = newest;
+    state.advancedAt = Date.now();
+  }
+  const stale = Date.now() - state.advancedAt > STALE_MS;
+  if (stale === state.stale) return;
+  state.stale = stale;
+  const since = state.newestSample === null ? 'No statistics sample has arrived'
+    : `No new statistics sample since ${formatDateTime(state.newestSample)}`;
+  const text = `${since}; the status daemon may be stopped, and the capture state shown may be out of date.`;
+  showMessage(byId('stats-stale'), stale ? text : '', 'warn');
+  if (!stale) announce('Statistics samples are arriving again.');
+}
+
+// A capture that was running and is not any more, without this page
+// stopping it: say that it ended, when and why, in place of "started".
+async function noticeEnd() {
+  const { generation, mac, idleAt } = state;
+  const noticed = serverNow();
+  let entry = null;
+  try {
+    entry = capturesOf(await callCgi('captures', { mac, limit: '5' }))[0] ?? null;
+  } catch {
+    // Without the ledger the status's error figure and the stored settings tell.
+  }
+  if (generation !== state.generation) return;
+  const seen = { noticed, idleAt, error: state.captureError, written: state.written, settings: state.config };
+  const { text, kind } = endNotice(entry, seen);
+  showMessage(byId('capture-message'), text, kind);
+}
+
+// Follows the selected device's capture from one known state to the next;
+// `ours` when a command of this page made the change (its message says so).
+function captureChanged(before, after, ours) {
+  if (before === after || after === 'unknown') return;
+  showRunning();
+  if (before === 'unknown') return; // the first answer for this device: the panel is on its way
+  refreshLedger();
+  if (before === 'running' && !state.stopping) noticeEnd();
+  else if (!ours) {
+    announce(after === 'running' ? 'The capture is running.' : 'The capture has stopped.');
+  }
+  if (after === 'stopped') state.stopping = false;
 }
 
 // One status request, and more at once while answers come back full.
@@ -56,16 +175,15 @@ async function pollStatus() {
   const { generation, mac, stats } = state;
   const counts = [];
   let failure = null;
+  let root = null;
   for (let round = 0; round < MAX_CATCH_UP; ++round) {
-    let root;
     try {
       root = await callCgi('status', { mac, from: String(stats.from), limit: String(LIMIT) });
-    } catch (error) {
-      failure = error;
+    } catch (caught) {
+      failure = caught;
       break;
     }
     if (generation !== state.generation) return;
-    renderCapture(root);
     versions.forEach((version, k) => {
       counts[k] = appendSamples(stats.series[k], root[version.node], version.bytesOf);
     });
@@ -74,15 +192,29 @@ async function pollStatus() {
     if (!next.again) break;
   }
   if (generation !== state.generation) return;
+  const before = state.known;
+  const ours = state.awaiting;
+  state.awaiting = false;
   if (failure) {
     clearCapture();
-    showMessage(byId('stats-message'), `Status: ${failureText(failure)}`, 'error');
+    state.capture = 'unknown';
+    showFailure(byId('stats-message'), failure, 'Status: ');
     byId('updated').textContent = 'Status unavailable';
   } else {
+    state.capture = renderCapture(root);
+    state.captureError = root.capture?.error ?? 0;
+    state.written = root.capture?.written ?? NaN;
+    if (state.capture !== 'unknown') state.known = state.capture;
     showMessage(byId('stats-message'), '');
-    byId('updated').textContent = `Updated ${formatTime(Date.now() / 1000)}`;
+    byId('updated').textContent = `Updated ${formatTime(serverNow())} UTC`;
+    checkStale();
   }
+  updateButtons();
+  captureChanged(before, state.known, ours);
+  if (state.capture === 'stopped') state.idleAt = serverNow();
   drawStats();
+  state.polls += 1;
+  if (state.polls % LEDGER_EVERY === 0) refreshLedger();
 }
 
 function schedulePoll(delay) {
@@ -94,6 +226,29 @@ function schedulePoll(delay) {
   }, delay);
 }
 
+// The selected device's captures for the panel, and which devices capture
+// now for the list's marks.
+async function refreshLedger() {
+  const { generation, mac } = state;
+  const message = byId('captures-message');
+  try {
+    const entries = capturesOf(await callCgi('captures', { mac, limit: CAPTURES_SHOWN }));
+    if (generation !== state.generation) return;
+    renderCaptures(entries);
+    showMessage(message, '');
+  } catch (failure) {
+    if (generation === state.generation) showFailure(message, failure, 'Captures: ');
+    return;
+  }
+  try {
+    const all = capturesOf(await callCgi('captures', { mac: 'all', limit: CAPTURES_SCANNED }));
+    state.ledgerRunning = new Set(all.filter((entry) => entry.state === 'running').map((entry) => entry.mac));
+    showRunning();
+  } catch {
+    // The marks stay as they were; the panel above says what is wrong.
+  }
+}
+
 // Fills the form with the stored configuration; false when it could not.
 async function loadConfig() {
   const generation = state.generation;
@@ -102,27 +257,53 @@ async function loadConfig() {
     const root = await callCgi('getconfig', { mac: state.mac });
     if (generation !== state.generation) return false;
     state.config = root.config ?? null;
-    if (state.config) fillForm(state.config);
+    if (state.config) {
+      fillForm(state.config);
+      state.formSaved = formSnapshot();
+    }
     return state.config !== null;
-  } catch (error) {
-    if (generation === state.generation) showMessage(byId('config-message'), failureText(error), 'error');
+  } catch (failure) {
+    if (generation === state.generation) showFailure(byId('config-message'), failure);
     return false;
   }
 }
 
-function selectDevice(mac) {
+function formChanged() {
+  return state.formSaved !== null && formSnapshot() !== state.formSaved;
+}
+
+// `chosen` is true when the operator picked the device; changed fields are
+// then only dropped when they say so.
+function selectDevice(mac, chosen = false) {
   if (mac === state.mac) return;
+  if (chosen && formChanged()
+      && !window.confirm(`The configuration has unsaved changes. Discard them and show ${mac}?`)) return;
   state.mac = mac;
   state.generation += 1;
   state.stats = freshStats();
+  Object.assign(state, { formSaved: null, capture: 'unknown', known: 'unknown', captureError: 0, polls: 0 });
+  Object.assign(state, { written: NaN, idleAt: NaN });
+  Object.assign(state, { stopping: false, busy: false, awaiting: false });
+  Object.assign(state, { newestSample: null, advancedAt: Date.now(), stale: false });
   history.replaceState(null, '', `#${encodeURIComponent(mac)}`);
+  if (state.gone) {
+    state.gone = false;
+    state.devices = state.devices.filter((device) => !device.gone);
+    renderDevices(state.devices, mac, (next) => selectDevice(next, true));
+  }
   markSelected(mac);
   byId('device-mac').textContent = mac;
   byId('device-model').textContent = '';
-  for (const id of ['capture-message', 'config-message', 'stats-message']) showMessage(byId(id), '');
+  byId('device-gone').hidden = true;
+  for (const id of ['capture-message', 'config-message', 'stats-message', 'stats-stale', 'captures-message']) {
+    showMessage(byId(id), '');
+  }
   clearCapture();
+  clearCaptures();
+  updateButtons();
   drawStats();
   loadConfig();
+  refreshLedger();
   schedulePoll(0);
 }
 
@@ -136,40 +317,64 @@ function fragmentMac() {
   }
 }
 
+// A selected device that leaves the list stays selected, marked as gone,
+// until the operator chooses another: nothing moves to a device they did
+// not choose.
 async function loadDevices() {
   let devices;
   try {
     devices = devicesOf(await callCgi('list'));
-  } catch (error) {
-    showMessage(byId('devices-message'), failureText(error), 'error');
+  } catch (failure) {
+    showFailure(byId('devices-message'), failure);
     return;
   }
   showMessage(byId('devices-message'), devices.length === 0 ? 'No capture device is attached.' : '');
+  const selected = state.devices.find((device) => device.mac === state.mac);
+  const gone = state.mac !== null && !devices.some((device) => device.mac === state.mac);
+  if (gone) devices = [{ ...selected, mac: state.mac, type: selected?.type ?? '', gone: true }, ...devices];
   if (JSON.stringify(devices) !== JSON.stringify(state.devices)) {
     state.devices = devices;
-    renderDevices(devices, state.mac, selectDevice);
+    renderDevices(devices, state.mac, (mac) => selectDevice(mac, true));
+    showRunning();
   }
-  if (devices.some((device) => device.mac === state.mac)) return;
+  if (gone !== state.gone && state.mac !== null) {
+    state.gone = gone;
+    byId('device-gone').hidden = !gone;
+    announce(gone ? `Device ${state.mac} is no longer attached.` : `Device ${state.mac} is attached again.`);
+    updateButtons();
+  }
+  if (state.mac !== null) return;
   const wanted = fragmentMac();
-  const chosen = devices.find((device) => device.mac === wanted) ?? devices[0];
-  if (chosen) selectDevice(chosen.mac);
+  const first = devices.find((device) => device.mac === wanted) ?? devices[0];
+  if (first) selectDevice(first.mac);
 }
 
 // Sends a command from a button, showing the back end's message when it
 // refuses; the buttons stay disabled until the answer is in.
 async function runCommand(command, variables, done) {
+  const { generation } = state;
   const message = byId('capture-message');
-  const buttons = [byId('start'), byId('stop')];
-  buttons.forEach((button) => { button.disabled = true; });
+  state.busy = true;
+  updateButtons();
   showMessage(message, '');
   try {
     await callCgi(command, { mac: state.mac, ...variables });
+    if (generation !== state.generation) return;
     showMessage(message, done, 'ok');
+    state.stopping = command === 'stop';
+    state.awaiting = true;
     schedulePoll(0);
-  } catch (error) {
-    showMessage(message, failureText(error), 'error');
+  } catch (failure) {
+    if (generation !== state.generation) return;
+    showFailure(message, failure);
+    // A command that timed out may still reach the device; the next status says.
+    if (!(failure instanceof BackendError)) showMessage(message, `${message.textContent} It may still take effect.`, 'error');
   } finally {
-    buttons.forEach((button) => { button.disabled = false; });
+    if (generation === state.generation) {
+      state.busy = false;
+      updateButtons();
+      refreshLedger();
+    }
   }
 }
 
@@ -196,17 +401,33 @@ byId('config-form').addEventListener('submit', async (event) => {
   const message = byId('config-message');
   showMessage(message, '');
   const variables = formVariables();
-  if (variables === null || state.mac === null) return;
+  if (variables === null || state.mac === null || state.gone) return;
+  const { generation } = state;
   const save = byId('config-save');
   save.disabled = true;
   try {
     await callCgi('setconfig', { mac: state.mac, ...variables });
     if (await loadConfig()) showMessage(message, 'Configuration saved.', 'ok');
-  } catch (error) {
-    showMessage(message, failureText(error), 'error');
+  } catch (failure) {
+    if (generation === state.generation) showFailure(message, failure);
   } finally {
-    save.disabled = false;
+    updateButtons();
   }
+});
+
+byId('device-filter').addEventListener('input', applyFilter);
+
+// The skip link moves focus to the capture card without touching the URL's
+// fragment, which names the selected device.
+byId('skip-link').addEventListener('click', (event) => {
+  event.preventDefault();
+  byId('capture').focus();
+});
+
+window.addEventListener('beforeunload', (event) => {
+  if (!formChanged()) return;
+  event.preventDefault();
+  event.returnValue = '';
 });
 
 state.stats = freshStats();

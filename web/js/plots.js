@@ -1,15 +1,17 @@
 // The three uPlot charts of one statistics version: packets, bytes, and
 // drops with errors, each per second and per port.
 import uPlot from '../vendor/uplot/uPlot.esm.js';
-import { formatRate, formatTime } from './format.js';
+import { formatCount, formatRate, formatTime } from './format.js';
 import { runningTotal } from './stats.js';
 
 const HEIGHT = 200;
 
-// The charts, and for each its lines: legend label, colour, the rate series.
+// The charts, and for each its unit and lines: legend label, colour, the
+// series, and the port whose byte count the line needs (if any).
 const CHARTS = [
   {
     title: 'Packets per second',
+    unit: 'packets/s',
     lines: [
       ['Port 1', '#2563eb', (s) => s.packets[0]],
       ['Port 2', '#0d9488', (s) => s.packets[1]],
@@ -17,13 +19,15 @@ const CHARTS = [
   },
   {
     title: 'Bytes per second',
+    unit: 'bytes/s (not bits)',
     lines: [
-      ['Port 1', '#2563eb', (s) => s.bytes[0]],
-      ['Port 2', '#0d9488', (s) => s.bytes[1]],
+      ['Port 1', '#2563eb', (s) => s.bytes[0], 0],
+      ['Port 2', '#0d9488', (s) => s.bytes[1], 1],
     ],
   },
   {
     title: 'Drops and errors in the window',
+    unit: 'packets',
     stepped: true,
     lines: [
       ['Port 1 dropped', '#dc2626', (s) => runningTotal(s.drops[0])],
@@ -41,18 +45,27 @@ function timeTicks(u, splits) {
   return splits.map((v) => (span > 180 ? formatTime(v).slice(0, 5) : formatTime(v)));
 }
 
+// The axis ticks are placed on whole minutes and seconds of UTC, as labelled.
+function utcDate(seconds) {
+  return uPlot.tzDate(new Date(seconds * 1000), 'Etc/UTC');
+}
+
 function chartOptions(chart, width) {
   const axis = { stroke: '#475569', grid: { stroke: '#e2e8f0', width: 1 }, ticks: { stroke: '#cbd5e1', width: 1 } };
   const paths = chart.stepped ? uPlot.paths.stepped({ align: 1 }) : undefined;
   return {
     width,
     height: HEIGHT,
+    tzDate: utcDate,
     legend: { live: false },
     cursor: { show: false },
     scales: { y: { range: (u, min, max) => [0, max > 0 ? max * 1.1 : 1] } },
     axes: [
-      { ...axis, values: timeTicks },
-      { ...axis, size: 52, values: (u, splits) => splits.map(formatRate) },
+      { ...axis, values: timeTicks, label: 'Time (UTC)', labelSize: 20, labelFont: '12px system-ui, sans-serif' },
+      {
+        ...axis, size: 52, values: (u, splits) => splits.map(formatRate),
+        label: chart.unit, labelSize: 20, labelFont: '12px system-ui, sans-serif',
+      },
     ],
     series: [
       {},
@@ -68,17 +81,35 @@ function chartOptions(chart, width) {
   };
 }
 
-// Builds the charts inside `container` (emptied first). The returned
-// update(series) redraws them from a version's rate series.
-export function createVersionPlots(container) {
+// The newest value of each line, as a sentence: the chart's text for those
+// who cannot see it.
+function describe(chart, values) {
+  const latest = chart.lines.map(([label], k) => {
+    const list = values[k];
+    for (let i = list.length - 1; i >= 0; --i) {
+      if (list[i] !== null && Number.isFinite(list[i])) return `${label} ${formatCount(list[i])}`;
+    }
+    return `${label} no value`;
+  });
+  return `${chart.title}, latest values in ${chart.unit.replace(' (not bits)', '')}: ${latest.join(', ')}.`;
+}
+
+// Builds the charts inside `container` (emptied first); a line that needs a
+// port's bytes is left out where `bytesOf` says the version has none, so no
+// legend entry stands without a line. The returned update(series) redraws
+// them from a version's rate series.
+export function createVersionPlots(container, bytesOf = [true, true]) {
   container.replaceChildren();
-  const charts = CHARTS.map((chart) => {
+  const charts = CHARTS.map((all) => {
+    const chart = { ...all, lines: all.lines.filter((line) => line[3] === undefined || bytesOf[line[3]]) };
     const figure = document.createElement('figure');
     figure.className = 'plot';
     const caption = document.createElement('figcaption');
     caption.textContent = chart.title;
     const holder = document.createElement('div');
     holder.className = 'plot-canvas';
+    holder.setAttribute('role', 'img');
+    holder.setAttribute('aria-label', `${chart.title}: no samples yet.`);
     figure.append(caption, holder);
     container.append(figure);
     const empty = [[], ...chart.lines.map(() => [])];
@@ -94,8 +125,10 @@ export function createVersionPlots(container) {
   return {
     update(series) {
       for (const { chart, plot, holder } of charts) {
-        plot.setData([series.times.slice(), ...chart.lines.map(([, , pick]) => pick(series).slice())]);
+        const values = chart.lines.map(([, , pick]) => pick(series).slice());
+        plot.setData([series.times.slice(), ...values]);
         holder.dataset.points = String(series.times.length);
+        holder.setAttribute('aria-label', describe(chart, values));
       }
     },
   };

@@ -1,6 +1,7 @@
 #include "helper/capture/capture_commands.h"
 
 #include "VelorantisAPI.h"
+#include "helper/frontend/failure_log.h"
 #include "helper/frontend/json_text.h"
 #include "helper/frontend/request_vars.h"
 #include "helper/frontend/response.h"
@@ -43,6 +44,7 @@ int OutputList(ResponseBody& body) {
 int StopCapture(ResponseBody& body) {
   void* handle = FindDevice(getvar("mac"));
   if (handle == NoDevice()) {
+    RecordFailureCause(kNoDeviceCause);
     WriteOutcome(body.text, "Invalid MAC address");
     return 0;
   }
@@ -57,7 +59,9 @@ int StopCapture(ResponseBody& body) {
   Connection ledger = OpenLedger(program_paths.configDb);
   const bool noted = ledger && !RunningCaptures(ledger.get(), mac.c_str()).empty();
   if (noted && CaptureStateOf(handle) == 0) NoteCapturesEnded(ledger.get(), mac);
-  const bool stopped = VelorantisAPIDiskDumpStop(handle) == 0;
+  const int rc = VelorantisAPIDiskDumpStop(handle);
+  const bool stopped = rc == 0;
+  if (!stopped) RecordLibraryFailure("VelorantisAPIDiskDumpStop", rc);
   if (stopped && noted) NoteCapturesStopped(ledger.get(), mac);
   WriteOutcome(body.text, stopped ? nullptr : "Failed to stop capture", kStopFailed);
   return 0;

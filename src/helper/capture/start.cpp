@@ -7,6 +7,7 @@
 #include "helper/capture/capture_file.h"
 #include "helper/capture/start_ledger.h"
 #include "helper/config/config_store.h"
+#include "helper/frontend/failure_log.h"
 #include "helper/frontend/request_vars.h"
 #include "helper/frontend/response.h"
 #include "helper/ledger/capture_ends.h"
@@ -23,8 +24,13 @@ constexpr char kCannotLoad[] = "Cannot load configuration from database";
 // A running capture is left alone, its configuration included.
 const char* CheckIdle(void* handle) {
   VelorantisAPIDiskDumpStatus status{};
-  if (VelorantisAPIDiskDumpGetStatus(handle, &status) != 0) return "Failed to get capture status";
-  return status.running != 0 ? "Capture is already running" : nullptr;
+  if (const int rc = VelorantisAPIDiskDumpGetStatus(handle, &status); rc != 0) {
+    RecordLibraryFailure("VelorantisAPIDiskDumpGetStatus", rc);
+    return "Failed to get capture status";
+  }
+  if (status.running == 0) return nullptr;
+  RecordFailureCause("VelorantisAPIDiskDumpGetStatus reports a capture running");
+  return "Capture is already running";
 }
 
 // The stored inline mode and slicing go with every capture, so that what
@@ -47,17 +53,27 @@ const char* StartWith(void* handle, const CaptureSettings& settings) {
   VelorantisAPIDeviceFeatures features{};
   VelorantisAPIDiskDumpConfig config{};
   FillRecords(settings, features, config);
-  if (VelorantisAPISetDeviceFeatures(handle, features) != 0) return "Failed to set device features";
-  if (VelorantisAPIDiskDumpSetConfig(handle, config) != 0) {
+  if (const int rc = VelorantisAPISetDeviceFeatures(handle, features); rc != 0) {
+    RecordLibraryFailure("VelorantisAPISetDeviceFeatures", rc);
+    return "Failed to set device features";
+  }
+  if (const int rc = VelorantisAPIDiskDumpSetConfig(handle, config); rc != 0) {
+    RecordLibraryFailure("VelorantisAPIDiskDumpSetConfig", rc);
     return "Failed to set capture configuration";
   }
-  if (VelorantisAPIDiskDumpStart(handle) != 0) return "Failed to start capture";
+  if (const int rc = VelorantisAPIDiskDumpStart(handle); rc != 0) {
+    RecordLibraryFailure("VelorantisAPIDiskDumpStart", rc);
+    return "Failed to start capture";
+  }
   return nullptr;
 }
 
 const char* StartOnDevice() {
   void* handle = FindDevice(getvar("mac"));
-  if (handle == NoDevice()) return "Invalid MAC address";
+  if (handle == NoDevice()) {
+    RecordFailureCause(kNoDeviceCause);
+    return "Invalid MAC address";
+  }
   const char* output = nullptr;
   if (const char* failure = ReadOutput(output)) return failure;
   CaptureSettings settings;

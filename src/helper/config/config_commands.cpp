@@ -6,6 +6,7 @@
 
 #include "VelorantisAPI.h"
 #include "helper/config/config_store.h"
+#include "helper/frontend/failure_log.h"
 #include "helper/frontend/json_text.h"
 #include "helper/frontend/request_vars.h"
 #include "helper/frontend/response.h"
@@ -49,7 +50,10 @@ const char* LoadConfigNode(std::string& node) {
   VelorantisAPIDiskDumpConfig config{};
   if (LoadConfiguration(program_paths.configDb, features, config) != 0) return kCannotLoad;
   const std::optional<CaptureSettings> settings = SettingsOf(features, config);
-  if (!settings) return kCannotLoad;
+  if (!settings) {
+    RecordFailureCause("the stored destination does not convert back to bytes (wcstombs)");
+    return kCannotLoad;
+  }
   WriteConfigNode(node, *settings);
   return nullptr;
 }
@@ -61,7 +65,9 @@ const char* SelectDevice(void*& handle) {
   const char* mac = getvar("mac");
   handle = FindDevice(mac);
   const bool isDefault = mac != nullptr && strcmp(mac, "default") == 0;
-  return handle == NoDevice() && !isDefault ? "Invalid MAC address" : nullptr;
+  if (handle != NoDevice() || isDefault) return nullptr;
+  RecordFailureCause(kNoDeviceCause);
+  return "Invalid MAC address";
 }
 
 // "output", also refused when it would not fit the stored configuration: one
@@ -92,8 +98,11 @@ const char* ApplyConfiguration() {
     return "Failed to save configuration in database";
   }
   // Once stored, the configuration stays stored even if the device refuses.
-  if (handle != NoDevice() && VelorantisAPISetDeviceFeatures(handle, features) != 0) {
-    return "Failed to set device features";
+  if (handle != NoDevice()) {
+    if (const int rc = VelorantisAPISetDeviceFeatures(handle, features); rc != 0) {
+      RecordLibraryFailure("VelorantisAPISetDeviceFeatures", rc);
+      return "Failed to set device features";
+    }
   }
   return nullptr;
 }

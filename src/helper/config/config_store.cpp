@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 
+#include "helper/frontend/failure_log.h"
 #include "helper/frontend/memory_budget.h"
 #include "helper/records/capture_records.h"
 #include "shared/sqlite_handles.h"
@@ -35,11 +36,21 @@ void ThrowIfOutOfMemory(sqlite3* db, int rc) {
 // are short: saves come one at a time (the change lock) and the
 // rebuild of this one-row file takes well under a millisecond.
 Connection OpenConfigDatabase(const char* dbPath) {
-  int rc = SQLITE_OK;
-  Connection db = OpenExistingDatabase(dbPath, &rc);
-  ThrowIfOutOfMemory(nullptr, rc);
-  if (db) sqlite3_busy_timeout(db.get(), kLockWaitMs);
+  OpenFailure failure;
+  Connection db = OpenExistingDatabase(dbPath, &failure);
+  if (!db) ThrowIfOutOfMemory(nullptr, failure.code);
+  if (db) {
+    sqlite3_busy_timeout(db.get(), kLockWaitMs);
+  } else {
+    RecordSqliteOpenFailure(dbPath, failure.code, failure.systemErrno);
+  }
   return db;
+}
+
+// The store's failures all answer -1; the log keeps which one it was.
+int Failed(sqlite3* db, const char* dbPath) {
+  RecordSqliteFailure(db, dbPath);
+  return -1;
 }
 
 // Closing the last connection checkpoints the log, and to find out whether
@@ -144,9 +155,17 @@ int LoadConfiguration(const char* dbPath, VelorantisAPIDeviceFeatures& features,
   Connection db = OpenConfigReader(dbPath);
   if (!db) return -1;
   Statement statement = PrepareOrThrow(db.get(), kReadStatement);
-  if (!statement) return -1;
+  if (!statement) return Failed(db.get(), dbPath);
   const std::optional<CaptureSettings> settings = StepForRow(db.get(), statement.get());
-  if (!settings) return -1;
+  if (!settings) {
+    // A damaged file that hid the row leaves no error of SQLite's behind.
+    if (sqlite3_errcode(db.get()) == SQLITE_OK) {
+      RecordFailureCause(std::string("sqlite: no row found, and the file fails its check or a "
+                                     "scan finds the row at ") +
+                         dbPath);
+    }
+    return Failed(db.get(), dbPath);
+  }
   FillRecords(*settings, features, config);
   return 0;
 }
@@ -158,17 +177,21 @@ int StoreConfiguration(const char* dbPath, const VelorantisAPIDeviceFeatures& fe
   Connection db = OpenConfigDatabase(dbPath);
   if (!db) return -1;
   Statement statement = PrepareOrThrow(db.get(), kWriteStatement);
-  if (!statement) return -1;
+  if (!statement) return Failed(db.get(), dbPath);
   settings = SettingsOf(features, config);
-  if (!settings || settings->destination.size() > kMaxStoredDestination) return -1;
+  if (!settings || settings->destination.size() > kMaxStoredDestination) {
+    RecordFailureCause(
+        "the destination cannot be stored: it does not convert to bytes or is too long");
+    return -1;
+  }
   if (!BindSettings(statement.get(), *settings)) {
     ThrowIfOutOfMemory(db.get(), sqlite3_errcode(db.get()));
-    return -1;
+    return Failed(db.get(), dbPath);
   }
   const int rc = sqlite3_step(statement.get());
   ThrowIfOutOfMemory(db.get(), rc);
-  if (rc != SQLITE_DONE) return -1;
+  if (rc != SQLITE_DONE) return Failed(db.get(), dbPath);
   // The update also completes when no row matches; nothing stored is a
   // failure, not a success.
-  return sqlite3_changes(db.get()) > 0 ? 0 : -1;
+  return sqlite3_changes(db.get()) > 0 ? 0 : Failed(db.get(), dbPath);
 }

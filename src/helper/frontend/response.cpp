@@ -1,5 +1,6 @@
 #include "helper/frontend/response.h"
 
+#include "helper/frontend/failure_log.h"
 #include "helper/frontend/json_text.h"
 
 void PrintResultNode(std::string& out, int result, std::string message) {
@@ -13,16 +14,32 @@ void WriteOutcome(std::string& out, const char* failure, int failureResult) {
   if (failure == nullptr) {
     PrintResultNode(out, 0, "");
   } else {
+    NoteFailedAnswer(failureResult, failure);
     PrintResultNode(out, failureResult, failure);
   }
 }
 
+namespace {
+
+void WriteBody(FILE* stream, const ResponseBody& body) {
+  fwrite(body.text.data(), 1, body.text.size(), stream);
+  for (const std::string& piece : body.tail) fwrite(piece.data(), 1, piece.size(), stream);
+}
+
+}  // namespace
+
 void WriteResponse(FILE* stream, const ResponseBody& body) {
+  if (body.contentType != nullptr) {
+    if (body.status != nullptr) fprintf(stream, "Status: %s\n", body.status);
+    fprintf(stream, "Content-type: %s\n\n", body.contentType);
+    WriteBody(stream, body);
+    fflush(stream);
+    return;
+  }
   fputs("Content-type: application/json\n\n", stream);
   fflush(stream);
   fputs("{\"root\": {\n", stream);
-  fwrite(body.text.data(), 1, body.text.size(), stream);
-  for (const std::string& piece : body.tail) fwrite(piece.data(), 1, piece.size(), stream);
+  WriteBody(stream, body);
   fputs("}}\n", stream);
   fflush(stream);
 }

@@ -12,9 +12,14 @@ using TextPieces = std::vector<std::string>;
 // The body of one answer inside the envelope: the handler's text, then
 // `tail`. Only the status command fills `tail`: its statistics go out in the
 // blocks they were built in, never copied into one string.
+// A handler whose answer is not JSON sets `contentType`: the response is
+// then that header, `text` and `tail` as they stand, without the envelope,
+// and with `status` (e.g. "503 Service Unavailable") when one is set.
 struct ResponseBody {
   std::string text;
   TextPieces tail;
+  const char* contentType = nullptr;
+  const char* status = nullptr;
 };
 
 // Appends the result node: "result": N, a line feed, "message": "TEXT", with
@@ -22,12 +27,14 @@ struct ResponseBody {
 void PrintResultNode(std::string& out, int result, std::string message);
 
 // The one way a handler writes its result node: 0 and the empty message when
-// `failure` is null, else `failureResult` and `failure`.
+// `failure` is null, else `failureResult` and `failure`, and then the failure
+// is noted for the error log (NoteFailedAnswer).
 void WriteOutcome(std::string& out, const char* failure, int failureResult = -1);
 
 // Writes the whole CGI response to `stream`: the header and its empty line
 // (flushed), then {"root": { and a line feed, `body` unchanged, and }} with a
-// line feed.
+// line feed. For a body with its own content type: the Status header when
+// set, that Content-type and the empty line, then `body` alone.
 void WriteResponse(FILE* stream, const ResponseBody& body);
 
 // Writes the whole response of a request that ran out of memory (result -1,

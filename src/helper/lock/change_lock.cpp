@@ -7,7 +7,9 @@
 #include <cerrno>
 #include <cstdint>
 #include <ctime>
+#include <string>
 
+#include "helper/frontend/failure_log.h"
 #include "helper/lock/request_deadline.h"
 
 namespace {
@@ -42,6 +44,7 @@ const char* LockChanges(ChangeLock& lock, const char* path, int waitMs) {
   // by hand) still serves as long as the web server's user can read it.
   lock.fd = open(path, O_RDONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0660);
   if (lock.fd < 0) {
+    RecordErrnoFailure("open", path, errno);
     DisarmRequestDeadline();
     return "Cannot open the device lock file";
   }
@@ -54,8 +57,13 @@ const char* LockChanges(ChangeLock& lock, const char* path, int waitMs) {
       close(lock.fd);
       lock.fd = -1;
       DisarmRequestDeadline();
-      return error == EINTR || error == EWOULDBLOCK ? "Device is busy with another request"
-                                                    : "Cannot open the device lock file";
+      if (error == EINTR || error == EWOULDBLOCK) {
+        RecordFailureCause("another request held the lock on " + std::string(path) + " for " +
+                           std::to_string(waitMs) + " ms");
+        return "Device is busy with another request";
+      }
+      RecordErrnoFailure("flock", path, error);
+      return "Cannot open the device lock file";
     }
     SleepMs(kPollMs);
   }

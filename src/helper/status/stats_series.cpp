@@ -15,17 +15,6 @@ namespace {
 constexpr size_t kMaxValueText = 21;
 constexpr size_t kFirstBlockSize = 64;
 
-uint64_t Evaluate(const SeriesFormula& formula, const uint64_t* columns) {
-  uint64_t value = 0;  // unsigned: the derived values wrap modulo 2^64
-  for (int8_t column : formula.plus) {
-    if (column >= 0) value += columns[column];
-  }
-  for (int8_t column : formula.minus) {
-    if (column >= 0) value -= columns[column];
-  }
-  return value;
-}
-
 // Fails when a value cannot be bound: the query would then match other rows
 // than the request asked for.
 bool BindWindow(sqlite3_stmt* statement, int64_t deviceId, const StatsWindow& window) {
@@ -42,11 +31,9 @@ bool CollectRows(sqlite3_stmt* statement, const StatsTable& table,
   uint64_t columns[kMaxStatsColumns];
   int rc;
   while ((rc = sqlite3_step(statement)) == SQLITE_ROW) {
-    for (int c = 0; c < table.columnsRead; ++c) {
-      columns[c] = static_cast<uint64_t>(sqlite3_column_int64(statement, c));
-    }
+    ReadStatsColumns(statement, table, columns);
     for (size_t s = 0; s < series.size(); ++s) {
-      AppendSeriesValue(series[s], Evaluate(table.series[s], columns));
+      AppendSeriesValue(series[s], EvaluateSeries(table.series[s], columns));
     }
   }
   return rc == SQLITE_DONE;

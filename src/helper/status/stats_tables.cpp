@@ -21,13 +21,17 @@ constexpr std::array<SeriesFormula, kV1Series> ColumnByColumn() {
 constexpr std::array<SeriesFormula, kV1Series> kV1Formulas = ColumnByColumn();
 
 // The tabs and the run of blanks are part of the statement text.
+#define VELORANTIS_V1_COLUMNS                                                                   \
+  "SELECT date, softwaredropped, linkup, linkdown, bogusbytes, totalpackets, \t    "            \
+  "p1_lessthan64, p1_between64and1518, p1_morethan1518, p1_collision, p1_crcerror, p1_jabber, " \
+  "p1_bytes, p1_maximumbytes, p1_totalvalid, p1_totalinvalid, p1_hardwaredropped, \t    "       \
+  "p2_lessthan64, p2_between64and1518, p2_morethan1518, p2_collision, p2_crcerror, p2_jabber, " \
+  "p2_bytes, p2_maximumbytes, p2_totalvalid, p2_totalinvalid, p2_hardwaredropped \t    "
 constexpr char kV1Query[] =
-    "SELECT date, softwaredropped, linkup, linkdown, bogusbytes, totalpackets, \t    "
-    "p1_lessthan64, p1_between64and1518, p1_morethan1518, p1_collision, p1_crcerror, p1_jabber, "
-    "p1_bytes, p1_maximumbytes, p1_totalvalid, p1_totalinvalid, p1_hardwaredropped, \t    "
-    "p2_lessthan64, p2_between64and1518, p2_morethan1518, p2_collision, p2_crcerror, p2_jabber, "
-    "p2_bytes, p2_maximumbytes, p2_totalvalid, p2_totalinvalid, p2_hardwaredropped \t    "
-    "FROM stats_v1 WHERE device = ? AND date > ? ORDER BY date ASC LIMIT ?";
+    VELORANTIS_V1_COLUMNS "FROM stats_v1 WHERE device = ? AND date > ? ORDER BY date ASC LIMIT ?";
+constexpr char kV1Newest[] =
+    VELORANTIS_V1_COLUMNS "FROM stats_v1 WHERE device = ? ORDER BY date DESC LIMIT 1";
+#undef VELORANTIS_V1_COLUMNS
 
 // ---- Version 2: per-port series derived from sixteen raw counters.
 
@@ -65,11 +69,15 @@ constexpr SeriesFormula kV2Formulas[] = {
 };
 
 // Counters 12 to 16 are selected but feed no series, so they are not read.
+#define VELORANTIS_V2_COLUMNS                                                                  \
+  "SELECT date, softwaredropped, bogusbytes, totalpackets, \t    "                             \
+  "counter1, counter2, counter3, counter4, counter5, counter6, counter7, counter8, counter9, " \
+  "counter10, counter11, counter12, counter13, counter14, counter15, counter16  \t    "
 constexpr char kV2Query[] =
-    "SELECT date, softwaredropped, bogusbytes, totalpackets, \t    "
-    "counter1, counter2, counter3, counter4, counter5, counter6, counter7, counter8, counter9, "
-    "counter10, counter11, counter12, counter13, counter14, counter15, counter16  \t    "
-    "FROM stats_v2 WHERE device = ? AND date > ? ORDER BY date ASC LIMIT ?";
+    VELORANTIS_V2_COLUMNS "FROM stats_v2 WHERE device = ? AND date > ? ORDER BY date ASC LIMIT ?";
+constexpr char kV2Newest[] =
+    VELORANTIS_V2_COLUMNS "FROM stats_v2 WHERE device = ? ORDER BY date DESC LIMIT 1";
+#undef VELORANTIS_V2_COLUMNS
 
 static_assert(std::size(kV2Formulas) ==
               std::size(kV2DeviceKeys) + kPortCount * std::size(kV2PortKeys));
@@ -78,13 +86,26 @@ static_assert(kV1Series == std::size(kV1DeviceKeys) + kPortCount * std::size(kV1
 
 }  // namespace
 
-const StatsTable kStatsV1 = {"statsV1",     kV1Query,    "Failed to get device v1 statistics",
-                             kV1DeviceKeys, kV1PortKeys, kV1Formulas,
-                             kV1Series};
-const StatsTable kStatsV2 = {"statsV2",
-                             kV2Query,
-                             "Failed to get device v2 statistics",
-                             kV2DeviceKeys,
-                             kV2PortKeys,
-                             kV2Formulas,
-                             CounterColumn(11) + 1};
+const StatsTable kStatsV1 = {
+    "statsV1",     kV1Query,    kV1Newest,   "Failed to get device v1 statistics",
+    kV1DeviceKeys, kV1PortKeys, kV1Formulas, kV1Series};
+const StatsTable kStatsV2 = {
+    "statsV2",     kV2Query,    kV2Newest,   "Failed to get device v2 statistics",
+    kV2DeviceKeys, kV2PortKeys, kV2Formulas, CounterColumn(11) + 1};
+
+uint64_t EvaluateSeries(const SeriesFormula& formula, const uint64_t* columns) {
+  uint64_t value = 0;  // unsigned: the derived values wrap modulo 2^64
+  for (int8_t column : formula.plus) {
+    if (column >= 0) value += columns[column];
+  }
+  for (int8_t column : formula.minus) {
+    if (column >= 0) value -= columns[column];
+  }
+  return value;
+}
+
+void ReadStatsColumns(sqlite3_stmt* row, const StatsTable& table, uint64_t* columns) {
+  for (int c = 0; c < table.columnsRead; ++c) {
+    columns[c] = static_cast<uint64_t>(sqlite3_column_int64(row, c));
+  }
+}

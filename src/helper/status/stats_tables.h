@@ -4,6 +4,8 @@
 #ifndef VELORANTIS_HELPER_STATUS_STATS_TABLES_H_
 #define VELORANTIS_HELPER_STATUS_STATS_TABLES_H_
 
+#include <sqlite3.h>
+
 #include <cstdint>
 #include <span>
 
@@ -24,6 +26,7 @@ inline constexpr int kMaxStatsColumns = 32;
 struct StatsTable {
   const char* node;     // the node's key, e.g. "statsV1"
   const char* query;    // parameters: device id, "from", "limit"
+  const char* newest;   // the same columns of the device's newest sample; parameter: device id
   const char* failure;  // the status command's message when reading fails
   std::span<const char* const> deviceKeys;
   std::span<const char* const> portKeys;
@@ -34,5 +37,12 @@ struct StatsTable {
 
 extern const StatsTable kStatsV1;
 extern const StatsTable kStatsV2;
+
+// One series' value for a row whose leading columns are `columns`.
+uint64_t EvaluateSeries(const SeriesFormula& formula, const uint64_t* columns);
+
+// The `table.columnsRead` leading columns of the current `row` into
+// `columns`, as the unsigned values of their stored 64 bits.
+void ReadStatsColumns(sqlite3_stmt* row, const StatsTable& table, uint64_t* columns);
 
 #endif  // VELORANTIS_HELPER_STATUS_STATS_TABLES_H_

@@ -3,11 +3,13 @@
 #include <cstring>
 
 #include "VelorantisAPI.h"
+#include "helper/frontend/failure_log.h"
 #include "helper/frontend/json_text.h"
 #include "helper/frontend/memory_budget.h"
 #include "helper/frontend/request_vars.h"
 #include "helper/frontend/response.h"
 #include "helper/ledger/capture_ends.h"
+#include "helper/status/capture_row.h"
 #include "helper/status/stats_series.h"
 #include "shared/discovery.h"
 #include "shared/status_db.h"
@@ -24,20 +26,6 @@ struct StatusAnswer {
   std::string capture;
   StatsNodes stats;
 };
-
-struct CaptureField {
-  const char* key;
-  bool isSigned;  // status codes keep their sign; sizes and counts are unsigned
-};
-
-// In the order of the query's columns.
-constexpr CaptureField kCaptureFields[] = {
-    {"status", true},    {"error", true},    {"cacheused", false},
-    {"maxcache", false}, {"written", false}, {"dropped", false},
-};
-
-constexpr char kCaptureQuery[] =
-    "SELECT status, error, cacheused, maxcache, written, dropped FROM capture WHERE device = ?";
 
 // SQLite's allocations fail like the answer's own: a read that failed for
 // want of memory answers "Not enough memory", not that the device, its rows
@@ -63,10 +51,16 @@ const char* ResolveRequestedMac(std::string& mac) {
     return nullptr;
   }
   void* handle = FindDevice("default");
-  if (handle == NoDevice()) return kInvalidMac;
+  if (handle == NoDevice()) {
+    RecordFailureCause(kNoDeviceCause);
+    return kInvalidMac;
+  }
   char model[kDeviceTextSize];
   char macText[kDeviceTextSize];
-  if (GetDeviceInfo(handle, model, macText) != 0) return "Failed to get device info";
+  if (const int rc = GetDeviceInfo(handle, model, macText); rc != 0) {
+    RecordLibraryFailure("GetDeviceInfo", rc);
+    return "Failed to get device info";
+  }
   mac = macText;
   return nullptr;
 }
@@ -79,12 +73,12 @@ void WriteInfoNode(std::string& node, const std::string& mac, const std::string&
   node += "\"}";
 }
 
-void WriteCaptureNode(std::string& node, sqlite3_stmt* row) {
+void WriteCaptureNode(std::string& node, const CaptureRow& row) {
   node += "\"capture\": {\n";
-  constexpr int kLast = std::size(kCaptureFields) - 1;
+  constexpr int kLast = kCaptureColumns - 1;
   for (int column = 0; column <= kLast; ++column) {
     const char* key = kCaptureFields[column].key;
-    const int64_t value = sqlite3_column_int64(row, column);
+    const int64_t value = row.values[column];
     if (kCaptureFields[column].isSigned) {
       AppendNumberMember(node, key, value);
     } else {
@@ -97,12 +91,11 @@ void WriteCaptureNode(std::string& node, sqlite3_stmt* row) {
 
 // The device's first capture row. Returns null or the message.
 const char* ReadCapture(sqlite3* db, int64_t deviceId, std::string& node) {
-  Statement statement = Prepare(db, kCaptureQuery);
-  if (!statement || sqlite3_bind_int64(statement.get(), 1, deviceId) != SQLITE_OK) {
-    return "Failed to get device capture status";
-  }
-  if (sqlite3_step(statement.get()) != SQLITE_ROW) return "Failed to get device status";
-  WriteCaptureNode(node, statement.get());
+  CaptureRow row;
+  const CaptureRead read = ReadCaptureRow(db, deviceId, row);
+  if (read == CaptureRead::kCannotPrepare) return "Failed to get device capture status";
+  if (read != CaptureRead::kRow) return "Failed to get device status";
+  WriteCaptureNode(node, row);
   return nullptr;
 }
 
@@ -135,27 +128,18 @@ void WriteAnswer(std::string& out, TextPieces& tail, StatusAnswer& nodes) {
   }
 }
 
-// Closing the last connection to a database in WAL mode checkpoints it, and
-// to find out whether it is the last, a closing connection asks for an
-// exclusive lock: for that moment every reader that opens fails at once, as
-// no busy timeout is set. Concurrent status requests made each other answer
-// "Failed to get device id" that way. The daemon, the only writer, keeps the
-// log checkpointed.
-void LeaveCheckpointsToTheDaemon(sqlite3* db) {
-  sqlite3_db_config(db, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
-}
-
 // All reads in one transaction, so the rows of one answer come from one state
 // of the file: committed when every read succeeded, else rolled back. A
 // failed BEGIN is logged and the reads run regardless. Returns null or the
 // message of the first read that failed.
-const char* ReadInTransaction(sqlite3* db, const std::string& mac, const StatsWindow& window,
-                              StatusAnswer& nodes) {
+const char* ReadInTransaction(sqlite3* db, const char* path, const std::string& mac,
+                              const StatsWindow& window, StatusAnswer& nodes) {
   ThrowIfOutOfMemory(db, StartTransaction(db));
   const char* failure = ReadStatusAnswer(db, mac, window, nodes);
   if (failure != nullptr) {
-    // Before the rollback, which leaves its own code.
+    // Before the rollback, which replaces SQLite's error.
     ThrowIfOutOfMemory(db, sqlite3_errcode(db));
+    RecordSqliteFailure(db, path);
     RollbackTransaction(db);
   } else {
     ThrowIfOutOfMemory(db, CommitTransaction(db));
@@ -171,13 +155,16 @@ int OutputStatus(ResponseBody& body) {
   if (const char* failure = ResolveRequestedMac(mac)) return Fail(out, failure);
   NoteEndedCaptures(mac.c_str());
   const StatsWindow window = ReadStatsWindow();
-  int opened = SQLITE_OK;
-  Connection db = OpenExistingDatabase(program_paths.statusDb, &opened);
-  ThrowIfOutOfMemory(nullptr, opened);
-  if (!db) return Fail(out, "Cannot open database");
-  LeaveCheckpointsToTheDaemon(db.get());
+  const char* statusDb = program_paths.statusDb;
+  OpenFailure openFailure;
+  Connection db = OpenStatusDatabase(statusDb, &openFailure);
+  if (!db) ThrowIfOutOfMemory(nullptr, openFailure.code);
+  if (!db) {
+    RecordSqliteOpenFailure(statusDb, openFailure.code, openFailure.systemErrno);
+    return Fail(out, "Cannot open database");
+  }
   StatusAnswer nodes;
-  const char* failure = ReadInTransaction(db.get(), mac, window, nodes);
+  const char* failure = ReadInTransaction(db.get(), statusDb, mac, window, nodes);
   db.reset();
   if (failure != nullptr) return Fail(out, failure);
   WriteAnswer(out, body.tail, nodes);

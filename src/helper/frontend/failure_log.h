@@ -1,0 +1,56 @@
+// Why a request failed. An answer says only a fixed message ("Cannot load
+// configuration from database"); the cause behind it (SQLite's error and the
+// file, the system's errno and the path, the device library's operation and
+// its result) is recorded where the failure is met, and the dispatcher
+// writes one line per failed request on standard error, which every web
+// server keeps in its error log. A request that succeeds writes nothing.
+#ifndef VELORANTIS_HELPER_FRONTEND_FAILURE_LOG_H_
+#define VELORANTIS_HELPER_FRONTEND_FAILURE_LOG_H_
+
+#include <sqlite3.h>
+
+#include <cstdio>
+#include <string>
+
+// The cause of an "Invalid MAC address" when the MAC text names no device.
+inline constexpr char kNoDeviceCause[] =
+    "the device library lists no readable device with that MAC text";
+
+// Records `cause` unless one is recorded already: the first failure decided
+// the answer, and what fails after it (a rollback, say) follows from it.
+void RecordFailureCause(std::string cause);
+
+// SQLite's error on `db` with the database's path:
+//   sqlite "TEXT" code N (extended M, errno E) at PATH
+// errno only when SQLite had one from the system. When `db` holds no error
+// (a query that found no row), "sqlite: no matching row at PATH".
+void RecordSqliteFailure(sqlite3* db, const char* path);
+
+// An open of the database at `path` that failed with SQLite's `code` and
+// the system's `systemErrno` (0 for none), in the same form.
+void RecordSqliteOpenFailure(const char* path, int code, int systemErrno);
+
+// `operation` ("open", "flock") on `path` failed with `error` (an errno).
+void RecordErrnoFailure(const char* operation, const char* path, int error);
+
+// The device library's `operation` returned `result` (not 0).
+void RecordLibraryFailure(const char* operation, long long result);
+
+// Notes that the answer failed with `result` and `message`; WriteOutcome
+// calls it for every failure it writes, a handler with an answer of its own
+// kind calls it itself.
+void NoteFailedAnswer(int result, const char* message);
+
+// When a failed answer was noted, writes on `stream`, in one write, the line
+//   TIME velorantis: command="C" mac="M" result=R message="TEXT" cause="..."
+//   remote_user="U" remote_addr="A"
+// (one line; TIME in UTC as 2026-12-08T09:30:00Z; the MAC text as the
+// request gave it; cause, remote_user and remote_addr only when known or
+// set). Bytes outside printable ASCII, '"' and '\' in a value are written as
+// \xHH, \" and \\, so a request cannot forge lines. Nothing otherwise.
+void WriteFailureLine(FILE* stream);
+
+// Forgets the noted answer and cause (for a second request in one process).
+void ForgetFailure();
+
+#endif  // VELORANTIS_HELPER_FRONTEND_FAILURE_LOG_H_

@@ -1,0 +1,167 @@
+#include "helper/metrics/metrics_command.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "helper/frontend/failure_log.h"
+#include "helper/metrics/device_figures.h"
+#include "helper/metrics/exposition.h"
+#include "helper/metrics/metric_families.h"
+#include "shared/status_db.h"
+#include "shared/transaction.h"
+
+namespace {
+
+constexpr const char* kPortNames[kPortCount] = {"1", "2"};
+constexpr const char* kVersionNames[kStatsVersions] = {"1", "2"};
+
+int FindKey(std::span<const char* const> keys, std::string_view key) {
+  const auto found = std::find(keys.begin(), keys.end(), key);
+  return found == keys.end() ? -1 : static_cast<int>(found - keys.begin());
+}
+
+// A device's figures with its labels escaped once: mac and model alone,
+// and with each statistics version's label.
+struct LabelledDevice {
+  const DeviceFigures* figures;
+  std::string labels;
+  std::string versionLabels[kStatsVersions];
+};
+
+void WriteCaptureSamples(std::string& out, const MetricFamily& family,
+                         const LabelledDevice& device) {
+  if (!device.figures->hasCapture) return;
+  const int64_t* values = device.figures->capture.values;
+  if (family.source == FamilySource::kCaptureRunning) {
+    AppendSample(out, family.name, device.labels, values[0] == 1 ? 1 : 0);
+    return;
+  }
+  int column = 0;
+  while (std::string_view(kCaptureFields[column].key) != family.keys[0]) ++column;
+  if (kCaptureFields[column].isSigned) {
+    AppendSample(out, family.name, device.labels, values[column]);
+  } else {
+    AppendSample(out, family.name, device.labels, static_cast<uint64_t>(values[column]));
+  }
+}
+
+void WriteSampleTime(std::string& out, const MetricFamily& family, const LabelledDevice& device) {
+  bool any = false;
+  int64_t newest = 0;
+  for (const NewestSample& sample : device.figures->samples) {
+    if (!sample.present) continue;
+    const auto date = static_cast<int64_t>(sample.series[0]);
+    newest = any ? std::max(newest, date) : date;
+    any = true;
+  }
+  if (any) AppendSample(out, family.name, device.labels, newest);
+}
+
+// The family's series of one table's newest sample; nothing when the table
+// has no such series.
+void WriteStatsSamples(std::string& out, const MetricFamily& family, const LabelledDevice& device,
+                       int version) {
+  const NewestSample& sample = device.figures->samples[version];
+  if (!sample.present) return;
+  const StatsTable& table = StatsTableOf(version);
+  const std::string& labels = device.versionLabels[version];
+  if (family.source == FamilySource::kDeviceStat) {
+    const int key = FindKey(table.deviceKeys, family.keys[0]);
+    if (key >= 0) AppendSample(out, family.name, labels, sample.series[key]);
+    return;
+  }
+  const bool sized = family.keys[1] != nullptr;
+  std::string portLabels;
+  for (int port = 0; port < kPortCount; ++port) {
+    const size_t first = table.deviceKeys.size() + port * table.portKeys.size();
+    for (const char* name : family.keys) {
+      if (name == nullptr) break;
+      const int key = FindKey(table.portKeys, name);
+      if (key < 0) continue;
+      portLabels = labels;
+      AppendLabels(portLabels, {{"port", kPortNames[port]}});
+      if (sized) AppendLabels(portLabels, {{"size", name}});
+      AppendSample(out, family.name, portLabels, sample.series[first + key]);
+    }
+  }
+}
+
+std::vector<LabelledDevice> LabelDevices(const std::vector<DeviceFigures>& devices) {
+  std::vector<LabelledDevice> labelled(devices.size());
+  for (size_t i = 0; i < devices.size(); ++i) {
+    LabelledDevice& device = labelled[i];
+    device.figures = &devices[i];
+    AppendLabels(device.labels, {{"mac", devices[i].mac}, {"model", devices[i].model}});
+    for (int version = 0; version < kStatsVersions; ++version) {
+      device.versionLabels[version] = device.labels;
+      AppendLabels(device.versionLabels[version], {{"version", kVersionNames[version]}});
+    }
+  }
+  return labelled;
+}
+
+void WriteMetrics(std::string& out, const std::vector<DeviceFigures>& figures) {
+  const std::vector<LabelledDevice> devices = LabelDevices(figures);
+  for (const MetricFamily& family : MetricFamilies()) {
+    AppendFamilyHeader(out, family.name, family.type, family.help);
+    for (const LabelledDevice& device : devices) {
+      switch (family.source) {
+        case FamilySource::kCaptureRunning:
+        case FamilySource::kCapture:
+          WriteCaptureSamples(out, family, device);
+          break;
+        case FamilySource::kSampleTime:
+          WriteSampleTime(out, family, device);
+          break;
+        case FamilySource::kDeviceStat:
+        case FamilySource::kPortStat:
+          for (int version = 0; version < kStatsVersions; ++version) {
+            WriteStatsSamples(out, family, device, version);
+          }
+          break;
+      }
+    }
+  }
+}
+
+int Fail(ResponseBody& body, const char* message) {
+  body.status = "503 Service Unavailable";
+  body.contentType = "text/plain; charset=utf-8";
+  body.text = message;
+  body.text += '\n';
+  NoteFailedAnswer(-1, message);
+  return -1;
+}
+
+// Every read in one transaction, so all devices' figures come from one state
+// of the file. Returns null or the message of the first read that failed.
+const char* ReadInTransaction(sqlite3* db, const char* path, std::vector<DeviceFigures>& devices) {
+  StartTransaction(db);
+  const char* failure = ReadDeviceFigures(db, devices);
+  if (failure != nullptr) {
+    RecordSqliteFailure(db, path);  // before the rollback replaces SQLite's error
+    RollbackTransaction(db);
+  } else {
+    CommitTransaction(db);
+  }
+  return failure;
+}
+
+}  // namespace
+
+int OutputMetrics(ResponseBody& body) {
+  const char* statusDb = program_paths.statusDb;
+  OpenFailure openFailure;
+  Connection db = OpenStatusDatabase(statusDb, &openFailure);
+  if (!db) {
+    RecordSqliteOpenFailure(statusDb, openFailure.code, openFailure.systemErrno);
+    return Fail(body, "Cannot open database");
+  }
+  std::vector<DeviceFigures> devices;
+  const char* failure = ReadInTransaction(db.get(), statusDb, devices);
+  db.reset();
+  if (failure != nullptr) return Fail(body, failure);
+  body.contentType = kExpositionContentType;
+  WriteMetrics(body.text, devices);
+  return 0;
+}

@@ -1,0 +1,18 @@
+// The metrics command: every device's capture state and newest statistics
+// in the text format monitoring systems scrape.
+#ifndef VELORANTIS_HELPER_METRICS_METRICS_COMMAND_H_
+#define VELORANTIS_HELPER_METRICS_METRICS_COMMAND_H_
+
+#include "helper/frontend/response.h"
+#include "shared/paths.h"
+
+// "metrics" against the status database (program_paths.statusDb), opened as
+// the status command opens it and read in one transaction, never written. On success `body` is
+// the exposition text (content type "text/plain; version=0.0.4;
+// charset=utf-8") and the result is 0. On failure it is status "503 Service
+// Unavailable" with the reason as one line of plain text, so that the scrape
+// fails instead of storing nothing, and the result is -1. Throws
+// std::bad_alloc when memory runs out.
+int OutputMetrics(ResponseBody& body);
+
+#endif  // VELORANTIS_HELPER_METRICS_METRICS_COMMAND_H_

@@ -1,0 +1,30 @@
+#include "helper/status/capture_row.h"
+
+#include "shared/sqlite_handles.h"
+
+namespace {
+
+constexpr char kCaptureQuery[] =
+    "SELECT status, error, cacheused, maxcache, written, dropped FROM capture WHERE device = ?";
+
+}  // namespace
+
+sqlite3_stmt* PrepareCaptureQuery(sqlite3* db) { return Prepare(db, kCaptureQuery).release(); }
+
+CaptureRead StepCaptureRow(sqlite3_stmt* statement, int64_t deviceId, CaptureRow& row) {
+  sqlite3_reset(statement);
+  if (sqlite3_bind_int64(statement, 1, deviceId) != SQLITE_OK) return CaptureRead::kCannotPrepare;
+  const int rc = sqlite3_step(statement);
+  if (rc == SQLITE_DONE) return CaptureRead::kNoRow;
+  if (rc != SQLITE_ROW) return CaptureRead::kStepFailed;
+  for (int column = 0; column < kCaptureColumns; ++column) {
+    row.values[column] = sqlite3_column_int64(statement, column);
+  }
+  return CaptureRead::kRow;
+}
+
+CaptureRead ReadCaptureRow(sqlite3* db, int64_t deviceId, CaptureRow& row) {
+  const Statement statement(PrepareCaptureQuery(db));
+  if (!statement) return CaptureRead::kCannotPrepare;
+  return StepCaptureRow(statement.get(), deviceId, row);
+}

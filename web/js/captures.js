@@ -1,0 +1,137 @@
+// The captures panel: the ledger's entries for the selected device from the
+// "captures" command, each with its file to download, and the words for
+// why a capture ended.
+import { downloadUrl } from './api.js';
+import { byId } from './dom.js';
+import { formatBytes, formatDateTime, formatWith } from './format.js';
+
+const STATES = { running: 'Running', stopped: 'Stopped', ended: 'Ended by itself', failed: 'Failed to start' };
+
+// A size limit counts as reached once the file is within this of it: the
+// frame that would have passed it may be this large.
+const LARGEST_BLOCK = 16384;
+
+// Why a capture that was not stopped came to its end, as far as is known: a
+// non-zero error figure, else those limits of its settings (size in MiB)
+// that it can have reached, having run at most `ran` seconds and written
+// `bytes` (NaN where not known).
+export function endReason(error, settings, ran = NaN, bytes = NaN) {
+  if (Number.isFinite(error) && error !== 0) return `an error (error code ${error})`;
+  const limits = [];
+  if (settings?.count > 0) limits.push(`its count of ${formatWith(settings.count, 'packet')}`);
+  if (settings?.size > 0 && !(settings.loop > 0) && !(bytes < settings.size * 1048576 - LARGEST_BLOCK)) {
+    limits.push(`its size of ${settings.size} MiB`);
+  }
+  if (settings?.duration > 0 && !(ran < settings.duration - 1)) {
+    limits.push(`its duration of ${formatWith(settings.duration, 'second')}`);
+  }
+  if (limits.length === 0) return '';
+  if (limits.length === 1) return `${limits[0]} was reached`;
+  return `one of its limits was reached (${limits.join(', ')})`;
+}
+
+// The notice for a capture that was seen running and then not, from its
+// ledger `entry` (null when the ledger cannot be read) and what the page
+// `seen`: when it noticed, when it last saw the device idle, the status's
+// error figure and bytes written, and the stored settings. A ledger that
+// has not yet noticed the end still gives the capture's own settings.
+export function endNotice(entry, seen) {
+  if (entry?.state === 'stopped') {
+    const who = entry.stoppedby && entry.stoppedby !== '-' ? ` by ${entry.stoppedby}` : '';
+    return { text: `The capture was stopped${who} at ${formatDateTime(entry.ended)}.`, kind: 'notice' };
+  }
+  const known = entry?.ended > 0;
+  const ended = known ? formatDateTime(entry.ended) : `about ${formatDateTime(Math.floor(seen.noticed))}`;
+  const error = entry?.error ? entry.error : seen.error;
+  const ran = (known ? entry.ended : seen.noticed) - (entry?.started ?? seen.idleAt);
+  const bytes = entry?.size >= 0 ? entry.size : seen.written;
+  const reason = endReason(error, entry?.settings ?? seen.settings, ran, bytes);
+  return {
+    text: `The capture ended by itself at ${ended}: ${reason || 'the reason is not known'}.`,
+    kind: error ? 'error' : 'notice',
+  };
+}
+
+// The file's name without its folder: what the download will be called.
+function baseName(path) {
+  return typeof path === 'string' ? path.slice(path.lastIndexOf('/') + 1) : '';
+}
+
+function cell(text, className = '') {
+  const td = document.createElement('td');
+  td.textContent = text;
+  if (className) td.className = className;
+  return td;
+}
+
+function stateCell(entry) {
+  const td = cell(STATES[entry.state] ?? String(entry.state));
+  td.dataset.state = String(entry.state);
+  if (entry.state === 'ended') {
+    const reason = endReason(entry.error, entry.settings, entry.ended - entry.started, entry.size);
+    if (reason) td.append(document.createElement('br'), `(${reason})`);
+  }
+  return td;
+}
+
+function fileCell(entry) {
+  const td = cell('', 'file');
+  const name = baseName(entry.file);
+  if (entry.size >= 0 && entry.state !== 'failed') {
+    const link = document.createElement('a');
+    link.href = downloadUrl(entry.id);
+    link.download = ''; // the server names the file
+    link.textContent = name;
+    link.title = entry.file;
+    link.setAttribute('aria-label', `Download ${name}, started ${formatDateTime(entry.started)}`);
+    td.append(link);
+  } else {
+    td.textContent = name;
+    td.title = entry.file;
+  }
+  return td;
+}
+
+// Who started or stopped a capture: the ledger has "-" where the web
+// server named no user, and nothing where no one stopped it.
+function person(name) {
+  return typeof name === 'string' && name !== '' && name !== '-' ? name : '–';
+}
+
+function sizeText(entry) {
+  if (entry.size < 0) return 'file gone';
+  return `${formatBytes(entry.size)}${entry.size >= 1024 ? ` (${formatWith(entry.size, 'byte')})` : ''}`;
+}
+
+// The well-formed entries of a "captures" answer, the running one first,
+// then newest first as the ledger gives them.
+export function capturesOf(root) {
+  const list = Array.isArray(root.captures) ? root.captures : [];
+  const entries = list.filter((entry) => Number.isInteger(entry?.id) && typeof entry.state === 'string');
+  return [...entries.filter((e) => e.state === 'running'), ...entries.filter((e) => e.state !== 'running')];
+}
+
+export function renderCaptures(entries) {
+  byId('captures-empty').hidden = entries.length !== 0;
+  byId('captures-table').hidden = entries.length === 0;
+  byId('captures-body').replaceChildren(...entries.map((entry) => {
+    const row = document.createElement('tr');
+    row.dataset.id = String(entry.id);
+    row.append(
+      cell(formatDateTime(entry.started)),
+      cell(entry.state === 'running' ? 'still running' : formatDateTime(entry.ended)),
+      stateCell(entry),
+      cell(person(entry.startedby)),
+      cell(person(entry.stoppedby)),
+      fileCell(entry),
+      cell(sizeText(entry), 'size'),
+    );
+    return row;
+  }));
+}
+
+export function clearCaptures() {
+  byId('captures-body').replaceChildren();
+  byId('captures-table').hidden = true;
+  byId('captures-empty').hidden = true;
+}
