@@ -325,10 +325,9 @@ test('back-end text is shown as text, never run', async () => {
   assert.deepEqual(problems, []);
 });
 
-// Another site's page at `attackerHost` (served from 127.0.0.2), in `on`,
-// aims an <img> and a no-cors fetch that stop, an <img> and an <iframe> that
-// reconfigure, and last a form that stops at the program at `target`.
-// Resolves to the body the form's answer shows, once all five are answered.
+// Another site's page at `attackerHost` (served from 127.0.0.2), in `on`, aims an <img> and a no-cors
+// fetch that stop, an <img> and an <iframe> that reconfigure, and last a form that stops at the program
+// at `target`. Resolves to the body the form's answer shows, once all five are answered.
 async function attack(on, attackerHost, target) {
   const stop = `${target}?command=stop&mac=00:11:22:33:44:55`;
   const save = `${target}?command=setconfig&mac=default&output=/tmp&loop=0&count=0&size=1&duration=0&slicing=0&inline=0`;
@@ -364,21 +363,19 @@ test('a page of another origin cannot change the capture', async (t) => {
   // At loopback addresses the browser says the requests are cross-site.
   const target = `${base}cgi-bin/velorantis.cgi`;
   assert.match(await attack(context, '127.0.0.2', target), /"Cross-origin request refused"/);
-  // Over plain HTTP at names it says nothing: strict mode, the shipped
-  // configuration's, refuses them for want of proof.
+  // Over plain HTTP at names it says nothing: strict mode, the shipped one, refuses them for want of proof.
   const named = await chromium.launch({ executablePath: env('VELORANTIS_CHROMIUM'), args: ['--no-sandbox',
     '--disable-gpu', '--host-resolver-rules=MAP appliance.test 127.0.0.1, MAP attacker.test 127.0.0.2'] });
   t.after(() => named.close());
-  const namedContext = await named.newContext();
   const applianceUrl = `http://appliance.test:${new URL(base).port}/`;
-  assert.match(await attack(namedContext, 'attacker.test',
+  assert.match(await attack(named, 'attacker.test',
     `${applianceUrl}cgi-bin/velorantis.cgi`), /"Request refused: X-Requested-With header missing"/);
   assert.ok(existsSync(running));
   assert.deepEqual((await cgi('command=getconfig')).config, config);
   assert.doesNotMatch(readFileSync(join(sim, 'calls.log'), 'utf8').slice(callsBefore), /DiskDumpStop|SetConfig|Features/);
 
   // The page's own requests still change it, over plain HTTP at its name too.
-  const own = await watchedPage(namedContext);
+  const own = await watchedPage(named);
   await own.goto(`${applianceUrl}#%E0`);
   await own.locator('#device-mac', { hasText: '00:11:22:33:44:55' }).waitFor();
   await own.click('#stop');

@@ -85,19 +85,18 @@ HttpResponse HttpGet(const std::string& url, const std::optional<std::string>& p
 
 std::vector<HttpResponse> HttpGetAll(const std::vector<std::string>& urls, int connections,
                                      const std::string& scratchDir) {
-  std::string config;
+  std::string config = "header = " + Quoted(kRequestedWith) + "\n";
   for (size_t i = 0; i < urls.size(); ++i) {
     config += "url = " + Quoted(urls[i]) +
               "\noutput = " + Quoted(scratchDir + "/" + std::to_string(i)) + "\n";
   }
   const std::string configPath = scratchDir + "/requests";
   WriteFile(configPath, config);
-  const ProgramResult result =
-      RunHostProgram({VELORANTIS_CURL_PATH, "--silent", "--show-error", "--globoff", "--path-as-is",
-                      "--parallel", "--parallel-max", std::to_string(connections), "--max-time",
-                      kMaxSeconds, "--header", kRequestedWith, "--config", configPath,
-                      "--write-out", "%{urlnum} %{http_code} %{content_type}\\n"},
-                     {});
+  const ProgramResult result = RunHostProgram(
+      {VELORANTIS_CURL_PATH, "--silent", "--show-error", "--globoff", "--path-as-is", "--parallel",
+       "--parallel-max", std::to_string(connections), "--max-time", kMaxSeconds, "--config",
+       configPath, "--write-out", "%{urlnum} %{http_code} %{content_type}\\n"},
+      {});
   EXPECT_EQ(result.exitStatus, 0) << result.err;
   std::vector<HttpResponse> responses(urls.size());
   std::istringstream lines(result.out);
