@@ -239,3 +239,6 @@ for n in 1000 100000; do
   micro_row "number list, $n values: ns" "BM_SeriesText/$n" "BM_SeriesTextBaselineToChars/$n" \
     "std::to_chars"
 done
+
+# The download of a capture file through lighttpd.
+source "$bench_dir/download.sh"

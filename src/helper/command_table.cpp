@@ -6,6 +6,7 @@
 
 #include "helper/capture/capture_commands.h"
 #include "helper/config/config_commands.h"
+#include "helper/download/download_command.h"
 #include "helper/frontend/failure_log.h"
 #include "helper/frontend/memory_budget.h"
 #include "helper/frontend/origin_check.h"
@@ -21,7 +22,7 @@ namespace {
 constexpr Command kCommands[] = {
     {"list", OutputList},         {"start", StartCapture, true}, {"stop", StopCapture, true},
     {"status", OutputStatus},     {"getconfig", OutputConfig},   {"setconfig", SetConfig, true},
-    {"captures", OutputCaptures}, {"metrics", OutputMetrics},
+    {"captures", OutputCaptures}, {"metrics", OutputMetrics},    {"download", DownloadCapture},
 };
 
 // The handler's locals are gone by now; dropping what it wrote frees the

@@ -6,7 +6,8 @@
 #include "helper/frontend/response.h"
 
 // A command handler writes its nodes and exactly one result node into
-// `body`, through WriteOutcome. Its status is kept by the dispatcher but never
+// `body`, through WriteOutcome, or sets `body.writer` to answer with a header
+// and body of its own. Its status is kept by the dispatcher but never
 // acted on.
 using CommandHandler = int (*)(ResponseBody& body);
 

@@ -69,7 +69,8 @@ std::string Quoted(const std::string& text) {
 
 }  // namespace
 
-HttpResponse HttpGet(const std::string& url, const std::optional<std::string>& postBody) {
+HttpResponse HttpGet(const std::string& url, const std::optional<std::string>& postBody,
+                     const std::vector<std::string>& curlOptions) {
   std::vector<std::string> argv = {VELORANTIS_CURL_PATH, "--silent",     "--show-error",
                                    "--globoff",          "--path-as-is", "--include",
                                    "--max-time",         kMaxSeconds,    url};
@@ -78,6 +79,7 @@ HttpResponse HttpGet(const std::string& url, const std::optional<std::string>& p
     argv.insert(argv.end(), {"--data-binary", "@-", "--header",
                              "Content-Type: application/x-www-form-urlencoded"});
   }
+  argv.insert(argv.end(), curlOptions.begin(), curlOptions.end());
   const ProgramResult result = RunHostProgram(argv, {}, postBody.value_or(""));
   EXPECT_EQ(result.exitStatus, 0) << result.err;
   return ParseResponse(result.out);

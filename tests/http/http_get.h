@@ -21,8 +21,10 @@ struct HttpResponse {
 // GETs `url`, sending its bytes as they are (no globbing, no clean-up of the
 // path or the query); POSTs `postBody` to it instead when given one.
 // Requests here and in HttpGetAll carry X-Requested-With, as the page's do.
+// `curlOptions` are added to curl's command line (e.g. a header).
 HttpResponse HttpGet(const std::string& url,
-                     const std::optional<std::string>& postBody = std::nullopt);
+                     const std::optional<std::string>& postBody = std::nullopt,
+                     const std::vector<std::string>& curlOptions = {});
 
 // GETs every URL of `urls`, `connections` at a time, each connection kept
 // open for the next request. The answers come in the order of `urls`; of

@@ -35,7 +35,10 @@ TEST(WriteResponse, Envelope) {
   size_t size = 0;
   FILE* stream = open_memstream(&buffer, &size);
   ASSERT_NE(stream, nullptr);
-  WriteResponse(stream, {"\"result\": 0,\n\"message\": \"\"", {",\n", "\"a\": 1"}});
+  ResponseBody body;
+  body.text = "\"result\": 0,\n\"message\": \"\"";
+  body.tail = {",\n", "\"a\": 1"};
+  WriteResponse(stream, body);
   fclose(stream);
   EXPECT_EQ(std::string(buffer, size),
             "Content-type: application/json\n\n{\"root\": {\n\"result\": 0,\n\"message\": "
@@ -47,7 +50,11 @@ TEST(WriteResponse, BodyOfItsOwnTypeAndStatus) {
   char* buffer = nullptr;
   size_t size = 0;
   FILE* stream = open_memstream(&buffer, &size);
-  WriteResponse(stream, {"Cannot open database\n", {}, "text/plain", "503 Service Unavailable"});
+  ResponseBody body;
+  body.text = "Cannot open database\n";
+  body.contentType = "text/plain";
+  body.status = "503 Service Unavailable";
+  WriteResponse(stream, body);
   fclose(stream);
   EXPECT_EQ(std::string(buffer, size),
             "Status: 503 Service Unavailable\nContent-type: text/plain\n\nCannot open database\n");

@@ -29,6 +29,10 @@ void WriteBody(FILE* stream, const ResponseBody& body) {
 }  // namespace
 
 void WriteResponse(FILE* stream, const ResponseBody& body) {
+  if (body.writer) {
+    body.writer(stream);
+    return;
+  }
   if (body.contentType != nullptr) {
     if (body.status != nullptr) fprintf(stream, "Status: %s\n", body.status);
     fprintf(stream, "Content-type: %s\n\n", body.contentType);
@@ -36,6 +40,7 @@ void WriteResponse(FILE* stream, const ResponseBody& body) {
     fflush(stream);
     return;
   }
+  fwrite(body.headers.data(), 1, body.headers.size(), stream);
   fputs("Content-type: application/json\n\n", stream);
   fflush(stream);
   fputs("{\"root\": {\n", stream);

@@ -3,11 +3,15 @@
 #define VELORANTIS_HELPER_FRONTEND_RESPONSE_H_
 
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <vector>
 
 // Texts written one after another as they stand.
 using TextPieces = std::vector<std::string>;
+
+// Writes a whole answer that is not the JSON document, header included.
+using ResponseWriter = std::function<void(FILE* stream)>;
 
 // The body of one answer inside the envelope: the handler's text, then
 // `tail`. Only the status command fills `tail`: its statistics go out in the
@@ -20,6 +24,13 @@ struct ResponseBody {
   TextPieces tail;
   const char* contentType = nullptr;
   const char* status = nullptr;
+  // Header lines, each ending in a line feed, written before the content
+  // type; a Status line, when there is one, first. Empty for an answer with
+  // the server's status 200.
+  std::string headers;
+  // Set by a handler that answers with its own header and body: then it
+  // alone writes the answer, and nothing above is written.
+  ResponseWriter writer;
 };
 
 // Appends the result node: "result": N, a line feed, "message": "TEXT", with
@@ -33,8 +44,9 @@ void WriteOutcome(std::string& out, const char* failure, int failureResult = -1)
 
 // Writes the whole CGI response to `stream`: the header and its empty line
 // (flushed), then {"root": { and a line feed, `body` unchanged, and }} with a
-// line feed. For a body with its own content type: the Status header when
-// set, that Content-type and the empty line, then `body` alone.
+// line feed; `body.headers` come first. For a body with its own content type:
+// the Status header when set, that Content-type and the empty line, then
+// `body` alone. When `body.writer` is set, only what it writes.
 void WriteResponse(FILE* stream, const ResponseBody& body);
 
 // Writes the whole response of a request that ran out of memory (result -1,

@@ -1,0 +1,147 @@
+// Offsets and sizes are 64-bit on every target (_FILE_OFFSET_BITS=64).
+#include "helper/download/download_command.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <charconv>
+#include <cstdlib>
+#include <cstring>
+
+#include "helper/download/byte_range.h"
+#include "helper/download/download_header.h"
+#include "helper/download/file_sender.h"
+#include "helper/download/ledger_file.h"
+#include "helper/frontend/request_vars.h"
+#include "shared/paths.h"
+
+static_assert(sizeof(off_t) == 8, "build with _FILE_OFFSET_BITS=64");
+
+namespace {
+
+// Why a download is refused: an HTTP status, so that a browser shows a
+// failed download instead of saving the JSON answer as the capture.
+struct Refusal {
+  const char* status;
+  const char* message;
+};
+constexpr char kNotFound[] = "404 Not Found";
+constexpr char kServerError[] = "500 Internal Server Error";
+constexpr Refusal kBadId = {kNotFound, "Invalid capture id"};
+constexpr Refusal kUnknownId = {kNotFound, "No such capture"};
+constexpr Refusal kLedgerUnreadable = {kServerError, "Failed to read the capture ledger"};
+constexpr Refusal kFileGone = {kNotFound, "Capture file is gone"};
+constexpr Refusal kNotRegular = {kNotFound, "Capture file is not a regular file"};
+constexpr Refusal kCannotOpen = {kServerError, "Cannot open the capture file"};
+constexpr Refusal kPastTheEnd = {"416 Range Not Satisfiable", "Requested range not satisfiable"};
+
+// The file and the part of it that goes out, from the handler to the writer.
+struct FileAnswer {
+  std::string header;
+  int fd = -1;
+  ByteRange range;
+  bool headerOnly = false;
+};
+
+// A positive decimal number and nothing else: unlike the other commands'
+// numbers, "12ab" or "-1" name no entry.
+bool ReadCaptureId(int64_t& id) {
+  const char* text = getvar("id");
+  if (text == nullptr) return false;
+  const char* end = text + strlen(text);
+  const auto [stop, error] = std::from_chars(text, end, id);
+  return error == std::errc() && stop == end && id > 0;
+}
+
+const Refusal* OpenCaptureFile(const std::string& path, int& fd, struct stat& info) {
+  // No link followed (it could lead anywhere the web server's user may
+  // read) and no wait on a FIFO or device that has taken the file's place.
+  fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) {
+    if (errno == ENOENT || errno == ENOTDIR) return &kFileGone;
+    return errno == ELOOP ? &kNotRegular : &kCannotOpen;
+  }
+  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    close(fd);
+    return &kNotRegular;
+  }
+  return nullptr;
+}
+
+const char* EnvironmentText(const char* name) {
+  const char* value = getenv(name);
+  return value != nullptr ? value : "";
+}
+
+// The Range header, else "bytes=" and request variable "range": BusyBox
+// httpd keeps the header to itself. Empty for none. A resumed download names
+// the file it began with in If-Range; when the file has changed since, the
+// range of the old one would splice two files, so the whole new file goes
+// out instead.
+std::string RangeAsked(const DownloadedFile& file) {
+  const char* header = getenv("HTTP_RANGE");
+  const char* variable = getvar("range");
+  std::string range = header != nullptr     ? header
+                      : variable != nullptr ? std::string("bytes=") + variable
+                                            : "";
+  const char* condition = getenv("HTTP_IF_RANGE");
+  if (condition != nullptr && file.tag != condition && file.modified != condition) return "";
+  return range;
+}
+
+void WriteFileAnswer(FILE* stream, const FileAnswer& answer) {
+  // A client that goes away ends the copy with an error, not the process.
+  signal(SIGPIPE, SIG_IGN);
+  fputs(answer.header.c_str(), stream);
+  fflush(stream);
+  if (!answer.headerOnly) {
+    SendFileSpan(fileno(stream), answer.fd, answer.range.first, answer.range.length);
+  }
+  close(answer.fd);
+}
+
+DownloadedFile DescribeFile(const LedgerFile& entry, const struct stat& info) {
+  const auto size = static_cast<uint64_t>(info.st_size);
+  return DownloadedFile{entry.mac, entry.started, size,
+                        FileTag(info.st_ino, size, info.st_mtim.tv_sec, info.st_mtim.tv_nsec),
+                        HttpDate(info.st_mtim.tv_sec)};
+}
+
+// Opens the file and settles what goes out, or says why nothing does;
+// `moreHeaders` then holds what the refusal's header adds to its Status line.
+const Refusal* PrepareFileAnswer(FileAnswer& answer, std::string& moreHeaders) {
+  int64_t id = 0;
+  if (!ReadCaptureId(id)) return &kBadId;
+  LedgerFile entry;
+  const int found = ReadLedgerFile(program_paths.configDb, id, entry);
+  if (found != 0) return found > 0 ? &kUnknownId : &kLedgerUnreadable;
+  struct stat info {};
+  if (const Refusal* refusal = OpenCaptureFile(entry.file, answer.fd, info)) return refusal;
+  const DownloadedFile file = DescribeFile(entry, info);
+  answer.range = ParseByteRange(RangeAsked(file).c_str(), file.size);
+  if (answer.range.kind == RangeKind::kUnsatisfiable) {
+    close(answer.fd);
+    moreHeaders = "Content-Range: bytes */" + std::to_string(file.size) + "\n";
+    return &kPastTheEnd;
+  }
+  answer.header = DownloadHeader(file, answer.range);
+  answer.headerOnly = strcmp(EnvironmentText("REQUEST_METHOD"), "HEAD") == 0;
+  return nullptr;
+}
+
+}  // namespace
+
+int DownloadCapture(ResponseBody& body) {
+  FileAnswer answer;
+  std::string moreHeaders;
+  if (const Refusal* refusal = PrepareFileAnswer(answer, moreHeaders)) {
+    body.headers = std::string("Status: ") + refusal->status + "\n" + moreHeaders;
+    WriteOutcome(body.text, refusal->message);
+  } else {
+    body.writer = [answer](FILE* stream) { WriteFileAnswer(stream, answer); };
+  }
+  return 0;
+}

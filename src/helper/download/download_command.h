@@ -1,0 +1,23 @@
+// "download": the capture file of one capture ledger entry, sent as the
+// body of the answer.
+#ifndef VELORANTIS_HELPER_DOWNLOAD_DOWNLOAD_COMMAND_H_
+#define VELORANTIS_HELPER_DOWNLOAD_DOWNLOAD_COMMAND_H_
+
+#include "helper/frontend/response.h"
+
+// Serves the file of ledger entry "id" (a positive decimal number), found in
+// the configuration database; the request names no path. The file is
+// opened without following a link or blocking, and must be a regular file.
+// Success sets body.writer, which writes the header (application/x-pcapng,
+// an attachment named by AttachmentName, Content-Length, Accept-Ranges, an
+// entity tag) and the bytes the Range header, or else the variable "range"
+// ("0-99", "100-", "-100"), asks for (206 with Content-Range; a range with an If-Range
+// that no longer matches gets the whole file), in constant memory; a HEAD
+// request gets the header alone.
+// Otherwise the JSON result node says why, under an HTTP error status: 404
+// for a bad or unknown id or a file that is gone or not a regular file, 416
+// with "Content-Range: bytes */SIZE" for a range past the end, 500 when the
+// ledger or the file cannot be read. Changes nothing. Returns 0.
+int DownloadCapture(ResponseBody& body);
+
+#endif  // VELORANTIS_HELPER_DOWNLOAD_DOWNLOAD_COMMAND_H_
