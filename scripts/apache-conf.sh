@@ -5,12 +5,18 @@
 #
 # usage: apache-conf.sh --port PORT --cgi PROGRAM --docroot DIR --logdir DIR
 #                       [--env NAME=VALUE]... [--user NAME]
+#                       [--origin-check strict|basic]
 #
 #   --cgi      the program run for /cgi-bin/velorantis.cgi
 #   --docroot  the static web interface, served at /; it must exist
 #   --logdir   error.log (the server's, and the program's standard error as
 #              bare lines), the pid file and mod_cgid's socket go here
 #   --env      a variable the program is given besides the CGI ones (SetEnv)
+#   --origin-check  strict (the default): the program refuses start, stop
+#              and setconfig requests that do not prove they come from this
+#              server's own page (docs/security.md); basic: only those the
+#              browser marks as another site's, for a host web interface that
+#              cannot send the X-Requested-With header
 #   --user     the account (and group of that name) whose processes serve
 #              requests and run the program, needed when started as root
 #

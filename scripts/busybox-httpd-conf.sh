@@ -6,6 +6,7 @@
 #
 # usage: busybox-httpd-conf.sh --port PORT --cgi PROGRAM --docroot DIR
 #                              --logdir DIR --home DIR [--env NAME=VALUE]...
+#                              [--origin-check strict|basic]
 #
 #   --port     only checked: BusyBox httpd takes it as -p 127.0.0.1:PORT
 #   --cgi      the program run for /cgi-bin/velorantis.cgi
@@ -16,6 +17,11 @@
 #   --env      a variable the program is given besides the CGI ones: the
 #              server passes its own environment on, so these only become
 #              comment lines; start the server with them set
+#   --origin-check  strict (the default): the program refuses start, stop
+#              and setconfig requests that do not prove they come from this
+#              server's own page (docs/security.md); basic: only those the
+#              browser marks as another site's, for a host web interface that
+#              cannot send the X-Requested-With header
 #   --user     accepted, unused: BusyBox httpd takes it as -u NAME
 #
 # BusyBox httpd copies the program's header lines through as they are, with

@@ -7,11 +7,15 @@
 # demo-run/ in the source tree. Stays in the foreground until Ctrl-C or
 # SIGTERM, then stops everything it started.
 # The reference web page is served at /, as cmake --install lays it out.
+# Start, stop and setconfig need proof that they come from the page, as in
+# every shipped configuration; VELORANTIS_DEMO_ORIGIN_CHECK=basic refuses only
+# what browsers mark as another site's instead (docs/security.md).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh demo
 
 port=${VELORANTIS_DEMO_PORT:-8080}
+origin_check=${VELORANTIS_DEMO_ORIGIN_CHECK:-strict}
 root="$PWD/demo-run"
 build="$root/build"
 pids="$root/pids"
@@ -99,7 +103,8 @@ fi
 
 # The web page at /, the program at /cgi-bin/velorantis.cgi.
 setsid bash scripts/serve.sh lighttpd "$root" --port "$port" --cgi "$build/velorantis-helper" \
-  --docroot "$root/installed/share/velorantis/www" --env VELORANTIS_SIM_DIR="$sim" &
+  --docroot "$root/installed/share/velorantis/www" --env VELORANTIS_SIM_DIR="$sim" \
+  --origin-check "$origin_check" &
 server=$!
 echo "$server $daemon" >"$pids"
 
@@ -120,14 +125,16 @@ Web page: http://127.0.0.1:$port/
 Serving $url
 (lighttpd's log: demo-run/error.log, the program's standard error: demo-run/cgi-stderr.log)
 
-curl '$url?command=list'
-curl '$url?command=setconfig&mac=default&output=$captures&loop=1&count=0&size=100&duration=0&slicing=128&inline=0'
-curl '$url?command=getconfig&mac=default'
-curl '$url?command=start&mac=00:11:22:33:44:55&output=$captures&loop=1&count=1000&size=100&duration=3600'
-curl '$url?command=status&mac=00:11:22:33:44:55&from=0&limit=3'
-curl '$url?command=stop&mac=00:11:22:33:44:55'
+curl -H 'X-Requested-With: curl' '$url?command=list'
+curl -H 'X-Requested-With: curl' '$url?command=setconfig&mac=default&output=$captures&loop=1&count=0&size=100&duration=0&slicing=128&inline=0'
+curl -H 'X-Requested-With: curl' '$url?command=getconfig&mac=default'
+curl -H 'X-Requested-With: curl' '$url?command=start&mac=00:11:22:33:44:55&output=$captures&loop=1&count=1000&size=100&duration=3600'
+curl -H 'X-Requested-With: curl' '$url?command=status&mac=00:11:22:33:44:55&from=0&limit=3'
+curl -H 'X-Requested-With: curl' '$url?command=stop&mac=00:11:22:33:44:55'
 capinfos '$root/captures/Velorantis.pcapng'
 
+Origin checks: $origin_check. Under strict, start, stop and setconfig need the
+X-Requested-With header; VELORANTIS_DEMO_ORIGIN_CHECK=basic turns that off.
 The simulated device writes about 1000 frames a second into the capture
 file until the start's count, size or duration ends the capture, or a stop.
 Ctrl-C stops the server, the status daemon and any capture.

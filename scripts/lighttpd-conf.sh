@@ -5,7 +5,7 @@
 #
 # usage: lighttpd-conf.sh --port PORT --cgi PROGRAM --docroot DIR --logdir DIR
 #                         [--env NAME=VALUE]... [--user NAME] [--lenient]
-#                         [--auth USERFILE]
+#                         [--auth USERFILE] [--origin-check strict|basic]
 #
 #   --cgi      the program run for /cgi-bin/velorantis.cgi (the built
 #              velorantis-helper, or a script that starts it)
@@ -21,6 +21,11 @@
 #              tests of hostile requests: by default lighttpd answers 400
 #              itself for control characters, also percent-encoded ones, and
 #              431 for request headers above 8 KiB
+#   --origin-check  strict (the default): the program refuses start, stop
+#              and setconfig requests that do not prove they come from this
+#              server's own page (docs/security.md); basic: only those the
+#              browser marks as another site's, for a host web interface that
+#              cannot send the X-Requested-With header
 #   --auth     ask for a user and password (HTTP basic authentication) before
 #              the page or the program is served; USERFILE holds the users,
 #              one "NAME:HASH" a line, HASH a crypt(3) hash such as SHA-512's

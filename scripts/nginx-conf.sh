@@ -5,6 +5,7 @@
 #
 # usage: nginx-conf.sh --port PORT --cgi PROGRAM --docroot DIR --logdir DIR
 #                      --socket PATH [--env NAME=VALUE]... [--user NAME]
+#                      [--origin-check strict|basic]
 #
 #   --cgi      the program fcgiwrap runs for /cgi-bin/velorantis.cgi
 #   --docroot  the static web interface, served at /
@@ -16,6 +17,11 @@
 #              a time
 #   --env      a variable the program is given besides the CGI ones
 #              (fastcgi_param; fcgiwrap hands the parameters on)
+#   --origin-check  strict (the default): the program refuses start, stop
+#              and setconfig requests that do not prove they come from this
+#              server's own page (docs/security.md); basic: only those the
+#              browser marks as another site's, for a host web interface that
+#              cannot send the X-Requested-With header
 #   --user     the account nginx's workers take when started as root
 #
 # A request line may be 16 KiB here (large_client_header_buffers), twice

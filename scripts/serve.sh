@@ -10,7 +10,8 @@
 #           busybox (BusyBox httpd)
 #   DIR     the configuration, the logs, sockets and pid files go here
 #   the rest: the options of SERVER's configuration script, but --logdir,
-#           --socket and --home, which are set to DIR and below
+#           --socket and --home, which are set to DIR and below; like the
+#           scripts, strict origin checks unless --origin-check basic
 #
 # nginx's fcgiwrap runs in this script's process group: start the script as
 # a group of its own (setsid) and stop the group.
@@ -26,12 +27,19 @@ shift 2
 PATH=$PATH:/usr/sbin
 mkdir -p "$dir"
 
-port='' cgi='' env=()
+# BusyBox httpd hands the program its own environment, so the origin check's
+# switch, which the other servers' configurations carry, is set here for it;
+# empty is off.
+port='' cgi='' env=(VELORANTIS_ORIGIN_CHECK=strict)
 for ((i = 1; i < $#; i++)); do
   case ${!i} in
     --port) j=$((i + 1)) && port=${!j} ;;
     --cgi) j=$((i + 1)) && cgi=${!j} ;;
     --env) j=$((i + 1)) && env+=("${!j}") ;;
+    --origin-check)
+      j=$((i + 1))
+      if [ "${!j}" = basic ]; then env[0]=VELORANTIS_ORIGIN_CHECK=; fi
+      ;;
   esac
 done
 

@@ -7,6 +7,10 @@
 # missing or unknown option prints the calling script's usage lines (its
 # header from the line "# usage:" up to the next blank comment line) and
 # exits 2.
+# --origin-check strict (the default) adds VELORANTIS_ORIGIN_CHECK=strict to
+# env, so the program asks every request that changes the device for proof
+# that no other site's page made it; --origin-check basic leaves it out, for
+# a host web interface that cannot send the X-Requested-With header.
 
 usage() {
   sed -n '/^# usage:/,/^#$/{/^#$/q;s/^# \{0,1\}//p}' "$0" >&2
@@ -14,9 +18,9 @@ usage() {
 }
 
 port='' cgi='' docroot='' logdir='' user='' socket='' home='' auth='' lenient=0
-env=()
+origin_check=strict env=()
 while [ $# -gt 0 ]; do
-  case " --port --cgi --docroot --logdir --env --user ${own_options:-} " in
+  case " --port --cgi --docroot --logdir --env --user --origin-check ${own_options:-} " in
     *" $1 "*) ;;
     *) usage ;;
   esac
@@ -28,12 +32,18 @@ while [ $# -gt 0 ]; do
   [ $# -ge 2 ] || usage
   case $1 in
     --env) env+=("$2") ;;
+    --origin-check) origin_check=$2 ;;
     *) printf -v "${1#--}" '%s' "$2" ;;
   esac
   shift 2
 done
 [ -n "$port" ] && [ -n "$cgi" ] && [ -n "$docroot" ] && [ -n "$logdir" ] || usage
 case $port in *[!0-9]*) usage ;; esac
+case $origin_check in
+  strict) env+=(VELORANTIS_ORIGIN_CHECK=strict) ;;
+  basic) ;;
+  *) usage ;;
+esac
 # The script's own options are required too, but for the flag --lenient and
 # those of `optional_options`.
 for option in ${own_options:-}; do

@@ -35,8 +35,11 @@ void AnswerOutOfMemory(ResponseBody& body) {
 }
 
 void RecordCrossOrigin() {
-  std::string cause = "Sec-Fetch-Site or Origin names another site than Host";
-  for (const char* name : {"HTTP_SEC_FETCH_SITE", "HTTP_ORIGIN", "HTTP_HOST"}) {
+  std::string cause = StrictOriginCheck()
+                          ? "strict origin check: another site named, or no proof of this one"
+                          : "Sec-Fetch-Site or Origin names another site than Host";
+  for (const char* name :
+       {"HTTP_SEC_FETCH_SITE", "HTTP_ORIGIN", "HTTP_HOST", "HTTP_X_REQUESTED_WITH"}) {
     const char* value = getenv(name);
     cause = cause + "; " + name + "=" + (value != nullptr ? value : "(none)");
   }
@@ -81,9 +84,10 @@ void DispatchCommand(ResponseBody& body) {
       try {
         // The browser sends another site's requests with the user's
         // credentials, so only where they come from tells them apart.
-        if (entry.changesDevice && !RequestIsSameOrigin()) {
+        const char* refusal = entry.changesDevice ? RequestOriginFailure() : nullptr;
+        if (refusal != nullptr) {
           RecordCrossOrigin();
-          WriteOutcome(body.text, "Cross-origin request refused");
+          WriteOutcome(body.text, refusal);
         } else {
           entry.handler(body);
         }

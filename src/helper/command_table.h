@@ -15,7 +15,7 @@ struct Command {
   const char* name;
   CommandHandler handler;
   // Starts, stops or reconfigures a capture: run only for requests from the
-  // page's own origin (RequestIsSameOrigin).
+  // page's own origin (RequestOriginFailure).
   bool changesDevice = false;
 };
 
@@ -29,8 +29,10 @@ bool ServeRequest(ResponseBody& body);
 
 // Runs the handler that request variable "command" names, or writes the
 // front end's own result node when there is none or it matches no command,
-// and -1 "Cross-origin request refused" instead of running a command that
-// changes the device's state for a request another web site made.
+// and -1 with the origin check's message ("Cross-origin request refused",
+// or in strict mode also "Request refused: X-Requested-With header missing")
+// instead of running a command that changes the device's state for a request
+// that another web site made, or in strict mode may have made.
 // When memory runs out anywhere in the handler, `body` holds only the result
 // node -1 "Not enough memory" instead of whatever the handler had written.
 void DispatchCommand(ResponseBody& body);

@@ -1,5 +1,7 @@
 #include "shared/sqlite_handles.h"
 
+#include <cerrno>
+
 Connection OpenExistingDatabase(const char* path, OpenFailure* failure) {
   sqlite3* raw = nullptr;
   const int rc = sqlite3_open_v2(path, &raw, SQLITE_OPEN_READWRITE, nullptr);
@@ -21,4 +23,11 @@ Statement Prepare(sqlite3* db, const char* sql) {
   Statement statement(raw);
   if (rc != SQLITE_OK) statement.reset();
   return statement;
+}
+
+bool IsOutOfMemory(sqlite3* db, int rc) {
+  // The low byte is the primary code, also of an extended one.
+  const int primary = rc & 0xff;
+  if (primary == SQLITE_NOMEM) return true;
+  return primary == SQLITE_IOERR && db != nullptr && sqlite3_system_errno(db) == ENOMEM;
 }

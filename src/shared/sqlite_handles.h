@@ -41,4 +41,10 @@ Connection OpenExistingDatabase(const char* path, OpenFailure* failure = nullptr
 // prepared.
 Statement Prepare(sqlite3* db, const char* sql);
 
+// Whether `rc`, what a call on `db` returned (or sqlite3_open_v2, with `db`
+// null), means that memory ran out: SQLITE_NOMEM, or an I/O error whose
+// system call failed with ENOMEM, as mapping the write-ahead log's index
+// does when the address space is full.
+bool IsOutOfMemory(sqlite3* db, int rc);
+
 #endif  // VELORANTIS_SHARED_SQLITE_HANDLES_H_

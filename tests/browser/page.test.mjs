@@ -84,8 +84,8 @@ async function waitFor(what, check, ms = WAIT_MS) {
 
 // A new page whose every console error, page error, failed or refused
 // request and dialog lands in `problems`.
-async function watchedPage() {
-  const page = await context.newPage();
+async function watchedPage(on = context) {
+  const page = await on.newPage();
   page.on('console', (message) => {
     if (message.type() === 'error') problems.push(`console: ${message.text()}`);
   });
@@ -322,7 +322,32 @@ test('back-end text is shown as text, never run', async () => {
   assert.deepEqual(problems, []);
 });
 
-test('a page of another origin cannot change the capture', async () => {
+// Another site's page at `attackerHost` (served from 127.0.0.2), in `on`, aims an <img> and a no-cors
+// fetch that stop, an <img> and an <iframe> that reconfigure, and last a form that stops at the program
+// at `target`. Resolves to the body the form's answer shows, once all five are answered.
+async function attack(on, attackerHost, target) {
+  const stop = `${target}?command=stop&mac=00:11:22:33:44:55`;
+  const save = `${target}?command=setconfig&mac=default&output=/tmp&loop=0&count=0&size=1&duration=0&slicing=0&inline=0`;
+  const page = `<!doctype html><img src="${stop.replaceAll('&', '&amp;')}"><img src="${save.replaceAll('&', '&amp;')}">
+    <form action="${target}"><input name="command" value="stop"><input name="mac" value="00:11:22:33:44:55"></form>
+    <script>const frame = document.body.appendChild(Object.assign(document.createElement('iframe'), { src: '${save}' }));
+    Promise.all([fetch('${stop}', { mode: 'no-cors' }), new Promise((done) => { frame.onload = done; }), ...[...document.images]
+      .map((img) => new Promise((done) => { img.onerror = done; }))]).then(() => document.forms[0].submit());</script>`;
+  const attacker = createHttpServer((request, response) => response.end(page)).listen(0, '127.0.0.2');
+  await new Promise((resolve) => attacker.once('listening', resolve));
+  const hostile = await on.newPage();
+  const answered = []; // the browser drops an image's JSON answer only once it has it
+  hostile.on('response', (response) => answered.push(response.url()));
+  hostile.on('requestfailed', (r) => r.failure().errorText.includes('BLOCKED_BY_ORB') && answered.push(r.url()));
+  await hostile.goto(`http://${attackerHost}:${attacker.address().port}/`);
+  await hostile.waitForURL(`${target}?command=stop&mac=00%3A11%3A22%3A33%3A44%3A55`);
+  attacker.close();
+  assert.equal(answered.filter((url) => url.startsWith(target)).length, 5);
+  return hostile.locator('body').textContent();
+}
+
+test('a page of another origin cannot change the capture', async (t) => {
+  execFileSync('sqlite3', [configDb, 'UPDATE config SET count = 0']); // runs until stopped
   const page = await watchedPage();
   await page.goto(`${base}#%E0`); // no valid percent-encoding: the first device
   await page.locator('#device-mac', { hasText: '00:11:22:33:44:55' }).waitFor();
@@ -332,29 +357,26 @@ test('a page of another origin cannot change the capture', async () => {
   const config = (await cgi('command=getconfig')).config;
   const callsBefore = readFileSync(join(sim, 'calls.log'), 'utf8').length;
 
+  // At loopback addresses the browser says the requests are cross-site.
   const target = `${base}cgi-bin/velorantis.cgi`;
-  const stop = `${target}?command=stop&mac=00:11:22:33:44:55`;
-  const attack = `<!doctype html><img src="${stop.replace('&', '&amp;')}"><img src="${target}?command=setconfig&amp;output=/tmp">
-    <form action="${target}"><input name="command" value="stop"></form>
-    <script>Promise.all([fetch('${stop}', { mode: 'no-cors' }), ...[...document.images].map((img) =>
-      new Promise((done) => { img.onerror = done; }))]).then(() => document.forms[0].submit());</script>`;
-  const attacker = createHttpServer((request, response) => response.end(attack)).listen(0, '127.0.0.2');
-  await new Promise((resolve) => attacker.once('listening', resolve));
-  const hostile = await context.newPage();
-  const answered = []; // the browser drops an image's JSON answer only once it has it
-  hostile.on('response', (response) => answered.push(response.url()));
-  hostile.on('requestfailed', (r) => r.failure().errorText.includes('BLOCKED_BY_ORB') && answered.push(r.url()));
-  await hostile.goto(`http://127.0.0.2:${attacker.address().port}/`);
-  await hostile.waitForURL(`${target}?command=stop`);
-  attacker.close();
-  assert.equal(answered.filter((url) => url.startsWith(target)).length, 4);
-  assert.match(await hostile.locator('body').textContent(), /"Cross-origin request refused"/);
+  assert.match(await attack(context, '127.0.0.2', target), /"Cross-origin request refused"/);
+  // Over plain HTTP at names it says nothing: strict mode, the shipped one, refuses them for want of proof.
+  const named = await chromium.launch({ executablePath: env('VELORANTIS_CHROMIUM'), args: ['--no-sandbox',
+    '--disable-gpu', '--host-resolver-rules=MAP appliance.test 127.0.0.1, MAP attacker.test 127.0.0.2'] });
+  t.after(() => named.close());
+  const applianceUrl = `http://appliance.test:${new URL(base).port}/`;
+  assert.match(await attack(named, 'attacker.test',
+    `${applianceUrl}cgi-bin/velorantis.cgi`), /"Request refused: X-Requested-With header missing"/);
   assert.ok(existsSync(running));
   assert.deepEqual((await cgi('command=getconfig')).config, config);
   assert.doesNotMatch(readFileSync(join(sim, 'calls.log'), 'utf8').slice(callsBefore), /DiskDumpStop|SetConfig|Features/);
 
-  await page.click('#stop'); // the page's own requests still change it
-  await page.locator('#capture-message[data-kind="ok"]').waitFor();
+  // The page's own requests still change it, over plain HTTP at its name too.
+  const own = await watchedPage(named);
+  await own.goto(`${applianceUrl}#%E0`);
+  await own.locator('#device-mac', { hasText: '00:11:22:33:44:55' }).waitFor();
+  await own.click('#stop');
+  await own.locator('#capture-message[data-kind="ok"]').waitFor();
   assert.ok(!existsSync(running));
   assert.deepEqual(problems, []);
 });

@@ -1,5 +1,6 @@
 // The examples of docs/api.md are what the program answers, byte for byte.
-// An example is a ```sh block holding one line, curl '<the demo's URL>?QUERY',
+// An example is a ```sh block holding one line,
+// curl -H 'X-Requested-With: curl' '<the demo's URL>?QUERY',
 // and the ```json block after it holding the whole body of the answer. They
 // run in the order of the document, through lighttpd, against a fixed
 // set-up: the demo's two simulated devices, a configuration database fresh
@@ -67,7 +68,7 @@ std::vector<std::string> Lines(const std::string& text) {
 
 // The query of a curl line of the demo's URL; false for any other line.
 bool QueryOf(const std::string& line, std::string& query) {
-  const std::string start = "curl '" + kDemoUrl;
+  const std::string start = "curl -H 'X-Requested-With: curl' '" + kDemoUrl;
   if (line.rfind(start, 0) != 0 || line.back() != '\'') return false;
   query = line.substr(start.size(), line.size() - start.size() - 1);
   if (!query.empty() && query[0] == '?') query.erase(0, 1);

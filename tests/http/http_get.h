@@ -20,6 +20,7 @@ struct HttpResponse {
 
 // GETs `url`, sending its bytes as they are (no globbing, no clean-up of the
 // path or the query); POSTs `postBody` to it instead when given one.
+// Requests here and in HttpGetAll carry X-Requested-With, as the page's do.
 // `curlOptions` are added to curl's command line (e.g. a header).
 HttpResponse HttpGet(const std::string& url,
                      const std::optional<std::string>& postBody = std::nullopt,

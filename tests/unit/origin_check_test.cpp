@@ -2,27 +2,36 @@
 
 #include <gtest/gtest.h>
 
+// Each row in both modes: `allowed` outside strict mode, `strict` its message.
 TEST(IsSameOriginRequest, HeaderCombinations) {
   const char* const kHost = "192.168.1.5:8080";
+  const char* const cross = kCrossOriginRefused;
   struct Case {
-    const char *secFetchSite, *origin, *host;
+    const char *secFetchSite, *origin, *host, *requestedWith;
     bool allowed;
+    const char* strict;
   } const cases[] = {
-      {nullptr, nullptr, kHost, true},
-      {"", "", kHost, true},
-      {"same-origin", nullptr, kHost, true},
-      {"none", nullptr, kHost, true},
-      {"same-origin", "http://a.example", kHost, true},
-      {"cross-site", nullptr, kHost, false},
-      {"same-site", nullptr, kHost, false},
-      {"cross-site", "http://192.168.1.5:8080", kHost, false},
-      {nullptr, "http://192.168.1.5:8080", kHost, true},
-      {nullptr, "http://192.168.1.5:8081", kHost, false},
-      {nullptr, "null", kHost, false},
-      {nullptr, "http://192.168.1.5:8080", nullptr, false},
+      {nullptr, nullptr, kHost, nullptr, true, kNoRequestedWith},
+      {"", "", kHost, "", true, kNoRequestedWith},
+      {nullptr, nullptr, kHost, "XMLHttpRequest", true, nullptr},
+      {"same-origin", nullptr, kHost, nullptr, true, nullptr},
+      {"none", nullptr, kHost, nullptr, true, nullptr},
+      {"same-origin", "http://a.example", kHost, nullptr, true, nullptr},
+      {"cross-site", nullptr, kHost, nullptr, false, cross},
+      {"cross-site", nullptr, kHost, "x", false, cross},
+      {"same-site", nullptr, kHost, nullptr, false, cross},
+      {"cross-site", "http://192.168.1.5:8080", kHost, nullptr, false, cross},
+      {nullptr, "http://192.168.1.5:8080", kHost, nullptr, true, nullptr},
+      {nullptr, "http://192.168.1.5:8081", kHost, nullptr, false, cross},
+      {nullptr, "http://192.168.1.5:8081", kHost, "x", false, cross},
+      {nullptr, "null", kHost, nullptr, false, cross},
+      {nullptr, "http://192.168.1.5:8080", nullptr, nullptr, false, cross},
   };
   for (size_t i = 0; i < std::size(cases); ++i) {
     const Case& c = cases[i];
     EXPECT_EQ(IsSameOriginRequest(c.secFetchSite, c.origin, c.host), c.allowed) << "row " << i;
+    const OriginHeaders headers = {c.secFetchSite, c.origin, c.host, c.requestedWith};
+    EXPECT_STREQ(OriginCheckFailure(headers, false), c.allowed ? nullptr : cross) << "row " << i;
+    EXPECT_STREQ(OriginCheckFailure(headers, true), c.strict) << "row " << i;
   }
 }

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "helper/frontend/failure_log.h"
+#include "helper/frontend/memory_budget.h"
 #include "helper/records/capture_records.h"
 #include "shared/sqlite_handles.h"
 
@@ -20,6 +21,13 @@ constexpr char kWriteStatement[] =
 
 constexpr int kLockWaitMs = 2000;
 
+// SQLite's allocations fail like the program's own: the request answers
+// "Not enough memory", not that the database failed, which would send the
+// user after a fault the file does not have.
+void ThrowIfOutOfMemory(sqlite3* db, int rc) {
+  if (IsOutOfMemory(db, rc)) ThrowOutOfMemory();
+}
+
 // The database in its write-ahead-log mode never makes a read wait for a
 // save, nor a save for reads. But every request is a new process, and the
 // first connection after a quiet moment rebuilds the log's shared index
@@ -30,6 +38,7 @@ constexpr int kLockWaitMs = 2000;
 Connection OpenConfigDatabase(const char* dbPath) {
   OpenFailure failure;
   Connection db = OpenExistingDatabase(dbPath, &failure);
+  if (!db) ThrowIfOutOfMemory(nullptr, failure.code);
   if (db) {
     sqlite3_busy_timeout(db.get(), kLockWaitMs);
   } else {
@@ -44,6 +53,24 @@ int Failed(sqlite3* db, const char* dbPath) {
   return -1;
 }
 
+// Closing the last connection checkpoints the log, and to find out whether
+// it is the last, a closing connection takes the database's exclusive lock
+// for a moment. A reader that met that lock while a save ran failed after
+// its whole wait, about one getconfig in four thousand beside saves. The
+// saves' own connections keep the log checkpointed.
+Connection OpenConfigReader(const char* dbPath) {
+  Connection db = OpenConfigDatabase(dbPath);
+  if (db) sqlite3_db_config(db.get(), SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
+  return db;
+}
+
+// Prepare, failing like Prepare, but out of memory like ThrowIfOutOfMemory.
+Statement PrepareOrThrow(sqlite3* db, const char* sql) {
+  Statement statement = Prepare(db, sql);
+  if (!statement) ThrowIfOutOfMemory(db, sqlite3_errcode(db));
+  return statement;
+}
+
 // What the records hold when the table has no 'default' row: inline on,
 // everything else off or empty.
 CaptureSettings DefaultSettings() {
@@ -54,6 +81,9 @@ CaptureSettings DefaultSettings() {
 
 CaptureSettings SettingsFromColumns(sqlite3_stmt* statement) {
   const unsigned char* destination = sqlite3_column_text(statement, 0);
+  // A text SQLite could not allocate reads as NULL, as a NULL column does.
+  sqlite3* db = sqlite3_db_handle(statement);
+  if (destination == nullptr) ThrowIfOutOfMemory(db, sqlite3_errcode(db));
   CaptureSettings settings;
   settings.destination = destination != nullptr ? reinterpret_cast<const char*>(destination) : "";
   SetDiskDumpNumbers(settings, static_cast<uint64_t>(sqlite3_column_int(statement, 1)),
@@ -72,28 +102,36 @@ CaptureSettings SettingsFromColumns(sqlite3_stmt* statement) {
 // row either. Both are cheap on this one-row file, and run only when the row
 // is missing.
 bool RowIsReallyMissing(sqlite3* db) {
-  Statement check = Prepare(db, "PRAGMA quick_check");
-  if (!check || sqlite3_step(check.get()) != SQLITE_ROW) return false;
+  Statement check = PrepareOrThrow(db, "PRAGMA quick_check");
+  if (!check) return false;
+  const int checked = sqlite3_step(check.get());
+  ThrowIfOutOfMemory(db, checked);
+  if (checked != SQLITE_ROW) return false;
   const unsigned char* verdict = sqlite3_column_text(check.get(), 0);
   if (verdict == nullptr || std::string(reinterpret_cast<const char*>(verdict)) != "ok") {
     return false;
   }
   check.reset();
-  Statement scan = Prepare(db, "SELECT 1 FROM config NOT INDEXED WHERE mac = 'default'");
-  return scan && sqlite3_step(scan.get()) == SQLITE_DONE;
+  Statement scan = PrepareOrThrow(db, "SELECT 1 FROM config NOT INDEXED WHERE mac = 'default'");
+  if (!scan) return false;
+  const int scanned = sqlite3_step(scan.get());
+  ThrowIfOutOfMemory(db, scanned);
+  return scanned == SQLITE_DONE;
 }
 
 // The row, the defaults when there is none, nullopt when stepping fails: a
 // locked or damaged database is not the stored configuration, and showing the
 // defaults instead would invite saving them over it.
 std::optional<CaptureSettings> StepForRow(sqlite3* db, sqlite3_stmt* statement) {
-  switch (sqlite3_step(statement)) {
+  const int rc = sqlite3_step(statement);
+  switch (rc) {
     case SQLITE_ROW:
       return SettingsFromColumns(statement);
     case SQLITE_DONE:
       if (RowIsReallyMissing(db)) return DefaultSettings();
       return std::nullopt;
     default:
+      ThrowIfOutOfMemory(db, rc);
       return std::nullopt;
   }
 }
@@ -114,9 +152,9 @@ bool BindSettings(sqlite3_stmt* statement, const CaptureSettings& settings) {
 
 int LoadConfiguration(const char* dbPath, VelorantisAPIDeviceFeatures& features,
                       VelorantisAPIDiskDumpConfig& config) {
-  Connection db = OpenConfigDatabase(dbPath);
+  Connection db = OpenConfigReader(dbPath);
   if (!db) return -1;
-  Statement statement = Prepare(db.get(), kReadStatement);
+  Statement statement = PrepareOrThrow(db.get(), kReadStatement);
   if (!statement) return Failed(db.get(), dbPath);
   const std::optional<CaptureSettings> settings = StepForRow(db.get(), statement.get());
   if (!settings) {
@@ -138,7 +176,7 @@ int StoreConfiguration(const char* dbPath, const VelorantisAPIDeviceFeatures& fe
   std::optional<CaptureSettings> settings;
   Connection db = OpenConfigDatabase(dbPath);
   if (!db) return -1;
-  Statement statement = Prepare(db.get(), kWriteStatement);
+  Statement statement = PrepareOrThrow(db.get(), kWriteStatement);
   if (!statement) return Failed(db.get(), dbPath);
   settings = SettingsOf(features, config);
   if (!settings || settings->destination.size() > kMaxStoredDestination) {
@@ -146,8 +184,13 @@ int StoreConfiguration(const char* dbPath, const VelorantisAPIDeviceFeatures& fe
         "the destination cannot be stored: it does not convert to bytes or is too long");
     return -1;
   }
-  if (!BindSettings(statement.get(), *settings)) return Failed(db.get(), dbPath);
-  if (sqlite3_step(statement.get()) != SQLITE_DONE) return Failed(db.get(), dbPath);
+  if (!BindSettings(statement.get(), *settings)) {
+    ThrowIfOutOfMemory(db.get(), sqlite3_errcode(db.get()));
+    return Failed(db.get(), dbPath);
+  }
+  const int rc = sqlite3_step(statement.get());
+  ThrowIfOutOfMemory(db.get(), rc);
+  if (rc != SQLITE_DONE) return Failed(db.get(), dbPath);
   // The update also completes when no row matches; nothing stored is a
   // failure, not a success.
   return sqlite3_changes(db.get()) > 0 ? 0 : Failed(db.get(), dbPath);

@@ -21,7 +21,8 @@
 // statement cannot be prepared or reading the row fails (locked, damaged; a
 // missing row counts as damage unless the file passes SQLite's quick check
 // and a scan without the index finds no row either), and then both records
-// are left exactly as they were.
+// are left exactly as they were. Throws std::bad_alloc (ThrowOutOfMemory)
+// when SQLite runs out of memory, as when the program does.
 int LoadConfiguration(const char* dbPath, VelorantisAPIDeviceFeatures& features,
                       VelorantisAPIDiskDumpConfig& config);
 
@@ -31,6 +32,7 @@ int LoadConfiguration(const char* dbPath, VelorantisAPIDeviceFeatures& features,
 // statement prepared, the destination is longer than kMaxStoredDestination
 // bytes or holds a character that is no byte, the update fails, or there is
 // no 'default' row to update. The row is unchanged whenever it returns -1.
+// Throws std::bad_alloc as LoadConfiguration does.
 int StoreConfiguration(const char* dbPath, const VelorantisAPIDeviceFeatures& features,
                        const VelorantisAPIDiskDumpConfig& config);
 

@@ -30,7 +30,24 @@ bool IsSameOriginRequest(const char* secFetchSite, const char* origin, const cha
   return !Absent(host) && HostOfOrigin(origin) == host;
 }
 
-bool RequestIsSameOrigin() {
-  return IsSameOriginRequest(getenv("HTTP_SEC_FETCH_SITE"), getenv("HTTP_ORIGIN"),
-                             getenv("HTTP_HOST"));
+const char* OriginCheckFailure(const OriginHeaders& headers, bool strict) {
+  // Strict mode only adds refusals: what the browser marks as another
+  // site's is refused in both modes, whatever else the request carries.
+  if (!IsSameOriginRequest(headers.secFetchSite, headers.origin, headers.host)) {
+    return kCrossOriginRefused;
+  }
+  if (!strict) return nullptr;
+  // Past the check above, a Sec-Fetch-Site is "same-origin" or "none" and an
+  // Origin names this host: either is proof.
+  const bool proven =
+      !Absent(headers.secFetchSite) || !Absent(headers.origin) || !Absent(headers.requestedWith);
+  return proven ? nullptr : kNoRequestedWith;
+}
+
+bool StrictOriginCheck() { return !Absent(getenv("VELORANTIS_ORIGIN_CHECK")); }
+
+const char* RequestOriginFailure() {
+  const OriginHeaders headers = {getenv("HTTP_SEC_FETCH_SITE"), getenv("HTTP_ORIGIN"),
+                                 getenv("HTTP_HOST"), getenv("HTTP_X_REQUESTED_WITH")};
+  return OriginCheckFailure(headers, StrictOriginCheck());
 }

@@ -15,8 +15,37 @@
 //   any other Origin ("null" included): refused.
 bool IsSameOriginRequest(const char* secFetchSite, const char* origin, const char* host);
 
-// IsSameOriginRequest on the CGI variables HTTP_SEC_FETCH_SITE, HTTP_ORIGIN
-// and HTTP_HOST.
-bool RequestIsSameOrigin();
+// The headers the check reads, each null when the request has none.
+struct OriginHeaders {
+  const char* secFetchSite;
+  const char* origin;
+  const char* host;
+  const char* requestedWith;  // X-Requested-With
+};
+
+// The answer to a request that IsSameOriginRequest refuses.
+inline constexpr char kCrossOriginRefused[] = "Cross-origin request refused";
+// The answer, in strict mode, to a request that carries no proof.
+inline constexpr char kNoRequestedWith[] = "Request refused: X-Requested-With header missing";
+
+// Null when a request with `headers` may change the device's state, else the
+// message it is refused with. Outside strict mode that is IsSameOriginRequest
+// alone. In strict mode, where browsers send neither Sec-Fetch-Site nor
+// Origin (plain HTTP to a LAN name or address, for images, frames and
+// no-cors fetches), a request must also prove that no other site's page made
+// it: a Sec-Fetch-Site, which IsSameOriginRequest has found to be
+// "same-origin" or "none"; an Origin, found equal to the host; or an
+// X-Requested-With header of any value, which a page can send to another
+// origin only after a CORS preflight that this program never grants.
+const char* OriginCheckFailure(const OriginHeaders& headers, bool strict);
+
+// Whether the web server asked for strict mode: VELORANTIS_ORIGIN_CHECK is
+// set and not empty. "strict" is the documented value; any other text turns
+// strict mode on as well, so that a misspelt setting never weakens the check.
+bool StrictOriginCheck();
+
+// OriginCheckFailure on the CGI variables HTTP_SEC_FETCH_SITE, HTTP_ORIGIN,
+// HTTP_HOST and HTTP_X_REQUESTED_WITH, in the mode StrictOriginCheck reads.
+const char* RequestOriginFailure();
 
 #endif  // VELORANTIS_HELPER_FRONTEND_ORIGIN_CHECK_H_

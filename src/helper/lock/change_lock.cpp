@@ -39,8 +39,10 @@ ChangeLock::~ChangeLock() {
 const char* LockChanges(ChangeLock& lock, const char* path, int waitMs) {
   ArmRequestDeadline(kChangeDeadlineMs);
   // O_NOFOLLOW: whoever can write the folder must not be able to point the
-  // web server's user at another file to create or lock.
-  lock.fd = open(path, O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0660);
+  // web server's user at another file to create or lock. Read access is all
+  // flock needs, so a file another account left behind (root's, after a run
+  // by hand) still serves as long as the web server's user can read it.
+  lock.fd = open(path, O_RDONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0660);
   if (lock.fd < 0) {
     RecordErrnoFailure("open", path, errno);
     DisarmRequestDeadline();

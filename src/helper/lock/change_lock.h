@@ -23,8 +23,9 @@ struct ChangeLock {
   int fd = -1;
 };
 
-// Takes the lock on the file at `path` (created with mode 0660 when missing,
-// never through a symbolic link), waiting at most `waitMs`. Returns null once
+// Takes the lock on the file at `path` (opened for reading only; created with
+// mode 0660 when missing, never through a symbolic link), waiting at most
+// `waitMs`. Returns null once
 // it is held, else the message the request answers with: "Device is busy
 // with another request" when the wait ran out, "Cannot open the change lock
 // file" when the file cannot be opened. A request that cannot lock never goes

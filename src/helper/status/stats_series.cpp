@@ -70,12 +70,11 @@ void WriteNode(const StatsTable& table, std::vector<SeriesText>& series, TextPie
 const char* ReadTable(sqlite3* db, const StatsTable& table, int64_t deviceId,
                       const StatsWindow& window, TextPieces& node) {
   Statement statement = Prepare(db, table.query);
-  if (!statement) return table.failure;
-  if (!BindWindow(statement.get(), deviceId, window)) return table.failure;
   std::vector<SeriesText> series(table.series.size());
-  if (!CollectRows(statement.get(), table, series)) {
+  if (!statement || !BindWindow(statement.get(), deviceId, window) ||
+      !CollectRows(statement.get(), table, series)) {
     // SQLite's own allocations fail like the series': the window does not fit.
-    if (sqlite3_errcode(db) == SQLITE_NOMEM) ThrowOutOfMemory();
+    if (IsOutOfMemory(db, sqlite3_errcode(db))) ThrowOutOfMemory();
     return table.failure;
   }
   statement.reset();

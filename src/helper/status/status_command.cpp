@@ -5,6 +5,7 @@
 #include "VelorantisAPI.h"
 #include "helper/frontend/failure_log.h"
 #include "helper/frontend/json_text.h"
+#include "helper/frontend/memory_budget.h"
 #include "helper/frontend/request_vars.h"
 #include "helper/frontend/response.h"
 #include "helper/ledger/capture_ends.h"
@@ -25,6 +26,14 @@ struct StatusAnswer {
   std::string capture;
   StatsNodes stats;
 };
+
+// SQLite's allocations fail like the answer's own: a read that failed for
+// want of memory answers "Not enough memory", not that the device, its rows
+// or the database are missing. Every failed call leaves its code on the
+// connection, the lookups that hide their failures included.
+void ThrowIfOutOfMemory(sqlite3* db, int rc) {
+  if (IsOutOfMemory(db, rc)) ThrowOutOfMemory();
+}
 
 // The status command alone returns -1 when it fails.
 int Fail(std::string& out, const char* message) {
@@ -96,7 +105,9 @@ const char* ReadStatusAnswer(sqlite3* db, const std::string& mac, const StatsWin
                              StatusAnswer& nodes) {
   const int64_t deviceId = GetDeviceId(db, mac.c_str());
   if (deviceId < 0) return "Failed to get device id";
-  WriteInfoNode(nodes.info, mac, GetDeviceType(db, mac.c_str()));
+  const std::string model = GetDeviceType(db, mac.c_str());
+  ThrowIfOutOfMemory(db, sqlite3_errcode(db));  // "Unknown" stands for failures too
+  WriteInfoNode(nodes.info, mac, model);
   if (const char* failure = ReadCapture(db, deviceId, nodes.capture)) return failure;
   return ReadStatistics(db, deviceId, window, nodes.stats);
 }
@@ -123,13 +134,15 @@ void WriteAnswer(std::string& out, TextPieces& tail, StatusAnswer& nodes) {
 // message of the first read that failed.
 const char* ReadInTransaction(sqlite3* db, const char* path, const std::string& mac,
                               const StatsWindow& window, StatusAnswer& nodes) {
-  StartTransaction(db);
+  ThrowIfOutOfMemory(db, StartTransaction(db));
   const char* failure = ReadStatusAnswer(db, mac, window, nodes);
   if (failure != nullptr) {
-    RecordSqliteFailure(db, path);  // before the rollback replaces SQLite's error
+    // Before the rollback, which replaces SQLite's error.
+    ThrowIfOutOfMemory(db, sqlite3_errcode(db));
+    RecordSqliteFailure(db, path);
     RollbackTransaction(db);
   } else {
-    CommitTransaction(db);
+    ThrowIfOutOfMemory(db, CommitTransaction(db));
   }
   return failure;
 }
@@ -145,6 +158,7 @@ int OutputStatus(ResponseBody& body) {
   const char* statusDb = program_paths.statusDb;
   OpenFailure openFailure;
   Connection db = OpenStatusDatabase(statusDb, &openFailure);
+  if (!db) ThrowIfOutOfMemory(nullptr, openFailure.code);
   if (!db) {
     RecordSqliteOpenFailure(statusDb, openFailure.code, openFailure.systemErrno);
     return Fail(out, "Cannot open database");
