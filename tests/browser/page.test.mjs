@@ -292,6 +292,9 @@ test('captures of the selected device, each with its file to download', async ()
   const page = await watchedPage();
   await page.goto(`${base}#${encodeURIComponent(mac)}`);
   await page.click('#start'); // the running capture comes first
+  const message = page.locator('#capture-message');
+  await waitFor('the answer to Start', async () => ((await message.getAttribute('data-kind')) ?? '') !== '');
+  assert.equal(await message.getAttribute('data-kind'), 'ok', await message.textContent());
   await page.locator('#captures-body tr:first-child td[data-state="running"]').waitFor({ timeout: WAIT_MS });
   await page.click('#stop');
   await page.locator('#capture-message[data-kind="ok"]', { hasText: 'stopped' }).waitFor();
