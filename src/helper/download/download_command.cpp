@@ -14,8 +14,8 @@
 #include "helper/download/byte_range.h"
 #include "helper/download/download_header.h"
 #include "helper/download/file_sender.h"
-#include "helper/download/ledger_file.h"
 #include "helper/frontend/request_vars.h"
+#include "helper/ledger/ledger_store.h"
 #include "shared/paths.h"
 
 static_assert(sizeof(off_t) == 8, "build with _FILE_OFFSET_BITS=64");
@@ -103,7 +103,7 @@ void WriteFileAnswer(FILE* stream, const FileAnswer& answer) {
   close(answer.fd);
 }
 
-DownloadedFile DescribeFile(const LedgerFile& entry, const struct stat& info) {
+DownloadedFile DescribeFile(const LedgerEntry& entry, const struct stat& info) {
   const auto size = static_cast<uint64_t>(info.st_size);
   return DownloadedFile{entry.mac, entry.started, size,
                         FileTag(info.st_ino, size, info.st_mtim.tv_sec, info.st_mtim.tv_nsec),
@@ -115,8 +115,9 @@ DownloadedFile DescribeFile(const LedgerFile& entry, const struct stat& info) {
 const Refusal* PrepareFileAnswer(FileAnswer& answer, std::string& moreHeaders) {
   int64_t id = 0;
   if (!ReadCaptureId(id)) return &kBadId;
-  LedgerFile entry;
-  const int found = ReadLedgerFile(program_paths.configDb, id, entry);
+  LedgerEntry entry;
+  const Connection ledger = OpenLedger(program_paths.configDb);
+  const int found = ledger ? CaptureById(ledger.get(), id, entry) : -1;
   if (found != 0) return found > 0 ? &kUnknownId : &kLedgerUnreadable;
   struct stat info {};
   if (const Refusal* refusal = OpenCaptureFile(entry.file, answer.fd, info)) return refusal;

@@ -130,6 +130,17 @@ std::vector<LedgerEntry> RunningCaptures(sqlite3* db, const char* mac) {
   return Entries(select.get()).value_or(std::vector<LedgerEntry>{});
 }
 
+int CaptureById(sqlite3* db, int64_t id, LedgerEntry& entry) {
+  const std::string sql = std::string(kColumns) + "WHERE id = ?1";
+  Statement select = Prepare(db, sql.c_str());
+  if (!select || !BindNumber(select.get(), 1, id)) return -1;
+  std::optional<std::vector<LedgerEntry>> entries = Entries(select.get());
+  if (!entries) return -1;
+  if (entries->empty()) return 1;
+  entry = entries->front();
+  return 0;
+}
+
 std::optional<LedgerEntry> LatestCaptureOf(sqlite3* db, const std::string& file) {
   const std::string sql =
       std::string(kColumns) + "WHERE file = ?1 AND state != 'failed' ORDER BY id DESC LIMIT 1";

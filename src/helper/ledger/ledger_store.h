@@ -67,6 +67,10 @@ bool RecordRename(sqlite3* db, int64_t id, const std::string& file);
 // Empty on failure.
 std::vector<LedgerEntry> RunningCaptures(sqlite3* db, const char* mac);
 
+// Entry `id` into `entry`. Returns 0 when it is there, 1 when there is no
+// such entry, -1 when the ledger cannot be read.
+int CaptureById(sqlite3* db, int64_t id, LedgerEntry& entry);
+
 // The newest entry that wrote into `file` (any state but "failed"), if any.
 std::optional<LedgerEntry> LatestCaptureOf(sqlite3* db, const std::string& file);
 
