@@ -8,6 +8,7 @@
 #include "helper/lock/change_lock.h"
 #include "shared/discovery.h"
 #include "shared/paths.h"
+#include "shared/status_db.h"
 
 namespace {
 
@@ -21,9 +22,10 @@ constexpr char kErrorQuery[] =
     "WHERE device.mac = ?1";
 
 // The status daemon keeps the device's error figure; the back end has no
-// other source for it.
+// other source for it. Opened as the status command opens it: a connection
+// that checkpoints as it closes would fail concurrent status readers.
 int64_t StoredErrorOf(const std::string& mac) {
-  Connection db = OpenExistingDatabase(program_paths.statusDb);
+  Connection db = OpenStatusDatabase(program_paths.statusDb);
   if (!db) return 0;
   Statement select = Prepare(db.get(), kErrorQuery);
   if (!select ||
