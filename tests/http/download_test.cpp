@@ -1,6 +1,7 @@
 // Capture files downloaded through lighttpd with curl: whole, by range,
 // resumed, and refused with an HTTP error status.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <string>
 
@@ -33,6 +34,8 @@ class DownloadTest : public testing::Test {
     AddLedgerEntry(1, capture_);
     AddLedgerEntry(2, sparse_);
     AddLedgerEntry(3, dir_.File("gone.pcapng"));
+    EXPECT_EQ(symlink(capture_.c_str(), dir_.File("link.pcapng").c_str()), 0);
+    AddLedgerEntry(4, dir_.File("link.pcapng"));
   }
 
   static void AddLedgerEntry(int id, const std::string& file) {
@@ -88,7 +91,8 @@ TEST_F(DownloadTest, WholeRangedResumedAndRefused) {
     std::string message;
   } refusals[] = {
       {"command=download&id=1", "300000-", 416, "Requested range not satisfiable"},
-      {"command=download&id=4", "", 404, "No such capture"},
+      {"command=download&id=5", "", 404, "No such capture"},
+      {"command=download&id=4", "", 404, "Capture file is not a regular file"},
       {"command=download&id=1x", "", 404, "Invalid capture id"},
       {"command=download&id=3", "", 404, "Capture file is gone"},
   };
@@ -100,6 +104,24 @@ TEST_F(DownloadTest, WholeRangedResumedAndRefused) {
   }
   EXPECT_EQ(HeaderValue(Get("command=download&id=1", "300000-"), "content-range"),
             "bytes */300000");
+}
+
+// lighttpd sends the file the program names, whole and by range above; also
+// under a name it would decode differently, and through a folder link, where
+// the program sends the file itself.
+TEST_F(DownloadTest, HandedOverToTheServer) {
+  EXPECT_EQ(symlink(dir_.path().c_str(), dir_.File("folder").c_str()), 0);
+  WriteFile(dir_.File("a%41 b.pcapng"), ReadFile(capture_));
+  AddLedgerEntry(5, dir_.File("a%41 b.pcapng"));
+  AddLedgerEntry(6, dir_.File("folder/Velorantis.pcapng"));
+  for (const std::string id : {"5", "6"}) {
+    EXPECT_TRUE(Get("command=download&id=" + id).body == ReadFile(capture_)) << id;
+    const std::string header =
+        RunHelper("command=download&id=" + id, {{"VELORANTIS_X_SENDFILE", "1"}}).out;
+    EXPECT_EQ(header.ends_with("\nX-Sendfile: " + dir_.File("a%2541%20b.pcapng") + "\n\n"),
+              id == "5")
+        << header.size();
+  }
 }
 
 }  // namespace

@@ -144,9 +144,9 @@ std::string StagedPath(const std::string& name, const std::string& original) {
   return stage != nullptr && *stage != '\0' ? std::string(stage) + "/" + name : original;
 }
 
-ProgramResult RunHelper(const std::optional<std::string>& query) {
-  return RunProgram({StagedPath("velorantis-helper", VELORANTIS_HELPER_PATH)},
-                    {{"QUERY_STRING", query}});
+ProgramResult RunHelper(const std::optional<std::string>& query, std::vector<EnvChange> env) {
+  env.emplace_back("QUERY_STRING", query);
+  return RunProgram({StagedPath("velorantis-helper", VELORANTIS_HELPER_PATH)}, env);
 }
 
 std::string HelperOutput(const std::string& query) {

@@ -42,8 +42,8 @@ std::string StagedPath(const std::string& name, const std::string& original);
 
 // Runs velorantis-helper as the web server would: QUERY_STRING set to `query`
 // (unset for nullopt), the simulated devices of VELORANTIS_SIM_DIR as this
-// process has it.
-ProgramResult RunHelper(const std::optional<std::string>& query);
+// process has it, and `env`.
+ProgramResult RunHelper(const std::optional<std::string>& query, std::vector<EnvChange> env = {});
 
 // RunHelper, expecting exit status 0 and a JSON document after the header;
 // the whole standard output.

@@ -13,6 +13,7 @@
 
 #include "helper/download/byte_range.h"
 #include "helper/download/download_header.h"
+#include "helper/download/file_hand_over.h"
 #include "helper/download/file_sender.h"
 #include "helper/frontend/request_vars.h"
 #include "helper/ledger/ledger_store.h"
@@ -44,6 +45,11 @@ struct FileAnswer {
   int fd = -1;
   ByteRange range;
   bool headerOnly = false;
+  // Whether the web server may send the file itself, from `path`; the
+  // header then describes `file` without its length or range.
+  bool handOver = false;
+  std::string path;
+  DownloadedFile file;
 };
 
 // A positive decimal number and nothing else: unlike the other commands'
@@ -95,6 +101,12 @@ std::string RangeAsked(const DownloadedFile& file) {
 void WriteFileAnswer(FILE* stream, const FileAnswer& answer) {
   // A client that goes away ends the copy with an error, not the process.
   signal(SIGPIPE, SIG_IGN);
+  const std::string serverPath = answer.handOver ? HandOverPath(answer.path, answer.fd) : "";
+  if (!serverPath.empty()) {
+    fputs(HandOverHeader(answer.file, serverPath).c_str(), stream);
+    close(answer.fd);
+    return;
+  }
   fputs(answer.header.c_str(), stream);
   fflush(stream);
   if (!answer.headerOnly) {
@@ -129,6 +141,11 @@ const Refusal* PrepareFileAnswer(FileAnswer& answer, std::string& moreHeaders) {
     return &kPastTheEnd;
   }
   answer.header = DownloadHeader(file, answer.range);
+  // The server reads a range from the header only, not from the variable.
+  answer.handOver =
+      ServerSendsFiles() && (getenv("HTTP_RANGE") != nullptr || getvar("range") == nullptr);
+  answer.path = entry.file;
+  answer.file = file;
   answer.headerOnly = strcmp(EnvironmentText("REQUEST_METHOD"), "HEAD") == 0;
   return nullptr;
 }

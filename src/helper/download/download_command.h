@@ -13,7 +13,11 @@
 // entity tag) and the bytes the Range header, or else the variable "range"
 // ("0-99", "100-", "-100"), asks for (206 with Content-Range; a range with an If-Range
 // that no longer matches gets the whole file), in constant memory; a HEAD
-// request gets the header alone.
+// request gets the header alone. Where the web server sends files itself
+// (ServerSendsFiles) and the file's path allows it (HandOverPath), the
+// header names the file in X-Sendfile instead, without the length, range
+// and body, which the server adds; a range asked in the variable only, which
+// the server does not see, still goes out through the program.
 // Otherwise the JSON result node says why, under an HTTP error status: 404
 // for a bad or unknown id or a file that is gone or not a regular file, 416
 // with "Content-Range: bytes */SIZE" for a range past the end, 500 when the

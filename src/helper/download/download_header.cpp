@@ -67,18 +67,33 @@ std::string FileTag(uint64_t inode, uint64_t size, int64_t modifiedSeconds, int6
   return text;
 }
 
+namespace {
+
+// The fields that name and describe the file, whoever sends it: those before
+// the length and those after it.
+std::string NameFields(const DownloadedFile& file) {
+  return "Content-type: application/x-pcapng\nContent-Disposition: attachment; filename=\"" +
+         AttachmentName(file.mac, file.started) + "\"\n";
+}
+
+std::string StateFields(const DownloadedFile& file) {
+  return "Accept-Ranges: bytes\nETag: " + file.tag + "\nLast-Modified: " + file.modified + "\n";
+}
+
+}  // namespace
+
 std::string DownloadHeader(const DownloadedFile& file, const ByteRange& range) {
   std::string header;
   if (range.kind == RangeKind::kPart) header += "Status: 206 Partial Content\n";
-  header += "Content-type: application/x-pcapng\nContent-Disposition: attachment; filename=\"" +
-            AttachmentName(file.mac, file.started) +
-            "\"\nContent-Length: " + std::to_string(range.length) + "\n";
+  header += NameFields(file) + "Content-Length: " + std::to_string(range.length) + "\n";
   if (range.kind == RangeKind::kPart) {
     header += "Content-Range: bytes " + std::to_string(range.first) + "-" +
               std::to_string(range.first + range.length - 1) + "/" + std::to_string(file.size) +
               "\n";
   }
-  header +=
-      "Accept-Ranges: bytes\nETag: " + file.tag + "\nLast-Modified: " + file.modified + "\n\n";
-  return header;
+  return header + StateFields(file) + "\n";
+}
+
+std::string HandOverHeader(const DownloadedFile& file, std::string_view serverPath) {
+  return NameFields(file) + StateFields(file) + "X-Sendfile: " + std::string(serverPath) + "\n\n";
 }

@@ -10,7 +10,7 @@
 
 // What the header says of the file besides the range.
 struct DownloadedFile {
-  std::string_view mac;  // the capture's device, as the ledger names it
+  std::string mac;       // the capture's device, as the ledger names it
   int64_t started;       // the capture's start, Unix seconds
   uint64_t size;         // bytes of the file when it was opened
   std::string tag;       // its entity tag, quotes included (FileTag)
@@ -37,5 +37,11 @@ std::string FileTag(uint64_t inode, uint64_t size, int64_t modifiedSeconds, int6
 // of `file`, the empty line after it included. The Status line, when there
 // is one, comes first: BusyBox httpd reads it there only.
 std::string DownloadHeader(const DownloadedFile& file, const ByteRange& range);
+
+// The CGI header of a download the web server sends itself, from the file
+// `serverPath` names in the X-Sendfile field (HandOverPath): the fields of
+// DownloadHeader but the status, the length and the range, which the server
+// sets from the file and the request, the empty line after it included.
+std::string HandOverHeader(const DownloadedFile& file, std::string_view serverPath);
 
 #endif  // VELORANTIS_HELPER_DOWNLOAD_DOWNLOAD_HEADER_H_
