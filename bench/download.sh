@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # The download of a 1 GiB capture file (command=download) through lighttpd,
-# against lighttpd serving the same file itself, and the program's peak
-# resident memory while it sends the file. run.sh sources it after its other
+# where the program names the file (X-Sendfile) and lighttpd sends it,
+# against lighttpd serving the same file as a static one; and the program's
+# peak resident memory while it sends the file itself, as behind the other
+# servers. run.sh sources it after its other
 # figures (its variables and functions, its table); alone, after run.sh has
 # built BUILD, it prints a table of its own:
 #
@@ -94,7 +96,8 @@ target "$download_label download via lighttpd: MB/s" \
   "$(printf '%s\n' "${download_program[@]}" | median)" \
   "$(printf '%s\n' "${download_static[@]}" | median)" "lighttpd static" ">=" 0.8
 
-# The program alone, its answer read from a pipe as a web server reads it.
+# The program alone, sending the file itself (no VELORANTIS_X_SENDFILE), its
+# answer read from a pipe as a web server reads it.
 echo "peak resident memory of the download ..." >&2
 read -r download_seconds download_kib download_bytes < <(time_memory_bytes "$download_runs" \
   REQUEST_METHOD=GET "QUERY_STRING=command=download&id=$download_id" -- "$helper")
