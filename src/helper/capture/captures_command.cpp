@@ -79,7 +79,7 @@ int OutputCaptures(ResponseBody& body) {
   std::string& out = body.text;
   const Selection selection = ReadSelection();
   NoteEndedCaptures(selection.mac);
-  Connection ledger = OpenLedger(program_paths.configDb);
+  Connection ledger = OpenLedgerReader(program_paths.configDb);
   std::optional<std::vector<LedgerEntry>> entries;
   if (ledger) {
     entries = ListCaptures(ledger.get(), selection.mac, selection.limit, selection.before);

@@ -116,7 +116,7 @@ const Refusal* PrepareFileAnswer(FileAnswer& answer, std::string& moreHeaders) {
   int64_t id = 0;
   if (!ReadCaptureId(id)) return &kBadId;
   LedgerEntry entry;
-  const Connection ledger = OpenLedger(program_paths.configDb);
+  const Connection ledger = OpenLedgerReader(program_paths.configDb);
   const int found = ledger ? CaptureById(ledger.get(), id, entry) : -1;
   if (found != 0) return found > 0 ? &kUnknownId : &kLedgerUnreadable;
   struct stat info {};

@@ -72,7 +72,7 @@ void NoteCapturesStopped(sqlite3* ledger, const std::string& mac) {
 }
 
 void NoteEndedCaptures(const char* mac) {
-  Connection ledger = OpenLedger(program_paths.configDb);
+  Connection ledger = OpenLedgerReader(program_paths.configDb);
   if (!ledger) return;
   const std::vector<LedgerEntry> running = RunningCaptures(ledger.get(), mac);
   if (running.empty()) return;

@@ -98,6 +98,12 @@ Connection OpenLedger(const char* configDb) {
   return db;
 }
 
+Connection OpenLedgerReader(const char* configDb) {
+  Connection db = OpenLedger(configDb);
+  if (db) sqlite3_db_config(db.get(), SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
+  return db;
+}
+
 int64_t RecordCapture(sqlite3* db, const LedgerEntry& entry) {
   Statement insert = Prepare(db, kInsert);
   if (!insert || !BindEntry(insert.get(), entry) || !Run(insert.get())) return -1;

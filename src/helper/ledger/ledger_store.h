@@ -52,6 +52,12 @@ struct CaptureEnd {
 // another process's lock. Null when it cannot be opened.
 Connection OpenLedger(const char* configDb);
 
+// OpenLedger for a request that mostly reads: it does not checkpoint the
+// log as it closes, which takes the database's exclusive lock for a moment
+// and fails readers of the configuration that meet it. The writers' own
+// connections keep the log checkpointed.
+Connection OpenLedgerReader(const char* configDb);
+
 // Inserts `entry` (its id ignored) and drops the rows that are not running
 // and lie kLedgerRows or more behind it. Returns the new id, -1 on failure.
 int64_t RecordCapture(sqlite3* db, const LedgerEntry& entry);

@@ -25,6 +25,7 @@ struct StatusAnswer {
   std::string info;
   std::string capture;
   StatsNodes stats;
+  bool captureRunning = false;  // the daemon's status value, non-zero while a capture runs
 };
 
 // SQLite's allocations fail like the answer's own: a read that failed for
@@ -90,12 +91,13 @@ void WriteCaptureNode(std::string& node, const CaptureRow& row) {
 }
 
 // The device's first capture row. Returns null or the message.
-const char* ReadCapture(sqlite3* db, int64_t deviceId, std::string& node) {
+const char* ReadCapture(sqlite3* db, int64_t deviceId, StatusAnswer& nodes) {
   CaptureRow row;
   const CaptureRead read = ReadCaptureRow(db, deviceId, row);
   if (read == CaptureRead::kCannotPrepare) return "Failed to get device capture status";
   if (read != CaptureRead::kRow) return "Failed to get device status";
-  WriteCaptureNode(node, row);
+  WriteCaptureNode(nodes.capture, row);
+  nodes.captureRunning = row.values[0] != 0;
   return nullptr;
 }
 
@@ -108,7 +110,7 @@ const char* ReadStatusAnswer(sqlite3* db, const std::string& mac, const StatsWin
   const std::string model = GetDeviceType(db, mac.c_str());
   ThrowIfOutOfMemory(db, sqlite3_errcode(db));  // "Unknown" stands for failures too
   WriteInfoNode(nodes.info, mac, model);
-  if (const char* failure = ReadCapture(db, deviceId, nodes.capture)) return failure;
+  if (const char* failure = ReadCapture(db, deviceId, nodes)) return failure;
   return ReadStatistics(db, deviceId, window, nodes.stats);
 }
 
@@ -153,7 +155,6 @@ int OutputStatus(ResponseBody& body) {
   std::string& out = body.text;
   std::string mac;
   if (const char* failure = ResolveRequestedMac(mac)) return Fail(out, failure);
-  NoteEndedCaptures(mac.c_str());
   const StatsWindow window = ReadStatsWindow();
   const char* statusDb = program_paths.statusDb;
   OpenFailure openFailure;
@@ -167,6 +168,10 @@ int OutputStatus(ResponseBody& body) {
   const char* failure = ReadInTransaction(db.get(), statusDb, mac, window, nodes);
   db.reset();
   if (failure != nullptr) return Fail(out, failure);
+  // A device the daemon shows idle may have ended a capture by itself that
+  // the ledger still holds as running. Looking costs the configuration
+  // database's open and schema, so a running device is not asked about.
+  if (!nodes.captureRunning) NoteEndedCaptures(mac.c_str());
   WriteAnswer(out, body.tail, nodes);
   return 0;
 }

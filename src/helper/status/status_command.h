@@ -12,7 +12,9 @@
 // statistics window). Appends to body.text exactly one result node and, on
 // success only, the "info" and "capture" nodes after it, and to body.tail the
 // non-empty "statsV1" and "statsV2" nodes, each node preceded by ",\n";
-// nothing is appended before the outcome is known. Returns 0 on success, -1
+// nothing is appended before the outcome is known. When the capture row shows
+// the device idle, notes in the ledger the captures that ended by themselves
+// (NoteEndedCaptures). Returns 0 on success, -1
 // on any failure. Throws std::bad_alloc when memory runs out; what it
 // appended is then to be dropped.
 int OutputStatus(ResponseBody& body);
