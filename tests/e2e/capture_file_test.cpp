@@ -11,12 +11,12 @@
 #include <string>
 
 #include "VelorantisAPI.h"
-#include "shared/paths.h"
 #include "shared/discovery.h"
 #include "support/run_program.h"
 #include "support/sim_dir.h"
 #include "support/sqlite_file.h"
 #include "support/temp_dir.h"
+#include "support/test_paths.h"
 
 namespace {
 
@@ -61,8 +61,8 @@ TEST(CaptureFileTest, SettingsShapeTheFile) {
   SimDir sim;
   TempDir out;
   sim.WriteDevices(std::string(kMac) + " 3\n");
-  RecreateDatabase(kConfigDatabasePath, "config.sql");
-  RemoveDatabase(kStatusDatabasePath);
+  RecreateDatabase(kTestConfigDb, "config.sql");
+  RemoveDatabase(kTestStatusDb);
   VelorantisAPIInitialize();
   const Case cases[] = {
       {"count", 0, "loop=0&count=700&size=0&duration=0", 0, 700, 65535, 0},
@@ -108,7 +108,9 @@ TEST(CaptureFileTest, SettingsShapeTheFile) {
 
     // The status agrees: written is the file, or more for a file that
     // started over.
-    ASSERT_EQ(RunProgram({VELORANTIS_STATUSD_SIM_PATH, "--once"}, {}).exitStatus, 0);
+    ASSERT_EQ(
+        RunProgram({VELORANTIS_STATUSD_SIM_PATH, "--once", "--db", kTestStatusDb}, {}).exitStatus,
+        0);
     const std::string status = HelperOutput(std::string("command=status&mac=") + kMac);
     const nlohmann::json capture = nlohmann::json::parse(status.substr(status.find('{')));
     EXPECT_EQ(capture["root"]["capture"]["status"], 0);

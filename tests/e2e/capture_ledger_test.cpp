@@ -8,11 +8,11 @@
 #include <string>
 #include <thread>
 
-#include "shared/paths.h"
 #include "support/run_program.h"
 #include "support/sim_dir.h"
 #include "support/sqlite_file.h"
 #include "support/temp_dir.h"
+#include "support/test_paths.h"
 #include "support/test_rounds.h"
 
 namespace {
@@ -40,7 +40,7 @@ class CaptureLedgerTest : public ::testing::Test {
  protected:
   void SetUp() override {
     sim_.WriteDevices(kA + " 3\n" + kB + " 3\n00:11:22:33:44:57 3 fail=start\n");
-    RecreateDatabase(kConfigDatabasePath, "config.sql");
+    RecreateDatabase(kTestConfigDb, "config.sql");
   }
 
   SimDir sim_;

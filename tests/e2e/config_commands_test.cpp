@@ -6,10 +6,10 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
-#include "shared/paths.h"
 #include "support/run_program.h"
 #include "support/sim_dir.h"
 #include "support/sqlite_file.h"
+#include "support/test_paths.h"
 
 namespace {
 
@@ -35,7 +35,7 @@ class ConfigCommandsTest : public ::testing::Test {
  protected:
   void SetUp() override {
     sim_.WriteDevices("00:11:22:33:44:55 3\n");
-    RecreateDatabase(kConfigDatabasePath, "config.sql");
+    RecreateDatabase(kTestConfigDb, "config.sql");
   }
 
   SimDir sim_;
@@ -80,37 +80,36 @@ TEST_F(ConfigCommandsTest, StoredBytesComeBackAsTheSameText) {
   const std::string out = HelperOutput("command=getconfig&mac=default");
   const nlohmann::json body = nlohmann::json::parse(out.substr(out.find('{')));
   EXPECT_EQ(body["root"]["config"]["destination"], "/d\xc3\xa9t\xc3\xa9");
-  EXPECT_EQ(QueryText(kConfigDatabasePath, "SELECT hex(destination) FROM config"),
-            "2F64C3A974C3A9");
+  EXPECT_EQ(QueryText(kTestConfigDb, "SELECT hex(destination) FROM config"), "2F64C3A974C3A9");
 }
 
 TEST_F(ConfigCommandsTest, RowHoldingAFractionOfAMebibyteShowsWholeMebibytes) {
-  ExecSql(kConfigDatabasePath, "UPDATE config SET size = 1572864");
+  ExecSql(kTestConfigDb, "UPDATE config SET size = 1572864");
   EXPECT_EQ(HelperOutput("command=getconfig&mac=default"),
             CgiResponse(ConfigNode("", "0", "0", "1", "0", "1", "0") + kSuccess));
 }
 
 TEST_F(ConfigCommandsTest, DamagedDatabaseIsNoConfiguration) {
-  CorruptTablePage(kConfigDatabasePath, "config");
+  CorruptTablePage(kTestConfigDb, "config");
   EXPECT_EQ(HelperOutput("command=getconfig&mac=default"),
             CgiResponse(Failure("Cannot load configuration from database")));
 }
 
 TEST_F(ConfigCommandsTest, MissingDatabaseIsNeitherReadNorCreated) {
-  std::filesystem::remove(kConfigDatabasePath);
+  std::filesystem::remove(kTestConfigDb);
   EXPECT_EQ(HelperOutput("command=getconfig&mac=default"),
             CgiResponse(Failure("Cannot load configuration from database")));
   EXPECT_EQ(HelperOutput(kRequest),
             CgiResponse(Failure("Failed to save configuration in database")));
-  EXPECT_FALSE(std::filesystem::exists(kConfigDatabasePath));
+  EXPECT_FALSE(std::filesystem::exists(kTestConfigDb));
   EXPECT_TRUE(sim_.Calls("SetDeviceFeatures").empty());
 }
 
 TEST_F(ConfigCommandsTest, TableWithoutTheDefaultRowStoresNothingAndSaysSo) {
-  ExecSql(kConfigDatabasePath, "DELETE FROM config");
+  ExecSql(kTestConfigDb, "DELETE FROM config");
   EXPECT_EQ(HelperOutput(kRequest),
             CgiResponse(Failure("Failed to save configuration in database")));
-  EXPECT_EQ(QueryText(kConfigDatabasePath, "SELECT count(*) FROM config"), "0");
+  EXPECT_EQ(QueryText(kTestConfigDb, "SELECT count(*) FROM config"), "0");
   EXPECT_EQ(HelperOutput("command=getconfig&mac=default"),
             CgiResponse(ConfigNode("", "0", "0", "0", "0", "1", "0") + kSuccess));
 }

@@ -11,11 +11,11 @@
 #include <thread>
 #include <vector>
 
-#include "shared/paths.h"
 #include "support/run_program.h"
 #include "support/sim_dir.h"
 #include "support/sqlite_file.h"
 #include "support/temp_dir.h"
+#include "support/test_paths.h"
 #include "support/test_rounds.h"
 
 namespace {
@@ -114,7 +114,7 @@ class ConfigConcurrencyTest : public ::testing::Test {
   void SetUp() override {
     // A device, so that setconfig does not wait for one.
     sim_.WriteDevices("00:11:22:33:44:55 3\n");
-    RecreateDatabase(kConfigDatabasePath, "config.sql");
+    RecreateDatabase(kTestConfigDb, "config.sql");
   }
 
   SimDir sim_;
@@ -173,7 +173,7 @@ TEST_F(ConfigConcurrencyTest, EveryAnswerIsOneWholeConfiguration) {
   const int finalId = IdShown(Root(out)["config"]);
   EXPECT_TRUE(lastStored.contains(finalId))
       << "the row holds " << out << ", which no process stored last";
-  EXPECT_EQ(QueryText(kConfigDatabasePath, "SELECT destination FROM config WHERE mac = 'default'"),
+  EXPECT_EQ(QueryText(kTestConfigDb, "SELECT destination FROM config WHERE mac = 'default'"),
             "/cap/" + std::to_string(finalId));
   // The device's features come from the same request as the row.
   const Configuration last = ConfigurationOf(finalId);

@@ -8,11 +8,11 @@
 #include <thread>
 #include <vector>
 
-#include "shared/paths.h"
 #include "support/run_program.h"
 #include "support/sim_dir.h"
 #include "support/sqlite_file.h"
 #include "support/temp_dir.h"
+#include "support/test_paths.h"
 #include "support/test_rounds.h"
 
 namespace {
@@ -35,7 +35,7 @@ class StartStopTest : public ::testing::Test {
  protected:
   void SetUp() override {
     sim_.WriteDevices(std::string(kMac) + " 3\n");
-    RecreateDatabase(kConfigDatabasePath, "config.sql");
+    RecreateDatabase(kTestConfigDb, "config.sql");
   }
 
   SimDir sim_;
@@ -47,7 +47,7 @@ TEST_F(StartStopTest, CaptureOutlivesTheRequestThatStartedIt) {
   EXPECT_EQ(HelperOutput(StartQuery("default", first_.path())), CgiResponse(kSuccess));
   EXPECT_TRUE(std::filesystem::exists(first_.path() + "/Velorantis.pcapng"));
   const std::string deviceConfig = ReadFile(sim_.path() + "/001122334455.config");
-  const std::string rowBefore = QueryText(kConfigDatabasePath, kRowQuery);
+  const std::string rowBefore = QueryText(kTestConfigDb, kRowQuery);
 
   sim_.ClearCalls();
   EXPECT_EQ(HelperOutput(StartQuery(kMac, second_.path())),
@@ -57,13 +57,13 @@ TEST_F(StartStopTest, CaptureOutlivesTheRequestThatStartedIt) {
   EXPECT_FALSE(std::filesystem::exists(second_.path() + "/Velorantis.pcapng"));
   EXPECT_EQ(ReadFile(sim_.path() + "/001122334455.config"), deviceConfig);
   // The start command never touches the stored configuration.
-  EXPECT_EQ(QueryText(kConfigDatabasePath, kRowQuery), rowBefore);
+  EXPECT_EQ(QueryText(kTestConfigDb, kRowQuery), rowBefore);
 
   EXPECT_EQ(HelperOutput(std::string("command=stop&mac=") + kMac), CgiResponse(kSuccess));
   EXPECT_EQ(HelperOutput(StartQuery("default", second_.path())), CgiResponse(kSuccess));
   EXPECT_TRUE(std::filesystem::exists(second_.path() + "/Velorantis.pcapng"));
   EXPECT_EQ(HelperOutput("command=stop&mac=default"), CgiResponse(kSuccess));
-  EXPECT_EQ(QueryText(kConfigDatabasePath, kRowQuery), rowBefore);
+  EXPECT_EQ(QueryText(kTestConfigDb, kRowQuery), rowBefore);
 }
 
 TEST_F(StartStopTest, StartAnswersByteForByte) {

@@ -25,11 +25,12 @@
 #include "support/sim_dir.h"
 #include "support/sqlite_file.h"
 #include "support/temp_dir.h"
+#include "support/test_paths.h"
 
 namespace {
 
 const char kHeader[] = "Content-type: application/json\n\n";
-const std::string kDb = kStatusDatabasePath;
+const std::string kDb = kTestStatusDb;
 
 ProgramResult RunDaemon(std::vector<std::string> args) {
   args.insert(args.begin(), VELORANTIS_STATUSD_SIM_PATH);
@@ -135,8 +136,12 @@ TEST_F(StatusDaemonTest, OneRoundThenStatusAnswersWithStatistics) {
 
 TEST_F(StatusDaemonTest, DefaultDatabaseAndGrowingCountersOverRounds) {
   constexpr int kRounds = 3;
+  // The daemon's default is the database the program reads, unless that is
+  // the appliance's own: then the tests name theirs.
+  std::vector<std::string> args = {"--once"};
+  if (kDb != kStatusDatabasePath) args.insert(args.end(), {"--db", kDb});
   for (int round = 0; round < kRounds; ++round) {
-    const ProgramResult daemon = RunDaemon({"--once"});
+    const ProgramResult daemon = RunDaemon(args);
     ASSERT_EQ(daemon.exitStatus, 0) << daemon.err;
   }
   const nlohmann::json root = StatusRoot("command=status&mac=default&limit=-1");

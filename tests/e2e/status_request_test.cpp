@@ -6,14 +6,14 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
-#include "shared/paths.h"
 #include "support/run_program.h"
 #include "support/sim_dir.h"
 #include "support/sqlite_file.h"
+#include "support/test_paths.h"
 
 namespace {
 
-const std::string kDb = kStatusDatabasePath;
+const std::string kDb = kTestStatusDb;
 
 class StatusRequestTest : public testing::Test {
  protected:

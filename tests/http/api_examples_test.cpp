@@ -17,10 +17,10 @@
 
 #include "http/http_get.h"
 #include "http/web_server.h"
-#include "shared/paths.h"
 #include "support/sim_dir.h"
 #include "support/sqlite_file.h"
 #include "support/temp_dir.h"
+#include "support/test_paths.h"
 
 namespace {
 
@@ -48,7 +48,8 @@ std::string LedgerRows(const std::string& dir) {
   return "INSERT INTO captures VALUES (1, '00:11:22:33:44:56', '" + dir +
          "/Velorantis-20261208T081455Z.pcapng', 1, 0, 104857600, 3600, 1, 0, 'stopped', "
          "1796717695, 'alice', '192.0.2.10', 1796718295, 'bob', '192.0.2.11', 0),"
-         " (2, '00:11:22:33:44:56', '" + dir +
+         " (2, '00:11:22:33:44:56', '" +
+         dir +
          "/Velorantis-20261208T083000Z.pcapng', 0, 0, 0, 0, 1, 96, 'ended', 1796718600, "
          "'alice', '192.0.2.10', 1796718657, '', '', 28);";
 }
@@ -105,10 +106,10 @@ class ApiExamples : public testing::Test {
  protected:
   ApiExamples() {
     sim_.WriteDevices("00:11:22:33:44:55 11\n00:11:22:33:44:56 13\n");
-    RecreateDatabase(kConfigDatabasePath, "config.sql");
-    RecreateDatabase(kStatusDatabasePath, "status.sql");
-    ExecSql(kStatusDatabasePath, kStatusRows);
-    ExecSql(kConfigDatabasePath, LedgerRows(captures_.path()));
+    RecreateDatabase(kTestConfigDb, "config.sql");
+    RecreateDatabase(kTestStatusDb, "status.sql");
+    ExecSql(kTestStatusDb, kStatusRows);
+    ExecSql(kTestConfigDb, LedgerRows(captures_.path()));
     WriteFile(captures_.File("Velorantis-20261208T081455Z.pcapng"), std::string(24576, '\0'));
   }
 

@@ -7,10 +7,10 @@
 
 #include "http/http_get.h"
 #include "http/web_server.h"
-#include "shared/paths.h"
 #include "support/run_program.h"
 #include "support/sqlite_file.h"
 #include "support/temp_dir.h"
+#include "support/test_paths.h"
 
 namespace {
 
@@ -24,7 +24,7 @@ std::string Sha256(const std::string& path) {
 class DownloadTest : public testing::Test {
  protected:
   DownloadTest() {
-    RecreateDatabase(kConfigDatabasePath, "config.sql");
+    RecreateDatabase(kTestConfigDb, "config.sql");
     std::string bytes(300000, '\0');
     for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>(i * 7919 >> 5);
     WriteFile(capture_, bytes);
@@ -39,7 +39,7 @@ class DownloadTest : public testing::Test {
   }
 
   static void AddLedgerEntry(int id, const std::string& file) {
-    ExecSql(kConfigDatabasePath,
+    ExecSql(kTestConfigDb,
             "INSERT INTO captures (id, mac, file, loop, count, size, duration, inline, slicing, "
             "state, started, startedby, startedfrom) VALUES (" +
                 std::to_string(id) + ", '00:11:22:33:44:55', '" + file +

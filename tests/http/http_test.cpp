@@ -10,12 +10,12 @@
 
 #include "http/http_get.h"
 #include "http/web_server.h"
-#include "shared/paths.h"
 #include "shared/sqlite_handles.h"
 #include "support/run_program.h"
 #include "support/sim_dir.h"
 #include "support/sqlite_file.h"
 #include "support/temp_dir.h"
+#include "support/test_paths.h"
 
 namespace {
 
@@ -39,8 +39,8 @@ class HttpTest : public testing::Test {
  protected:
   HttpTest() {
     sim_.WriteDevices(std::string(kMac) + " 11\n00:11:22:33:44:56 13\n");
-    RecreateDatabase(kConfigDatabasePath, "config.sql");
-    RemoveDatabase(kStatusDatabasePath);
+    RecreateDatabase(kTestConfigDb, "config.sql");
+    RemoveDatabase(kTestStatusDb);
   }
 
   nlohmann::json Get(const std::string& query) {
@@ -49,7 +49,9 @@ class HttpTest : public testing::Test {
 
   // One round of the stand-in status daemon into the status database.
   void RecordStatus() {
-    EXPECT_EQ(RunProgram({VELORANTIS_STATUSD_SIM_PATH, "--once"}, {}).exitStatus, 0);
+    EXPECT_EQ(
+        RunProgram({VELORANTIS_STATUSD_SIM_PATH, "--once", "--db", kTestStatusDb}, {}).exitStatus,
+        0);
   }
 
   std::string StartQuery() const {
@@ -191,7 +193,7 @@ TEST_F(HttpTest, BurstOfMixedCommands) {
   // no connection open, the first reader of its write-ahead log rebuilds the
   // log's index, and readers that meet that fail at once (no busy timeout):
   // this connection stands in for the daemon's.
-  const Connection daemonConnection = OpenExistingDatabase(kStatusDatabasePath);
+  const Connection daemonConnection = OpenExistingDatabase(kTestStatusDb);
   ASSERT_TRUE(daemonConnection);
   ASSERT_EQ(sqlite3_exec(daemonConnection.get(), "SELECT count(*) FROM device", nullptr, nullptr,
                          nullptr),
