@@ -72,7 +72,8 @@ TEST_F(DownloadTest, WholeRangedResumedAndRefused) {
   EXPECT_EQ(part.status, 206);
   EXPECT_EQ(HeaderValue(part, "content-range"), "bytes 1000-1999/300000");
   EXPECT_TRUE(part.body == ReadFile(capture_).substr(1000, 1000));
-  const HttpResponse far = Get("command=download&id=2", "-" + std::to_string(kTail.size()));
+  const HttpResponse far =
+      Get("command=download&id=2", std::string("-").append(std::to_string(kTail.size())));
   EXPECT_EQ(HeaderValue(far, "content-range"), "bytes " + std::to_string(k4GiB) + "-" +
                                                    std::to_string(k4GiB + kTail.size() - 1) + "/" +
                                                    std::to_string(k4GiB + kTail.size()));

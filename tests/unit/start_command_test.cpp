@@ -70,7 +70,7 @@ std::vector<std::string> ConfigLines(const SimDir& sim) {
   std::vector<std::string> lines = sim.Calls("DiskDumpSetConfig");
   for (std::string& line : lines) {
     const auto [begin, end] = RamSizeSpan(line);
-    if (begin < line.size()) line.replace(begin, end - begin, "*");
+    if (begin < line.size()) line.erase(begin, end - begin).insert(begin, 1, '*');
   }
   return lines;
 }

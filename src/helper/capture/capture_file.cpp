@@ -90,7 +90,9 @@ std::optional<std::string> KeepEarlierCapture(const std::string& file, int64_t s
       file.ends_with(kExtension) ? file.substr(0, file.size() - (sizeof kExtension - 1)) : file;
   const std::string base = stem + "-" + UtcStamp(started >= 0 ? started : info.st_mtime);
   for (int suffix = 1; suffix <= kMaxSuffix; ++suffix) {
-    const std::string kept = base + (suffix == 1 ? "" : "-" + std::to_string(suffix)) + kExtension;
+    std::string kept = base;
+    if (suffix > 1) kept.append("-").append(std::to_string(suffix));
+    kept += kExtension;
     if (RenameWithoutReplacing(file, kept)) return kept;
     if (errno != EEXIST) return std::nullopt;
   }
