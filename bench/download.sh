@@ -27,18 +27,6 @@ if [ "${BASH_SOURCE[0]}" = "$0" ]; then
   helper=$build/velorantis-helper
   minimal=$build/velorantis-minimal-cgi
   source "$bench_dir/measure.sh"
-  row() { printf '%-34s %14s %14s %-16s %7s %8s\n' "$@"; }
-  ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.3f", a / b }'; }
-  target() {  # LABEL OURS THEIRS BASELINE [OP LIMIT]
-    local r
-    r=$(ratio "$2" "$3")
-    if [ "$quick" = 1 ] || [ $# -lt 6 ]; then
-      row "$1" "$2" "$3" "$4" "$r" ""
-    else
-      row "$1" "$2" "$3" "$4" "$r" "$(awk -v r="$r" -v op="$5" -v l="$6" 'BEGIN {
-        ok = (op == "<=" ? r <= l : r >= l); printf "%s%s %s", op, l, ok ? "met" : "NOT met" }')"
-    fi
-  }
   if [ ! -x "$helper" ] || [ ! -f "$run/velorantis-config.db" ]; then
     echo "download.sh: no benchmark build in $build; run bench/run.sh first" >&2
     exit 1

@@ -1,6 +1,25 @@
-# Measuring functions for run.sh (sourced). Each prints one figure, the median
-# of repeated runs. Commands run with the environment the caller gives them
+# Measuring functions for run.sh and download.sh (sourced), and the rows of
+# their table. Each measuring function prints one figure, the median of
+# repeated runs. Commands run with the environment the caller gives them
 # through `env -i`, as a web server gives a CGI program only its variables.
+
+# The table's rows, printed as soon as their figures are in. A quick run
+# ($quick is 1) judges no target.
+row() { printf '%-34s %14s %14s %-16s %7s %8s\n' "$@"; }
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.3f", a / b }'; }
+verdict() {  # RATIO OP LIMIT
+  awk -v r="$1" -v op="$2" -v l="$3" \
+    'BEGIN { ok = (op == "<=" ? r <= l : r >= l); printf "%s%s %s", op, l, ok ? "met" : "NOT met" }'
+}
+target() {  # LABEL OURS THEIRS BASELINE [OP LIMIT]
+  local r
+  r=$(ratio "$2" "$3")
+  if [ "$quick" = 1 ] || [ $# -lt 6 ]; then
+    row "$1" "$2" "$3" "$4" "$r" ""
+  else
+    row "$1" "$2" "$3" "$4" "$r" "$(verdict "$r" "$5" "$6")"
+  fi
+}
 
 # The median of the numbers on standard input, one per line.
 median() {

@@ -116,24 +116,6 @@ $(newest_sql 1) $(newest_sql 2) COMMIT;"
 db[metrics]=$status_db
 requests=(getconfig status list metrics)
 
-# Each row is printed as soon as its figures are in; a quick run judges no
-# target.
-row() { printf '%-34s %14s %14s %-16s %7s %8s\n' "$@"; }
-ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.3f", a / b }'; }
-verdict() {  # RATIO OP LIMIT
-  awk -v r="$1" -v op="$2" -v l="$3" \
-    'BEGIN { ok = (op == "<=" ? r <= l : r >= l); printf "%s%s %s", op, l, ok ? "met" : "NOT met" }'
-}
-target() {  # LABEL OURS THEIRS BASELINE [OP LIMIT]
-  local r
-  r=$(ratio "$2" "$3")
-  if [ "$quick" = 1 ] || [ $# -lt 6 ]; then
-    row "$1" "$2" "$3" "$4" "$r" ""
-  else
-    row "$1" "$2" "$3" "$4" "$r" "$(verdict "$r" "$5" "$6")"
-  fi
-}
-
 # Each request must answer with success, or its figures would measure a
 # failure.
 for r in "${requests[@]}" window; do
