@@ -21,6 +21,7 @@
 #include <iterator>
 #include <nlohmann/json.hpp>
 #include <string>
+#include <string_view>
 
 #include "helper/command_table.h"
 #include "helper/frontend/memory_budget.h"
@@ -89,6 +90,32 @@ std::string SimDir() { return getenv("VELORANTIS_SIM_DIR"); }
 
 void RemoveSimDir() { std::filesystem::remove_all(SimDir()); }
 
+// metrics answers in Prometheus' text format: comment and sample lines of
+// the program's families under its content type, or 503 with the reason.
+void CheckMetricsAnswer(const std::string& out) {
+  if (out.starts_with(
+          "Status: 503 Service Unavailable\nContent-type: text/plain; charset=utf-8\n\n")) {
+    return;
+  }
+  constexpr char kExposition[] = "Content-type: text/plain; version=0.0.4; charset=utf-8\n\n";
+  Check(out.starts_with(kExposition) && out.ends_with("\n"));
+  size_t line = sizeof kExposition - 1;
+  while (line < out.size()) {
+    const std::string_view text(out.data() + line, out.find('\n', line) - line);
+    Check(text.starts_with("# HELP velorantis_") || text.starts_with("# TYPE velorantis_") ||
+          text.starts_with("velorantis_"));
+    line += text.size() + 1;
+  }
+}
+
+// The program keeps its value copies until it exits; a long fuzzing run
+// frees them.
+int FinishInput() {
+  for (auto& entry : query_map) free(entry.second);
+  query_map.clear();
+  return 0;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
@@ -126,6 +153,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string out(text, length);
   free(text);
 
+  const char* command = getvar("command");
+  if (command != nullptr && strcmp(command, "metrics") == 0) {
+    CheckMetricsAnswer(out);
+    return FinishInput();
+  }
   // Only a download's refusals put header lines, a Status line first, before
   // the content type; the ledger is empty, so no download succeeds.
   const size_t header = out.find(kHeader);
@@ -139,13 +171,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Check(root.contains("message") && root.at("message").is_string());
 
   // Later requests see the stored configuration as it was.
-  const char* command = getvar("command");
   if (command != nullptr && strcmp(command, "setconfig") == 0) {
     Exec(kConfigDatabasePath, kDefaultConfig);
   }
-  // The program keeps its value copies until it exits; a long fuzzing run
-  // frees them.
-  for (auto& entry : query_map) free(entry.second);
-  query_map.clear();
-  return 0;
+  return FinishInput();
 }
