@@ -1,5 +1,5 @@
 # velorantis_add_helper_with_paths(TARGET DIR): the CGI program as DIR/velorantis-helper,
-# keeping its two databases and its lock file in DIR instead of the configured
+# keeping its databases and its lock file in DIR instead of the configured
 # paths, which it also sets in the caller's scope as VELORANTIS_OTHER_CONFIG_DB,
 # VELORANTIS_OTHER_STATUS_DB and VELORANTIS_OTHER_LOCK_FILE. Several appliances
 # on one host (the tests' fleet, a demonstration) need one such program each,
@@ -10,8 +10,10 @@ function(velorantis_add_helper_with_paths target dir)
   set(VELORANTIS_OTHER_CONFIG_DB "${dir}/velorantis-config.db")
   set(VELORANTIS_OTHER_STATUS_DB "${dir}/velorantis.db")
   set(VELORANTIS_OTHER_LOCK_FILE "${dir}/velorantis-device.lock")
+  set(VELORANTIS_OTHER_RECORDS_DB "${dir}/velorantis-records.db")
   add_executable(${target} ${PROJECT_SOURCE_DIR}/src/helper/main.cpp)
-  foreach(path VELORANTIS_OTHER_CONFIG_DB VELORANTIS_OTHER_STATUS_DB VELORANTIS_OTHER_LOCK_FILE)
+  foreach(path VELORANTIS_OTHER_CONFIG_DB VELORANTIS_OTHER_STATUS_DB VELORANTIS_OTHER_LOCK_FILE
+               VELORANTIS_OTHER_RECORDS_DB)
     target_compile_definitions(${target} PRIVATE ${path}="${${path}}")
     set(${path} "${${path}}" PARENT_SCOPE)
   endforeach()

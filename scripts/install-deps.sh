@@ -27,7 +27,7 @@ for work in "$@"; do
     demo) packages+=(sqlite3 lighttpd curl wireshark-common "${npm[@]}") ;;
     tests)
       packages+=(sqlite3 libgtest-dev nlohmann-json3-dev lighttpd curl tshark valgrind
-        apache2-bin nginx fcgiwrap busybox chromium "${npm[@]}")
+        apache2-bin nginx fcgiwrap busybox chromium strace "${npm[@]}")
       ;;
     fuzz) packages+=(clang) ;;
     bench) packages+=(sqlite3 lighttpd curl valgrind hyperfine wrk libbenchmark-dev time) ;;

@@ -12,7 +12,7 @@ int main() {
   // A second appliance on the same host (cmake/HelperWithPaths.cmake): the
   // same program, with files of its own.
   program_paths = {VELORANTIS_OTHER_CONFIG_DB, VELORANTIS_OTHER_STATUS_DB,
-                   VELORANTIS_OTHER_LOCK_FILE};
+                   VELORANTIS_OTHER_LOCK_FILE, VELORANTIS_OTHER_RECORDS_DB};
 #endif
   ResponseBody body;
   const bool served = ServeRequest(body);

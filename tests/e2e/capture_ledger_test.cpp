@@ -1,6 +1,7 @@
 // Captures that cannot collide or vanish, and the ledger that remembers each
 // one, through the program as the web server runs it.
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 #include <sys/stat.h>
 
 #include <filesystem>
@@ -120,6 +121,79 @@ TEST_F(CaptureLedgerTest, HungDeviceAnswersAtItsDeadline) {
   EXPECT_EQ(Start(kB, out_.path(), "loop=0&count=0&size=0&duration=0"), CgiResponse(kSuccess));
   unlink((sim_.path() + "/001122334455.capture").c_str());
   unlink((sim_.path() + "/001122334455.writer").c_str());
+}
+
+// What start does when the ledger cannot record its claim, and when there
+// is no records database yet: never a capture that the ledger does not know.
+TEST_F(CaptureLedgerTest, StartNeedsItsClaimRecorded) {
+  const std::string wal = std::string(kTestRecordsDb) + "-wal";
+  const std::string oldLedger =
+      "CREATE TABLE captures (id INTEGER PRIMARY KEY AUTOINCREMENT, mac TEXT NOT NULL, file TEXT "
+      "NOT NULL, loop INTEGER NOT NULL, count INTEGER NOT NULL, size INTEGER NOT NULL, duration "
+      "INTEGER NOT NULL, inline INTEGER NOT NULL, slicing INTEGER NOT NULL, state TEXT NOT NULL, "
+      "started INTEGER NOT NULL, startedby TEXT NOT NULL, startedfrom TEXT NOT NULL, ended "
+      "INTEGER NOT NULL DEFAULT 0, stoppedby TEXT NOT NULL DEFAULT '', stoppedfrom TEXT NOT NULL "
+      "DEFAULT '', error INTEGER NOT NULL DEFAULT 0); INSERT INTO captures VALUES (7, '" +
+      kB + "', '/old.pcapng', 0, 0, 0, 0, 1, 0, 'stopped', 1, 'carol', '-', 2, 'dave', '-', 0);";
+  const struct {
+    const char* name;
+    std::vector<std::string> strace;  // the program run under strace with these faults
+    bool holdWriteLock;
+    std::string configSql;  // run on the configuration database first
+    std::string answer, logged;
+  } cases[] = {
+      {"write lock held", {}, true, "", "Capture ledger is not available", "database is locked"},
+      {"read-only", {"-P", kTestRecordsDb, "-e", "inject=openat:error=EROFS:when=1"}, false, "",
+       "Capture ledger is not available", "readonly database"},
+      {"file system full", {"-P", wal, "-e", "inject=write,pwrite64:error=ENOSPC"}, false, "",
+       "Capture ledger is not available", "database or disk is full"},
+      {"missing", {}, false, "", "", ""},
+      {"older configuration database", {}, false, oldLedger, "", ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    if (!c.strace.empty() && UnderEmulator()) continue;
+    RecreateDatabase(kTestConfigDb, "config.sql");
+    if (!c.configSql.empty()) ExecSql(kTestConfigDb, c.configSql);
+    if (c.name != std::string("missing") && c.configSql.empty()) {
+      CreateFromSchema(kTestRecordsDb, "records.sql");
+    }
+    sqlite3* holder = nullptr;
+    if (c.holdWriteLock) {
+      ASSERT_EQ(sqlite3_open(kTestRecordsDb, &holder), SQLITE_OK);
+      ASSERT_EQ(sqlite3_exec(holder, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+    }
+    std::vector<std::string> argv;
+    if (!c.strace.empty()) {
+      argv = {"strace", "-qq", "-o", "/dev/null", "-e", "signal=none"};
+      argv.insert(argv.end(), c.strace.begin(), c.strace.end());
+    }
+    argv.push_back(VELORANTIS_HELPER_PATH);
+    sim_.ClearCalls();
+    const std::vector<EnvChange> env = {{"QUERY_STRING", "command=start&mac=" + kA + "&output=" +
+                                                             out_.path() +
+                                                             "&loop=0&count=0&size=0&duration=0"}};
+    const ProgramResult result =
+        c.strace.empty() ? RunProgram(argv, env) : RunHostProgram(argv, env);
+    sqlite3_close(holder);
+    if (c.answer.empty()) {
+      EXPECT_EQ(result.out, CgiResponse(kSuccess)) << result.err;
+      EXPECT_EQ(Captures("&mac=" + kA)[0]["state"], "running");
+      EXPECT_EQ(HelperOutput("command=stop&mac=" + kA), CgiResponse(kSuccess));
+      continue;
+    }
+    EXPECT_EQ(result.out, CgiResponse(Failure(c.answer)));
+    EXPECT_NE(result.err.find(c.logged), std::string::npos) << result.err;
+    EXPECT_NE(result.err.find(kTestRecordsDb), std::string::npos) << result.err;
+    EXPECT_TRUE(sim_.Calls("DiskDumpStart").empty());
+    EXPECT_TRUE(sim_.Calls("SetDeviceFeatures").empty());
+  }
+  // The old ledger moved, and the configuration holds its one table again.
+  const nlohmann::json moved = Captures("&mac=" + kB);
+  ASSERT_EQ(moved.size(), 1u);
+  EXPECT_EQ(moved[0]["stoppedby"], "dave");
+  EXPECT_EQ(QueryText(kTestConfigDb, "SELECT count(*) FROM sqlite_schema WHERE name = 'captures'"),
+            "0");
 }
 
 }  // namespace

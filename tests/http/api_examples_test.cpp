@@ -47,11 +47,11 @@ constexpr char kStatusRows[] =
 std::string LedgerRows(const std::string& dir) {
   return "INSERT INTO captures VALUES (1, '00:11:22:33:44:56', '" + dir +
          "/Velorantis-20261208T081455Z.pcapng', 1, 0, 104857600, 3600, 1, 0, 'stopped', "
-         "1796717695, 'alice', '192.0.2.10', 1796718295, 'bob', '192.0.2.11', 0),"
+         "1796717695, 'alice', '192.0.2.10', 1796718295, 'bob', '192.0.2.11', 0, 0, 0, -1, -1),"
          " (2, '00:11:22:33:44:56', '" +
          dir +
          "/Velorantis-20261208T083000Z.pcapng', 0, 0, 0, 0, 1, 96, 'ended', 1796718600, "
-         "'alice', '192.0.2.10', 1796718657, '', '', 28);";
+         "'alice', '192.0.2.10', 1796718657, '', '', 28, 0, 0, -1, -1);";
 }
 
 struct Example {
@@ -109,7 +109,8 @@ class ApiExamples : public testing::Test {
     RecreateDatabase(kTestConfigDb, "config.sql");
     RecreateDatabase(kTestStatusDb, "status.sql");
     ExecSql(kTestStatusDb, kStatusRows);
-    ExecSql(kTestConfigDb, LedgerRows(captures_.path()));
+    RecreateDatabase(kTestRecordsDb, "records.sql");
+    ExecSql(kTestRecordsDb, LedgerRows(captures_.path()));
     WriteFile(captures_.File("Velorantis-20261208T081455Z.pcapng"), std::string(24576, '\0'));
   }
 

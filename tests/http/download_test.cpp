@@ -1,6 +1,7 @@
 // Capture files downloaded through lighttpd with curl: whole, by range,
 // resumed, and refused with an HTTP error status.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <string>
@@ -25,6 +26,7 @@ class DownloadTest : public testing::Test {
  protected:
   DownloadTest() {
     RecreateDatabase(kTestConfigDb, "config.sql");
+    RecreateDatabase(kTestRecordsDb, "records.sql");
     std::string bytes(300000, '\0');
     for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>(i * 7919 >> 5);
     WriteFile(capture_, bytes);
@@ -38,12 +40,23 @@ class DownloadTest : public testing::Test {
     AddLedgerEntry(4, dir_.File("link.pcapng"));
   }
 
-  static void AddLedgerEntry(int id, const std::string& file) {
-    ExecSql(kTestConfigDb,
+  // An ended capture; with `pinned`, the ledger knows the file as it is now.
+  static void AddLedgerEntry(int id, const std::string& file, const char* state = "stopped",
+                             bool pinned = false) {
+    struct stat info {};
+    const bool known = pinned && stat(file.c_str(), &info) == 0;
+    const std::string identity =
+        known ? std::to_string(info.st_dev) + ", " + std::to_string(info.st_ino) + ", " +
+                    std::to_string(info.st_size) + ", " +
+                    std::to_string(info.st_mtim.tv_sec * 1000000000LL + info.st_mtim.tv_nsec)
+              : "0, 0, -1, -1";
+    ExecSql(kTestRecordsDb,
             "INSERT INTO captures (id, mac, file, loop, count, size, duration, inline, slicing, "
-            "state, started, startedby, startedfrom) VALUES (" +
+            "state, started, startedby, startedfrom, filedev, fileino, filesize, filemtime) "
+            "VALUES (" +
                 std::to_string(id) + ", '00:11:22:33:44:55', '" + file +
-                "', 1, 0, 104857600, 0, 1, 0, 'stopped', 1796717695, '-', '-')");
+                "', 1, 0, 104857600, 0, 1, 0, '" + state + "', 1796717695, '-', '-', " + identity +
+                ")");
   }
 
   HttpResponse Get(const std::string& query, const std::string& range = "") {
@@ -59,6 +72,26 @@ class DownloadTest : public testing::Test {
 };
 
 TEST_F(DownloadTest, WholeRangedResumedAndRefused) {
+  // A failed start's entry names the file of whichever capture came next.
+  AddLedgerEntry(6, capture_, "failed");
+  // The ledger knows these files; then another takes each one's place: a
+  // file renamed over it, and a link put in place of its folder that leads
+  // to a file of the same name.
+  const std::string replaced = dir_.File("replaced.pcapng");
+  WriteFile(replaced, "the capture");
+  AddLedgerEntry(7, replaced, "stopped", true);
+  WriteFile(replaced + ".new", "another file");
+  ASSERT_EQ(rename((replaced + ".new").c_str(), replaced.c_str()), 0);
+  const TempDir other;
+  ASSERT_EQ(mkdir(dir_.File("sub").c_str(), 0755), 0);
+  WriteFile(dir_.File("sub/Velorantis.pcapng"), "the capture");
+  AddLedgerEntry(8, dir_.File("sub/Velorantis.pcapng"), "ended", true);
+  WriteFile(other.File("Velorantis.pcapng"), "the capture");
+  ASSERT_EQ(rename(dir_.File("sub").c_str(), dir_.File("sub.old").c_str()), 0);
+  ASSERT_EQ(symlink(other.path().c_str(), dir_.File("sub").c_str()), 0);
+  // Known by path only (a ledger an earlier version kept), behind a link.
+  AddLedgerEntry(9, dir_.File("sub/Velorantis.pcapng"));
+
   const HttpResponse whole = Get("command=download&id=1");
   EXPECT_EQ(whole.status, 200);
   EXPECT_EQ(HeaderValue(whole, "content-type"), "application/x-pcapng");
@@ -96,6 +129,10 @@ TEST_F(DownloadTest, WholeRangedResumedAndRefused) {
       {"command=download&id=4", "", 404, "Capture file is not a regular file"},
       {"command=download&id=1x", "", 404, "Invalid capture id"},
       {"command=download&id=3", "", 404, "Capture file is gone"},
+      {"command=download&id=6", "", 404, "Capture has no file"},
+      {"command=download&id=7", "", 404, "Capture file has changed"},
+      {"command=download&id=8", "", 404, "Capture file has changed"},
+      {"command=download&id=9", "", 404, "Capture file has changed"},
   };
   for (const auto& refusal : refusals) {
     const HttpResponse response = Get(refusal.query, refusal.range);
@@ -108,21 +145,15 @@ TEST_F(DownloadTest, WholeRangedResumedAndRefused) {
 }
 
 // lighttpd sends the file the program names, whole and by range above; also
-// under a name it would decode differently, and through a folder link, where
-// the program sends the file itself.
+// under a name it would decode differently.
 TEST_F(DownloadTest, HandedOverToTheServer) {
-  EXPECT_EQ(symlink(dir_.path().c_str(), dir_.File("folder").c_str()), 0);
   WriteFile(dir_.File("a%41 b.pcapng"), ReadFile(capture_));
-  AddLedgerEntry(5, dir_.File("a%41 b.pcapng"));
-  AddLedgerEntry(6, dir_.File("folder/Velorantis.pcapng"));
-  for (const std::string id : {"5", "6"}) {
-    EXPECT_TRUE(Get("command=download&id=" + id).body == ReadFile(capture_)) << id;
-    const std::string header =
-        RunHelper("command=download&id=" + id, {{"VELORANTIS_X_SENDFILE", "1"}}).out;
-    EXPECT_EQ(header.ends_with("\nX-Sendfile: " + dir_.File("a%2541%20b.pcapng") + "\n\n"),
-              id == "5")
-        << header.size();
-  }
+  AddLedgerEntry(5, dir_.File("a%41 b.pcapng"), "stopped", true);
+  EXPECT_TRUE(Get("command=download&id=5").body == ReadFile(capture_));
+  const std::string header =
+      RunHelper("command=download&id=5", {{"VELORANTIS_X_SENDFILE", "1"}}).out;
+  EXPECT_TRUE(header.ends_with("\nX-Sendfile: " + dir_.File("a%2541%20b.pcapng") + "\n\n"))
+      << header;
 }
 
 }  // namespace

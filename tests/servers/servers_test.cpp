@@ -13,6 +13,7 @@
 
 #include "http/http_get.h"
 #include "http/web_server.h"
+#include "helper/ledger/records_db.h"
 #include "shared/paths.h"
 #include "support/run_program.h"
 #include "support/sim_dir.h"
@@ -152,7 +153,8 @@ TEST_P(ServersTest, DownloadsCaptureWholeAndByRange) {
   const std::string sparse = captures_.File("sparse.pcapng");
   WriteFile(file, bytes);
   RunHostProgram({"sh", "-c", "truncate -s 4G \"$0\" && printf %s end >>\"$0\"", sparse}, {});
-  ExecSql(kConfigDatabasePath,
+  RecreateDatabase(RecordsDatabasePath(), "records.sql");
+  ExecSql(RecordsDatabasePath(),
           "INSERT INTO captures (id, mac, file, loop, count, size, duration, inline, slicing, "
           "state, started, startedby, startedfrom) VALUES (1, '" +
               kMac + "', '" + file + "', 1, 0, 0, 0, 1, 0, 'ended', 0, '-', '-'), (2, '" + kMac +

@@ -39,6 +39,11 @@ void RemoveDatabase(const std::string& path) {
 void RecreateDatabase(const std::string& path, const std::string& schemaName) {
   RemoveDatabase(path);
   CreateFromSchema(path, schemaName);
+  // A fresh configuration starts a fresh ledger: the program creates the
+  // records database beside it when it is missing.
+  if (schemaName == "config.sql") {
+    RemoveDatabase(std::filesystem::path(path).replace_filename("velorantis-records.db"));
+  }
 }
 
 std::string QueryText(const std::string& path, const std::string& sql) {

@@ -19,7 +19,8 @@ void CreateFromSchema(const std::string& path, const std::string& schemaName);
 // memory file), creating the parent directory when missing.
 void RemoveDatabase(const std::string& path);
 
-// RemoveDatabase, then CreateFromSchema.
+// RemoveDatabase, then CreateFromSchema; for "config.sql" also removes the
+// records database beside it, which the program then creates anew.
 void RecreateDatabase(const std::string& path, const std::string& schemaName);
 
 // The first column of the first row of `sql`, as text ("NULL" for a null,

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <ctime>
 
 namespace {
@@ -71,6 +72,17 @@ const char* CheckDestination(const std::string& folder, const std::string& file)
   return nullptr;
 }
 
+std::string CanonicalCapturePath(const std::string& file) {
+  const size_t slash = file.rfind('/');
+  const std::string folder = slash == std::string::npos ? "." : file.substr(0, slash + 1);
+  char* resolved = realpath(folder.c_str(), nullptr);
+  if (resolved == nullptr) return file;
+  std::string path = resolved;
+  free(resolved);
+  if (!path.ends_with('/')) path += '/';
+  return path + file.substr(slash == std::string::npos ? 0 : slash + 1);
+}
+
 bool SameFile(const std::string& a, const std::string& b) {
   if (a == b) return true;
   struct stat first {
@@ -97,4 +109,8 @@ std::optional<std::string> KeepEarlierCapture(const std::string& file, int64_t s
     if (errno != EEXIST) return std::nullopt;
   }
   return std::nullopt;
+}
+
+bool RestoreEarlierCapture(const std::string& kept, const std::string& file) {
+  return RenameWithoutReplacing(kept, file);
 }

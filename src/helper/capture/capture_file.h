@@ -17,6 +17,11 @@
 // library guards itself when it opens the file.
 const char* CheckDestination(const std::string& folder, const std::string& file);
 
+// `file` with its folder's path resolved (realpath: absolute, no link, no
+// "." or ".."), as the ledger keeps it so that a download can refuse every
+// link; `file` as given when its folder cannot be resolved.
+std::string CanonicalCapturePath(const std::string& file);
+
 // Whether `a` and `b` name one file: the same text, or the same existing file
 // by another path ("/x//f", a linked folder).
 bool SameFile(const std::string& a, const std::string& b);
@@ -28,5 +33,9 @@ bool SameFile(const std::string& a, const std::string& b);
 // Returns the new path, "" when there was nothing to keep (no file, or an
 // empty one), nullopt when the file could not be renamed.
 std::optional<std::string> KeepEarlierCapture(const std::string& file, int64_t started);
+
+// Undoes KeepEarlierCapture: renames `kept` back to `file`, which must not
+// exist. False when it cannot.
+bool RestoreEarlierCapture(const std::string& kept, const std::string& file);
 
 #endif  // VELORANTIS_HELPER_CAPTURE_CAPTURE_FILE_H_

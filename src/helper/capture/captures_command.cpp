@@ -10,6 +10,7 @@
 #include "helper/frontend/response.h"
 #include "helper/ledger/capture_ends.h"
 #include "helper/ledger/ledger_store.h"
+#include "helper/ledger/records_db.h"
 #include "shared/paths.h"
 
 namespace {
@@ -32,10 +33,12 @@ Selection ReadSelection() {
   return {mac, static_cast<int64_t>(limit), before > INT64_MAX ? 0 : static_cast<int64_t>(before)};
 }
 
-// The file's size now; -1 once it is gone.
-int64_t FileSize(const std::string& file) {
+// The capture file's size now; -1 when it has none (a failed start), once it
+// is gone, and when the file at its path is not the capture's.
+int64_t FileSize(const LedgerEntry& entry) {
   struct stat info {};
-  return stat(file.c_str(), &info) == 0 ? static_cast<int64_t>(info.st_size) : -1;
+  if (lstat(entry.file.c_str(), &info) != 0 || !IsFileOf(entry, info)) return -1;
+  return static_cast<int64_t>(info.st_size);
 }
 
 void AppendTextMember(std::string& out, const char* key, const std::string& text) {
@@ -61,7 +64,7 @@ void WriteEntry(std::string& out, const LedgerEntry& entry) {
   AppendNumber(out, "ended", entry.ended);
   AppendTextMember(out, "startedby", entry.startedBy);
   AppendTextMember(out, "stoppedby", entry.stoppedBy);
-  AppendNumber(out, "size", FileSize(entry.file));
+  AppendNumber(out, "size", FileSize(entry));
   AppendNumber(out, "error", entry.error);
   out += "\"settings\": {";
   AppendNumber(out, "loop", entry.loop);
@@ -79,7 +82,8 @@ int OutputCaptures(ResponseBody& body) {
   std::string& out = body.text;
   const Selection selection = ReadSelection();
   NoteEndedCaptures(selection.mac);
-  Connection ledger = OpenLedgerReader(program_paths.configDb);
+  OpenFailure failure;
+  Connection ledger = OpenRecords(RecordsUse::kReader, failure);
   std::optional<std::vector<LedgerEntry>> entries;
   if (ledger) {
     entries = ListCaptures(ledger.get(), selection.mac, selection.limit, selection.before);

@@ -7,6 +7,7 @@
 #include "helper/frontend/response.h"
 #include "helper/ledger/capture_ends.h"
 #include "helper/ledger/ledger_store.h"
+#include "helper/ledger/records_db.h"
 #include "helper/lock/change_lock.h"
 #include "shared/discovery.h"
 
@@ -56,9 +57,14 @@ int StopCapture(ResponseBody& body) {
   // Only a capture the ledger thinks running costs a status call: one that
   // ended before this stop was not stopped by it.
   const std::string mac = MacTextOf(handle);
-  Connection ledger = OpenLedger(program_paths.configDb);
-  const bool noted = ledger && !RunningCaptures(ledger.get(), mac.c_str()).empty();
-  if (noted && CaptureStateOf(handle) == 0) NoteCapturesEnded(ledger.get(), mac);
+  OpenFailure failure;
+  Connection ledger = OpenRecords(RecordsUse::kWriter, failure);
+  const std::optional<std::vector<LedgerEntry>> claims =
+      ledger ? ActiveCaptures(ledger.get(), mac.c_str()) : std::nullopt;
+  const bool noted = claims && !claims->empty();
+  if (noted && CaptureStateOf(handle) == 0) {
+    for (const LedgerEntry& entry : *claims) SettleCapture(ledger.get(), entry, DeviceNow::kIdle);
+  }
   const int rc = VelorantisAPIDiskDumpStop(handle);
   const bool stopped = rc == 0;
   if (!stopped) RecordLibraryFailure("VelorantisAPIDiskDumpStop", rc);

@@ -11,7 +11,7 @@
 #include "helper/frontend/request_vars.h"
 #include "helper/frontend/response.h"
 #include "helper/ledger/capture_ends.h"
-#include "helper/ledger/ledger_store.h"
+#include "helper/ledger/records_db.h"
 #include "helper/lock/change_lock.h"
 #include "helper/records/capture_records.h"
 #include "shared/discovery.h"
@@ -89,14 +89,20 @@ const char* StartOnDevice() {
   if (const char* failure = LockChanges(lock, program_paths.lockFile)) return failure;
   if (const char* failure = CheckIdle(handle)) return failure;
   if (const char* failure = AddStoredFeatures(settings)) return failure;
-  const std::string mac = MacTextOf(handle);
-  Connection ledger = OpenLedger(program_paths.configDb);
-  NoteCapturesEnded(ledger.get(), mac);
-  if (const char* failure = ClaimCaptureFile(ledger.get(), mac, settings.destination)) {
-    return failure;
+  // No capture starts unless its claim on the file is recorded: the ledger
+  // alone keeps two devices out of one file.
+  OpenFailure openFailure;
+  Connection ledger = OpenRecords(RecordsUse::kWriter, openFailure);
+  if (!ledger) {
+    RecordSqliteOpenFailure(RecordsDatabasePath().c_str(), openFailure.code,
+                            openFailure.systemErrno);
+    return kLedgerUnavailable;
   }
+  int64_t claim = 0;
+  const std::string mac = MacTextOf(handle);
+  if (const char* failure = ClaimCaptureFile(ledger.get(), mac, settings, claim)) return failure;
   const char* failure = StartWith(handle, settings);
-  RecordStart(ledger.get(), mac, settings, failure == nullptr);
+  CompleteClaim(ledger.get(), claim, settings.destination, failure == nullptr);
   return failure;
 }
 

@@ -4,58 +4,116 @@
 #include <optional>
 
 #include "helper/capture/capture_file.h"
+#include "helper/frontend/failure_log.h"
 #include "helper/ledger/capture_ends.h"
+#include "helper/ledger/file_identity.h"
 #include "helper/ledger/ledger_store.h"
-#include "shared/discovery.h"
+#include "helper/ledger/records_db.h"
 
 namespace {
 
-// Another device's capture into `file` that still runs. A capture the
-// ledger thinks running may have ended by itself since: its device is asked.
-bool WrittenByAnotherDevice(sqlite3* ledger, const std::string& mac, const std::string& file) {
-  for (const LedgerEntry& entry : RunningCaptures(ledger, nullptr)) {
-    if (entry.mac == mac || !SameFile(entry.file, file)) continue;
-    void* other = GetDeviceHandle(entry.mac.c_str());
-    if (other != NoDevice() && CaptureStateOf(other) == 0) {
-      NoteCapturesEnded(ledger, entry.mac);
-      continue;
-    }
-    return true;
-  }
-  return false;
+bool Exec(sqlite3* db, const char* sql) {
+  return sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
 }
 
-}  // namespace
-
-const char* ClaimCaptureFile(sqlite3* ledger, const std::string& mac, const std::string& file) {
-  std::optional<LedgerEntry> earlier;
-  if (ledger != nullptr) {
-    if (WrittenByAnotherDevice(ledger, mac, file))
-      return "Capture file is in use by another device";
-    earlier = LatestCaptureOf(ledger, file);
-  }
-  const std::optional<std::string> kept = KeepEarlierCapture(file, earlier ? earlier->started : -1);
-  if (!kept) return "Failed to keep the earlier capture file";
-  if (earlier && !kept->empty()) RecordRename(ledger, earlier->id, *kept);
-  return nullptr;
+// The ledger's failure, for the log; the answer is kLedgerUnavailable.
+const char* Unavailable(sqlite3* ledger) {
+  RecordSqliteFailure(ledger, RecordsDatabasePath().c_str());
+  return kLedgerUnavailable;
 }
 
-void RecordStart(sqlite3* ledger, const std::string& mac, const CaptureSettings& settings,
-                 bool started) {
-  if (ledger == nullptr) return;
+LedgerEntry ClaimOf(const std::string& mac, const CaptureSettings& settings,
+                    const std::string& file) {
   LedgerEntry entry;
   entry.mac = mac;
-  entry.file = settings.destination;
+  entry.file = file;
   entry.loop = settings.loop ? 1 : 0;
   entry.count = settings.count;
   entry.size = static_cast<int64_t>(settings.size);
   entry.duration = settings.duration;
   entry.inlineMode = settings.inlineMode ? 1 : 0;
   entry.slicing = settings.slicing ? settings.sliceBytes : 0;
-  entry.state = started ? "running" : "failed";
+  entry.state = "starting";
   entry.started = time(nullptr);
   entry.startedBy = RequestUser();
   entry.startedFrom = RequestAddress();
-  entry.ended = started ? 0 : entry.started;
-  RecordCapture(ledger, entry);
+  return entry;
+}
+
+// Inside the claim's transaction: settles the claims that stand in the way.
+// This device is idle (the caller checked); another device's claim on the
+// same file is asked of its device. Null, or why the claim cannot be made.
+const char* SettleClaimsOn(sqlite3* ledger, const std::string& mac, const std::string& file) {
+  const std::optional<std::vector<LedgerEntry>> active = ActiveCaptures(ledger, nullptr);
+  if (!active) return Unavailable(ledger);
+  for (const LedgerEntry& entry : *active) {
+    const bool mine = entry.mac == mac;
+    if (!mine && !SameFile(entry.file, file)) continue;
+    switch (SettleCapture(ledger, entry, mine ? DeviceNow::kIdle : DeviceStateOf(entry.mac))) {
+      case Settled::kNotWritten:
+        return Unavailable(ledger);
+      case Settled::kActive:
+        RecordFailureCause("the ledger's capture " + std::to_string(entry.id) + " of device " +
+                           entry.mac + " still writes " + entry.file);
+        return "Capture file is in use by another device";
+      case Settled::kEnded:
+        break;
+    }
+  }
+  return nullptr;
+}
+
+// Renames data already in `file` aside and points its entry, if the ledger
+// has one, at the new name. `kept` is the new name, empty when nothing was
+// renamed.
+const char* KeepEarlierData(sqlite3* ledger, const std::string& file, std::string& kept) {
+  bool readable = false;
+  const std::optional<LedgerEntry> earlier = LatestCaptureOf(ledger, file, readable);
+  if (!readable) return Unavailable(ledger);
+  const std::optional<std::string> renamed =
+      KeepEarlierCapture(file, earlier ? earlier->started : -1);
+  if (!renamed) return "Failed to keep the earlier capture file";
+  kept = *renamed;
+  if (earlier && !kept.empty() && !RecordRename(ledger, earlier->id, kept)) {
+    return Unavailable(ledger);
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+const char* ClaimCaptureFile(sqlite3* ledger, const std::string& mac,
+                             const CaptureSettings& settings, int64_t& id) {
+  // The write lock is taken at once: what is checked stays true until the
+  // claim is committed.
+  if (!Exec(ledger, "BEGIN IMMEDIATE")) return Unavailable(ledger);
+  const std::string file = CanonicalCapturePath(settings.destination);
+  std::string kept;
+  const char* failure = SettleClaimsOn(ledger, mac, file);
+  if (failure == nullptr) failure = KeepEarlierData(ledger, file, kept);
+  if (failure == nullptr) {
+    id = RecordCapture(ledger, ClaimOf(mac, settings, file));
+    if (id < 0) failure = Unavailable(ledger);
+  }
+  if (failure == nullptr && !Exec(ledger, "COMMIT")) failure = Unavailable(ledger);
+  if (failure == nullptr) return nullptr;
+  Exec(ledger, "ROLLBACK");
+  // The entry still names the old path: so must the disk.
+  if (!kept.empty() && !RestoreEarlierCapture(kept, file)) {
+    RecordFailureCause("the earlier capture stays at " + kept + ", its entry names " + file);
+  }
+  return failure;
+}
+
+void CompleteClaim(sqlite3* ledger, int64_t id, const std::string& file, bool started) {
+  if (!started) {
+    RecordEnd(ledger, id, {"failed", time(nullptr), "", "", 0, {}});
+    return;
+  }
+  FileIdentity identity;
+  if (const std::optional<FileIdentity> created = RegularFileAt(CanonicalCapturePath(file))) {
+    identity.device = created->device;
+    identity.inode = created->inode;
+  }
+  RecordEnd(ledger, id, {"running", 0, "", "", 0, identity});
 }

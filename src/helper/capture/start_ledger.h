@@ -1,27 +1,35 @@
-// The start command's steps with the capture ledger, under the device
-// request lock: who else writes the capture file, what becomes of the data
-// already in it, and the row the start leaves behind.
+// The start command's steps with the capture ledger, under the change lock:
+// the claim on the capture file that must be recorded before the device is
+// told anything, what becomes of the data already in the file, and the
+// device's answer completing the claim.
 #ifndef VELORANTIS_HELPER_CAPTURE_START_LEDGER_H_
 #define VELORANTIS_HELPER_CAPTURE_START_LEDGER_H_
 
+#include <cstdint>
 #include <string>
 
 #include "helper/records/capture_records.h"
 #include "shared/sqlite_handles.h"
 
-// Makes `file` ready for device `mac`'s new capture. Returns null, or:
-// "Capture file is in use by another device" when the ledger has another
-// device's capture running into it and that device still captures (one
-// that turns out idle is marked ended instead); "Failed to keep the earlier
-// capture file" when data already in the file cannot be renamed aside
-// (KeepEarlierCapture, dated by the ledger's newest capture into that file).
-// A null `ledger` skips the first check and dates by the file's own time.
-const char* ClaimCaptureFile(sqlite3* ledger, const std::string& mac, const std::string& file);
+inline constexpr char kLedgerUnavailable[] = "Capture ledger is not available";
 
-// Adds the start's row: "running" when `started`, else "failed" and ended
-// now; the settings as the device received them (the file is their
-// destination), who and from where.
-void RecordStart(sqlite3* ledger, const std::string& mac, const CaptureSettings& settings,
-                 bool started);
+// Claims settings.destination for device `mac`'s new capture in one write
+// transaction: settles this device's earlier claims (the device is idle)
+// and every other device's claim on the same file, renames data already in
+// the file aside and points its entry at the new name, and records the
+// claim ("starting", with who and from where). Returns null with the claim's
+// id in `id`, or: "Capture file is in use by another device" when another
+// device still writes the file; "Failed to keep the earlier capture file"
+// when the data cannot be renamed aside; kLedgerUnavailable when the ledger
+// cannot be read or written (its cause recorded for the failure log). On
+// any refusal the disk and the ledger are as they were.
+const char* ClaimCaptureFile(sqlite3* ledger, const std::string& mac,
+                             const CaptureSettings& settings, int64_t& id);
+
+// Completes claim `id` with the device's answer: "running" with the file's
+// inode when `started`, else "failed" (no file). A claim left as it was
+// because this write failed is settled by the next request that asks its
+// device.
+void CompleteClaim(sqlite3* ledger, int64_t id, const std::string& file, bool started);
 
 #endif  // VELORANTIS_HELPER_CAPTURE_START_LEDGER_H_

@@ -15,8 +15,10 @@
 #include "helper/download/download_header.h"
 #include "helper/download/file_hand_over.h"
 #include "helper/download/file_sender.h"
+#include "helper/download/no_link_open.h"
 #include "helper/frontend/request_vars.h"
 #include "helper/ledger/ledger_store.h"
+#include "helper/ledger/records_db.h"
 #include "shared/paths.h"
 
 static_assert(sizeof(off_t) == 8, "build with _FILE_OFFSET_BITS=64");
@@ -35,6 +37,8 @@ constexpr Refusal kBadId = {kNotFound, "Invalid capture id"};
 constexpr Refusal kUnknownId = {kNotFound, "No such capture"};
 constexpr Refusal kLedgerUnreadable = {kServerError, "Failed to read the capture ledger"};
 constexpr Refusal kFileGone = {kNotFound, "Capture file is gone"};
+constexpr Refusal kNoFile = {kNotFound, "Capture has no file"};
+constexpr Refusal kChanged = {kNotFound, "Capture file has changed"};
 constexpr Refusal kNotRegular = {kNotFound, "Capture file is not a regular file"};
 constexpr Refusal kCannotOpen = {kServerError, "Cannot open the capture file"};
 constexpr Refusal kPastTheEnd = {"416 Range Not Satisfiable", "Requested range not satisfiable"};
@@ -62,19 +66,28 @@ bool ReadCaptureId(int64_t& id) {
   return error == std::errc() && stop == end && id > 0;
 }
 
-const Refusal* OpenCaptureFile(const std::string& path, int& fd, struct stat& info) {
-  // No link followed (it could lead anywhere the web server's user may
-  // read) and no wait on a FIFO or device that has taken the file's place.
-  fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+// The entry's own file, or why none goes out. No link is followed (it could
+// lead anywhere the web server's user may read), and no wait on a FIFO or
+// device that has taken the file's place.
+const Refusal* OpenCaptureFile(const LedgerEntry& entry, int& fd, struct stat& info) {
+  if (entry.state == "failed") return &kNoFile;
+  fd = OpenWithoutLinks(entry.file);
   if (fd < 0) {
     if (errno == ENOENT || errno == ENOTDIR) return &kFileGone;
-    return errno == ELOOP ? &kNotRegular : &kCannotOpen;
+    if (errno != ELOOP) return &kCannotOpen;
+    // A link as the file itself, or a link in place of a folder above it.
+    struct stat named {};
+    return lstat(entry.file.c_str(), &named) == 0 && S_ISLNK(named.st_mode) ? &kNotRegular
+                                                                             : &kChanged;
   }
+  const Refusal* refusal = nullptr;
   if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-    close(fd);
-    return &kNotRegular;
+    refusal = &kNotRegular;
+  } else if (!IsFileOf(entry, info)) {
+    refusal = &kChanged;
   }
-  return nullptr;
+  if (refusal != nullptr) close(fd);
+  return refusal;
 }
 
 const char* EnvironmentText(const char* name) {
@@ -128,11 +141,12 @@ const Refusal* PrepareFileAnswer(FileAnswer& answer, std::string& moreHeaders) {
   int64_t id = 0;
   if (!ReadCaptureId(id)) return &kBadId;
   LedgerEntry entry;
-  const Connection ledger = OpenLedgerReader(program_paths.configDb);
+  OpenFailure failure;
+  const Connection ledger = OpenRecords(RecordsUse::kReader, failure);
   const int found = ledger ? CaptureById(ledger.get(), id, entry) : -1;
   if (found != 0) return found > 0 ? &kUnknownId : &kLedgerUnreadable;
   struct stat info {};
-  if (const Refusal* refusal = OpenCaptureFile(entry.file, answer.fd, info)) return refusal;
+  if (const Refusal* refusal = OpenCaptureFile(entry, answer.fd, info)) return refusal;
   const DownloadedFile file = DescribeFile(entry, info);
   answer.range = ParseByteRange(RangeAsked(file).c_str(), file.size);
   if (answer.range.kind == RangeKind::kUnsatisfiable) {

@@ -4,7 +4,9 @@
 #include <ctime>
 
 #include "VelorantisAPI.h"
+#include "helper/ledger/file_identity.h"
 #include "helper/ledger/ledger_store.h"
+#include "helper/ledger/records_db.h"
 #include "helper/lock/change_lock.h"
 #include "shared/discovery.h"
 #include "shared/paths.h"
@@ -36,11 +38,22 @@ int64_t StoredErrorOf(const std::string& mac) {
   return sqlite3_column_int64(select.get(), 0);
 }
 
-void NoteEnds(sqlite3* ledger, const std::string& mac, const CaptureEnd& end) {
-  if (ledger == nullptr) return;
-  for (const LedgerEntry& entry : RunningCaptures(ledger, mac.c_str())) {
-    RecordEnd(ledger, entry.id, end);
+// The file as the capture left it. The device may have replaced it while
+// looping; otherwise a file of another inode at the path is not the
+// capture's, which keeps only the inode it was started with.
+FileIdentity EndIdentity(const LedgerEntry& entry) {
+  const std::optional<FileIdentity> now = RegularFileAt(entry.file);
+  const FileIdentity& recorded = entry.identity;
+  const bool known = recorded.device != 0 || recorded.inode != 0;
+  if (now && (!known || entry.loop != 0 ||
+              (now->device == recorded.device && now->inode == recorded.inode))) {
+    return *now;
   }
+  return FileIdentity{recorded.device, recorded.inode, -1, -1};
+}
+
+bool Write(sqlite3* ledger, const LedgerEntry& entry, const CaptureEnd& end) {
+  return RecordEnd(ledger, entry.id, end);
 }
 
 }  // namespace
@@ -62,28 +75,77 @@ std::string MacTextOf(void* handle) {
   return macText;
 }
 
-void NoteCapturesEnded(sqlite3* ledger, const std::string& mac) {
-  NoteEnds(ledger, mac, {"ended", time(nullptr), "", "", StoredErrorOf(mac)});
+DeviceNow DeviceStateOf(const std::string& mac) {
+  void* handle = GetDeviceHandle(mac.c_str());
+  if (handle == NoDevice()) return DeviceNow::kGone;
+  switch (CaptureStateOf(handle)) {
+    case 1:
+      return DeviceNow::kCapturing;
+    case 0:
+      return DeviceNow::kIdle;
+    default:
+      return DeviceNow::kUnknown;
+  }
+}
+
+Settled SettleCapture(sqlite3* ledger, const LedgerEntry& entry, DeviceNow device) {
+  const int64_t now = time(nullptr);
+  bool written = true;
+  switch (device) {
+    case DeviceNow::kUnknown:
+      return Settled::kActive;
+    case DeviceNow::kCapturing:
+      if (entry.state == "starting") {
+        std::optional<FileIdentity> file = RegularFileAt(entry.file);
+        FileIdentity identity;
+        if (file) identity = {file->device, file->inode, -1, -1};
+        written = Write(ledger, entry, {"running", 0, "", "", 0, identity});
+      }
+      return written ? Settled::kActive : Settled::kNotWritten;
+    case DeviceNow::kIdle: {
+      const FileIdentity identity = EndIdentity(entry);
+      // A claim whose device never wrote leaves no file of its own.
+      const bool failed = entry.state == "starting" && identity.size <= 0;
+      written = failed ? Write(ledger, entry, {"failed", now, "", "", 0, {}})
+                       : Write(ledger, entry,
+                               {"ended", now, "", "", StoredErrorOf(entry.mac), identity});
+      break;
+    }
+    case DeviceNow::kGone: {
+      const std::optional<FileIdentity> file = RegularFileAt(entry.file);
+      const int64_t quietSince = file ? file->modified / 1000000000 : 0;
+      if (now - quietSince < kQuietSecondsBeforeGone) return Settled::kActive;
+      written = Write(ledger, entry,
+                      {"gone", file ? quietSince : now, "", "", StoredErrorOf(entry.mac),
+                       EndIdentity(entry)});
+      break;
+    }
+  }
+  return written ? Settled::kEnded : Settled::kNotWritten;
 }
 
 void NoteCapturesStopped(sqlite3* ledger, const std::string& mac) {
-  NoteEnds(ledger, mac,
-           {"stopped", time(nullptr), RequestUser(), RequestAddress(), StoredErrorOf(mac)});
+  if (ledger == nullptr) return;
+  const std::optional<std::vector<LedgerEntry>> active = ActiveCaptures(ledger, mac.c_str());
+  if (!active) return;
+  for (const LedgerEntry& entry : *active) {
+    Write(ledger, entry,
+          {"stopped", time(nullptr), RequestUser(), RequestAddress(), StoredErrorOf(mac),
+           EndIdentity(entry)});
+  }
 }
 
 void NoteEndedCaptures(const char* mac) {
-  Connection ledger = OpenLedgerReader(program_paths.configDb);
+  OpenFailure failure;
+  Connection ledger = OpenRecords(RecordsUse::kReader, failure);
   if (!ledger) return;
-  const std::vector<LedgerEntry> running = RunningCaptures(ledger.get(), mac);
-  if (running.empty()) return;
-  // A start or stop under way will note the end itself.
+  const std::optional<std::vector<LedgerEntry>> active = ActiveCaptures(ledger.get(), mac);
+  if (!active || active->empty()) return;
+  // A start or stop under way settles the claims itself.
   ChangeLock lock;
   if (LockChanges(lock, program_paths.lockFile, 0) != nullptr) return;
   PrepareDevices();
-  for (const LedgerEntry& entry : running) {
-    void* handle = GetDeviceHandle(entry.mac.c_str());
-    if (handle != NoDevice() && CaptureStateOf(handle) == 0) {
-      NoteCapturesEnded(ledger.get(), entry.mac);
-    }
+  for (const LedgerEntry& entry : *active) {
+    SettleCapture(ledger.get(), entry, DeviceStateOf(entry.mac));
   }
 }

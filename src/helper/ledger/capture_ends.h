@@ -1,14 +1,19 @@
-// Noticing that a capture has ended, for the ledger: the device says it is
-// idle while the ledger still has its capture running. Each step is done
-// under the change lock and reports nothing: a ledger that cannot be
-// written never changes what a request answers.
+// Settling the ledger's claims with what the devices say: a claim whose
+// device started becomes "running", a capture whose device is idle has
+// ended, one whose device is no longer listed is "gone" once its file has
+// stopped growing. Every write is done under the change lock.
 #ifndef VELORANTIS_HELPER_LEDGER_CAPTURE_ENDS_H_
 #define VELORANTIS_HELPER_LEDGER_CAPTURE_ENDS_H_
 
 #include <cstdint>
 #include <string>
 
+#include "helper/ledger/ledger_store.h"
 #include "shared/sqlite_handles.h"
+
+// A capture whose device is no longer listed still holds its file while the
+// file grows: a device that is only slow to enumerate may still be writing.
+inline constexpr int64_t kQuietSecondsBeforeGone = 5;
 
 // Who made the request and from where: REMOTE_USER and REMOTE_ADDR, "-" when
 // the web server gave none.
@@ -22,18 +27,28 @@ int CaptureStateOf(void* handle);
 // The device's MAC text, empty when it cannot be read.
 std::string MacTextOf(void* handle);
 
-// Marks every running entry of device `mac` as ended by itself, now, with
-// the error figure the status database last had for it. For a device found
-// idle; a null `ledger` does nothing.
-void NoteCapturesEnded(sqlite3* ledger, const std::string& mac);
+// What a claimed capture's device says now.
+enum class DeviceNow { kCapturing, kIdle, kGone, kUnknown };
 
-// Marks every running entry of device `mac` as stopped now by this request.
+// Asks the device `mac` of the device list already prepared.
+DeviceNow DeviceStateOf(const std::string& mac);
+
+// What became of a claim once settled.
+enum class Settled { kActive, kEnded, kNotWritten };
+
+// Settles `entry`, a claim, as `device` says: a device capturing makes a
+// claim "running"; an idle one ends the capture (a claim that never got a
+// file "failed"); a device gone ends it as "gone" once its file has not
+// changed for kQuietSecondsBeforeGone. kActive while the entry still claims
+// its file, kNotWritten when the ledger refused the write.
+Settled SettleCapture(sqlite3* ledger, const LedgerEntry& entry, DeviceNow device);
+
+// Marks every claim of device `mac` as stopped now by this request.
 void NoteCapturesStopped(sqlite3* ledger, const std::string& mac);
 
-// For requests that only read: when the ledger has captures running (of
-// device `mac` only, unless it is null) and no other request holds the
-// change lock, asks each of those devices and marks the captures of the
-// idle ones as ended. Waits for nothing.
+// For requests that only read: when the ledger has claims (of device `mac`
+// only, unless it is null) and no other request holds the change lock,
+// settles each with its device. Waits for nothing.
 void NoteEndedCaptures(const char* mac);
 
 #endif  // VELORANTIS_HELPER_LEDGER_CAPTURE_ENDS_H_

@@ -6,24 +6,29 @@
 
 namespace {
 
-constexpr int kLockWaitMs = 2000;
-
 constexpr char kColumns[] =
     "SELECT id, mac, file, loop, count, size, duration, inline, slicing, state, started, "
-    "startedby, startedfrom, ended, stoppedby, stoppedfrom, error FROM captures ";
+    "startedby, startedfrom, ended, stoppedby, stoppedfrom, error, filedev, fileino, filesize, "
+    "filemtime FROM captures ";
 
 constexpr char kInsert[] =
     "INSERT INTO captures (mac, file, loop, count, size, duration, inline, slicing, state, "
     "started, startedby, startedfrom, ended, error) "
     "VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14)";
 
-// Running rows stay whatever their age: they still stand for a file that is
-// being written.
-constexpr char kTrim[] = "DELETE FROM captures WHERE id <= ?1 AND state != 'running'";
+constexpr char kActive[] = "state IN ('starting', 'running')";
 
+// Claims stay whatever their age: they still stand for a file that may be
+// being written.
+constexpr char kTrim[] =
+    "DELETE FROM captures WHERE id <= ?1 AND state NOT IN ('starting', 'running')";
+
+// A capture becomes "running" only from its claim; every other settlement
+// ends a claim.
 constexpr char kEnd[] =
-    "UPDATE captures SET state = ?2, ended = ?3, stoppedby = ?4, stoppedfrom = ?5, error = ?6 "
-    "WHERE id = ?1 AND state = 'running'";
+    "UPDATE captures SET state = ?2, ended = ?3, stoppedby = ?4, stoppedfrom = ?5, error = ?6, "
+    "filedev = ?7, fileino = ?8, filesize = ?9, filemtime = ?10 "
+    "WHERE id = ?1 AND (state = 'starting' OR (state = 'running' AND ?2 != 'running'))";
 
 constexpr char kRename[] = "UPDATE captures SET file = ?2 WHERE id = ?1";
 
@@ -50,6 +55,8 @@ LedgerEntry EntryOf(sqlite3_stmt* row) {
   entry.stoppedBy = TextColumn(row, 14);
   entry.stoppedFrom = TextColumn(row, 15);
   entry.error = sqlite3_column_int64(row, 16);
+  entry.identity = {sqlite3_column_int64(row, 17), sqlite3_column_int64(row, 18),
+                    sqlite3_column_int64(row, 19), sqlite3_column_int64(row, 20)};
   return entry;
 }
 
@@ -92,16 +99,19 @@ std::optional<std::vector<LedgerEntry>> Entries(sqlite3_stmt* statement) {
 
 }  // namespace
 
-Connection OpenLedger(const char* configDb) {
-  Connection db = OpenExistingDatabase(configDb);
-  if (db) sqlite3_busy_timeout(db.get(), kLockWaitMs);
-  return db;
+bool IsActive(const LedgerEntry& entry) {
+  return entry.state == "starting" || entry.state == "running";
 }
 
-Connection OpenLedgerReader(const char* configDb) {
-  Connection db = OpenLedger(configDb);
-  if (db) sqlite3_db_config(db.get(), SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
-  return db;
+bool IsFileOf(const LedgerEntry& entry, const struct stat& info) {
+  if (entry.state == "failed" || !S_ISREG(info.st_mode)) return false;
+  FileIdentity recorded = entry.identity;
+  if (IsActive(entry)) {
+    // It grows; and a looping device may start it over as a new file.
+    recorded.size = recorded.modified = -1;
+    if (entry.loop != 0) recorded = {};
+  }
+  return IsRecordedFile(recorded, info);
 }
 
 int64_t RecordCapture(sqlite3* db, const LedgerEntry& entry) {
@@ -118,7 +128,10 @@ bool RecordEnd(sqlite3* db, int64_t id, const CaptureEnd& end) {
   return update && BindNumber(update.get(), 1, id) && BindText(update.get(), 2, end.state) &&
          BindNumber(update.get(), 3, end.ended) && BindText(update.get(), 4, end.stoppedBy) &&
          BindText(update.get(), 5, end.stoppedFrom) && BindNumber(update.get(), 6, end.error) &&
-         Run(update.get());
+         BindNumber(update.get(), 7, end.identity.device) &&
+         BindNumber(update.get(), 8, end.identity.inode) &&
+         BindNumber(update.get(), 9, end.identity.size) &&
+         BindNumber(update.get(), 10, end.identity.modified) && Run(update.get());
 }
 
 bool RecordRename(sqlite3* db, int64_t id, const std::string& file) {
@@ -127,13 +140,12 @@ bool RecordRename(sqlite3* db, int64_t id, const std::string& file) {
          Run(update.get());
 }
 
-std::vector<LedgerEntry> RunningCaptures(sqlite3* db, const char* mac) {
-  const std::string sql = std::string(kColumns) + "WHERE state = 'running' AND (?1 IS NULL OR " +
-                          "mac = ?1) ORDER BY id";
+std::optional<std::vector<LedgerEntry>> ActiveCaptures(sqlite3* db, const char* mac) {
+  const std::string sql =
+      std::string(kColumns) + "WHERE " + kActive + " AND (?1 IS NULL OR mac = ?1) ORDER BY id";
   Statement select = Prepare(db, sql.c_str());
-  if (!select) return {};
-  if (mac != nullptr && !BindText(select.get(), 1, mac)) return {};
-  return Entries(select.get()).value_or(std::vector<LedgerEntry>{});
+  if (!select || (mac != nullptr && !BindText(select.get(), 1, mac))) return std::nullopt;
+  return Entries(select.get());
 }
 
 int CaptureById(sqlite3* db, int64_t id, LedgerEntry& entry) {
@@ -147,12 +159,13 @@ int CaptureById(sqlite3* db, int64_t id, LedgerEntry& entry) {
   return 0;
 }
 
-std::optional<LedgerEntry> LatestCaptureOf(sqlite3* db, const std::string& file) {
+std::optional<LedgerEntry> LatestCaptureOf(sqlite3* db, const std::string& file, bool& readable) {
   const std::string sql =
       std::string(kColumns) + "WHERE file = ?1 AND state != 'failed' ORDER BY id DESC LIMIT 1";
   Statement select = Prepare(db, sql.c_str());
-  if (!select || !BindText(select.get(), 1, file)) return std::nullopt;
-  std::optional<std::vector<LedgerEntry>> entries = Entries(select.get());
+  std::optional<std::vector<LedgerEntry>> entries;
+  if (select && BindText(select.get(), 1, file)) entries = Entries(select.get());
+  readable = entries.has_value();
   if (!entries || entries->empty()) return std::nullopt;
   return entries->front();
 }

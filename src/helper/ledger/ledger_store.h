@@ -1,9 +1,8 @@
-// The capture ledger: table `captures` of the configuration database, one row
-// for every start that reached a device, whatever came of it, and how that
-// capture ended. schema/config.sql creates the table; the program never does.
-// Every operation runs one statement on a connection the caller opened with
-// OpenLedger; rows are only written by requests that hold the device request
-// lock, so no two writers race on a device's running rows.
+// The capture ledger: table `captures` of the records database, one row for
+// every start that claimed its file, whatever came of it, and how that
+// capture ended. Every operation runs one statement on a connection the
+// caller opened with OpenRecords; rows are only written by requests that
+// hold the change lock, so no two writers race on a device's claims.
 #ifndef VELORANTIS_HELPER_LEDGER_LEDGER_STORE_H_
 #define VELORANTIS_HELPER_LEDGER_LEDGER_STORE_H_
 
@@ -12,9 +11,10 @@
 #include <string>
 #include <vector>
 
+#include "helper/ledger/file_identity.h"
 #include "shared/sqlite_handles.h"
 
-// The newest rows the ledger keeps; older ones that no longer run go.
+// The newest rows the ledger keeps; older ones that no longer claim a file go.
 inline constexpr int64_t kLedgerRows = 1000;
 
 // One row. `size` is in bytes, as the configuration row keeps it.
@@ -28,7 +28,8 @@ struct LedgerEntry {
   int64_t duration = 0;
   int64_t inlineMode = 0;
   int64_t slicing = 0;
-  std::string state;  // "running", "stopped", "ended" or "failed"
+  // "starting", "running", "stopped", "ended", "gone" or "failed"
+  std::string state;
   int64_t started = 0;
   std::string startedBy;
   std::string startedFrom;
@@ -36,49 +37,54 @@ struct LedgerEntry {
   std::string stoppedBy;
   std::string stoppedFrom;
   int64_t error = 0;
+  FileIdentity identity;
 };
 
-// How a running capture ended: `state` "stopped" (by whom and from where) or
-// "ended" (by itself: its limits, a full disk, the device).
+// Whether the entry still claims its file: the device may be writing it.
+bool IsActive(const LedgerEntry& entry);
+
+// Whether `info` describes the entry's capture file: never for a failed
+// start; a regular file with the recorded device and inode (any, while the
+// device loops, for it may replace the file), and once the capture has
+// ended also its recorded size and time.
+bool IsFileOf(const LedgerEntry& entry, const struct stat& info);
+
+// How a claim ended: `state` "running" (the device started; not an end),
+// "failed" (it refused), "stopped" (by whom and from where), "ended" (by
+// itself: its limits, a full disk, the device) or "gone" (its device was
+// unplugged). `identity` is the file's as far as it is known then.
 struct CaptureEnd {
   const char* state;
   int64_t ended;
   std::string stoppedBy;
   std::string stoppedFrom;
   int64_t error;
+  FileIdentity identity;
 };
 
-// The configuration database at `configDb`, waiting up to two seconds for
-// another process's lock. Null when it cannot be opened.
-Connection OpenLedger(const char* configDb);
-
-// OpenLedger for a request that mostly reads: it does not checkpoint the
-// log as it closes, which takes the database's exclusive lock for a moment
-// and fails readers of the configuration that meet it. The writers' own
-// connections keep the log checkpointed.
-Connection OpenLedgerReader(const char* configDb);
-
-// Inserts `entry` (its id ignored) and drops the rows that are not running
-// and lie kLedgerRows or more behind it. Returns the new id, -1 on failure.
+// Inserts `entry` (its id ignored) and drops the rows that no longer claim a
+// file and lie kLedgerRows or more behind it. Returns the new id, -1 on
+// failure.
 int64_t RecordCapture(sqlite3* db, const LedgerEntry& entry);
 
-// Marks entry `id` as ended as `end` says, if it is still running. False on
-// failure.
+// Settles entry `id` as `end` says, if it still claims its file ("running"
+// only from "starting"). False on failure.
 bool RecordEnd(sqlite3* db, int64_t id, const CaptureEnd& end);
 
 // Points entry `id` at the capture file's new path. False on failure.
 bool RecordRename(sqlite3* db, int64_t id, const std::string& file);
 
-// The running entries, of device `mac` only unless it is null, oldest first.
-// Empty on failure.
-std::vector<LedgerEntry> RunningCaptures(sqlite3* db, const char* mac);
+// The entries that claim their files, of device `mac` only unless it is
+// null, oldest first. Nullopt on failure.
+std::optional<std::vector<LedgerEntry>> ActiveCaptures(sqlite3* db, const char* mac);
 
 // Entry `id` into `entry`. Returns 0 when it is there, 1 when there is no
 // such entry, -1 when the ledger cannot be read.
 int CaptureById(sqlite3* db, int64_t id, LedgerEntry& entry);
 
 // The newest entry that wrote into `file` (any state but "failed"), if any.
-std::optional<LedgerEntry> LatestCaptureOf(sqlite3* db, const std::string& file);
+// Nullopt also when the ledger cannot be read; `readable` says which.
+std::optional<LedgerEntry> LatestCaptureOf(sqlite3* db, const std::string& file, bool& readable);
 
 // Up to `limit` entries, newest first: of device `mac` only unless it is
 // null, and with an id below `before` when it is positive. Nullopt when the

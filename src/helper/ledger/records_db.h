@@ -1,0 +1,32 @@
+// The records database: the capture ledger's own file, apart from the
+// configuration so that reading or saving the configuration never pays for
+// the ledger's schema, and a busy or broken ledger never hides the
+// configuration. The program creates it from its schema (schema/records.sql,
+// built in) when it is missing, and moves into it once the ledger an earlier
+// version kept in table `captures` of the configuration database.
+#ifndef VELORANTIS_HELPER_LEDGER_RECORDS_DB_H_
+#define VELORANTIS_HELPER_LEDGER_RECORDS_DB_H_
+
+#include <string>
+
+#include "shared/sqlite_handles.h"
+
+// The records database's path: program_paths.recordsDb, or, when that is
+// empty, "velorantis-records.db" in the configuration database's folder.
+std::string RecordsDatabasePath();
+
+// How a connection is used. Both wait up to two seconds for another
+// process's lock. A reader does not checkpoint the log as it closes (that
+// takes the database's exclusive lock for a moment, failing whoever meets
+// it); the writers' connections keep the log checkpointed.
+enum class RecordsUse { kReader, kWriter };
+
+// Opens the records database, first creating it when it is missing: built
+// aside and linked into place, so that a concurrent request either finds
+// the whole file or none, with the owner and permission bits of the
+// configuration database (as the installation left them), and holding the
+// rows of the configuration database's old ledger, which is then dropped
+// there. Null when it cannot be opened or created; `failure` then says why.
+Connection OpenRecords(RecordsUse use, OpenFailure& failure);
+
+#endif  // VELORANTIS_HELPER_LEDGER_RECORDS_DB_H_
