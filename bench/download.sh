@@ -53,7 +53,7 @@ if [ "$(stat -c %s "$download_file" 2>/dev/null)" != "$download_size" ]; then
   head -c "$download_size" /dev/urandom >"$download_file"
 fi
 download_id=1000000
-sqlite3 "$run/velorantis-config.db" "INSERT OR REPLACE INTO captures (id, mac, file, loop, count,
+sqlite3 "$run/velorantis-records.db" "INSERT OR REPLACE INTO captures (id, mac, file, loop, count,
   size, duration, inline, slicing, state, started, startedby, startedfrom) VALUES ($download_id,
   '00:11:22:33:44:55', '$download_file', 0, 0, 0, 0, 1, 0, 'ended', 1796717695, '-', '-')"
 

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Makes what the benchmarked requests read, in DIR: the configuration
-# database from the shipped schema, a status database whose first device has
+# Makes what the benchmarked requests read, in DIR: the configuration and
+# records databases from the shipped schemas, a status database whose first device has
 # SAMPLES samples in each statistics table (made once per sample count), and
 # a simulator state directory with two devices.
 #
@@ -11,8 +11,9 @@ dir=$1 samples=$2
 schema="$(dirname "$0")/../schema"
 mkdir -p "$dir/sim" "$dir/home"
 
-rm -f "$dir/velorantis-config.db"
+rm -f "$dir/velorantis-config.db" "$dir"/velorantis-records.db*
 sqlite3 "$dir/velorantis-config.db" <"$schema/config.sql" >/dev/null
+sqlite3 "$dir/velorantis-records.db" <"$schema/records.sql" >/dev/null
 
 printf '%s\n' '00:11:22:33:44:55 11' '00:11:22:33:44:56 13' >"$dir/sim/devices"
 

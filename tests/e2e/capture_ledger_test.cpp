@@ -123,6 +123,26 @@ TEST_F(CaptureLedgerTest, HungDeviceAnswersAtItsDeadline) {
   unlink((sim_.path() + "/001122334455.writer").c_str());
 }
 
+// A device unplugged while its capture runs holds the folder only until its
+// file has stopped growing.
+TEST_F(CaptureLedgerTest, UnpluggedDeviceFreesItsFolder) {
+  ASSERT_EQ(Start(kB, out_.path(), "loop=0&count=300&size=0&duration=0"), CgiResponse(kSuccess));
+  sim_.WriteDevices(kA + " 3\n");
+  const auto unplugged = std::chrono::steady_clock::now();
+  EXPECT_EQ(Start(kA, out_.path(), "loop=0&count=0&size=0&duration=0"),
+            CgiResponse(Failure("Capture file is in use by another device")));
+  std::string answer;
+  while (std::chrono::steady_clock::now() - unplugged < std::chrono::seconds(30) &&
+         answer != CgiResponse(kSuccess)) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    answer = Start(kA, out_.path(), "loop=0&count=0&size=0&duration=0");
+  }
+  EXPECT_EQ(answer, CgiResponse(kSuccess));
+  const nlohmann::json gone = Captures("&mac=" + kB);
+  EXPECT_EQ(gone[0]["state"], "gone");
+  EXPECT_GT(gone[0]["size"], 0);
+}
+
 // What start does when the ledger cannot record its claim, and when there
 // is no records database yet: never a capture that the ledger does not know.
 TEST_F(CaptureLedgerTest, StartNeedsItsClaimRecorded) {

@@ -5,7 +5,14 @@ import { downloadUrl } from './api.js';
 import { byId } from './dom.js';
 import { formatBytes, formatDateTime, formatWith } from './format.js';
 
-const STATES = { running: 'Running', stopped: 'Stopped', ended: 'Ended by itself', failed: 'Failed to start' };
+const STATES = {
+  starting: 'Starting',
+  running: 'Running',
+  stopped: 'Stopped',
+  ended: 'Ended by itself',
+  gone: 'Device gone (unplugged)',
+  failed: 'Failed to start',
+};
 
 // A size limit counts as reached once the file is within this of it: the
 // frame that would have passed it may be this large.
@@ -39,6 +46,12 @@ export function endNotice(entry, seen) {
   if (entry?.state === 'stopped') {
     const who = entry.stoppedby && entry.stoppedby !== '-' ? ` by ${entry.stoppedby}` : '';
     return { text: `The capture was stopped${who} at ${formatDateTime(entry.ended)}.`, kind: 'notice' };
+  }
+  if (entry?.state === 'gone') {
+    return {
+      text: `The device was unplugged; its capture ended at ${formatDateTime(entry.ended)}.`,
+      kind: 'error',
+    };
   }
   const known = entry?.ended > 0;
   const ended = known ? formatDateTime(entry.ended) : `about ${formatDateTime(Math.floor(seen.noticed))}`;
