@@ -2,9 +2,10 @@
 
 #include <cerrno>
 
-Connection OpenExistingDatabase(const char* path, OpenFailure* failure) {
+Connection OpenDatabase(const char* path, DatabaseUse use, OpenFailure* failure) {
   sqlite3* raw = nullptr;
-  const int rc = sqlite3_open_v2(path, &raw, SQLITE_OPEN_READWRITE, nullptr);
+  const int flags = SQLITE_OPEN_READWRITE | (use == DatabaseUse::kCreator ? SQLITE_OPEN_CREATE : 0);
+  const int rc = sqlite3_open_v2(path, &raw, flags, nullptr);
   // A failed open may still hand back a handle that needs closing.
   Connection db(raw);
   if (rc != SQLITE_OK) {
@@ -13,6 +14,11 @@ Connection OpenExistingDatabase(const char* path, OpenFailure* failure) {
       failure->systemErrno = raw != nullptr ? sqlite3_system_errno(raw) : 0;
     }
     db.reset();
+    return db;
+  }
+  if (use != DatabaseUse::kStatusReader) sqlite3_busy_timeout(db.get(), kDatabaseLockWaitMs);
+  if (use == DatabaseUse::kStatusReader || use == DatabaseUse::kReader) {
+    sqlite3_db_config(db.get(), SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
   }
   return db;
 }

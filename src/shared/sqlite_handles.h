@@ -30,12 +30,36 @@ struct OpenFailure {
   int systemErrno = 0;
 };
 
-// Opens the existing database at `path` for reading and writing, through the
-// default file-system layer; a missing file is not created. No busy timeout
-// is set, so a statement that meets another process's lock fails at once.
+// How a connection is used: each names the one set of options every
+// connection of that kind gets.
+enum class DatabaseUse {
+  // A reader of the status database: a statement that meets the daemon's
+  // lock fails at once, and closing leaves checkpoints to the daemon (a
+  // closing connection that checkpoints takes the exclusive lock for a
+  // moment, and concurrent status requests made each other fail that way).
+  kStatusReader,
+  // A request that mostly reads: it waits up to two seconds for another
+  // process's lock, and does not checkpoint the log as it closes (that takes
+  // the database's exclusive lock for a moment, failing whoever meets it).
+  kReader,
+  // A request that writes: it waits as a reader does, and its close keeps
+  // the log checkpointed.
+  kWriter,
+  // As kWriter, creating the file when it is missing (the status daemon, and
+  // the program building its records database).
+  kCreator,
+};
+
+// How long a waiting connection waits for another process's lock: locks
+// are only ever held for a moment (every request is a new process, and the
+// first connection after a quiet spell rebuilds the log's index under one).
+inline constexpr int kDatabaseLockWaitMs = 2000;
+
+// Opens the database at `path` for reading and writing, through the default
+// file-system layer, as `use` says; only kCreator creates a missing file.
 // Returns null when the open fails (the handle SQLite may give back then is
 // closed already), after filling `failure` when one is given.
-Connection OpenExistingDatabase(const char* path, OpenFailure* failure = nullptr);
+Connection OpenDatabase(const char* path, DatabaseUse use, OpenFailure* failure = nullptr);
 
 // Prepares `sql` (up to its NUL) on `db`. Returns null when it cannot be
 // prepared.

@@ -17,18 +17,6 @@ Statement StepDeviceQuery(sqlite3* db, const char* sql, const char* mac) {
 
 }  // namespace
 
-// Closing the last connection to a database in WAL mode checkpoints it, and
-// to find out whether it is the last, a closing connection asks for an
-// exclusive lock: for that moment every reader that opens fails at once, as
-// no busy timeout is set. Concurrent status requests made each other answer
-// "Failed to get device id" that way. The daemon, the only writer, keeps the
-// log checkpointed.
-Connection OpenStatusDatabase(const char* path, OpenFailure* failure) {
-  Connection db = OpenExistingDatabase(path, failure);
-  if (db) sqlite3_db_config(db.get(), SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
-  return db;
-}
-
 int64_t GetDeviceId(sqlite3* db, const char* mac) {
   Statement row = StepDeviceQuery(db, "SELECT id FROM device WHERE mac = ?", mac);
   return row ? sqlite3_column_int64(row.get(), 0) : -1;

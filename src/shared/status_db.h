@@ -10,12 +10,6 @@
 
 #include "shared/sqlite_handles.h"
 
-// Opens the existing status database at `path` as a reader: no busy timeout
-// (a statement that meets the daemon's lock fails at once), and closing it
-// leaves checkpoints to the daemon. Returns null when the open fails, as
-// OpenExistingDatabase does.
-Connection OpenStatusDatabase(const char* path, OpenFailure* failure = nullptr);
-
 // The `id` of the device whose `mac` is exactly `mac`, or -1 when there is no
 // such row or it cannot be read (a missing table, a lock, a MAC that cannot
 // be bound). Callers treat every negative id as a missing device.

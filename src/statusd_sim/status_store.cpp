@@ -1,5 +1,6 @@
 #include "status_store.h"
 
+#include <cstdio>
 #include <cstring>
 
 #include "schema_text.h"
@@ -9,10 +10,6 @@
 #include "synthetic_stats.h"
 
 namespace {
-
-// The daemon is the only writer; waiting covers the moments a reader holds a
-// lock it must not break, such as a checkpoint or a test's own connection.
-constexpr int kBusyTimeoutMs = 2000;
 
 constexpr char kUpsertDevice[] =
     "INSERT INTO device (mac, model) VALUES (?1, ?2) "
@@ -70,16 +67,17 @@ bool WriteDevices(sqlite3* db, const std::vector<ScannedDevice>& devices, int64_
 
 }  // namespace
 
+// The daemon is the only writer; its wait for a lock covers the moments a
+// reader holds one it must not break, such as a checkpoint or a test's own
+// connection.
 Connection OpenStore(const std::string& path) {
-  sqlite3* raw = nullptr;
-  const int rc =
-      sqlite3_open_v2(path.c_str(), &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
-  Connection db(raw);
-  if (rc != SQLITE_OK) {
-    ReportSqlFailure(db.get(), path.c_str());
+  OpenFailure failure;
+  Connection db = OpenDatabase(path.c_str(), DatabaseUse::kCreator, &failure);
+  if (!db) {
+    std::fprintf(stderr, "velorantis-statusd-sim: %s: %s\n", path.c_str(),
+                 sqlite3_errstr(failure.code));
     return nullptr;
   }
-  sqlite3_busy_timeout(db.get(), kBusyTimeoutMs);
   if (sqlite3_exec(db.get(), kStatusSchema, nullptr, nullptr, nullptr) != SQLITE_OK) {
     ReportSqlFailure(db.get(), "creating the tables");
     return nullptr;

@@ -193,7 +193,7 @@ TEST_F(HttpTest, BurstOfMixedCommands) {
   // no connection open, the first reader of its write-ahead log rebuilds the
   // log's index, and readers that meet that fail at once (no busy timeout):
   // this connection stands in for the daemon's.
-  const Connection daemonConnection = OpenExistingDatabase(kTestStatusDb);
+  const Connection daemonConnection = OpenDatabase(kTestStatusDb, DatabaseUse::kWriter);
   ASSERT_TRUE(daemonConnection);
   ASSERT_EQ(sqlite3_exec(daemonConnection.get(), "SELECT count(*) FROM device", nullptr, nullptr,
                          nullptr),

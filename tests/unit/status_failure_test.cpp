@@ -117,7 +117,7 @@ TEST_F(StatusFailureTest, QueriesThatCannotBePreparedFailTheirStep) {
 // find no device, never the rows an unbound (NULL) parameter would match.
 TEST_F(StatusFailureTest, MacThatCannotBeBoundNamesNoDevice) {
   Exec("INSERT INTO device VALUES (6, 'a-longer-mac', 'L');");
-  Connection db = OpenExistingDatabase(db_.c_str());
+  Connection db = OpenDatabase(db_.c_str(), DatabaseUse::kStatusReader);
   // The schema is read first: its text is longer than the limit.
   ASSERT_EQ(sqlite3_exec(db.get(), "SELECT 1 FROM device", nullptr, nullptr, nullptr), SQLITE_OK);
   sqlite3_limit(db.get(), SQLITE_LIMIT_LENGTH, 10);

@@ -83,7 +83,7 @@ int OutputCaptures(ResponseBody& body) {
   const Selection selection = ReadSelection();
   NoteEndedCaptures(selection.mac);
   OpenFailure failure;
-  Connection ledger = OpenRecords(RecordsUse::kReader, failure);
+  Connection ledger = OpenRecords(DatabaseUse::kReader, failure);
   std::optional<std::vector<LedgerEntry>> entries;
   if (ledger) {
     entries = ListCaptures(ledger.get(), selection.mac, selection.limit, selection.before);

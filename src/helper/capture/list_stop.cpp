@@ -58,7 +58,7 @@ int StopCapture(ResponseBody& body) {
   // ended before this stop was not stopped by it.
   const std::string mac = MacTextOf(handle);
   OpenFailure failure;
-  Connection ledger = OpenRecords(RecordsUse::kWriter, failure);
+  Connection ledger = OpenRecords(DatabaseUse::kWriter, failure);
   const std::optional<std::vector<LedgerEntry>> claims =
       ledger ? ActiveCaptures(ledger.get(), mac.c_str()) : std::nullopt;
   const bool noted = claims && !claims->empty();

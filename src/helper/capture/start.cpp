@@ -92,7 +92,7 @@ const char* StartOnDevice() {
   // No capture starts unless its claim on the file is recorded: the ledger
   // alone keeps two devices out of one file.
   OpenFailure openFailure;
-  Connection ledger = OpenRecords(RecordsUse::kWriter, openFailure);
+  Connection ledger = OpenRecords(DatabaseUse::kWriter, openFailure);
   if (!ledger) {
     RecordSqliteOpenFailure(RecordsDatabasePath().c_str(), openFailure.code,
                             openFailure.systemErrno);

@@ -19,8 +19,6 @@ constexpr char kWriteStatement[] =
     "UPDATE config SET destination = ?, loop = ?, count = ?, size = ?, duration = ?, inline = ?, "
     "slicing = ? WHERE mac = 'default'";
 
-constexpr int kLockWaitMs = 2000;
-
 // SQLite's allocations fail like the program's own: the request answers
 // "Not enough memory", not that the database failed, which would send the
 // user after a fault the file does not have.
@@ -32,16 +30,16 @@ void ThrowIfOutOfMemory(sqlite3* db, int rc) {
 // save, nor a save for reads. But every request is a new process, and the
 // first connection after a quiet moment rebuilds the log's shared index
 // under a lock; for that moment the others are refused at once, and without
-// a wait one getconfig in eight failed beside a burst of saves. The waits
-// are short: saves come one at a time (the change lock) and the
-// rebuild of this one-row file takes well under a millisecond.
-Connection OpenConfigDatabase(const char* dbPath) {
+// a wait one getconfig in eight failed beside a burst of saves. Readers do
+// not checkpoint as they close: a reader that met the lock a closing
+// checkpoint takes while a save ran failed after its whole wait, about one
+// getconfig in four thousand. The saves' own connections keep the log
+// checkpointed.
+Connection OpenConfigDatabase(const char* dbPath, DatabaseUse use) {
   OpenFailure failure;
-  Connection db = OpenExistingDatabase(dbPath, &failure);
-  if (!db) ThrowIfOutOfMemory(nullptr, failure.code);
-  if (db) {
-    sqlite3_busy_timeout(db.get(), kLockWaitMs);
-  } else {
+  Connection db = OpenDatabase(dbPath, use, &failure);
+  if (!db) {
+    ThrowIfOutOfMemory(nullptr, failure.code);
     RecordSqliteOpenFailure(dbPath, failure.code, failure.systemErrno);
   }
   return db;
@@ -51,17 +49,6 @@ Connection OpenConfigDatabase(const char* dbPath) {
 int Failed(sqlite3* db, const char* dbPath) {
   RecordSqliteFailure(db, dbPath);
   return -1;
-}
-
-// Closing the last connection checkpoints the log, and to find out whether
-// it is the last, a closing connection takes the database's exclusive lock
-// for a moment. A reader that met that lock while a save ran failed after
-// its whole wait, about one getconfig in four thousand beside saves. The
-// saves' own connections keep the log checkpointed.
-Connection OpenConfigReader(const char* dbPath) {
-  Connection db = OpenConfigDatabase(dbPath);
-  if (db) sqlite3_db_config(db.get(), SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
-  return db;
 }
 
 // Prepare, failing like Prepare, but out of memory like ThrowIfOutOfMemory.
@@ -152,7 +139,7 @@ bool BindSettings(sqlite3_stmt* statement, const CaptureSettings& settings) {
 
 int LoadConfiguration(const char* dbPath, VelorantisAPIDeviceFeatures& features,
                       VelorantisAPIDiskDumpConfig& config) {
-  Connection db = OpenConfigReader(dbPath);
+  Connection db = OpenConfigDatabase(dbPath, DatabaseUse::kReader);
   if (!db) return -1;
   Statement statement = PrepareOrThrow(db.get(), kReadStatement);
   if (!statement) return Failed(db.get(), dbPath);
@@ -174,7 +161,7 @@ int StoreConfiguration(const char* dbPath, const VelorantisAPIDeviceFeatures& fe
                        const VelorantisAPIDiskDumpConfig& config) {
   // Bound without a copy, so it is declared first and outlives the statement.
   std::optional<CaptureSettings> settings;
-  Connection db = OpenConfigDatabase(dbPath);
+  Connection db = OpenConfigDatabase(dbPath, DatabaseUse::kWriter);
   if (!db) return -1;
   Statement statement = PrepareOrThrow(db.get(), kWriteStatement);
   if (!statement) return Failed(db.get(), dbPath);

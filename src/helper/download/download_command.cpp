@@ -142,7 +142,7 @@ const Refusal* PrepareFileAnswer(FileAnswer& answer, std::string& moreHeaders) {
   if (!ReadCaptureId(id)) return &kBadId;
   LedgerEntry entry;
   OpenFailure failure;
-  const Connection ledger = OpenRecords(RecordsUse::kReader, failure);
+  const Connection ledger = OpenRecords(DatabaseUse::kReader, failure);
   const int found = ledger ? CaptureById(ledger.get(), id, entry) : -1;
   if (found != 0) return found > 0 ? &kUnknownId : &kLedgerUnreadable;
   struct stat info {};

@@ -24,10 +24,9 @@ constexpr char kErrorQuery[] =
     "WHERE device.mac = ?1";
 
 // The status daemon keeps the device's error figure; the back end has no
-// other source for it. Opened as the status command opens it: a connection
-// that checkpoints as it closes would fail concurrent status readers.
+// other source for it. Opened as the status command opens it.
 int64_t StoredErrorOf(const std::string& mac) {
-  Connection db = OpenStatusDatabase(program_paths.statusDb);
+  Connection db = OpenDatabase(program_paths.statusDb, DatabaseUse::kStatusReader);
   if (!db) return 0;
   Statement select = Prepare(db.get(), kErrorQuery);
   if (!select ||
@@ -137,7 +136,7 @@ void NoteCapturesStopped(sqlite3* ledger, const std::string& mac) {
 
 void NoteEndedCaptures(const char* mac) {
   OpenFailure failure;
-  Connection ledger = OpenRecords(RecordsUse::kReader, failure);
+  Connection ledger = OpenRecords(DatabaseUse::kReader, failure);
   if (!ledger) return;
   const std::optional<std::vector<LedgerEntry>> active = ActiveCaptures(ledger.get(), mac);
   if (!active || active->empty()) return;

@@ -11,7 +11,6 @@
 
 namespace {
 
-constexpr int kLockWaitMs = 2000;
 constexpr char kRecordsFileName[] = "velorantis-records.db";
 
 constexpr char kHasOldLedger[] =
@@ -77,7 +76,6 @@ bool MoveOldLedger(sqlite3* db, bool& moved, OpenFailure& failure) {
     return false;
   }
   attach.reset();
-  sqlite3_busy_timeout(db, kLockWaitMs);
   Statement probe = Prepare(db, kHasOldLedger);
   const int found = probe ? sqlite3_step(probe.get()) : SQLITE_ERROR;
   probe.reset();
@@ -112,12 +110,8 @@ bool CreateRecords(const std::string& path, OpenFailure& failure) {
   unlink(building.c_str());
   bool moved = false;
   {
-    sqlite3* raw = nullptr;
-    const int rc = sqlite3_open_v2(building.c_str(), &raw,
-                                   SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
-    Connection db(raw);
-    if (rc != SQLITE_OK) {
-      NoteFailure(failure, raw, rc);
+    Connection db = OpenDatabase(building.c_str(), DatabaseUse::kCreator, &failure);
+    if (!db) {
       unlink(building.c_str());
       return false;
     }
@@ -140,11 +134,8 @@ bool CreateRecords(const std::string& path, OpenFailure& failure) {
   unlink(building.c_str());
   if (linked && moved) {
     // The old table would only cost every configuration read its parse.
-    Connection config = OpenExistingDatabase(program_paths.configDb);
-    if (config) {
-      sqlite3_busy_timeout(config.get(), kLockWaitMs);
-      Exec(config.get(), "DROP TABLE IF EXISTS captures");
-    }
+    Connection config = OpenDatabase(program_paths.configDb, DatabaseUse::kWriter);
+    if (config) Exec(config.get(), "DROP TABLE IF EXISTS captures");
   }
   return ready;
 }
@@ -161,19 +152,11 @@ std::string RecordsDatabasePath() {
                                     : config.substr(0, slash + 1) + kRecordsFileName;
 }
 
-Connection OpenRecords(RecordsUse use, OpenFailure& failure) {
+Connection OpenRecords(DatabaseUse use, OpenFailure& failure) {
   const std::string path = RecordsDatabasePath();
-  Connection db = OpenExistingDatabase(path.c_str(), &failure);
-  if (!db) {
-    struct stat info {};
-    if (lstat(path.c_str(), &info) == 0 || errno != ENOENT) return db;
-    if (!CreateRecords(path, failure)) return db;
-    db = OpenExistingDatabase(path.c_str(), &failure);
-    if (!db) return db;
-  }
-  sqlite3_busy_timeout(db.get(), kLockWaitMs);
-  if (use == RecordsUse::kReader) {
-    sqlite3_db_config(db.get(), SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
-  }
-  return db;
+  Connection db = OpenDatabase(path.c_str(), use, &failure);
+  struct stat info {};
+  if (db || lstat(path.c_str(), &info) == 0 || errno != ENOENT) return db;
+  if (!CreateRecords(path, failure)) return db;
+  return OpenDatabase(path.c_str(), use, &failure);
 }

@@ -15,18 +15,13 @@
 // empty, "velorantis-records.db" in the configuration database's folder.
 std::string RecordsDatabasePath();
 
-// How a connection is used. Both wait up to two seconds for another
-// process's lock. A reader does not checkpoint the log as it closes (that
-// takes the database's exclusive lock for a moment, failing whoever meets
-// it); the writers' connections keep the log checkpointed.
-enum class RecordsUse { kReader, kWriter };
-
-// Opens the records database, first creating it when it is missing: built
+// Opens the records database as `use` says (kReader or kWriter), first
+// creating it when it is missing: built
 // aside and linked into place, so that a concurrent request either finds
 // the whole file or none, with the owner and permission bits of the
 // configuration database (as the installation left them), and holding the
 // rows of the configuration database's old ledger, which is then dropped
 // there. Null when it cannot be opened or created; `failure` then says why.
-Connection OpenRecords(RecordsUse use, OpenFailure& failure);
+Connection OpenRecords(DatabaseUse use, OpenFailure& failure);
 
 #endif  // VELORANTIS_HELPER_LEDGER_RECORDS_DB_H_

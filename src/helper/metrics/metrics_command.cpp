@@ -152,7 +152,7 @@ const char* ReadInTransaction(sqlite3* db, const char* path, std::vector<DeviceF
 int OutputMetrics(ResponseBody& body) {
   const char* statusDb = program_paths.statusDb;
   OpenFailure openFailure;
-  Connection db = OpenStatusDatabase(statusDb, &openFailure);
+  Connection db = OpenDatabase(statusDb, DatabaseUse::kStatusReader, &openFailure);
   if (!db) {
     RecordSqliteOpenFailure(statusDb, openFailure.code, openFailure.systemErrno);
     return Fail(body, "Cannot open database");

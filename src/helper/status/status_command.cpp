@@ -158,7 +158,7 @@ int OutputStatus(ResponseBody& body) {
   const StatsWindow window = ReadStatsWindow();
   const char* statusDb = program_paths.statusDb;
   OpenFailure openFailure;
-  Connection db = OpenStatusDatabase(statusDb, &openFailure);
+  Connection db = OpenDatabase(statusDb, DatabaseUse::kStatusReader, &openFailure);
   if (!db) ThrowIfOutOfMemory(nullptr, openFailure.code);
   if (!db) {
     RecordSqliteOpenFailure(statusDb, openFailure.code, openFailure.systemErrno);
