@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <string>
+#include <utility>
 
 #include "http/http_get.h"
 #include "http/web_server.h"
@@ -105,6 +106,21 @@ TEST_F(DownloadTest, WholeRangedResumedAndRefused) {
   }
   EXPECT_EQ(HeaderValue(Get("command=download&id=1", "300000-"), "content-range"),
             "bytes */300000");
+}
+
+// A ranged request gets its part only while If-Range is the file's exact tag.
+TEST_F(DownloadTest, IfRangeMatchesTheExactTagOnly) {
+  const std::string whole = RunHelper("command=download&id=1").out;
+  const size_t tag = whole.find("ETag: ") + 6, date = whole.find("Last-Modified: ") + 15;
+  const std::string etag = whole.substr(tag, whole.find('\n', tag) - tag);
+  const std::pair<std::string, size_t> conditions[] = {
+      {etag, 10}, {"W/" + etag, 300000}, {whole.substr(date, 29), 300000}, {"\"1\"", 300000}};
+  for (const auto& [condition, size] : conditions) {
+    const std::string out = RunHelper("command=download&id=1",
+                                      {{"HTTP_RANGE", "bytes=10-19"}, {"HTTP_IF_RANGE", condition}})
+                                .out;
+    EXPECT_EQ(out.size() - out.find("\n\n") - 2, size) << condition;
+  }
 }
 
 // lighttpd sends the file the program names, whole and by range above; also

@@ -86,7 +86,9 @@ const char* EnvironmentText(const char* name) {
 // httpd keeps the header to itself. Empty for none. A resumed download names
 // the file it began with in If-Range; when the file has changed since, the
 // range of the old one would splice two files, so the whole new file goes
-// out instead.
+// out instead. Only the exact entity tag names the file: a date has
+// one-second steps, and a looping capture replaces its file within one, so a
+// date (or a weak tag, or anything else) gets the whole file.
 std::string RangeAsked(const DownloadedFile& file) {
   const char* header = getenv("HTTP_RANGE");
   const char* variable = getvar("range");
@@ -94,7 +96,7 @@ std::string RangeAsked(const DownloadedFile& file) {
                       : variable != nullptr ? std::string("bytes=") + variable
                                             : "";
   const char* condition = getenv("HTTP_IF_RANGE");
-  if (condition != nullptr && file.tag != condition && file.modified != condition) return "";
+  if (condition != nullptr && file.tag != condition) return "";
   return range;
 }
 
