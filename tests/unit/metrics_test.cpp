@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "helper/metrics/exposition.h"
 #include "helper/metrics/metrics_command.h"
 #include "support/sqlite_file.h"
 #include "support/temp_dir.h"
@@ -46,6 +47,25 @@ TEST(MetricsTest, ValuesAreExactAndLabelsEscaped) {
   // No capture row, no capture figures; a negative id is no device.
   EXPECT_EQ(text.find("velorantis_capture_running{" + two), std::string::npos);
   EXPECT_EQ(text.find("ff:ff:ff:ff:ff:ff"), std::string::npos);
+}
+
+// Invalid UTF-8 becomes U+FFFD, one per maximal invalid subsequence.
+TEST(MetricsTest, LabelValuesAreValidUtf8) {
+  const std::string r = "\xEF\xBF\xBD";
+  const std::pair<std::string, std::string> cases[] = {
+      {"\xC3\xA9\xE2\x82\xAC\xF4\x8F\xBF\xBF", "\xC3\xA9\xE2\x82\xAC\xF4\x8F\xBF\xBF"},
+      {"M\xFF\"", "M" + r + "\\\""},
+      {"\x80\xBF\xC0\xAF\xC1\xBF\xF5\x80", r + r + r + r + r + r + r + r},
+      {"\xE2\x82\x41\xF0\x9F\x98", r + "A" + r},                    // cut short: one each
+      {"\xE0\x80\x80\xF0\x80\x80\x80", r + r + r + r + r + r + r},  // overlong
+      {"\xED\xA0\x80\xED\x9F\xBF", r + r + r + "\xED\x9F\xBF"},     // surrogate
+      {"\xF4\x90\x80\x80\xC2", r + r + r + r + r},                  // past U+10FFFF
+  };
+  for (const auto& [value, expected] : cases) {
+    std::string out;
+    AppendLabelValue(out, value);
+    EXPECT_EQ(out, expected) << testing::PrintToString(value);
+  }
 }
 
 TEST(MetricsTest, FailuresAnswer503WithTheReason) {
