@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "helper/frontend/memory_budget.h"
 #include "helper/metrics/exposition.h"
 #include "helper/metrics/metrics_command.h"
 #include "support/sqlite_file.h"
@@ -66,6 +67,26 @@ TEST(MetricsTest, LabelValuesAreValidUtf8) {
     AppendLabelValue(out, value);
     EXPECT_EQ(out, expected) << testing::PrintToString(value);
   }
+}
+
+// An answer larger than the request's budget is refused, not sent.
+TEST(MetricsTest, AnswerPastTheBudgetIs503) {
+  TempDir dir;
+  const std::string db = dir.File("velorantis.db");
+  CreateFromSchema(db, "status.sql");
+  ExecSql(db,
+          "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 2000)"
+          " INSERT INTO device SELECT i, printf('00:00:00:00:%04x', i), 'm' FROM n;"
+          "INSERT INTO stats_v1 (device, date) SELECT id, 1 FROM device;");
+  program_paths.statusDb = db.c_str();
+  ResponseBody whole, refused;
+  ASSERT_EQ(OutputMetrics(whole), 0);
+  SetAnswerBudget(whole.text.size() / 2);
+  EXPECT_EQ(OutputMetrics(refused), -1);
+  SetAnswerBudget(kMaxAnswerBudget);
+  program_paths = {};
+  EXPECT_EQ(refused.text, "Not enough memory\n");
+  EXPECT_STREQ(refused.status, "503 Service Unavailable");
 }
 
 TEST(MetricsTest, FailuresAnswer503WithTheReason) {

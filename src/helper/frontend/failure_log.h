@@ -16,6 +16,10 @@
 inline constexpr char kNoDeviceCause[] =
     "the device library lists no readable device with that MAC text";
 
+// The cause of a "Not enough memory".
+inline constexpr char kOutOfMemoryCause[] =
+    "out of memory: the answer passed the request's memory budget";
+
 // Records `cause` unless one is recorded already: the first failure decided
 // the answer, and what fails after it (a rollback, say) follows from it.
 void RecordFailureCause(std::string cause);
