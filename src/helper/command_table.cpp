@@ -30,7 +30,7 @@ constexpr Command kCommands[] = {
 void AnswerOutOfMemory(ResponseBody& body) {
   ReleaseMemoryReserve();
   body = ResponseBody{};
-  RecordFailureCause("out of memory: the answer passed the request's memory budget");
+  RecordFailureCause(kOutOfMemoryCause);
   WriteOutcome(body.text, "Not enough memory");
 }
 

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <string>
+#include <utility>
 
 #include "http/http_get.h"
 #include "http/web_server.h"
@@ -142,6 +143,26 @@ TEST_F(DownloadTest, WholeRangedResumedAndRefused) {
   }
   EXPECT_EQ(HeaderValue(Get("command=download&id=1", "300000-"), "content-range"),
             "bytes */300000");
+}
+
+// A ranged request gets its part only while If-Range is the file's exact
+// tag, from the program and through the server it hands the file to.
+TEST_F(DownloadTest, IfRangeMatchesTheExactTagOnly) {
+  const HttpResponse whole = Get("command=download&id=1");
+  const std::string tag = HeaderValue(whole, "etag").value_or("");
+  const std::pair<std::string, size_t> conditions[] = {
+      {tag, 10}, {"W/" + tag, 300000}, {*HeaderValue(whole, "last-modified"), 300000}};
+  for (const auto& [condition, size] : conditions) {
+    const std::string out = RunHelper("command=download&id=1",
+                                      {{"HTTP_RANGE", "bytes=10-19"}, {"HTTP_IF_RANGE", condition}})
+                                .out;
+    EXPECT_EQ(out.size() - out.find("\n\n") - 2, size) << condition;
+    EXPECT_EQ(HttpGet(server_.Url("command=download&id=1"), std::nullopt,
+                      {"--header", "Range: bytes=10-19", "--header", "If-Range: " + condition})
+                  .body.size(),
+              size)
+        << condition;
+  }
 }
 
 // lighttpd sends the file the program names, whole and by range above; also

@@ -77,11 +77,19 @@ TEST(FailureLogTest, OneLineWithTheCausePerClass) {
       {"command=Status",
        [&] { DispatchCommand(body); },
        {"result=-1 message=\"Unknown command\" remote_user=\"ann\" remote_addr=\"192.0.2.7\"\n"}},
+      // Over-long values are cut, whole escapes kept, and the others stay.
+      {"command=status&mac=" + std::string(30000, '\1'), status,
+       "\\x01...[cut]\" result=-1 message=\"Cannot open database\" cause=\"sqlite"},
+      {"command=status&mac=" + std::string(5000, 'm'),
+       [&] { RecordFailureCause(std::string(3000000, 'c')), status(); },
+       "c...[cut]\" remote_user=\"ann\""},
   };
   setenv("REMOTE_USER", "ann", 1), setenv("REMOTE_ADDR", "192.0.2.7", 1);
   for (const auto& c : cases) {
     const std::string line = LogLine(c.query, c.request);
     EXPECT_EQ(line.find('\n'), line.size() - 1) << line;
+    EXPECT_LE(line.size(), 4096u);
+    EXPECT_TRUE(line.ends_with(" remote_addr=\"192.0.2.7\"\n")) << line;
     EXPECT_NE(line.find(c.piece), std::string::npos) << c.piece << "\nnot in: " << line;
   }
   unsetenv("REMOTE_USER"), unsetenv("REMOTE_ADDR");

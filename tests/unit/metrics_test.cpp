@@ -3,6 +3,8 @@
 
 #include <string>
 
+#include "helper/frontend/memory_budget.h"
+#include "helper/metrics/exposition.h"
 #include "helper/metrics/metrics_command.h"
 #include "support/sqlite_file.h"
 #include "support/temp_dir.h"
@@ -46,6 +48,45 @@ TEST(MetricsTest, ValuesAreExactAndLabelsEscaped) {
   // No capture row, no capture figures; a negative id is no device.
   EXPECT_EQ(text.find("velorantis_capture_running{" + two), std::string::npos);
   EXPECT_EQ(text.find("ff:ff:ff:ff:ff:ff"), std::string::npos);
+}
+
+// Invalid UTF-8 becomes U+FFFD, one per maximal invalid subsequence.
+TEST(MetricsTest, LabelValuesAreValidUtf8) {
+  const std::string r = "\xEF\xBF\xBD";
+  const std::pair<std::string, std::string> cases[] = {
+      {"\xC3\xA9\xE2\x82\xAC\xF4\x8F\xBF\xBF", "\xC3\xA9\xE2\x82\xAC\xF4\x8F\xBF\xBF"},
+      {"M\xFF\"", "M" + r + "\\\""},
+      {"\x80\xBF\xC0\xAF\xC1\xBF\xF5\x80", r + r + r + r + r + r + r + r},
+      {"\xE2\x82\x41\xF0\x9F\x98", r + "A" + r},                    // cut short: one each
+      {"\xE0\x80\x80\xF0\x80\x80\x80", r + r + r + r + r + r + r},  // overlong
+      {"\xED\xA0\x80\xED\x9F\xBF", r + r + r + "\xED\x9F\xBF"},     // surrogate
+      {"\xF4\x90\x80\x80\xC2", r + r + r + r + r},                  // past U+10FFFF
+  };
+  for (const auto& [value, expected] : cases) {
+    std::string out;
+    AppendLabelValue(out, value);
+    EXPECT_EQ(out, expected) << testing::PrintToString(value);
+  }
+}
+
+// An answer larger than the request's budget is refused, not sent.
+TEST(MetricsTest, AnswerPastTheBudgetIs503) {
+  TempDir dir;
+  const std::string db = dir.File("velorantis.db");
+  CreateFromSchema(db, "status.sql");
+  ExecSql(db,
+          "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 2000)"
+          " INSERT INTO device SELECT i, printf('00:00:00:00:%04x', i), 'm' FROM n;"
+          "INSERT INTO stats_v1 (device, date) SELECT id, 1 FROM device;");
+  program_paths.statusDb = db.c_str();
+  ResponseBody whole, refused;
+  ASSERT_EQ(OutputMetrics(whole), 0);
+  SetAnswerBudget(whole.text.size() / 2);
+  EXPECT_EQ(OutputMetrics(refused), -1);
+  SetAnswerBudget(kMaxAnswerBudget);
+  program_paths = {};
+  EXPECT_EQ(refused.text, "Not enough memory\n");
+  EXPECT_STREQ(refused.status, "503 Service Unavailable");
 }
 
 TEST(MetricsTest, FailuresAnswer503WithTheReason) {

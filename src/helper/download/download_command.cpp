@@ -95,20 +95,24 @@ const char* EnvironmentText(const char* name) {
   return value != nullptr ? value : "";
 }
 
+// Whether a range may be served: a resumed download names the file it began
+// with in If-Range; when the file has changed since, the range of the old
+// one would splice two files, so the whole new file goes out instead. Only
+// the exact entity tag names the file: a date has one-second steps, and a
+// looping capture replaces its file within one, so a date (or a weak tag,
+// or anything else) gets the whole file.
+bool RangeConditionHolds(const DownloadedFile& file) {
+  const char* condition = getenv("HTTP_IF_RANGE");
+  return condition == nullptr || file.tag == condition;
+}
+
 // The Range header, else "bytes=" and request variable "range": BusyBox
-// httpd keeps the header to itself. Empty for none. A resumed download names
-// the file it began with in If-Range; when the file has changed since, the
-// range of the old one would splice two files, so the whole new file goes
-// out instead.
+// httpd keeps the header to itself. Empty for none.
 std::string RangeAsked(const DownloadedFile& file) {
+  if (!RangeConditionHolds(file)) return "";
   const char* header = getenv("HTTP_RANGE");
   const char* variable = getvar("range");
-  std::string range = header != nullptr     ? header
-                      : variable != nullptr ? std::string("bytes=") + variable
-                                            : "";
-  const char* condition = getenv("HTTP_IF_RANGE");
-  if (condition != nullptr && file.tag != condition && file.modified != condition) return "";
-  return range;
+  return header != nullptr ? header : variable != nullptr ? std::string("bytes=") + variable : "";
 }
 
 void WriteFileAnswer(FILE* stream, const FileAnswer& answer) {
@@ -147,7 +151,13 @@ const Refusal* PrepareFileAnswer(FileAnswer& answer, std::string& moreHeaders) {
   if (found != 0) return found > 0 ? &kUnknownId : &kLedgerUnreadable;
   struct stat info {};
   if (const Refusal* refusal = OpenCaptureFile(entry, answer.fd, info)) return refusal;
-  const DownloadedFile file = DescribeFile(entry, info);
+  DownloadedFile file = DescribeFile(entry, info);
+  // A server that serves ranges itself (lighttpd, from the file it is handed
+  // or from the program's answer) would match an If-Range date against
+  // Last-Modified: the answer to any If-Range but the tag goes out from the
+  // program, without Last-Modified.
+  const bool conditionHolds = RangeConditionHolds(file);
+  if (!conditionHolds) file.modified.clear();
   answer.range = ParseByteRange(RangeAsked(file).c_str(), file.size);
   if (answer.range.kind == RangeKind::kUnsatisfiable) {
     close(answer.fd);
@@ -156,8 +166,8 @@ const Refusal* PrepareFileAnswer(FileAnswer& answer, std::string& moreHeaders) {
   }
   answer.header = DownloadHeader(file, answer.range);
   // The server reads a range from the header only, not from the variable.
-  answer.handOver =
-      ServerSendsFiles() && (getenv("HTTP_RANGE") != nullptr || getvar("range") == nullptr);
+  answer.handOver = ServerSendsFiles() && conditionHolds &&
+                    (getenv("HTTP_RANGE") != nullptr || getvar("range") == nullptr);
   answer.path = entry.file;
   answer.file = file;
   answer.headerOnly = strcmp(EnvironmentText("REQUEST_METHOD"), "HEAD") == 0;

@@ -12,7 +12,8 @@
 // an attachment named by AttachmentName, Content-Length, Accept-Ranges, an
 // entity tag) and the bytes the Range header, or else the variable "range"
 // ("0-99", "100-", "-100"), asks for (206 with Content-Range; a range with an If-Range
-// that no longer matches gets the whole file), in constant memory; a HEAD
+// other than the file's present entity tag gets the whole file, without
+// Last-Modified, never handed over), in constant memory; a HEAD
 // request gets the header alone. Where the web server sends files itself
 // (ServerSendsFiles) and the file's path allows it (HandOverPath), the
 // header names the file in X-Sendfile instead, without the length, range

@@ -77,7 +77,9 @@ std::string NameFields(const DownloadedFile& file) {
 }
 
 std::string StateFields(const DownloadedFile& file) {
-  return "Accept-Ranges: bytes\nETag: " + file.tag + "\nLast-Modified: " + file.modified + "\n";
+  const std::string modified =
+      file.modified.empty() ? "" : "Last-Modified: " + file.modified + "\n";
+  return "Accept-Ranges: bytes\nETag: " + file.tag + "\n" + modified;
 }
 
 }  // namespace

@@ -14,7 +14,7 @@ struct DownloadedFile {
   int64_t started;       // the capture's start, Unix seconds
   uint64_t size;         // bytes of the file when it was opened
   std::string tag;       // its entity tag, quotes included (FileTag)
-  std::string modified;  // its modification time (HttpDate)
+  std::string modified;  // its modification time (HttpDate); empty for no Last-Modified
 };
 
 // The name a browser saves the capture under, "Velorantis-<MAC>-<start>.pcapng":

@@ -1,10 +1,13 @@
 #include "helper/frontend/failure_log.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <string_view>
+#include <vector>
 
 #include "helper/frontend/request_vars.h"
 
@@ -23,12 +26,37 @@ FailureRecord& Record() {
   return record;
 }
 
-void AppendQuoted(std::string& line, const char* name, std::string_view value) {
+constexpr size_t kMaxLine = 4096;  // PIPE_BUF: one write that never interleaves
+constexpr char kCutMark[] = "...[cut]";
+constexpr size_t kCutMarkSize = sizeof kCutMark - 1;
+
+// The bytes `c` takes in a quoted value.
+size_t QuotedSize(char c) {
+  const auto byte = static_cast<unsigned char>(c);
+  if (byte == '"' || byte == '\\') return 2;
+  return byte < 0x20 || byte > 0x7e ? 4 : 1;
+}
+
+size_t QuotedSize(std::string_view value) {
+  size_t size = 0;
+  for (const char c : value) size += QuotedSize(c);
+  return size;
+}
+
+// Appends ` name="value"`, the value quoted in at most `cap` bytes (at least
+// kCutMarkSize): a longer one is cut between two quoted bytes and ends in
+// kCutMark.
+void AppendQuoted(std::string& line, const char* name, std::string_view value, size_t cap) {
   static constexpr char kHex[] = "0123456789abcdef";
+  const size_t size = QuotedSize(value);
+  const size_t keep = size <= cap ? size : cap - kCutMarkSize;
   line += ' ';
   line += name;
   line += "=\"";
+  size_t kept = 0;
   for (const char c : value) {
+    kept += QuotedSize(c);
+    if (kept > keep) break;
     const auto byte = static_cast<unsigned char>(c);
     if (byte == '"' || byte == '\\') {
       line += '\\';
@@ -41,11 +69,28 @@ void AppendQuoted(std::string& line, const char* name, std::string_view value) {
       line += c;
     }
   }
+  if (size > cap) line += kCutMark;
   line += '"';
 }
 
-void AppendIfSet(std::string& line, const char* name, const char* value) {
-  if (value != nullptr) AppendQuoted(line, name, value);
+// A quoted field of the line; absent when `value` is null.
+struct Field {
+  const char* name;
+  const char* value;
+  std::string_view text() const { return value != nullptr ? value : ""; }
+};
+
+// The largest quoted size every value may keep so that all of them fit in
+// `room` bytes: values that fit as they are keep their size, the longer ones
+// share the rest equally.
+size_t FairCap(std::vector<size_t> sizes, size_t room) {
+  std::sort(sizes.begin(), sizes.end());
+  for (size_t i = 0; i < sizes.size(); ++i) {
+    const size_t share = room / (sizes.size() - i);
+    if (sizes[i] > share) return std::max(share, kCutMarkSize);
+    room -= sizes[i];
+  }
+  return SIZE_MAX;  // all fit: nothing is cut
 }
 
 std::string UtcNow() {
@@ -108,15 +153,30 @@ void NoteFailedAnswer(int result, const char* message) {
 void WriteFailureLine(FILE* stream) {
   const FailureRecord& record = Record();
   if (!record.failed) return;
-  std::string line = UtcNow() + " velorantis:";
   const char* command = getvar("command");
-  AppendQuoted(line, "command", command != nullptr ? command : "");
-  AppendIfSet(line, "mac", getvar("mac"));
-  line += " result=" + std::to_string(record.result);
-  AppendQuoted(line, "message", record.message);
-  if (!record.cause.empty()) AppendQuoted(line, "cause", record.cause);
-  AppendIfSet(line, "remote_user", getenv("REMOTE_USER"));
-  AppendIfSet(line, "remote_addr", getenv("REMOTE_ADDR"));
+  // The result goes after the first two.
+  const Field fields[] = {
+      {"command", command != nullptr ? command : ""},
+      {"mac", getvar("mac")},
+      {"message", record.message.c_str()},
+      {"cause", record.cause.empty() ? nullptr : record.cause.c_str()},
+      {"remote_user", getenv("REMOTE_USER")},
+      {"remote_addr", getenv("REMOTE_ADDR")},
+  };
+  std::string line = UtcNow() + " velorantis:";
+  const std::string result = " result=" + std::to_string(record.result);
+  size_t fixed = line.size() + result.size() + 1;  // and the line feed
+  std::vector<size_t> sizes;
+  for (const Field& field : fields) {
+    if (field.value == nullptr) continue;
+    fixed += strlen(field.name) + 4;  // ` name=""`
+    sizes.push_back(QuotedSize(field.text()));
+  }
+  const size_t cap = FairCap(sizes, kMaxLine - fixed);
+  for (const Field& field : fields) {
+    if (&field == &fields[2]) line += result;
+    if (field.value != nullptr) AppendQuoted(line, field.name, field.text(), cap);
+  }
   line += '\n';
   fwrite(line.data(), 1, line.size(), stream);
   fflush(stream);

@@ -16,6 +16,10 @@
 inline constexpr char kNoDeviceCause[] =
     "the device library lists no readable device with that MAC text";
 
+// The cause of a "Not enough memory".
+inline constexpr char kOutOfMemoryCause[] =
+    "out of memory: the answer passed the request's memory budget";
+
 // Records `cause` unless one is recorded already: the first failure decided
 // the answer, and what fails after it (a rollback, say) follows from it.
 void RecordFailureCause(std::string cause);
@@ -47,7 +51,12 @@ void NoteFailedAnswer(int result, const char* message);
 // (one line; TIME in UTC as 2026-12-08T09:30:00Z; the MAC text as the
 // request gave it; cause, remote_user and remote_addr only when known or
 // set). Bytes outside printable ASCII, '"' and '\' in a value are written as
-// \xHH, \" and \\, so a request cannot forge lines. Nothing otherwise.
+// \xHH, \" and \\, so a request cannot forge lines. The line, its line feed
+// included, is at most 4096 bytes (PIPE_BUF), so that through a pipe it
+// never mixes with another request's line: when the values do not fit, the
+// longest are cut (never inside an escape) to equal shares of the room the
+// others leave, and end in "...[cut]" inside their quotes. Nothing
+// otherwise.
 void WriteFailureLine(FILE* stream);
 
 // Forgets the noted answer and cause (for a second request in one process).

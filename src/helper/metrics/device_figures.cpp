@@ -7,8 +7,12 @@ namespace {
 
 constexpr char kDeviceQuery[] = "SELECT id, mac, model FROM device WHERE id >= 0 ORDER BY id";
 
+// The fallback stands for SQL NULL, never for SQLite running out of memory.
 std::string ColumnText(sqlite3_stmt* row, int column, const char* fallback) {
   const unsigned char* text = sqlite3_column_text(row, column);
+  if (text == nullptr && IsOutOfMemory(nullptr, sqlite3_errcode(sqlite3_db_handle(row)))) {
+    ThrowOutOfMemory();
+  }
   return text != nullptr ? reinterpret_cast<const char*>(text) : fallback;
 }
 

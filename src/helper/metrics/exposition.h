@@ -17,7 +17,10 @@ void AppendFamilyHeader(std::string& out, const char* name, const char* type, co
 
 // Appends `value` as a label value inside its double quotes (which the caller
 // writes): backslash, double quote and line feed escaped as \\, \" and \n,
-// every other byte as it stands.
+// valid UTF-8 as it stands. The format allows nothing else, and one model
+// name with a stray byte would fail the whole scrape, so each maximal
+// invalid subsequence (a byte that starts no valid sequence, or the start
+// of one cut short) becomes U+FFFD, as the Unicode standard recommends.
 void AppendLabelValue(std::string& out, std::string_view value);
 
 struct Label {

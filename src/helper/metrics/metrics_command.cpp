@@ -1,12 +1,16 @@
 #include "helper/metrics/metrics_command.h"
 
 #include <algorithm>
+#include <iterator>
+#include <new>
 #include <vector>
 
 #include "helper/frontend/failure_log.h"
+#include "helper/frontend/memory_budget.h"
 #include "helper/metrics/device_figures.h"
 #include "helper/metrics/exposition.h"
 #include "helper/metrics/metric_families.h"
+#include "shared/sqlite_handles.h"
 #include "shared/status_db.h"
 #include "shared/transaction.h"
 
@@ -87,24 +91,55 @@ void WriteStatsSamples(std::string& out, const MetricFamily& family, const Label
 }
 
 std::vector<LabelledDevice> LabelDevices(const std::vector<DeviceFigures>& devices) {
+  ChargeAnswerBytes(devices.size() * sizeof(LabelledDevice));
   std::vector<LabelledDevice> labelled(devices.size());
   for (size_t i = 0; i < devices.size(); ++i) {
     LabelledDevice& device = labelled[i];
     device.figures = &devices[i];
     AppendLabels(device.labels, {{"mac", devices[i].mac}, {"model", devices[i].model}});
+    ChargeAnswerBytes(device.labels.capacity());
     for (int version = 0; version < kStatsVersions; ++version) {
       device.versionLabels[version] = device.labels;
       AppendLabels(device.versionLabels[version], {{"version", kVersionNames[version]}});
+      ChargeAnswerBytes(device.versionLabels[version].capacity());
     }
   }
   return labelled;
 }
 
+// The text is charged to the request's budget before it grows: room for the
+// next step (a family's header, or one device's samples of one family) is
+// reserved ahead, doubling, so a fleet whose text passes the budget fails
+// before the text takes the memory. kTextRoom holds a step's lines but for
+// the device's labels, which each of its lines repeats; a step that went
+// past its room all the same is charged after it.
+constexpr size_t kTextRoom = 64 * 1024;
+constexpr size_t kMaxStepLines = kStatsVersions * kPortCount * std::size(MetricFamily{}.keys);
+
+void ChargeGrowth(const std::string& out, size_t& charged) {
+  if (out.capacity() <= charged) return;
+  ChargeAnswerBytes(out.capacity() - charged);
+  charged = out.capacity();
+}
+
+void KeepTextRoom(std::string& out, size_t& charged, size_t labelBytes = 0) {
+  ChargeGrowth(out, charged);
+  const size_t room = kTextRoom + kMaxStepLines * labelBytes;
+  if (out.capacity() - out.size() >= room) return;
+  const size_t wanted = std::max(2 * out.capacity(), out.size() + room);
+  ChargeAnswerBytes(wanted - charged);
+  charged = wanted;
+  out.reserve(wanted);
+}
+
 void WriteMetrics(std::string& out, const std::vector<DeviceFigures>& figures) {
   const std::vector<LabelledDevice> devices = LabelDevices(figures);
+  size_t charged = 0;
   for (const MetricFamily& family : MetricFamilies()) {
+    KeepTextRoom(out, charged);
     AppendFamilyHeader(out, family.name, family.type, family.help);
     for (const LabelledDevice& device : devices) {
+      KeepTextRoom(out, charged, device.versionLabels[0].size());
       switch (family.source) {
         case FamilySource::kCaptureRunning:
         case FamilySource::kCapture:
@@ -122,6 +157,7 @@ void WriteMetrics(std::string& out, const std::vector<DeviceFigures>& figures) {
       }
     }
   }
+  ChargeGrowth(out, charged);
 }
 
 int Fail(ResponseBody& body, const char* message) {
@@ -133,27 +169,33 @@ int Fail(ResponseBody& body, const char* message) {
   return -1;
 }
 
+// SQLite running out of memory fails like the program's own allocations.
+void ThrowIfOutOfMemory(sqlite3* db, int rc) {
+  if (IsOutOfMemory(db, rc)) ThrowOutOfMemory();
+}
+
 // Every read in one transaction, so all devices' figures come from one state
 // of the file. Returns null or the message of the first read that failed.
 const char* ReadInTransaction(sqlite3* db, const char* path, std::vector<DeviceFigures>& devices) {
-  StartTransaction(db);
+  ThrowIfOutOfMemory(db, StartTransaction(db));
   const char* failure = ReadDeviceFigures(db, devices);
   if (failure != nullptr) {
-    RecordSqliteFailure(db, path);  // before the rollback replaces SQLite's error
+    // Before the rollback, which replaces SQLite's error.
+    ThrowIfOutOfMemory(db, sqlite3_errcode(db));
+    RecordSqliteFailure(db, path);
     RollbackTransaction(db);
   } else {
-    CommitTransaction(db);
+    ThrowIfOutOfMemory(db, CommitTransaction(db));
   }
   return failure;
 }
 
-}  // namespace
-
-int OutputMetrics(ResponseBody& body) {
+int ReadAndWriteMetrics(ResponseBody& body) {
   const char* statusDb = program_paths.statusDb;
   OpenFailure openFailure;
   Connection db = OpenDatabase(statusDb, DatabaseUse::kStatusReader, &openFailure);
   if (!db) {
+    ThrowIfOutOfMemory(nullptr, openFailure.code);
     RecordSqliteOpenFailure(statusDb, openFailure.code, openFailure.systemErrno);
     return Fail(body, "Cannot open database");
   }
@@ -164,4 +206,20 @@ int OutputMetrics(ResponseBody& body) {
   body.contentType = kExpositionContentType;
   WriteMetrics(body.text, devices);
   return 0;
+}
+
+}  // namespace
+
+int OutputMetrics(ResponseBody& body) {
+  try {
+    return ReadAndWriteMetrics(body);
+  } catch (const std::bad_alloc&) {
+    // As the dispatcher answers the other commands, but in this command's
+    // own failure form: a scraper reads no JSON. The reads' locals are gone;
+    // dropping the text frees the rest.
+    ReleaseMemoryReserve();
+    body = ResponseBody{};
+    RecordFailureCause(kOutOfMemoryCause);
+    return Fail(body, "Not enough memory");
+  }
 }

@@ -11,8 +11,9 @@
 // the exposition text (content type "text/plain; version=0.0.4;
 // charset=utf-8") and the result is 0. On failure it is status "503 Service
 // Unavailable" with the reason as one line of plain text, so that the scrape
-// fails instead of storing nothing, and the result is -1. Throws
-// std::bad_alloc when memory runs out.
+// fails instead of storing nothing, and the result is -1. The text is
+// charged to the request's memory budget: past it, or when memory runs out
+// (SQLite's included), the failure is "Not enough memory", in that same form.
 int OutputMetrics(ResponseBody& body);
 
 #endif  // VELORANTIS_HELPER_METRICS_METRICS_COMMAND_H_
