@@ -7,25 +7,14 @@
 
 #include <cerrno>
 #include <cstdlib>
-#include <ctime>
+
+#include "helper/frontend/utc_time.h"
 
 namespace {
 
 constexpr char kExtension[] = ".pcapng";
 // Far more than two captures ever start within one second into one folder.
 constexpr int kMaxSuffix = 1000;
-
-// "20261208T081455Z"
-std::string UtcStamp(int64_t seconds) {
-  const time_t when = static_cast<time_t>(seconds);
-  tm utc{};
-  char text[32];
-  if (gmtime_r(&when, &utc) == nullptr ||
-      strftime(text, sizeof text, "%Y%m%dT%H%M%SZ", &utc) == 0) {
-    return "00000000T000000Z";
-  }
-  return text;
-}
 
 // A rename that fails rather than replace `to`. Where the file system cannot
 // rename that way, a hard link does the same, then the old name goes.
@@ -100,7 +89,7 @@ std::optional<std::string> KeepEarlierCapture(const std::string& file, int64_t s
   if (info.st_size == 0) return "";
   const std::string stem =
       file.ends_with(kExtension) ? file.substr(0, file.size() - (sizeof kExtension - 1)) : file;
-  const std::string base = stem + "-" + UtcStamp(started >= 0 ? started : info.st_mtime);
+  const std::string base = stem + "-" + CompactUtc(started >= 0 ? started : info.st_mtime);
   for (int suffix = 1; suffix <= kMaxSuffix; ++suffix) {
     std::string kept = base;
     if (suffix > 1) kept.append("-").append(std::to_string(suffix));

@@ -1,38 +1,8 @@
 #include "helper/download/download_header.h"
 
-#include <algorithm>
-#include <chrono>
 #include <cstdio>
 
-namespace {
-
-// 9999-12-31T23:59:59Z. Times are kept between the epoch and this, so the
-// calendar arithmetic never overflows whatever a ledger row holds.
-constexpr int64_t kLastSecond = 253402300799;
-
-// Calendar fields of a UTC time.
-struct UtcTime {
-  int year;
-  unsigned month, day, weekday, hour, minute, second;
-};
-
-UtcTime SplitUtc(int64_t unixSeconds) {
-  using namespace std::chrono;
-  const int64_t kept = std::clamp<int64_t>(unixSeconds, 0, kLastSecond);
-  const int64_t dayNumber = kept / 86400;
-  const int64_t secondOfDay = kept % 86400;
-  const sys_days date{days{dayNumber}};
-  const year_month_day ymd{date};
-  return UtcTime{int(ymd.year()),
-                 unsigned(ymd.month()),
-                 unsigned(ymd.day()),
-                 weekday{date}.c_encoding(),
-                 static_cast<unsigned>(secondOfDay / 3600),
-                 static_cast<unsigned>(secondOfDay / 60 % 60),
-                 static_cast<unsigned>(secondOfDay % 60)};
-}
-
-}  // namespace
+#include "helper/frontend/utc_time.h"
 
 std::string AttachmentName(std::string_view mac, int64_t started) {
   std::string name = "Velorantis-";
@@ -41,11 +11,10 @@ std::string AttachmentName(std::string_view mac, int64_t started) {
     if (kept || c == '-') name += c;
     if (c == ':') name += '-';
   }
-  const UtcTime t = SplitUtc(started);
-  char stamp[48];
-  snprintf(stamp, sizeof stamp, "-%04d%02u%02uT%02u%02u%02uZ.pcapng", t.year, t.month, t.day,
-           t.hour, t.minute, t.second);
-  return name + stamp;
+  name += '-';
+  name += CompactUtc(started);
+  name += ".pcapng";
+  return name;
 }
 
 std::string HttpDate(int64_t seconds) {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "helper/frontend/request_vars.h"
+#include "helper/frontend/utc_time.h"
 
 namespace {
 
@@ -93,13 +94,6 @@ size_t FairCap(std::vector<size_t> sizes, size_t room) {
   return SIZE_MAX;  // all fit: nothing is cut
 }
 
-std::string UtcNow() {
-  const time_t now = time(nullptr);
-  tm parts{};
-  char text[32] = "";
-  if (gmtime_r(&now, &parts) != nullptr) strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &parts);
-  return text;
-}
 
 }  // namespace
 
@@ -163,7 +157,7 @@ void WriteFailureLine(FILE* stream) {
       {"remote_user", getenv("REMOTE_USER")},
       {"remote_addr", getenv("REMOTE_ADDR")},
   };
-  std::string line = UtcNow() + " velorantis:";
+  std::string line = IsoUtc(time(nullptr)) + " velorantis:";
   const std::string result = " result=" + std::to_string(record.result);
   size_t fixed = line.size() + result.size() + 1;  // and the line feed
   std::vector<size_t> sizes;

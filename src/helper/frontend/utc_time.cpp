@@ -1,0 +1,47 @@
+#include "helper/frontend/utc_time.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <ctime>
+
+static_assert(sizeof(time_t) == 8, "build with _TIME_BITS=64: times pass 2038");
+
+namespace {
+
+// 9999-12-31T23:59:59Z: the calendar arithmetic never overflows whatever a
+// ledger row or a file time holds.
+constexpr int64_t kLastSecond = 253402300799;
+
+}  // namespace
+
+UtcTime SplitUtc(int64_t unixSeconds) {
+  using namespace std::chrono;
+  const int64_t kept = std::clamp<int64_t>(unixSeconds, 0, kLastSecond);
+  const int64_t secondOfDay = kept % 86400;
+  const sys_days date{days{kept / 86400}};
+  const year_month_day ymd{date};
+  return UtcTime{int(ymd.year()),
+                 unsigned(ymd.month()),
+                 unsigned(ymd.day()),
+                 weekday{date}.c_encoding(),
+                 static_cast<unsigned>(secondOfDay / 3600),
+                 static_cast<unsigned>(secondOfDay / 60 % 60),
+                 static_cast<unsigned>(secondOfDay % 60)};
+}
+
+std::string CompactUtc(int64_t unixSeconds) {
+  const UtcTime t = SplitUtc(unixSeconds);
+  char text[32];
+  snprintf(text, sizeof text, "%04d%02u%02uT%02u%02u%02uZ", t.year, t.month, t.day, t.hour,
+           t.minute, t.second);
+  return text;
+}
+
+std::string IsoUtc(int64_t unixSeconds) {
+  const UtcTime t = SplitUtc(unixSeconds);
+  char text[32];
+  snprintf(text, sizeof text, "%04d-%02u-%02uT%02u:%02u:%02uZ", t.year, t.month, t.day, t.hour,
+           t.minute, t.second);
+  return text;
+}
