@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "helper/frontend/hex_byte.h"
+
 bool ServerSendsFiles() {
   const char* value = getenv("VELORANTIS_X_SENDFILE");
   return value != nullptr && strcmp(value, "1") == 0;
@@ -16,7 +18,6 @@ namespace {
 // server's decoding gives the path back byte for byte ("%41" in a file name
 // stays "%41"), and no byte can end the header line.
 std::string PercentEncoded(const std::string& path) {
-  static const char kHex[] = "0123456789ABCDEF";
   std::string text;
   for (const unsigned char c : path) {
     const bool plain = (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
@@ -24,7 +25,7 @@ std::string PercentEncoded(const std::string& path) {
     if (plain) {
       text += static_cast<char>(c);
     } else {
-      text += {'%', kHex[c >> 4], kHex[c & 15]};
+      AppendHexByte(text, "%", c, HexCase::kUpper);
     }
   }
   return text;

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "helper/frontend/hex_byte.h"
 #include "helper/frontend/request_vars.h"
 #include "helper/frontend/utc_time.h"
 
@@ -48,7 +49,6 @@ size_t QuotedSize(std::string_view value) {
 // kCutMarkSize): a longer one is cut between two quoted bytes and ends in
 // kCutMark.
 void AppendQuoted(std::string& line, const char* name, std::string_view value, size_t cap) {
-  static constexpr char kHex[] = "0123456789abcdef";
   const size_t size = QuotedSize(value);
   const size_t keep = size <= cap ? size : cap - kCutMarkSize;
   line += ' ';
@@ -63,9 +63,7 @@ void AppendQuoted(std::string& line, const char* name, std::string_view value, s
       line += '\\';
       line += c;
     } else if (byte < 0x20 || byte > 0x7e) {
-      line += "\\x";
-      line += kHex[byte >> 4];
-      line += kHex[byte & 15];
+      AppendHexByte(line, "\\x", byte);
     } else {
       line += c;
     }

@@ -3,6 +3,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "helper/frontend/hex_byte.h"
+
 namespace {
 
 // Length of the valid UTF-8 sequence of two to four bytes that starts at
@@ -36,12 +38,7 @@ size_t Utf8SequenceLength(std::string_view text, size_t i) {
   return length;
 }
 
-void AppendUnicodeEscape(std::string& out, uint8_t byte) {
-  static const char kHex[] = "0123456789abcdef";
-  out += "\\u00";
-  out += kHex[byte >> 4];
-  out += kHex[byte & 0xf];
-}
+void AppendUnicodeEscape(std::string& out, uint8_t byte) { AppendHexByte(out, "\\u00", byte); }
 
 }  // namespace
 
