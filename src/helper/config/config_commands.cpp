@@ -51,7 +51,7 @@ const char* LoadConfigNode(std::string& node) {
   if (LoadConfiguration(program_paths.configDb, features, config) != 0) return kCannotLoad;
   const std::optional<CaptureSettings> settings = SettingsOf(features, config);
   if (!settings) {
-    RecordFailureCause("the stored destination does not convert back to bytes (wcstombs)");
+    RecordFailureCause("the stored destination holds a character that is no byte");
     return kCannotLoad;
   }
   WriteConfigNode(node, *settings);

@@ -2,8 +2,9 @@
 // whose mac is 'default' in table `config` of the configuration database,
 // turned into the device library's two records and back. The file, the table
 // and the row are created outside the program (schema/config.sql); neither
-// operation creates anything. Each opens its own connection, runs one
-// statement and closes the connection before it returns. The file keeps a
+// operation creates anything. Each opens its own connection, runs its
+// statement (a read that finds no row also checks the file) and closes the
+// connection before it returns. The file keeps a
 // write-ahead log (schema/config.sql), so a read sees the last committed row
 // while a save runs; a connection waits up to two seconds for a lock that
 // another process holds for a moment, then fails.

@@ -25,10 +25,9 @@ struct ChangeLock {
 
 // Takes the lock on the file at `path` (opened for reading only; created with
 // mode 0660 when missing, never through a symbolic link), waiting at most
-// `waitMs`. Returns null once
-// it is held, else the message the request answers with: "Device is busy
-// with another request" when the wait ran out, "Cannot open the change lock
-// file" when the file cannot be opened. A request that cannot lock never goes
+// `waitMs`. Returns null once it is held, else the message the request
+// answers with: "Device is busy with another request" when the wait ran out,
+// "Cannot open the change lock file" when the file cannot be opened. A request that cannot lock never goes
 // on unlocked. Arms the request's deadline (kChangeDeadlineMs from now) for
 // as long as the lock is held or waited for.
 const char* LockChanges(ChangeLock& lock, const char* path, int waitMs = kChangeLockWaitMs);

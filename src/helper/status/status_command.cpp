@@ -36,7 +36,7 @@ void ThrowIfOutOfMemory(sqlite3* db, int rc) {
   if (IsOutOfMemory(db, rc)) ThrowOutOfMemory();
 }
 
-// The status command alone returns -1 when it fails.
+// Writes the failed answer; -1, as the command returns when it fails.
 int Fail(std::string& out, const char* message) {
   WriteOutcome(out, message);
   return -1;
