@@ -17,6 +17,17 @@ Statement StepDeviceQuery(sqlite3* db, const char* sql, const char* mac) {
 
 }  // namespace
 
+int64_t StoredCaptureError(const char* path, const char* mac) {
+  Connection db = OpenDatabase(path, DatabaseUse::kStatusReader);
+  if (!db) return 0;
+  Statement row =
+      StepDeviceQuery(db.get(),
+                      "SELECT capture.error FROM capture JOIN device ON capture.device = device.id "
+                      "WHERE device.mac = ?1",
+                      mac);
+  return row ? sqlite3_column_int64(row.get(), 0) : 0;
+}
+
 int64_t GetDeviceId(sqlite3* db, const char* mac) {
   Statement row = StepDeviceQuery(db, "SELECT id FROM device WHERE mac = ?", mac);
   return row ? sqlite3_column_int64(row.get(), 0) : -1;

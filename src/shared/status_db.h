@@ -10,6 +10,11 @@
 
 #include "shared/sqlite_handles.h"
 
+// The error figure of device `mac`'s capture row: the daemon keeps it, and
+// the back end has no other source for it. Opens the database at `path` as
+// the status command does; 0 when there is no such row or it cannot be read.
+int64_t StoredCaptureError(const char* path, const char* mac);
+
 // The `id` of the device whose `mac` is exactly `mac`, or -1 when there is no
 // such row or it cannot be read (a missing table, a lock, a MAC that cannot
 // be bound). Callers treat every negative id as a missing device.

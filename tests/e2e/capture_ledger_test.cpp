@@ -163,10 +163,18 @@ TEST_F(CaptureLedgerTest, StartNeedsItsClaimRecorded) {
     std::string answer, logged;
   } cases[] = {
       {"write lock held", {}, true, "", "Capture ledger is not available", "database is locked"},
-      {"read-only", {"-P", kTestRecordsDb, "-e", "inject=openat:error=EROFS:when=1"}, false, "",
-       "Capture ledger is not available", "readonly database"},
-      {"file system full", {"-P", wal, "-e", "inject=write,pwrite64:error=ENOSPC"}, false, "",
-       "Capture ledger is not available", "database or disk is full"},
+      {"read-only",
+       {"-P", kTestRecordsDb, "-e", "inject=openat:error=EROFS:when=1"},
+       false,
+       "",
+       "Capture ledger is not available",
+       "readonly database"},
+      {"file system full",
+       {"-P", wal, "-e", "inject=write,pwrite64:error=ENOSPC"},
+       false,
+       "",
+       "Capture ledger is not available",
+       "database or disk is full"},
       {"missing", {}, false, "", "", ""},
       {"older configuration database", {}, false, oldLedger, "", ""},
   };
@@ -190,8 +198,8 @@ TEST_F(CaptureLedgerTest, StartNeedsItsClaimRecorded) {
     }
     argv.push_back(VELORANTIS_HELPER_PATH);
     sim_.ClearCalls();
-    const std::vector<EnvChange> env = {{"QUERY_STRING", "command=start&mac=" + kA + "&output=" +
-                                                             out_.path() +
+    const std::vector<EnvChange> env = {{"QUERY_STRING", "command=start&mac=" + kA +
+                                                             "&output=" + out_.path() +
                                                              "&loop=0&count=0&size=0&duration=0"}};
     const ProgramResult result =
         c.strace.empty() ? RunProgram(argv, env) : RunHostProgram(argv, env);

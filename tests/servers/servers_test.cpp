@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
+#include "helper/ledger/records_db.h"
 #include "http/http_get.h"
 #include "http/web_server.h"
-#include "helper/ledger/records_db.h"
 #include "shared/paths.h"
 #include "support/run_program.h"
 #include "support/sim_dir.h"

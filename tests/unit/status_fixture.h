@@ -30,7 +30,12 @@ inline nlohmann::json ParseStatus(const std::string& out) {
 
 class StatusTest : public testing::Test {
  protected:
-  void SetUp() override { CreateFromSchema(db_, "status.sql"); }
+  // The ledger status consults is this test's own, not the end-to-end
+  // tests' that may run beside it.
+  void SetUp() override {
+    CreateFromSchema(db_, "status.sql");
+    program_paths.configDb = configDb_.c_str();
+  }
   void TearDown() override {
     query_map.clear();
     program_paths = {};
@@ -62,6 +67,7 @@ class StatusTest : public testing::Test {
 
   TempDir dir_;
   const std::string db_ = dir_.File("velorantis.db");
+  const std::string configDb_ = dir_.File("velorantis-config.db");
 };
 
 #endif  // VELORANTIS_TESTS_UNIT_STATUS_FIXTURE_H_

@@ -5,6 +5,7 @@
 
 #include "helper/capture/capture_file.h"
 #include "helper/frontend/failure_log.h"
+#include "helper/frontend/request_identity.h"
 #include "helper/ledger/capture_ends.h"
 #include "helper/ledger/file_identity.h"
 #include "helper/ledger/ledger_store.h"

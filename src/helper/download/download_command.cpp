@@ -78,7 +78,7 @@ const Refusal* OpenCaptureFile(const LedgerEntry& entry, int& fd, struct stat& i
     // A link as the file itself, or a link in place of a folder above it.
     struct stat named {};
     return lstat(entry.file.c_str(), &named) == 0 && S_ISLNK(named.st_mode) ? &kNotRegular
-                                                                             : &kChanged;
+                                                                            : &kChanged;
   }
   const Refusal* refusal = nullptr;
   if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {

@@ -92,7 +92,6 @@ size_t FairCap(std::vector<size_t> sizes, size_t room) {
   return SIZE_MAX;  // all fit: nothing is cut
 }
 
-
 }  // namespace
 
 void RecordFailureCause(std::string cause) {

@@ -1,9 +1,8 @@
 #include "helper/ledger/capture_ends.h"
 
-#include <cstdlib>
 #include <ctime>
 
-#include "VelorantisAPI.h"
+#include "helper/frontend/request_identity.h"
 #include "helper/ledger/file_identity.h"
 #include "helper/ledger/ledger_store.h"
 #include "helper/ledger/records_db.h"
@@ -14,27 +13,9 @@
 
 namespace {
 
-std::string EnvironmentOrDash(const char* name) {
-  const char* value = getenv(name);
-  return value != nullptr && *value != '\0' ? value : "-";
-}
-
-constexpr char kErrorQuery[] =
-    "SELECT capture.error FROM capture JOIN device ON capture.device = device.id "
-    "WHERE device.mac = ?1";
-
-// The status daemon keeps the device's error figure; the back end has no
-// other source for it. Opened as the status command opens it.
-int64_t StoredErrorOf(const std::string& mac) {
-  Connection db = OpenDatabase(program_paths.statusDb, DatabaseUse::kStatusReader);
-  if (!db) return 0;
-  Statement select = Prepare(db.get(), kErrorQuery);
-  if (!select ||
-      sqlite3_bind_text(select.get(), 1, mac.c_str(), -1, SQLITE_TRANSIENT) != SQLITE_OK ||
-      sqlite3_step(select.get()) != SQLITE_ROW) {
-    return 0;
-  }
-  return sqlite3_column_int64(select.get(), 0);
+// The status daemon keeps the capture's error figure; 0 when it has none.
+int64_t StoredError(const std::string& mac) {
+  return StoredCaptureError(program_paths.statusDb, mac.c_str());
 }
 
 // The file as the capture left it. The device may have replaced it while
@@ -57,36 +38,6 @@ bool Write(sqlite3* ledger, const LedgerEntry& entry, const CaptureEnd& end) {
 
 }  // namespace
 
-std::string RequestUser() { return EnvironmentOrDash("REMOTE_USER"); }
-
-std::string RequestAddress() { return EnvironmentOrDash("REMOTE_ADDR"); }
-
-int CaptureStateOf(void* handle) {
-  VelorantisAPIDiskDumpStatus status{};
-  if (VelorantisAPIDiskDumpGetStatus(handle, &status) != 0) return -1;
-  return status.running != 0 ? 1 : 0;
-}
-
-std::string MacTextOf(void* handle) {
-  char model[kDeviceTextSize];
-  char macText[kDeviceTextSize];
-  if (GetDeviceInfo(handle, model, macText) != 0) return "";
-  return macText;
-}
-
-DeviceNow DeviceStateOf(const std::string& mac) {
-  void* handle = GetDeviceHandle(mac.c_str());
-  if (handle == NoDevice()) return DeviceNow::kGone;
-  switch (CaptureStateOf(handle)) {
-    case 1:
-      return DeviceNow::kCapturing;
-    case 0:
-      return DeviceNow::kIdle;
-    default:
-      return DeviceNow::kUnknown;
-  }
-}
-
 Settled SettleCapture(sqlite3* ledger, const LedgerEntry& entry, DeviceNow device) {
   const int64_t now = time(nullptr);
   bool written = true;
@@ -105,18 +56,18 @@ Settled SettleCapture(sqlite3* ledger, const LedgerEntry& entry, DeviceNow devic
       const FileIdentity identity = EndIdentity(entry);
       // A claim whose device never wrote leaves no file of its own.
       const bool failed = entry.state == "starting" && identity.size <= 0;
-      written = failed ? Write(ledger, entry, {"failed", now, "", "", 0, {}})
-                       : Write(ledger, entry,
-                               {"ended", now, "", "", StoredErrorOf(entry.mac), identity});
+      written =
+          failed ? Write(ledger, entry, {"failed", now, "", "", 0, {}})
+                 : Write(ledger, entry, {"ended", now, "", "", StoredError(entry.mac), identity});
       break;
     }
     case DeviceNow::kGone: {
       const std::optional<FileIdentity> file = RegularFileAt(entry.file);
       const int64_t quietSince = file ? file->modified / 1000000000 : 0;
       if (now - quietSince < kQuietSecondsBeforeGone) return Settled::kActive;
-      written = Write(ledger, entry,
-                      {"gone", file ? quietSince : now, "", "", StoredErrorOf(entry.mac),
-                       EndIdentity(entry)});
+      written = Write(
+          ledger, entry,
+          {"gone", file ? quietSince : now, "", "", StoredError(entry.mac), EndIdentity(entry)});
       break;
     }
   }
@@ -129,7 +80,7 @@ void NoteCapturesStopped(sqlite3* ledger, const std::string& mac) {
   if (!active) return;
   for (const LedgerEntry& entry : *active) {
     Write(ledger, entry,
-          {"stopped", time(nullptr), RequestUser(), RequestAddress(), StoredErrorOf(mac),
+          {"stopped", time(nullptr), RequestUser(), RequestAddress(), StoredError(mac),
            EndIdentity(entry)});
   }
 }

@@ -8,30 +8,13 @@
 #include <cstdint>
 #include <string>
 
+#include "helper/ledger/device_state.h"
 #include "helper/ledger/ledger_store.h"
 #include "shared/sqlite_handles.h"
 
 // A capture whose device is no longer listed still holds its file while the
 // file grows: a device that is only slow to enumerate may still be writing.
 inline constexpr int64_t kQuietSecondsBeforeGone = 5;
-
-// Who made the request and from where: REMOTE_USER and REMOTE_ADDR, "-" when
-// the web server gave none.
-std::string RequestUser();
-std::string RequestAddress();
-
-// 1 while a capture runs on the device, 0 when it is idle, -1 when the
-// library cannot tell.
-int CaptureStateOf(void* handle);
-
-// The device's MAC text, empty when it cannot be read.
-std::string MacTextOf(void* handle);
-
-// What a claimed capture's device says now.
-enum class DeviceNow { kCapturing, kIdle, kGone, kUnknown };
-
-// Asks the device `mac` of the device list already prepared.
-DeviceNow DeviceStateOf(const std::string& mac);
 
 // What became of a claim once settled.
 enum class Settled { kActive, kEnded, kNotWritten };

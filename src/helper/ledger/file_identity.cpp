@@ -1,10 +1,10 @@
 #include "helper/ledger/file_identity.h"
 
 FileIdentity IdentityOf(const struct stat& info) {
-  return FileIdentity{static_cast<int64_t>(info.st_dev), static_cast<int64_t>(info.st_ino),
-                      static_cast<int64_t>(info.st_size),
-                      static_cast<int64_t>(info.st_mtim.tv_sec) * 1000000000 +
-                          info.st_mtim.tv_nsec};
+  return FileIdentity{
+      static_cast<int64_t>(info.st_dev), static_cast<int64_t>(info.st_ino),
+      static_cast<int64_t>(info.st_size),
+      static_cast<int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec};
 }
 
 std::optional<FileIdentity> RegularFileAt(const std::string& path) {

@@ -27,9 +27,10 @@ struct ChangeLock {
 // mode 0660 when missing, never through a symbolic link), waiting at most
 // `waitMs`. Returns null once it is held, else the message the request
 // answers with: "Device is busy with another request" when the wait ran out,
-// "Cannot open the change lock file" when the file cannot be opened. A request that cannot lock never goes
-// on unlocked. Arms the request's deadline (kChangeDeadlineMs from now) for
-// as long as the lock is held or waited for.
+// "Cannot open the change lock file" when the file cannot be opened. A
+// request that cannot lock never goes on unlocked. Arms the request's
+// deadline (kChangeDeadlineMs from now) for as long as the lock is held or
+// waited for.
 const char* LockChanges(ChangeLock& lock, const char* path, int waitMs = kChangeLockWaitMs);
 
 #endif  // VELORANTIS_HELPER_LOCK_CHANGE_LOCK_H_
