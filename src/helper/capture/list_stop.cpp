@@ -46,7 +46,7 @@ int StopCapture(ResponseBody& body) {
   void* handle = FindDevice(getvar("mac"));
   if (handle == NoDevice()) {
     RecordFailureCause(kNoDeviceCause);
-    WriteOutcome(body.text, "Invalid MAC address");
+    WriteOutcome(body.text, kInvalidMac);
     return 0;
   }
   ChangeLock lock;

@@ -72,7 +72,7 @@ const char* StartOnDevice() {
   void* handle = FindDevice(getvar("mac"));
   if (handle == NoDevice()) {
     RecordFailureCause(kNoDeviceCause);
-    return "Invalid MAC address";
+    return kInvalidMac;
   }
   const char* output = nullptr;
   if (const char* failure = ReadOutput(output)) return failure;

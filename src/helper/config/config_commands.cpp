@@ -45,7 +45,7 @@ void WriteConfigNode(std::string& out, const CaptureSettings& settings) {
 // Writes the "config" node into `node`; on failure returns the message and
 // leaves `node` empty.
 const char* LoadConfigNode(std::string& node) {
-  if (getvar("mac") == nullptr) return "Invalid MAC address";
+  if (getvar("mac") == nullptr) return kInvalidMac;
   VelorantisAPIDeviceFeatures features{};
   VelorantisAPIDiskDumpConfig config{};
   if (LoadConfiguration(program_paths.configDb, features, config) != 0) return kCannotLoad;
@@ -67,7 +67,7 @@ const char* SelectDevice(void*& handle) {
   const bool isDefault = mac != nullptr && strcmp(mac, "default") == 0;
   if (handle != NoDevice() || isDefault) return nullptr;
   RecordFailureCause(kNoDeviceCause);
-  return "Invalid MAC address";
+  return kInvalidMac;
 }
 
 // "output", also refused when it would not fit the stored configuration: one

@@ -8,7 +8,7 @@
 // "getconfig" against the configuration database (program_paths.configDb):
 // the "config" node (ending in "},\n"), then the result node. Needs "mac"
 // (any value; there is one configuration for all devices), never reaches a
-// device. On failure only the result node: -1 "Invalid MAC address" or -1
+// device. On failure only the result node: -1 kInvalidMac or -1
 // "Cannot load configuration from database". Returns 0.
 int OutputConfig(ResponseBody& body);
 
@@ -18,7 +18,7 @@ int OutputConfig(ResponseBody& body);
 // goes on without one), stores "output", "loop", "count", "size",
 // "duration", "inline" and "slicing", then gives the device its inline and
 // slicing features. Writes only the result node: -1 with the first
-// failure's message ("Invalid MAC address", "Invalid destination value" also
+// failure's message (kInvalidMac, "Invalid destination value" also
 // for an "output" longer than kMaxStoredDestination bytes, "Invalid ...
 // value" for the first absent number, "Failed to save configuration in
 // database", "Failed to set device features", which leaves the stored

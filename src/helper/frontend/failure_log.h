@@ -12,7 +12,7 @@
 #include <cstdio>
 #include <string>
 
-// The cause of an "Invalid MAC address" when the MAC text names no device.
+// The cause of a kInvalidMac answer when the MAC text names no device.
 inline constexpr char kNoDeviceCause[] =
     "the device library lists no readable device with that MAC text";
 

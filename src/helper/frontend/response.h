@@ -37,6 +37,10 @@ struct ResponseBody {
 // no separator or line feed after it. Result 0 goes with an empty message.
 void PrintResultNode(std::string& out, int result, std::string message);
 
+// The answer of every command that names a device by "mac" when that names
+// none (absent, or no device the library lists has that MAC text).
+inline constexpr char kInvalidMac[] = "Invalid MAC address";
+
 // The one way a handler writes its result node: 0 and the empty message when
 // `failure` is null, else `failureResult` and `failure`, and then the failure
 // is noted for the error log (NoteFailedAnswer).

@@ -17,8 +17,6 @@
 
 namespace {
 
-constexpr char kInvalidMac[] = "Invalid MAC address";
-
 // Built apart from the response and copied into it only once every read has
 // succeeded.
 struct StatusAnswer {
