@@ -1,6 +1,5 @@
 #include "helper/command_table.h"
 
-#include <cstdlib>
 #include <cstring>
 #include <new>
 
@@ -11,6 +10,7 @@
 #include "helper/frontend/memory_budget.h"
 #include "helper/frontend/origin_check.h"
 #include "helper/frontend/request_vars.h"
+#include "helper/frontend/server_settings.h"
 #include "helper/metrics/metrics_command.h"
 #include "helper/status/status_command.h"
 #include "shared/available_memory.h"
@@ -34,18 +34,6 @@ void AnswerOutOfMemory(ResponseBody& body) {
   WriteOutcome(body.text, "Not enough memory");
 }
 
-void RecordCrossOrigin() {
-  std::string cause = StrictOriginCheck()
-                          ? "strict origin check: another site named, or no proof of this one"
-                          : "Sec-Fetch-Site or Origin names another site than Host";
-  for (const char* name :
-       {"HTTP_SEC_FETCH_SITE", "HTTP_ORIGIN", "HTTP_HOST", "HTTP_X_REQUESTED_WITH"}) {
-    const char* value = getenv(name);
-    cause = cause + "; " + name + "=" + (value != nullptr ? value : "(none)");
-  }
-  RecordFailureCause(cause);
-}
-
 // Every failed answer leaves its line on standard error, the web server's
 // error log.
 void LogFailure() {
@@ -62,6 +50,7 @@ bool ServeRequest(ResponseBody& body) {
   if (!HoldMemoryReserve()) return false;
   try {
     InitGetVar();
+    ReadServerSettings();
     SetAnswerBudget(AnswerBudgetFor(GetAvailableRAMSize()));
   } catch (const std::bad_alloc&) {
     AnswerOutOfMemory(body);
@@ -86,7 +75,6 @@ void DispatchCommand(ResponseBody& body) {
         // credentials, so only where they come from tells them apart.
         const char* refusal = entry.changesDevice ? RequestOriginFailure() : nullptr;
         if (refusal != nullptr) {
-          RecordCrossOrigin();
           WriteOutcome(body.text, refusal);
         } else {
           entry.handler(body);

@@ -17,6 +17,7 @@
 #include "helper/download/file_sender.h"
 #include "helper/download/no_link_open.h"
 #include "helper/frontend/request_vars.h"
+#include "helper/frontend/server_settings.h"
 #include "helper/ledger/ledger_store.h"
 #include "helper/ledger/records_db.h"
 #include "shared/paths.h"
@@ -90,27 +91,21 @@ const Refusal* OpenCaptureFile(const LedgerEntry& entry, int& fd, struct stat& i
   return refusal;
 }
 
-const char* EnvironmentText(const char* name) {
-  const char* value = getenv(name);
-  return value != nullptr ? value : "";
-}
-
 // Whether a range may be served: a resumed download names the file it began
 // with in If-Range; when the file has changed since, the range of the old
 // one would splice two files, so the whole new file goes out instead. Only
 // the exact entity tag names the file: a date has one-second steps, and a
 // looping capture replaces its file within one, so a date (or a weak tag,
 // or anything else) gets the whole file.
-bool RangeConditionHolds(const DownloadedFile& file) {
-  const char* condition = getenv("HTTP_IF_RANGE");
-  return condition == nullptr || file.tag == condition;
+bool RangeConditionHolds(const DownloadedFile& file, const RequestHeaders& request) {
+  return request.ifRange == nullptr || file.tag == request.ifRange;
 }
 
 // The Range header, else "bytes=" and request variable "range": BusyBox
 // httpd keeps the header to itself. Empty for none.
-std::string RangeAsked(const DownloadedFile& file) {
-  if (!RangeConditionHolds(file)) return "";
-  const char* header = getenv("HTTP_RANGE");
+std::string RangeAsked(const DownloadedFile& file, const RequestHeaders& request) {
+  if (!RangeConditionHolds(file, request)) return "";
+  const char* header = request.range;
   const char* variable = getvar("range");
   return header != nullptr ? header : variable != nullptr ? std::string("bytes=") + variable : "";
 }
@@ -156,9 +151,10 @@ const Refusal* PrepareFileAnswer(FileAnswer& answer, std::string& moreHeaders) {
   // or from the program's answer) would match an If-Range date against
   // Last-Modified: the answer to any If-Range but the tag goes out from the
   // program, without Last-Modified.
-  const bool conditionHolds = RangeConditionHolds(file);
+  const RequestHeaders request = ReadRequestHeaders();
+  const bool conditionHolds = RangeConditionHolds(file, request);
   if (!conditionHolds) file.modified.clear();
-  answer.range = ParseByteRange(RangeAsked(file).c_str(), file.size);
+  answer.range = ParseByteRange(RangeAsked(file, request).c_str(), file.size);
   if (answer.range.kind == RangeKind::kUnsatisfiable) {
     close(answer.fd);
     moreHeaders = "Content-Range: bytes */" + std::to_string(file.size) + "\n";
@@ -166,11 +162,11 @@ const Refusal* PrepareFileAnswer(FileAnswer& answer, std::string& moreHeaders) {
   }
   answer.header = DownloadHeader(file, answer.range);
   // The server reads a range from the header only, not from the variable.
-  answer.handOver = ServerSendsFiles() && conditionHolds &&
-                    (getenv("HTTP_RANGE") != nullptr || getvar("range") == nullptr);
+  answer.handOver = server_settings.sendsFiles && conditionHolds &&
+                    (request.range != nullptr || getvar("range") == nullptr);
   answer.path = entry.file;
   answer.file = file;
-  answer.headerOnly = strcmp(EnvironmentText("REQUEST_METHOD"), "HEAD") == 0;
+  answer.headerOnly = request.method != nullptr && strcmp(request.method, "HEAD") == 0;
   return nullptr;
 }
 

@@ -7,11 +7,6 @@
 
 #include "helper/frontend/hex_byte.h"
 
-bool ServerSendsFiles() {
-  const char* value = getenv("VELORANTIS_X_SENDFILE");
-  return value != nullptr && strcmp(value, "1") == 0;
-}
-
 namespace {
 
 // Letters, digits and "/._-~" as they are, every other byte as %XX: the

@@ -6,13 +6,6 @@
 
 #include <string>
 
-// Whether the web server's configuration says that it sends the files the
-// program names in an X-Sendfile header field: VELORANTIS_X_SENDFILE is "1".
-// Only the server's configuration sets it (a request's header fields reach
-// the program as HTTP_* only); a server that does not honour the field would
-// pass it, and an empty body, on to the client.
-bool ServerSendsFiles();
-
 // The X-Sendfile value naming `path`, the file open as `fd`, for a server
 // that percent-decodes it; empty when the program must send the file itself:
 // `path` holds a byte outside printable ASCII, is not the file's canonical

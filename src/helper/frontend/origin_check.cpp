@@ -2,7 +2,11 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <string_view>
+
+#include "helper/frontend/failure_log.h"
+#include "helper/frontend/server_settings.h"
 
 namespace {
 
@@ -44,10 +48,19 @@ const char* OriginCheckFailure(const OriginHeaders& headers, bool strict) {
   return proven ? nullptr : kNoRequestedWith;
 }
 
-bool StrictOriginCheck() { return !Absent(getenv("VELORANTIS_ORIGIN_CHECK")); }
-
 const char* RequestOriginFailure() {
   const OriginHeaders headers = {getenv("HTTP_SEC_FETCH_SITE"), getenv("HTTP_ORIGIN"),
                                  getenv("HTTP_HOST"), getenv("HTTP_X_REQUESTED_WITH")};
-  return OriginCheckFailure(headers, StrictOriginCheck());
+  const char* refusal = OriginCheckFailure(headers, server_settings.strictOrigin);
+  if (refusal == nullptr) return nullptr;
+  std::string cause = server_settings.strictOrigin
+                          ? "strict origin check: another site named, or no proof of this one"
+                          : "Sec-Fetch-Site or Origin names another site than Host";
+  for (const char* name :
+       {"HTTP_SEC_FETCH_SITE", "HTTP_ORIGIN", "HTTP_HOST", "HTTP_X_REQUESTED_WITH"}) {
+    const char* value = getenv(name);
+    cause = cause + "; " + name + "=" + (value != nullptr ? value : "(none)");
+  }
+  RecordFailureCause(cause);
+  return refusal;
 }

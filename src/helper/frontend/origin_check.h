@@ -39,13 +39,9 @@ inline constexpr char kNoRequestedWith[] = "Request refused: X-Requested-With he
 // origin only after a CORS preflight that this program never grants.
 const char* OriginCheckFailure(const OriginHeaders& headers, bool strict);
 
-// Whether the web server asked for strict mode: VELORANTIS_ORIGIN_CHECK is
-// set and not empty. "strict" is the documented value; any other text turns
-// strict mode on as well, so that a misspelt setting never weakens the check.
-bool StrictOriginCheck();
-
 // OriginCheckFailure on the CGI variables HTTP_SEC_FETCH_SITE, HTTP_ORIGIN,
-// HTTP_HOST and HTTP_X_REQUESTED_WITH, in the mode StrictOriginCheck reads.
+// HTTP_HOST and HTTP_X_REQUESTED_WITH, in the mode of server_settings; a
+// refusal records its cause, with those headers, for the failure log.
 const char* RequestOriginFailure();
 
 #endif  // VELORANTIS_HELPER_FRONTEND_ORIGIN_CHECK_H_
