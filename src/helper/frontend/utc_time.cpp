@@ -30,18 +30,22 @@ UtcTime SplitUtc(int64_t unixSeconds) {
                  static_cast<unsigned>(secondOfDay % 60)};
 }
 
-std::string CompactUtc(int64_t unixSeconds) {
+namespace {
+
+// `format` takes the year, month, day, hour, minute and second in turn.
+std::string FormatUtc(int64_t unixSeconds, const char* format) {
   const UtcTime t = SplitUtc(unixSeconds);
   char text[32];
-  snprintf(text, sizeof text, "%04d%02u%02uT%02u%02u%02uZ", t.year, t.month, t.day, t.hour,
-           t.minute, t.second);
+  snprintf(text, sizeof text, format, t.year, t.month, t.day, t.hour, t.minute, t.second);
   return text;
 }
 
+}  // namespace
+
+std::string CompactUtc(int64_t unixSeconds) {
+  return FormatUtc(unixSeconds, "%04d%02u%02uT%02u%02u%02uZ");
+}
+
 std::string IsoUtc(int64_t unixSeconds) {
-  const UtcTime t = SplitUtc(unixSeconds);
-  char text[32];
-  snprintf(text, sizeof text, "%04d-%02u-%02uT%02u:%02u:%02uZ", t.year, t.month, t.day, t.hour,
-           t.minute, t.second);
-  return text;
+  return FormatUtc(unixSeconds, "%04d-%02u-%02uT%02u:%02u:%02uZ");
 }
