@@ -32,10 +32,6 @@ FileIdentity EndIdentity(const LedgerEntry& entry) {
   return FileIdentity{recorded.device, recorded.inode, -1, -1};
 }
 
-bool Write(sqlite3* ledger, const LedgerEntry& entry, const CaptureEnd& end) {
-  return RecordEnd(ledger, entry.id, end);
-}
-
 }  // namespace
 
 Settled SettleCapture(sqlite3* ledger, const LedgerEntry& entry, DeviceNow device) {
@@ -49,24 +45,24 @@ Settled SettleCapture(sqlite3* ledger, const LedgerEntry& entry, DeviceNow devic
         std::optional<FileIdentity> file = RegularFileAt(entry.file);
         FileIdentity identity;
         if (file) identity = {file->device, file->inode, -1, -1};
-        written = Write(ledger, entry, {"running", 0, "", "", 0, identity});
+        written = RecordEnd(ledger, entry.id, {"running", 0, "", "", 0, identity});
       }
       return written ? Settled::kActive : Settled::kNotWritten;
     case DeviceNow::kIdle: {
       const FileIdentity identity = EndIdentity(entry);
       // A claim whose device never wrote leaves no file of its own.
       const bool failed = entry.state == "starting" && identity.size <= 0;
-      written =
-          failed ? Write(ledger, entry, {"failed", now, "", "", 0, {}})
-                 : Write(ledger, entry, {"ended", now, "", "", StoredError(entry.mac), identity});
+      written = failed ? RecordEnd(ledger, entry.id, {"failed", now, "", "", 0, {}})
+                       : RecordEnd(ledger, entry.id,
+                                   {"ended", now, "", "", StoredError(entry.mac), identity});
       break;
     }
     case DeviceNow::kGone: {
       const std::optional<FileIdentity> file = RegularFileAt(entry.file);
       const int64_t quietSince = file ? file->modified / 1000000000 : 0;
       if (now - quietSince < kQuietSecondsBeforeGone) return Settled::kActive;
-      written = Write(
-          ledger, entry,
+      written = RecordEnd(
+          ledger, entry.id,
           {"gone", file ? quietSince : now, "", "", StoredError(entry.mac), EndIdentity(entry)});
       break;
     }
@@ -79,9 +75,9 @@ void NoteCapturesStopped(sqlite3* ledger, const std::string& mac) {
   const std::optional<std::vector<LedgerEntry>> active = ActiveCaptures(ledger, mac.c_str());
   if (!active) return;
   for (const LedgerEntry& entry : *active) {
-    Write(ledger, entry,
-          {"stopped", time(nullptr), RequestUser(), RequestAddress(), StoredError(mac),
-           EndIdentity(entry)});
+    RecordEnd(ledger, entry.id,
+              {"stopped", time(nullptr), RequestUser(), RequestAddress(), StoredError(mac),
+               EndIdentity(entry)});
   }
 }
 
