@@ -123,6 +123,21 @@ TEST_F(CaptureLedgerTest, HungDeviceAnswersAtItsDeadline) {
   unlink((sim_.path() + "/001122334455.writer").c_str());
 }
 
+// A claim left by a start that crashed before the device answered is
+// settled by the next request that asks its device.
+TEST_F(CaptureLedgerTest, ClaimLeftByACrashIsSettled) {
+  ASSERT_EQ(Captures("").size(), 0u);  // creates the records database
+  ExecSql(kTestRecordsDb,
+          "INSERT INTO captures (mac, file, loop, count, size, duration, inline, slicing, state, "
+          "started, startedby, startedfrom) VALUES ('" +
+              kA + "', '" + out_.File("Velorantis.pcapng") +
+              "', 0, 0, 0, 0, 1, 0, 'starting', 1, '-', '-')");
+  const nlohmann::json settled = Captures("&mac=" + kA);
+  EXPECT_EQ(settled[0]["state"], "failed");
+  EXPECT_EQ(settled[0]["size"], -1);
+  EXPECT_EQ(Start(kA, out_.path(), "loop=0&count=0&size=0&duration=0"), CgiResponse(kSuccess));
+}
+
 // A device unplugged while its capture runs holds the folder only until its
 // file has stopped growing.
 TEST_F(CaptureLedgerTest, UnpluggedDeviceFreesItsFolder) {
