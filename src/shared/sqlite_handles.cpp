@@ -2,6 +2,11 @@
 
 #include <cerrno>
 
+OpenFailure FailureOf(sqlite3* db, int rc) {
+  if (db == nullptr) return {rc, 0};
+  return {sqlite3_extended_errcode(db), sqlite3_system_errno(db)};
+}
+
 Connection OpenDatabase(const char* path, DatabaseUse use, OpenFailure* failure) {
   sqlite3* raw = nullptr;
   const int flags = SQLITE_OPEN_READWRITE | (use == DatabaseUse::kCreator ? SQLITE_OPEN_CREATE : 0);
@@ -9,10 +14,7 @@ Connection OpenDatabase(const char* path, DatabaseUse use, OpenFailure* failure)
   // A failed open may still hand back a handle that needs closing.
   Connection db(raw);
   if (rc != SQLITE_OK) {
-    if (failure != nullptr) {
-      failure->code = raw != nullptr ? sqlite3_extended_errcode(raw) : rc;
-      failure->systemErrno = raw != nullptr ? sqlite3_system_errno(raw) : 0;
-    }
+    if (failure != nullptr) *failure = FailureOf(raw, rc);
     db.reset();
     return db;
   }
@@ -21,6 +23,10 @@ Connection OpenDatabase(const char* path, DatabaseUse use, OpenFailure* failure)
     sqlite3_db_config(db.get(), SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
   }
   return db;
+}
+
+bool Execute(sqlite3* db, const char* sql) {
+  return sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
 }
 
 Statement Prepare(sqlite3* db, const char* sql) {

@@ -30,6 +30,10 @@ struct OpenFailure {
   int systemErrno = 0;
 };
 
+// The failure `db` holds (extended code and errno), or `rc` alone when there
+// is no handle.
+OpenFailure FailureOf(sqlite3* db, int rc);
+
 // How a connection is used: each names the one set of options every
 // connection of that kind gets.
 enum class DatabaseUse {
@@ -60,6 +64,9 @@ inline constexpr int kDatabaseLockWaitMs = 2000;
 // Returns null when the open fails (the handle SQLite may give back then is
 // closed already), after filling `failure` when one is given.
 Connection OpenDatabase(const char* path, DatabaseUse use, OpenFailure* failure = nullptr);
+
+// Runs `sql`, any number of statements, on `db`. False when one fails.
+bool Execute(sqlite3* db, const char* sql);
 
 // Prepares `sql` (up to its NUL) on `db`. Returns null when it cannot be
 // prepared.

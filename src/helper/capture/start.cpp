@@ -11,7 +11,6 @@
 #include "helper/frontend/request_vars.h"
 #include "helper/frontend/response.h"
 #include "helper/ledger/capture_ends.h"
-#include "helper/ledger/records_db.h"
 #include "helper/lock/change_lock.h"
 #include "helper/records/capture_records.h"
 #include "shared/discovery.h"
@@ -91,18 +90,13 @@ const char* StartOnDevice() {
   if (const char* failure = AddStoredFeatures(settings)) return failure;
   // No capture starts unless its claim on the file is recorded: the ledger
   // alone keeps two devices out of one file.
-  OpenFailure openFailure;
-  Connection ledger = OpenRecords(DatabaseUse::kWriter, openFailure);
-  if (!ledger) {
-    RecordSqliteOpenFailure(RecordsDatabasePath().c_str(), openFailure.code,
-                            openFailure.systemErrno);
-    return kLedgerUnavailable;
-  }
-  int64_t claim = 0;
+  Connection ledger;
+  if (const char* failure = OpenClaimLedger(ledger)) return failure;
+  LedgerEntry claim;
   const std::string mac = MacTextOf(handle);
   if (const char* failure = ClaimCaptureFile(ledger.get(), mac, settings, claim)) return failure;
   const char* failure = StartWith(handle, settings);
-  CompleteClaim(ledger.get(), claim, settings.destination, failure == nullptr);
+  CompleteClaim(ledger.get(), claim, failure == nullptr);
   return failure;
 }
 

@@ -7,15 +7,10 @@
 #include "helper/frontend/failure_log.h"
 #include "helper/frontend/request_identity.h"
 #include "helper/ledger/capture_ends.h"
-#include "helper/ledger/file_identity.h"
 #include "helper/ledger/ledger_store.h"
 #include "helper/ledger/records_db.h"
 
 namespace {
-
-bool Exec(sqlite3* db, const char* sql) {
-  return sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
-}
 
 // The ledger's failure, for the log; the answer is kLedgerUnavailable.
 const char* Unavailable(sqlite3* ledger) {
@@ -83,22 +78,31 @@ const char* KeepEarlierData(sqlite3* ledger, const std::string& file, std::strin
 
 }  // namespace
 
+const char* OpenClaimLedger(Connection& ledger) {
+  OpenFailure failure;
+  ledger = OpenRecords(DatabaseUse::kWriter, failure);
+  if (ledger) return nullptr;
+  RecordSqliteOpenFailure(RecordsDatabasePath().c_str(), failure.code, failure.systemErrno);
+  return kLedgerUnavailable;
+}
+
 const char* ClaimCaptureFile(sqlite3* ledger, const std::string& mac,
-                             const CaptureSettings& settings, int64_t& id) {
+                             const CaptureSettings& settings, LedgerEntry& claim) {
   // The write lock is taken at once: what is checked stays true until the
   // claim is committed.
-  if (!Exec(ledger, "BEGIN IMMEDIATE")) return Unavailable(ledger);
-  const std::string file = CanonicalCapturePath(settings.destination);
+  if (!Execute(ledger, "BEGIN IMMEDIATE")) return Unavailable(ledger);
+  claim = ClaimOf(mac, settings, CanonicalCapturePath(settings.destination));
+  const std::string& file = claim.file;
   std::string kept;
   const char* failure = SettleClaimsOn(ledger, mac, file);
   if (failure == nullptr) failure = KeepEarlierData(ledger, file, kept);
   if (failure == nullptr) {
-    id = RecordCapture(ledger, ClaimOf(mac, settings, file));
-    if (id < 0) failure = Unavailable(ledger);
+    claim.id = RecordCapture(ledger, claim);
+    if (claim.id < 0) failure = Unavailable(ledger);
   }
-  if (failure == nullptr && !Exec(ledger, "COMMIT")) failure = Unavailable(ledger);
+  if (failure == nullptr && !Execute(ledger, "COMMIT")) failure = Unavailable(ledger);
   if (failure == nullptr) return nullptr;
-  Exec(ledger, "ROLLBACK");
+  Execute(ledger, "ROLLBACK");
   // The entry still names the old path: so must the disk.
   if (!kept.empty() && !RestoreEarlierCapture(kept, file)) {
     RecordFailureCause("the earlier capture stays at " + kept + ", its entry names " + file);
@@ -106,15 +110,10 @@ const char* ClaimCaptureFile(sqlite3* ledger, const std::string& mac,
   return failure;
 }
 
-void CompleteClaim(sqlite3* ledger, int64_t id, const std::string& file, bool started) {
-  if (!started) {
-    RecordEnd(ledger, id, {"failed", time(nullptr), "", "", 0, {}});
-    return;
+void CompleteClaim(sqlite3* ledger, const LedgerEntry& claim, bool started) {
+  if (started) {
+    SettleCapture(ledger, claim, DeviceNow::kCapturing);
+  } else {
+    RecordEnd(ledger, claim.id, {"failed", time(nullptr), "", "", 0, {}});
   }
-  FileIdentity identity;
-  if (const std::optional<FileIdentity> created = RegularFileAt(CanonicalCapturePath(file))) {
-    identity.device = created->device;
-    identity.inode = created->inode;
-  }
-  RecordEnd(ledger, id, {"running", 0, "", "", 0, identity});
 }

@@ -29,7 +29,7 @@ FileIdentity EndIdentity(const LedgerEntry& entry) {
               (now->device == recorded.device && now->inode == recorded.inode))) {
     return *now;
   }
-  return FileIdentity{recorded.device, recorded.inode, -1, -1};
+  return InodeOf(recorded);
 }
 
 }  // namespace
@@ -42,10 +42,9 @@ Settled SettleCapture(sqlite3* ledger, const LedgerEntry& entry, DeviceNow devic
       return Settled::kActive;
     case DeviceNow::kCapturing:
       if (entry.state == "starting") {
-        std::optional<FileIdentity> file = RegularFileAt(entry.file);
-        FileIdentity identity;
-        if (file) identity = {file->device, file->inode, -1, -1};
-        written = RecordEnd(ledger, entry.id, {"running", 0, "", "", 0, identity});
+        const std::optional<FileIdentity> file = RegularFileAt(entry.file);
+        written = RecordEnd(ledger, entry.id,
+                            {"running", 0, "", "", 0, file ? InodeOf(*file) : FileIdentity{}});
       }
       return written ? Settled::kActive : Settled::kNotWritten;
     case DeviceNow::kIdle: {

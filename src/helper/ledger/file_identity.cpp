@@ -7,6 +7,8 @@ FileIdentity IdentityOf(const struct stat& info) {
       static_cast<int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec};
 }
 
+FileIdentity InodeOf(const FileIdentity& file) { return {file.device, file.inode, -1, -1}; }
+
 std::optional<FileIdentity> RegularFileAt(const std::string& path) {
   struct stat info {};
   if (lstat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return std::nullopt;

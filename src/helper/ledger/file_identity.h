@@ -22,6 +22,10 @@ struct FileIdentity {
 // The identity of the file `info` describes, its size and time included.
 FileIdentity IdentityOf(const struct stat& info);
 
+// `file`'s device and inode alone: what stays true of a capture's file
+// while it grows.
+FileIdentity InodeOf(const FileIdentity& file);
+
 // The identity of the regular file at `path`, a link not followed; nullopt
 // when there is none.
 std::optional<FileIdentity> RegularFileAt(const std::string& path);

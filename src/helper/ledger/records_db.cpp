@@ -20,37 +20,22 @@ constexpr char kMoveOldLedger[] =
     "slicing, state, started, startedby, startedfrom, ended, stoppedby, stoppedfrom, error) "
     "SELECT id, mac, file, loop, count, size, duration, inline, slicing, state, started, "
     "startedby, startedfrom, ended, stoppedby, stoppedfrom, error FROM old.captures";
-constexpr char kMovedFiles[] = "SELECT id, file, state FROM captures WHERE state != 'failed'";
+constexpr char kMovedFiles[] = "SELECT id, file FROM captures WHERE state != 'failed'";
 constexpr char kPinFile[] =
     "UPDATE captures SET filedev = ?2, fileino = ?3, filesize = ?4, filemtime = ?5 WHERE id = ?1";
 
-void NoteFailure(OpenFailure& failure, sqlite3* db, int rc) {
-  failure.code = db != nullptr ? sqlite3_extended_errcode(db) : rc;
-  failure.systemErrno = db != nullptr ? sqlite3_system_errno(db) : 0;
-}
-
-void NoteErrno(OpenFailure& failure) {
-  failure.code = SQLITE_CANTOPEN;
-  failure.systemErrno = errno;
-}
-
-bool Exec(sqlite3* db, const char* sql) {
-  return sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
-}
-
-// The old ledger's rows name their files by path only: each one that ended
-// is pinned to the file that path holds now, the running ones to its inode.
+// The old ledger's rows name their files by path only: each one is pinned
+// to the file that path holds now (a running one's size and time are not
+// compared while it runs, and are taken anew when it ends).
 void PinMovedFiles(sqlite3* db) {
   Statement select = Prepare(db, kMovedFiles);
   Statement pin = Prepare(db, kPinFile);
   if (!select || !pin) return;
   while (sqlite3_step(select.get()) == SQLITE_ROW) {
     const auto* file = reinterpret_cast<const char*>(sqlite3_column_text(select.get(), 1));
-    const auto* state = reinterpret_cast<const char*>(sqlite3_column_text(select.get(), 2));
-    if (file == nullptr || state == nullptr) continue;
-    std::optional<FileIdentity> identity = RegularFileAt(file);
+    const std::optional<FileIdentity> identity =
+        file != nullptr ? RegularFileAt(file) : std::nullopt;
     if (!identity) continue;
-    if (std::string_view(state) == "running") identity->size = identity->modified = -1;
     sqlite3_bind_int64(pin.get(), 1, sqlite3_column_int64(select.get(), 0));
     int index = 2;
     for (int64_t value : {identity->device, identity->inode, identity->size, identity->modified}) {
@@ -62,8 +47,8 @@ void PinMovedFiles(sqlite3* db) {
 }
 
 // Moves the configuration database's ledger, if it has one, into the new
-// file `db`. Returns whether there was one to move; false with `failure`
-// filled when the move failed.
+// file `db`; `moved` says whether there was one. False with `failure` filled
+// when the move failed.
 bool MoveOldLedger(sqlite3* db, bool& moved, OpenFailure& failure) {
   moved = false;
   struct stat info {};
@@ -72,7 +57,7 @@ bool MoveOldLedger(sqlite3* db, bool& moved, OpenFailure& failure) {
   if (!attach ||
       sqlite3_bind_text(attach.get(), 1, program_paths.configDb, -1, SQLITE_STATIC) != SQLITE_OK ||
       sqlite3_step(attach.get()) != SQLITE_DONE) {
-    NoteFailure(failure, db, SQLITE_ERROR);
+    failure = FailureOf(db, SQLITE_ERROR);
     return false;
   }
   attach.reset();
@@ -81,12 +66,12 @@ bool MoveOldLedger(sqlite3* db, bool& moved, OpenFailure& failure) {
   probe.reset();
   bool ok = found == SQLITE_ROW || found == SQLITE_DONE;
   if (found == SQLITE_ROW) {
-    ok = Exec(db, "BEGIN") && Exec(db, kMoveOldLedger) && Exec(db, "COMMIT");
+    ok = Execute(db, "BEGIN") && Execute(db, kMoveOldLedger) && Execute(db, "COMMIT");
     if (ok) PinMovedFiles(db);
     moved = ok;
   }
-  if (!ok) NoteFailure(failure, db, SQLITE_ERROR);
-  return Exec(db, "DETACH DATABASE old") && ok;
+  if (!ok) failure = FailureOf(db, SQLITE_ERROR);
+  return Execute(db, "DETACH DATABASE old") && ok;
 }
 
 // The new file takes the configuration database's owner and permission
@@ -102,6 +87,18 @@ void TakeOwnerOfConfiguration(const std::string& path) {
   }
 }
 
+// The whole new file at `building`: its schema and the moved ledger.
+bool BuildRecords(const std::string& building, bool& moved, OpenFailure& failure) {
+  Connection db = OpenDatabase(building.c_str(), DatabaseUse::kCreator, &failure);
+  if (!db) return false;
+  TakeOwnerOfConfiguration(building);
+  if (!Execute(db.get(), kRecordsSchema)) {
+    failure = FailureOf(db.get(), SQLITE_ERROR);
+    return false;
+  }
+  return MoveOldLedger(db.get(), moved, failure);
+}
+
 // Builds the file under a name of this process's, then links it into place:
 // a second process creating it at the same moment either loses the link
 // and uses the winner's file, or wins; nobody sees half a schema.
@@ -109,35 +106,21 @@ bool CreateRecords(const std::string& path, OpenFailure& failure) {
   const std::string building = path + ".new-" + std::to_string(getpid());
   unlink(building.c_str());
   bool moved = false;
-  {
-    Connection db = OpenDatabase(building.c_str(), DatabaseUse::kCreator, &failure);
-    if (!db) {
-      unlink(building.c_str());
-      return false;
-    }
-    TakeOwnerOfConfiguration(building);
-    if (!Exec(db.get(), kRecordsSchema)) {
-      NoteFailure(failure, db.get(), SQLITE_ERROR);
-      db.reset();
-      unlink(building.c_str());
-      return false;
-    }
-    if (!MoveOldLedger(db.get(), moved, failure)) {
-      db.reset();
-      unlink(building.c_str());
-      return false;
-    }
-  }
-  const bool linked = link(building.c_str(), path.c_str()) == 0;
-  if (!linked && errno != EEXIST) NoteErrno(failure);
-  const bool ready = linked || errno == EEXIST;
+  const bool built = BuildRecords(building, moved, failure);
+  const int linkError = !built || link(building.c_str(), path.c_str()) == 0 ? 0 : errno;
   unlink(building.c_str());
-  if (linked && moved) {
+  if (!built) return false;
+  if (linkError == EEXIST) return true;
+  if (linkError != 0) {
+    failure = {SQLITE_CANTOPEN, linkError};
+    return false;
+  }
+  if (moved) {
     // The old table would only cost every configuration read its parse.
     Connection config = OpenDatabase(program_paths.configDb, DatabaseUse::kWriter);
-    if (config) Exec(config.get(), "DROP TABLE IF EXISTS captures");
+    if (config) Execute(config.get(), "DROP TABLE IF EXISTS captures");
   }
-  return ready;
+  return true;
 }
 
 }  // namespace
