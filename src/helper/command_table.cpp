@@ -9,6 +9,7 @@
 #include "helper/frontend/failure_log.h"
 #include "helper/frontend/memory_budget.h"
 #include "helper/frontend/origin_check.h"
+#include "helper/frontend/request_keys.h"
 #include "helper/frontend/request_vars.h"
 #include "helper/frontend/server_settings.h"
 #include "helper/metrics/metrics_command.h"
@@ -17,21 +18,27 @@
 
 namespace {
 
-// Tried in this order; the first entry equal to "command" as a whole, byte
-// for byte, wins.
+constexpr AnswerForm kFirst = AnswerForm::kResultFirst;
 constexpr Command kCommands[] = {
-    {"list", OutputList},         {"start", StartCapture, true}, {"stop", StopCapture, true},
-    {"status", OutputStatus},     {"getconfig", OutputConfig},   {"setconfig", SetConfig, true},
-    {"captures", OutputCaptures}, {"metrics", OutputMetrics},    {"download", DownloadCapture},
+    {"list", OutputList},
+    {"start", StartCapture, kFirst, true},
+    {"stop", StopCapture, kFirst, true},
+    {"status", OutputStatus},
+    {"getconfig", OutputConfig, AnswerForm::kResultLast},
+    {"setconfig", SetConfig, kFirst, true},
+    {"captures", OutputCaptures},
+    {"metrics", OutputMetrics, AnswerForm::kPlainText},
+    {"download", DownloadCapture, AnswerForm::kHttpStatus},
 };
 
 // The handler's locals are gone by now; dropping what it wrote frees the
 // rest, so the answer itself has room.
-void AnswerOutOfMemory(ResponseBody& body) {
+Outcome AnswerOutOfMemory(ResponseBody& body, AnswerForm form) {
   ReleaseMemoryReserve();
   body = ResponseBody{};
-  RecordFailureCause(kOutOfMemoryCause);
-  WriteOutcome(body.text, "Not enough memory");
+  Outcome outcome = Failed(Message::kNotEnoughMemory, kOutOfMemoryCause);
+  FinishAnswer(body, form, outcome);
+  return outcome;
 }
 
 // Every failed answer leaves its line on standard error, the web server's
@@ -53,7 +60,7 @@ bool ServeRequest(ResponseBody& body) {
     ReadServerSettings();
     SetAnswerBudget(AnswerBudgetFor(GetAvailableRAMSize()));
   } catch (const std::bad_alloc&) {
-    AnswerOutOfMemory(body);
+    AnswerOutOfMemory(body, AnswerForm::kResultFirst);
     LogFailure();
     return true;
   }
@@ -62,28 +69,33 @@ bool ServeRequest(ResponseBody& body) {
   return true;
 }
 
+const Command* FindCommand(const char* name) {
+  for (const Command& entry : kCommands) {
+    if (strcmp(name, entry.name) == 0) return &entry;
+  }
+  return nullptr;
+}
+
 void DispatchCommand(ResponseBody& body) {
-  const char* command = getvar("command");
+  const char* name = KeyText(Key::kCommand);
+  const Command* command = name != nullptr ? FindCommand(name) : nullptr;
   if (command == nullptr) {
-    WriteOutcome(body.text, "No command specified");
+    const Message failure = name == nullptr ? Message::kNoCommand : Message::kUnknownCommand;
+    FinishAnswer(body, AnswerForm::kResultFirst, Failed(failure));
     return;
   }
-  for (const Command& entry : kCommands) {
-    if (strcmp(command, entry.name) == 0) {
-      try {
-        // The browser sends another site's requests with the user's
-        // credentials, so only where they come from tells them apart.
-        const char* refusal = entry.changesDevice ? RequestOriginFailure() : nullptr;
-        if (refusal != nullptr) {
-          WriteOutcome(body.text, refusal);
-        } else {
-          entry.handler(body);
-        }
-      } catch (const std::bad_alloc&) {
-        AnswerOutOfMemory(body);
-      }
-      return;
-    }
+  RunCommand(*command, body);
+}
+
+Outcome RunCommand(const Command& command, ResponseBody& body) {
+  try {
+    // The browser sends another site's requests with the user's
+    // credentials, so only where they come from tells them apart.
+    Outcome outcome = command.changesDevice ? RequestOriginCheck() : Outcome{};
+    if (outcome.ok()) outcome = command.handler(body);
+    FinishAnswer(body, command.form, outcome);
+    return outcome;
+  } catch (const std::bad_alloc&) {
+    return AnswerOutOfMemory(body, command.form);
   }
-  WriteOutcome(body.text, "Unknown command");
 }

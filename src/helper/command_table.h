@@ -5,19 +5,23 @@
 
 #include "helper/frontend/response.h"
 
-// A command handler writes its nodes and exactly one result node into
-// `body`, through WriteOutcome, or sets `body.writer` to answer with a header
-// and body of its own. Its status is kept by the dispatcher but never
-// acted on.
-using CommandHandler = int (*)(ResponseBody& body);
+// A command handler writes its nodes into `body` (or sets `body.writer` to
+// answer with a header and body of its own) and returns its outcome; the
+// dispatcher completes the answer with it (FinishAnswer).
+using CommandHandler = Outcome (*)(ResponseBody& body);
 
 struct Command {
   const char* name;
   CommandHandler handler;
+  AnswerForm form = AnswerForm::kResultFirst;
   // Starts, stops or reconfigures a capture: run only for requests from the
-  // page's own origin (RequestOriginFailure).
+  // page's own origin (RequestOriginCheck).
   bool changesDevice = false;
 };
+
+// The entry of command `name`, compared as a whole, byte for byte; null when
+// there is none.
+const Command* FindCommand(const char* name);
 
 // The whole request into `body`: decodes QUERY_STRING, sets the memory budget
 // from the memory available now, and dispatches. When memory runs out,
@@ -36,5 +40,9 @@ bool ServeRequest(ResponseBody& body);
 // When memory runs out anywhere in the handler, `body` holds only the result
 // node -1 "Not enough memory" instead of whatever the handler had written.
 void DispatchCommand(ResponseBody& body);
+
+// Runs `command` into `body` as DispatchCommand does once it has found it,
+// and returns the outcome the answer carries.
+Outcome RunCommand(const Command& command, ResponseBody& body);
 
 #endif  // VELORANTIS_HELPER_COMMAND_TABLE_H_

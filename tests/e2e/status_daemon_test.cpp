@@ -21,6 +21,7 @@
 #include "shared/discovery.h"
 #include "shared/paths.h"
 #include "statusd_sim/status_store.h"
+#include "support/command_answer.h"
 #include "support/run_program.h"
 #include "support/sim_dir.h"
 #include "support/sqlite_file.h"
@@ -273,9 +274,8 @@ TEST_F(StatusDaemonTest, EveryAnswerIsOneSnapshot) {
     ParsePairs("mac=00:11:22:33:44:55&from=0&limit=-1", query_map);
     program_paths.statusDb = kDb.c_str();
     ResponseBody body;
-    const int status = OutputStatus(body);
-    std::string& text = body.text;
-    for (const std::string& piece : body.tail) text += piece;
+    const int status = AnswerOf("status", body);
+    const std::string& text = body.text;
     const nlohmann::json root = nlohmann::json::parse("{" + text + "}", nullptr, false);
     EXPECT_EQ(status, 0) << text;
     const size_t rounds = root["statsV1"]["date"].size();

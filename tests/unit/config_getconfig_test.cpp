@@ -8,6 +8,7 @@
 
 #include "helper/config/config_commands.h"
 #include "helper/frontend/request_vars.h"
+#include "support/command_answer.h"
 #include "support/sim_dir.h"
 #include "support/sqlite_file.h"
 #include "support/temp_dir.h"
@@ -43,7 +44,7 @@ class GetconfigTest : public ::testing::Test {
     ParsePairs(query, query_map);
     program_paths.configDb = db.c_str();
     ResponseBody body;
-    EXPECT_EQ(OutputConfig(body), 0);
+    AnswerOf("getconfig", body);
     const std::string& out = body.text;
     EXPECT_TRUE(nlohmann::json::accept("{" + out + "}")) << out;
     return out;

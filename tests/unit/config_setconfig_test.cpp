@@ -8,6 +8,7 @@
 
 #include "helper/config/config_commands.h"
 #include "helper/frontend/request_vars.h"
+#include "support/command_answer.h"
 #include "support/sim_dir.h"
 #include "support/sqlite_file.h"
 #include "support/temp_dir.h"
@@ -49,7 +50,7 @@ class SetconfigTest : public ::testing::Test {
     ParsePairs(query.c_str(), query_map);
     program_paths = {db_.c_str(), kStatusDatabasePath, lock_.c_str()};
     ResponseBody body;
-    EXPECT_EQ(SetConfig(body), 0);
+    AnswerOf("setconfig", body);
     const std::string& out = body.text;
     EXPECT_TRUE(nlohmann::json::accept("{" + out + "}")) << out;
     return out;

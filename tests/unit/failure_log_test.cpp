@@ -11,6 +11,7 @@
 #include "helper/frontend/request_vars.h"
 #include "helper/metrics/metrics_command.h"
 #include "helper/status/status_command.h"
+#include "support/command_answer.h"
 #include "support/sim_dir.h"
 #include "support/sqlite_file.h"
 #include "support/temp_dir.h"
@@ -47,8 +48,8 @@ TEST(FailureLogTest, OneLineWithTheCausePerClass) {
                             "&loop=1&count=0&size=1&duration=0";
   const std::string noDb = missing + "/s.db", noLock = missing + "/lock", lock = dir.File("lock");
   ResponseBody body;
-  auto status = [&] { program_paths.statusDb = noDb.c_str(), OutputStatus(body); };
-  auto metrics = [&] { program_paths.statusDb = db.c_str(), OutputMetrics(body); };
+  auto status = [&] { program_paths.statusDb = noDb.c_str(), AnswerOf("status", body); };
+  auto metrics = [&] { program_paths.statusDb = db.c_str(), AnswerOf("metrics", body); };
   const struct {
     std::string query;
     std::function<void()> request;
@@ -65,13 +66,13 @@ TEST(FailureLogTest, OneLineWithTheCausePerClass) {
         "stats_v2\\\" code 1 (extended 1) at " +
         db + "\""}},
       {start,
-       [&] { program_paths.lockFile = noLock.c_str(), StartCapture(body); },
+       [&] { program_paths.lockFile = noLock.c_str(), AnswerOf("start", body); },
        {"message=\"Cannot open the device lock file\" cause=\"open " + missing +
         "/lock: No such file or directory (errno 2)\""}},
       {start,
        [&] {
          program_paths.lockFile = lock.c_str(), program_paths.configDb = config.c_str();
-         StartCapture(body);
+         AnswerOf("start", body);
        },
        {"message=\"Failed to start capture\" cause=\"VelorantisAPIDiskDumpStart returned 1\""}},
       {"command=Status",

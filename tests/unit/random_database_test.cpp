@@ -15,6 +15,7 @@
 
 #include "helper/config/config_commands.h"
 #include "status_fixture.h"
+#include "support/command_answer.h"
 
 namespace {
 
@@ -208,7 +209,7 @@ TEST(RandomDatabase, ConfigurationRowsShowAsStored) {
       ParsePairs("mac=default", query_map);
       program_paths.configDb = db.c_str();
       ResponseBody body;
-      OutputConfig(body);
+      AnswerOf("getconfig", body);
       const std::string& out = body.text;
       const Json answer = ParseStatus(out);
       EXPECT_EQ(answer["result"], 0) << out;

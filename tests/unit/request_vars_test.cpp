@@ -1,5 +1,7 @@
 #include "helper/frontend/request_vars.h"
 
+#include "helper/frontend/request_keys.h"
+
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <unistd.h>
@@ -214,6 +216,39 @@ TEST_F(PostTest, Table) {
     EXPECT_EQ(Contents(map), c.expected)
         << "length " << (c.contentLength ? c.contentLength : "unset");
   }
+}
+
+// The product's own numbers: digits alone, within the key's range; an
+// absent key reads as its default, or is refused when it has none.
+TEST(RequestKeys, StrictNumbers) {
+  constexpr Message kNone = Message::kNone, kBadId = Message::kInvalidCaptureId;
+  const struct {
+    const char* query;
+    Key key;
+    Message outcome;
+    uint64_t value;
+  } cases[] = {
+      {"", Key::kCapturesLimit, kNone, 20},
+      {"limit=7", Key::kCapturesLimit, kNone, 7},
+      {"limit=", Key::kCapturesLimit, Message::kInvalidLimit, 99},
+      {"limit=7x", Key::kCapturesLimit, Message::kInvalidLimit, 99},
+      {"limit=%207", Key::kCapturesLimit, Message::kInvalidLimit, 99},
+      {"before=%2B7", Key::kBefore, Message::kInvalidBefore, 99},
+      {"before=9223372036854775807", Key::kBefore, kNone, INT64_MAX},
+      {"before=9223372036854775808", Key::kBefore, Message::kInvalidBefore, 99},
+      {"", Key::kId, kBadId, 99},
+      {"id=0", Key::kId, kBadId, 99},
+      {"id=-1", Key::kId, kBadId, 99},
+      {"id=12", Key::kId, kNone, 12},
+  };
+  for (const auto& c : cases) {
+    query_map.clear();
+    ParsePairs(c.query, query_map);
+    uint64_t value = 99;
+    EXPECT_EQ(ReadNumber(c.key, value).message, c.outcome) << c.query;
+    EXPECT_EQ(value, c.value) << c.query;
+  }
+  query_map.clear();
 }
 
 }  // namespace

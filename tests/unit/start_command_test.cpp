@@ -13,6 +13,7 @@
 #include "helper/capture/capture_commands.h"
 #include "helper/frontend/request_vars.h"
 #include "shared/available_memory.h"
+#include "support/command_answer.h"
 #include "support/sim_dir.h"
 #include "support/sqlite_file.h"
 #include "support/temp_dir.h"
@@ -38,7 +39,7 @@ std::string RunStart(const std::string& query) {
   program_paths.lockFile = lockFile.c_str();
   program_paths.configDb = configDb.c_str();
   ResponseBody body;
-  EXPECT_EQ(StartCapture(body), 0);
+  AnswerOf("start", body);
   const std::string& out = body.text;
   EXPECT_TRUE(nlohmann::json::accept("{" + out + "}")) << out;
   return out;
@@ -304,7 +305,7 @@ TEST_F(StartCommandTest, StopEndsTheCaptureUnderTheLockItIsGiven) {
     sim_.ClearCalls();
     program_paths.lockFile = lockFile.c_str();
     ResponseBody body;
-    EXPECT_EQ(StopCapture(body), 0);
+    AnswerOf("stop", body);
     EXPECT_EQ(body.text, answer);
     EXPECT_EQ(sim_.Calls("DiskDumpStop").size(), stopCalls);
   }

@@ -10,6 +10,7 @@
 
 #include "helper/frontend/request_vars.h"
 #include "helper/status/status_command.h"
+#include "support/command_answer.h"
 #include "support/sqlite_file.h"
 #include "support/temp_dir.h"
 
@@ -50,8 +51,7 @@ class StatusTest : public testing::Test {
     ParsePairs(query.c_str(), query_map);
     program_paths.statusDb = db.c_str();
     ResponseBody body;
-    *status = OutputStatus(body);
-    for (const std::string& piece : body.tail) body.text += piece;
+    *status = AnswerOf("status", body);
     return body.text;
   }
 

@@ -5,9 +5,9 @@
 #include "helper/frontend/response.h"
 #include "shared/paths.h"
 
-// "list": the result node (always 0), then the "devices" node with the MAC
-// text and model of every device that can be identified. Returns 0.
-int OutputList(ResponseBody& body);
+// "list": the "devices" node with the MAC text and model of every device
+// that can be identified. Never fails.
+Outcome OutputList(ResponseBody& body);
 
 // "start": starts a capture to disk on the device "mac" names, with the
 // request's "output", "loop", "count", "size" and "duration" and the stored
@@ -16,24 +16,24 @@ int OutputList(ResponseBody& body);
 // asked, and a capture file another device's capture writes; keeps the data
 // of an earlier capture in that file under a dated name. Every start that
 // reaches the device's features leaves a row in the capture ledger
-// (program_paths.configDb). Writes only the result node. Returns 0.
+// (the records database). Writes no node.
 // The change lock (program_paths.lockFile) is held from the status check to
 // the start.
-int StartCapture(ResponseBody& body);
+Outcome StartCapture(ResponseBody& body);
 
-// "stop": stops the capture on the device "mac" names; -2 "Failed to stop
-// capture" when the library refuses, or the change lock's message. The
+// "stop": stops the capture on the device "mac" names; kFailedStop (result
+// -2) when the library refuses, or the change lock's failure. The
 // ledger's running captures of the device are marked stopped by this
 // request, or ended by themselves when the device was idle already. Writes
-// only the result node. Returns 0.
-int StopCapture(ResponseBody& body);
+// no node.
+Outcome StopCapture(ResponseBody& body);
 
 // "captures": the capture ledger, newest first; "mac" (absent or "all":
 // every device), "limit" (default 20) and "before" (an id) choose the
 // entries. Notes first the ends of captures whose devices are idle
-// (NoteEndedCaptures). Writes the result node, then on success the
-// "captures" node; -1 "Cannot load captures from database" when the ledger
-// cannot be read. Returns 0.
-int OutputCaptures(ResponseBody& body);
+// (NoteEndedCaptures). Writes the "captures" node; fails with kInvalidLimit
+// or kInvalidBefore for a value that is not a decimal number, and with
+// kCannotLoadCaptures when the ledger cannot be read.
+Outcome OutputCaptures(ResponseBody& body);
 
 #endif  // VELORANTIS_HELPER_CAPTURE_CAPTURE_COMMANDS_H_

@@ -46,19 +46,16 @@ bool CanCreateIn(const std::string& dir) {
 
 }  // namespace
 
-const char* CheckDestination(const std::string& folder, const std::string& file) {
+Message CheckDestination(const std::string& folder, const std::string& file) {
   const std::string dir = folder.empty() ? "/" : folder;
   struct stat info {};
   if (stat(dir.c_str(), &info) != 0) {
-    return errno == EACCES ? "Destination folder is not writable"
-                           : "Destination folder does not exist";
+    return errno == EACCES ? Message::kDestinationNotWritable : Message::kDestinationMissing;
   }
-  if (!S_ISDIR(info.st_mode)) return "Destination is not a folder";
-  if (!CanCreateIn(dir)) return "Destination folder is not writable";
-  if (lstat(file.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) {
-    return "Capture file is not a regular file";
-  }
-  return nullptr;
+  if (!S_ISDIR(info.st_mode)) return Message::kDestinationNotFolder;
+  if (!CanCreateIn(dir)) return Message::kDestinationNotWritable;
+  if (lstat(file.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) return Message::kFileNotRegular;
+  return Message::kNone;
 }
 
 std::string CanonicalCapturePath(const std::string& file) {

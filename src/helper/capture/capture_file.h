@@ -8,14 +8,16 @@
 #include <optional>
 #include <string>
 
-// Null when `folder` is a folder this process may create files in and
+#include "helper/frontend/outcome.h"
+
+// kNone when `folder` is a folder this process may create files in and
 // `file` is either missing or a regular file (a symbolic link is refused,
-// wherever it points), else the message: "Destination folder does not
-// exist", "Destination is not a folder", "Destination folder is not
-// writable" or "Capture file is not a regular file". The empty folder is the
+// wherever it points), else the message: kDestinationMissing,
+// kDestinationNotFolder, kDestinationNotWritable or kFileNotRegular. The
+// empty folder is the
 // root. The answer may be out of date as soon as it is given: the device
 // library guards itself when it opens the file.
-const char* CheckDestination(const std::string& folder, const std::string& file);
+Message CheckDestination(const std::string& folder, const std::string& file);
 
 // `file` with its folder's path resolved (realpath: absolute, no link, no
 // "." or ".."), as the ledger keeps it so that a download can refuse every

@@ -5,8 +5,9 @@
 #include <algorithm>
 #include <cstring>
 
+#include "helper/frontend/database_failure.h"
 #include "helper/frontend/json_text.h"
-#include "helper/frontend/request_vars.h"
+#include "helper/frontend/request_keys.h"
 #include "helper/frontend/response.h"
 #include "helper/ledger/capture_ends.h"
 #include "helper/ledger/ledger_store.h"
@@ -15,22 +16,23 @@
 
 namespace {
 
-constexpr uint64_t kDefaultLimit = 20;
-
 struct Selection {
   const char* mac;  // null: every device
   int64_t limit;
   int64_t before;  // 0: from the newest
 };
 
-Selection ReadSelection() {
-  const char* mac = getvar("mac");
-  if (mac != nullptr && strcmp(mac, "all") == 0) mac = nullptr;
-  // No more than the ledger keeps; a huge "before" reads as "from the newest".
-  const uint64_t limit =
-      std::min<uint64_t>(getenv_u64_default("limit", kDefaultLimit), kLedgerRows);
-  const uint64_t before = getenv_u64_default("before", 0);
-  return {mac, static_cast<int64_t>(limit), before > INT64_MAX ? 0 : static_cast<int64_t>(before)};
+Outcome ReadSelection(Selection& selection) {
+  const char* mac = KeyText(Key::kMac);
+  selection.mac = mac != nullptr && strcmp(mac, "all") == 0 ? nullptr : mac;
+  uint64_t limit = 0;
+  uint64_t before = 0;
+  if (Outcome read = ReadNumber(Key::kCapturesLimit, limit); !read.ok()) return read;
+  if (Outcome read = ReadNumber(Key::kBefore, before); !read.ok()) return read;
+  // No more than the ledger keeps.
+  selection.limit = static_cast<int64_t>(std::min<uint64_t>(limit, kLedgerRows));
+  selection.before = static_cast<int64_t>(before);
+  return {};
 }
 
 // The capture file's size now; -1 when it has none (a failed start), once it
@@ -78,26 +80,24 @@ void WriteEntry(std::string& out, const LedgerEntry& entry) {
 
 }  // namespace
 
-int OutputCaptures(ResponseBody& body) {
+Outcome OutputCaptures(ResponseBody& body) {
   std::string& out = body.text;
-  const Selection selection = ReadSelection();
+  Selection selection{};
+  if (Outcome read = ReadSelection(selection); !read.ok()) return read;
   NoteEndedCaptures(selection.mac);
+  constexpr Message kFailed = Message::kCannotLoadCaptures;
+  const std::string path = RecordsDatabasePath();
   OpenFailure failure;
   Connection ledger = OpenRecords(DatabaseUse::kReader, failure);
-  std::optional<std::vector<LedgerEntry>> entries;
-  if (ledger) {
-    entries = ListCaptures(ledger.get(), selection.mac, selection.limit, selection.before);
-  }
-  if (!entries) {
-    WriteOutcome(out, "Cannot load captures from database");
-    return 0;
-  }
-  WriteOutcome(out, nullptr);
-  out += ",\n\"captures\": [\n";
+  if (!ledger) return OpenFailed(kFailed, path.c_str(), failure);
+  const std::optional<std::vector<LedgerEntry>> entries =
+      ListCaptures(ledger.get(), selection.mac, selection.limit, selection.before);
+  if (!entries) return DatabaseFailed(kFailed, ledger.get(), path.c_str());
+  out += "\"captures\": [\n";
   for (size_t i = 0; i < entries->size(); ++i) {
     if (i > 0) out += ",\n";
     WriteEntry(out, (*entries)[i]);
   }
   out += entries->empty() ? "]\n" : "\n]\n";
-  return 0;
+  return {};
 }

@@ -1,9 +1,9 @@
 #include "helper/capture/capture_commands.h"
 
 #include "VelorantisAPI.h"
+#include "helper/device/device_lookup.h"
 #include "helper/frontend/failure_log.h"
 #include "helper/frontend/json_text.h"
-#include "helper/frontend/request_vars.h"
 #include "helper/frontend/response.h"
 #include "helper/ledger/capture_ends.h"
 #include "helper/ledger/ledger_store.h"
@@ -12,9 +12,6 @@
 #include "shared/discovery.h"
 
 namespace {
-
-// The one failure with a result of its own: the device was found but refused.
-constexpr int kStopFailed = -2;
 
 void WriteDeviceObject(std::string& out, const char* macText, const char* model) {
   out += "{\n\"mac\": \"";
@@ -26,11 +23,10 @@ void WriteDeviceObject(std::string& out, const char* macText, const char* model)
 
 }  // namespace
 
-int OutputList(ResponseBody& body) {
+Outcome OutputList(ResponseBody& body) {
   std::string& out = body.text;
   PrepareDevices();
-  WriteOutcome(out, nullptr);
-  out += ",\n\"devices\": [\n";
+  out += "\"devices\": [\n";
   bool first = true;
   ForEachDevice([&](const ListedDevice& device) {
     if (!first) out += ',';
@@ -39,21 +35,14 @@ int OutputList(ResponseBody& body) {
     return true;
   });
   out += "]\n";
-  return 0;
+  return {};
 }
 
-int StopCapture(ResponseBody& body) {
-  void* handle = FindDevice(getvar("mac"));
-  if (handle == NoDevice()) {
-    RecordFailureCause(kNoDeviceCause);
-    WriteOutcome(body.text, kInvalidMac);
-    return 0;
-  }
+Outcome StopCapture(ResponseBody&) {
+  void* handle = nullptr;
+  if (Outcome found = FindRequestedDevice(handle); !found.ok()) return found;
   ChangeLock lock;
-  if (const char* failure = LockChanges(lock, program_paths.lockFile)) {
-    WriteOutcome(body.text, failure);
-    return 0;
-  }
+  if (Outcome locked = LockChanges(lock, program_paths.lockFile); !locked.ok()) return locked;
   // Only a capture the ledger thinks running costs a status call: one that
   // ended before this stop was not stopped by it.
   const std::string mac = MacTextOf(handle);
@@ -65,10 +54,9 @@ int StopCapture(ResponseBody& body) {
   if (noted && CaptureStateOf(handle) == 0) {
     for (const LedgerEntry& entry : *claims) SettleCapture(ledger.get(), entry, DeviceNow::kIdle);
   }
-  const int rc = VelorantisAPIDiskDumpStop(handle);
-  const bool stopped = rc == 0;
-  if (!stopped) RecordLibraryFailure("VelorantisAPIDiskDumpStop", rc);
-  if (stopped && noted) NoteCapturesStopped(ledger.get(), mac);
-  WriteOutcome(body.text, stopped ? nullptr : "Failed to stop capture", kStopFailed);
-  return 0;
+  if (const int rc = VelorantisAPIDiskDumpStop(handle); rc != 0) {
+    return Failed(Message::kFailedStop, LibraryCause("VelorantisAPIDiskDumpStop", rc));
+  }
+  if (noted) NoteCapturesStopped(ledger.get(), mac);
+  return {};
 }

@@ -12,10 +12,9 @@
 
 namespace {
 
-// The ledger's failure, for the log; the answer is kLedgerUnavailable.
-const char* Unavailable(sqlite3* ledger) {
-  RecordSqliteFailure(ledger, RecordsDatabasePath().c_str());
-  return kLedgerUnavailable;
+// The ledger's failure, its cause from SQLite.
+Outcome Unavailable(sqlite3* ledger) {
+  return Failed(Message::kLedgerUnavailable, SqliteCause(ledger, RecordsDatabasePath().c_str()));
 }
 
 LedgerEntry ClaimOf(const std::string& mac, const CaptureSettings& settings,
@@ -38,8 +37,8 @@ LedgerEntry ClaimOf(const std::string& mac, const CaptureSettings& settings,
 
 // Inside the claim's transaction: settles the claims that stand in the way.
 // This device is idle (the caller checked); another device's claim on the
-// same file is asked of its device. Null, or why the claim cannot be made.
-const char* SettleClaimsOn(sqlite3* ledger, const std::string& mac, const std::string& file) {
+// same file is asked of its device. Fails with why the claim cannot be made.
+Outcome SettleClaimsOn(sqlite3* ledger, const std::string& mac, const std::string& file) {
   const std::optional<std::vector<LedgerEntry>> active = ActiveCaptures(ledger, nullptr);
   if (!active) return Unavailable(ledger);
   for (const LedgerEntry& entry : *active) {
@@ -49,65 +48,65 @@ const char* SettleClaimsOn(sqlite3* ledger, const std::string& mac, const std::s
       case Settled::kNotWritten:
         return Unavailable(ledger);
       case Settled::kActive:
-        RecordFailureCause("the ledger's capture " + std::to_string(entry.id) + " of device " +
-                           entry.mac + " still writes " + entry.file);
-        return "Capture file is in use by another device";
+        return Failed(Message::kFileInUse, "the ledger's capture " + std::to_string(entry.id) +
+                                               " of device " + entry.mac + " still writes " +
+                                               entry.file);
       case Settled::kEnded:
         break;
     }
   }
-  return nullptr;
+  return {};
 }
 
 // Renames data already in `file` aside and points its entry, if the ledger
 // has one, at the new name. `kept` is the new name, empty when nothing was
 // renamed.
-const char* KeepEarlierData(sqlite3* ledger, const std::string& file, std::string& kept) {
+Outcome KeepEarlierData(sqlite3* ledger, const std::string& file, std::string& kept) {
   bool readable = false;
   const std::optional<LedgerEntry> earlier = LatestCaptureOf(ledger, file, readable);
   if (!readable) return Unavailable(ledger);
   const std::optional<std::string> renamed =
       KeepEarlierCapture(file, earlier ? earlier->started : -1);
-  if (!renamed) return "Failed to keep the earlier capture file";
+  if (!renamed) return Failed(Message::kCannotKeepEarlierFile);
   kept = *renamed;
   if (earlier && !kept.empty() && !RecordRename(ledger, earlier->id, kept)) {
     return Unavailable(ledger);
   }
-  return nullptr;
+  return {};
 }
 
 }  // namespace
 
-const char* OpenClaimLedger(Connection& ledger) {
+Outcome OpenClaimLedger(Connection& ledger) {
   OpenFailure failure;
   ledger = OpenRecords(DatabaseUse::kWriter, failure);
-  if (ledger) return nullptr;
-  RecordSqliteOpenFailure(RecordsDatabasePath().c_str(), failure.code, failure.systemErrno);
-  return kLedgerUnavailable;
+  if (ledger) return {};
+  return Failed(Message::kLedgerUnavailable,
+                SqliteOpenCause(RecordsDatabasePath().c_str(), failure.code, failure.systemErrno));
 }
 
-const char* ClaimCaptureFile(sqlite3* ledger, const std::string& mac,
-                             const CaptureSettings& settings, LedgerEntry& claim) {
+Outcome ClaimCaptureFile(sqlite3* ledger, const std::string& mac, const CaptureSettings& settings,
+                         LedgerEntry& claim) {
   // The write lock is taken at once: what is checked stays true until the
   // claim is committed.
   if (!Execute(ledger, "BEGIN IMMEDIATE")) return Unavailable(ledger);
   claim = ClaimOf(mac, settings, CanonicalCapturePath(settings.destination));
   const std::string& file = claim.file;
   std::string kept;
-  const char* failure = SettleClaimsOn(ledger, mac, file);
-  if (failure == nullptr) failure = KeepEarlierData(ledger, file, kept);
-  if (failure == nullptr) {
+  Outcome outcome = SettleClaimsOn(ledger, mac, file);
+  if (outcome.ok()) outcome = KeepEarlierData(ledger, file, kept);
+  if (outcome.ok()) {
     claim.id = RecordCapture(ledger, claim);
-    if (claim.id < 0) failure = Unavailable(ledger);
+    if (claim.id < 0) outcome = Unavailable(ledger);
   }
-  if (failure == nullptr && !Execute(ledger, "COMMIT")) failure = Unavailable(ledger);
-  if (failure == nullptr) return nullptr;
+  if (outcome.ok() && !Execute(ledger, "COMMIT")) outcome = Unavailable(ledger);
+  if (outcome.ok()) return outcome;
   Execute(ledger, "ROLLBACK");
   // The entry still names the old path: so must the disk.
   if (!kept.empty() && !RestoreEarlierCapture(kept, file)) {
-    RecordFailureCause("the earlier capture stays at " + kept + ", its entry names " + file);
+    outcome.cause += "; the earlier capture stays at " + kept + ", its entry names " + file;
   }
-  return failure;
+  return outcome;
 }
 
 void CompleteClaim(sqlite3* ledger, const LedgerEntry& claim, bool started) {

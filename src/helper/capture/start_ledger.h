@@ -8,28 +8,26 @@
 #include <cstdint>
 #include <string>
 
+#include "helper/frontend/outcome.h"
 #include "helper/ledger/ledger_store.h"
 #include "helper/records/capture_records.h"
 #include "shared/sqlite_handles.h"
 
-inline constexpr char kLedgerUnavailable[] = "Capture ledger is not available";
-
-// Opens the records database for a claim into `ledger`. Null, or
-// kLedgerUnavailable with SQLite's cause recorded for the failure log.
-const char* OpenClaimLedger(Connection& ledger);
+// Opens the records database for a claim into `ledger`, or fails with
+// kLedgerUnavailable and SQLite's cause.
+Outcome OpenClaimLedger(Connection& ledger);
 
 // Claims settings.destination for device `mac`'s new capture in one write
 // transaction: settles this device's earlier claims (the device is idle)
 // and every other device's claim on the same file, renames data already in
 // the file aside and points its entry at the new name, and records the
-// claim ("starting", with who and from where). Returns null with the claim,
-// its id included, in `claim`, or: "Capture file is in use by another device" when another
-// device still writes the file; "Failed to keep the earlier capture file"
-// when the data cannot be renamed aside; kLedgerUnavailable when the ledger
-// cannot be read or written (its cause recorded for the failure log). On
-// any refusal the disk and the ledger are as they were.
-const char* ClaimCaptureFile(sqlite3* ledger, const std::string& mac,
-                             const CaptureSettings& settings, LedgerEntry& claim);
+// claim ("starting", with who and from where). Succeeds with the claim, its
+// id included, in `claim`, or fails with kFileInUse when another device
+// still writes the file, kCannotKeepEarlierFile when the data cannot be
+// renamed aside, kLedgerUnavailable when the ledger cannot be read or
+// written. On any refusal the disk and the ledger are as they were.
+Outcome ClaimCaptureFile(sqlite3* ledger, const std::string& mac, const CaptureSettings& settings,
+                         LedgerEntry& claim);
 
 // Completes `claim` with the device's answer: "running" with the file's
 // inode when `started`, else "failed" (no file). A claim left as it was

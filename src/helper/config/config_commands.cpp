@@ -2,21 +2,19 @@
 
 #include <cstring>
 #include <iterator>
-#include <optional>
 
 #include "VelorantisAPI.h"
 #include "helper/config/config_store.h"
+#include "helper/device/device_lookup.h"
 #include "helper/frontend/failure_log.h"
 #include "helper/frontend/json_text.h"
-#include "helper/frontend/request_vars.h"
+#include "helper/frontend/request_keys.h"
 #include "helper/frontend/response.h"
 #include "helper/lock/change_lock.h"
 #include "helper/records/capture_records.h"
 #include "shared/discovery.h"
 
 namespace {
-
-constexpr char kCannotLoad[] = "Cannot load configuration from database";
 
 struct NumberLine {
   const char* key;
@@ -42,50 +40,49 @@ void WriteConfigNode(std::string& out, const CaptureSettings& settings) {
   out += "},\n";
 }
 
-// Writes the "config" node into `node`; on failure returns the message and
-// leaves `node` empty.
-const char* LoadConfigNode(std::string& node) {
-  if (getvar("mac") == nullptr) return kInvalidMac;
-  VelorantisAPIDeviceFeatures features{};
-  VelorantisAPIDiskDumpConfig config{};
-  if (LoadConfiguration(program_paths.configDb, features, config) != 0) return kCannotLoad;
-  const std::optional<CaptureSettings> settings = SettingsOf(features, config);
-  if (!settings) {
-    RecordFailureCause("the stored destination holds a character that is no byte");
-    return kCannotLoad;
-  }
-  WriteConfigNode(node, *settings);
-  return nullptr;
+Outcome LoadConfigNode(std::string& node) {
+  if (KeyText(Key::kMac) == nullptr) return Failed(Message::kInvalidMac);
+  CaptureSettings settings;
+  if (Outcome loaded = LoadSettings(program_paths.configDb, settings); !loaded.ok()) return loaded;
+  WriteConfigNode(node, settings);
+  return {};
 }
 
 // Every setconfig looks the device up first, also when variables are missing.
 // "default" with no device attached is no failure: the configuration is then
 // only stored.
-const char* SelectDevice(void*& handle) {
-  const char* mac = getvar("mac");
-  handle = FindDevice(mac);
-  const bool isDefault = mac != nullptr && strcmp(mac, "default") == 0;
-  if (handle != NoDevice() || isDefault) return nullptr;
-  RecordFailureCause(kNoDeviceCause);
-  return kInvalidMac;
+Outcome SelectDevice(void*& handle) {
+  Outcome found = FindRequestedDevice(handle);
+  const char* mac = KeyText(Key::kMac);
+  if (!found.ok() && mac != nullptr && strcmp(mac, "default") == 0) return {};
+  return found;
 }
 
 // "output", also refused when it would not fit the stored configuration: one
 // longer than that is never truncated, and nothing is stored for it.
-const char* ReadStorableOutput(const char*& output) {
-  if (const char* failure = ReadOutput(output)) return failure;
-  return strlen(output) > kMaxStoredDestination ? "Invalid destination value" : nullptr;
+Outcome ReadStorableOutput(const char*& output) {
+  if (Outcome read = ReadOutput(output); !read.ok()) return read;
+  if (strlen(output) > kMaxStoredDestination) return Failed(Message::kInvalidDestination);
+  return {};
 }
 
-const char* ApplyConfiguration() {
-  void* handle = nullptr;
+Outcome ReadSettings(CaptureSettings& settings) {
   const char* output = nullptr;
-  CaptureSettings settings;
-  if (const char* failure = SelectDevice(handle)) return failure;
-  if (const char* failure = ReadStorableOutput(output)) return failure;
+  if (Outcome read = ReadStorableOutput(output); !read.ok()) return read;
   settings.destination = output;
-  if (const char* failure = ReadDiskDumpSettings(settings)) return failure;
-  if (const char* failure = ReadFeatureSettings(settings)) return failure;
+  if (Outcome read = ReadDiskDumpSettings(settings); !read.ok()) return read;
+  return ReadFeatureSettings(settings);
+}
+
+}  // namespace
+
+Outcome OutputConfig(ResponseBody& body) { return LoadConfigNode(body.text); }
+
+Outcome SetConfig(ResponseBody&) {
+  void* handle = nullptr;
+  if (Outcome found = SelectDevice(handle); !found.ok()) return found;
+  CaptureSettings settings;
+  if (Outcome read = ReadSettings(settings); !read.ok()) return read;
   VelorantisAPIDeviceFeatures features{};
   VelorantisAPIDiskDumpConfig config{};
   FillRecords(settings, features, config);
@@ -93,31 +90,16 @@ const char* ApplyConfiguration() {
   // between would leave the row from one request and the features from the
   // other.
   ChangeLock lock;
-  if (const char* failure = LockChanges(lock, program_paths.lockFile)) return failure;
-  if (StoreConfiguration(program_paths.configDb, features, config) != 0) {
-    return "Failed to save configuration in database";
+  if (Outcome locked = LockChanges(lock, program_paths.lockFile); !locked.ok()) return locked;
+  if (Outcome stored = StoreSettings(program_paths.configDb, settings); !stored.ok()) {
+    return stored;
   }
   // Once stored, the configuration stays stored even if the device refuses.
   if (handle != NoDevice()) {
     if (const int rc = VelorantisAPISetDeviceFeatures(handle, features); rc != 0) {
-      RecordLibraryFailure("VelorantisAPISetDeviceFeatures", rc);
-      return "Failed to set device features";
+      return Failed(Message::kFailedSetFeatures,
+                    LibraryCause("VelorantisAPISetDeviceFeatures", rc));
     }
   }
-  return nullptr;
-}
-
-}  // namespace
-
-int OutputConfig(ResponseBody& body) {
-  std::string node;
-  const char* failure = LoadConfigNode(node);
-  body.text += node;
-  WriteOutcome(body.text, failure);
-  return 0;
-}
-
-int SetConfig(ResponseBody& body) {
-  WriteOutcome(body.text, ApplyConfiguration());
-  return 0;
+  return {};
 }

@@ -5,8 +5,8 @@
 #include <optional>
 #include <string>
 
+#include "helper/frontend/database_failure.h"
 #include "helper/frontend/failure_log.h"
-#include "helper/frontend/memory_budget.h"
 #include "helper/records/capture_records.h"
 #include "shared/sqlite_handles.h"
 
@@ -19,13 +19,6 @@ constexpr char kWriteStatement[] =
     "UPDATE config SET destination = ?, loop = ?, count = ?, size = ?, duration = ?, inline = ?, "
     "slicing = ? WHERE mac = 'default'";
 
-// SQLite's allocations fail like the program's own: the request answers
-// "Not enough memory", not that the database failed, which would send the
-// user after a fault the file does not have.
-void ThrowIfOutOfMemory(sqlite3* db, int rc) {
-  if (IsOutOfMemory(db, rc)) ThrowOutOfMemory();
-}
-
 // The database in its write-ahead-log mode never makes a read wait for a
 // save, nor a save for reads. But every request is a new process, and the
 // first connection after a quiet moment rebuilds the log's shared index
@@ -35,20 +28,10 @@ void ThrowIfOutOfMemory(sqlite3* db, int rc) {
 // checkpoint takes while a save ran failed after its whole wait, about one
 // getconfig in four thousand. The saves' own connections keep the log
 // checkpointed.
-Connection OpenConfigDatabase(const char* dbPath, DatabaseUse use) {
+Outcome OpenConfigDatabase(const char* dbPath, DatabaseUse use, Message failed, Connection& db) {
   OpenFailure failure;
-  Connection db = OpenDatabase(dbPath, use, &failure);
-  if (!db) {
-    ThrowIfOutOfMemory(nullptr, failure.code);
-    RecordSqliteOpenFailure(dbPath, failure.code, failure.systemErrno);
-  }
-  return db;
-}
-
-// The store's failures all answer -1; the log keeps which one it was.
-int Failed(sqlite3* db, const char* dbPath) {
-  RecordSqliteFailure(db, dbPath);
-  return -1;
+  db = OpenDatabase(dbPath, use, &failure);
+  return db ? Outcome{} : OpenFailed(failed, dbPath, failure);
 }
 
 // Prepare, failing like Prepare, but out of memory like ThrowIfOutOfMemory.
@@ -137,48 +120,73 @@ bool BindSettings(sqlite3_stmt* statement, const CaptureSettings& settings) {
 
 }  // namespace
 
-int LoadConfiguration(const char* dbPath, VelorantisAPIDeviceFeatures& features,
-                      VelorantisAPIDiskDumpConfig& config) {
-  Connection db = OpenConfigDatabase(dbPath, DatabaseUse::kReader);
-  if (!db) return -1;
+Outcome LoadSettings(const char* dbPath, CaptureSettings& settings) {
+  constexpr Message kFailed = Message::kCannotLoadConfig;
+  Connection db;
+  if (Outcome opened = OpenConfigDatabase(dbPath, DatabaseUse::kReader, kFailed, db);
+      !opened.ok()) {
+    return opened;
+  }
   Statement statement = PrepareOrThrow(db.get(), kReadStatement);
-  if (!statement) return Failed(db.get(), dbPath);
-  const std::optional<CaptureSettings> settings = StepForRow(db.get(), statement.get());
-  if (!settings) {
+  if (!statement) return DatabaseFailed(kFailed, db.get(), dbPath);
+  std::optional<CaptureSettings> row = StepForRow(db.get(), statement.get());
+  if (!row) {
     // A damaged file that hid the row leaves no error of SQLite's behind.
     if (sqlite3_errcode(db.get()) == SQLITE_OK) {
-      RecordFailureCause(std::string("sqlite: no row found, and the file fails its check or a "
-                                     "scan finds the row at ") +
-                         dbPath);
+      return Failed(kFailed, std::string("sqlite: no row found, and the file fails its check or a "
+                                         "scan finds the row at ") +
+                                 dbPath);
     }
-    return Failed(db.get(), dbPath);
+    return DatabaseFailed(kFailed, db.get(), dbPath);
   }
-  FillRecords(*settings, features, config);
+  settings = std::move(*row);
+  return {};
+}
+
+Outcome StoreSettings(const char* dbPath, const CaptureSettings& settings) {
+  constexpr Message kFailed = Message::kCannotSaveConfig;
+  if (settings.destination.size() > kMaxStoredDestination) {
+    return Failed(kFailed, "the destination cannot be stored: it is too long");
+  }
+  Connection db;
+  if (Outcome opened = OpenConfigDatabase(dbPath, DatabaseUse::kWriter, kFailed, db);
+      !opened.ok()) {
+    return opened;
+  }
+  Statement statement = PrepareOrThrow(db.get(), kWriteStatement);
+  if (!statement || !BindSettings(statement.get(), settings)) {
+    return DatabaseFailed(kFailed, db.get(), dbPath);
+  }
+  const int rc = sqlite3_step(statement.get());
+  ThrowIfOutOfMemory(db.get(), rc);
+  // The update also completes when no row matches; nothing stored is a
+  // failure, not a success.
+  if (rc != SQLITE_DONE || sqlite3_changes(db.get()) == 0) {
+    return DatabaseFailed(kFailed, db.get(), dbPath);
+  }
+  return {};
+}
+
+int LoadConfiguration(const char* dbPath, VelorantisAPIDeviceFeatures& features,
+                      VelorantisAPIDiskDumpConfig& config) {
+  CaptureSettings settings;
+  const Outcome loaded = LoadSettings(dbPath, settings);
+  if (!loaded.ok()) {
+    RecordFailureCause(loaded.cause);
+    return -1;
+  }
+  FillRecords(settings, features, config);
   return 0;
 }
 
 int StoreConfiguration(const char* dbPath, const VelorantisAPIDeviceFeatures& features,
                        const VelorantisAPIDiskDumpConfig& config) {
-  // Bound without a copy, so it is declared first and outlives the statement.
-  std::optional<CaptureSettings> settings;
-  Connection db = OpenConfigDatabase(dbPath, DatabaseUse::kWriter);
-  if (!db) return -1;
-  Statement statement = PrepareOrThrow(db.get(), kWriteStatement);
-  if (!statement) return Failed(db.get(), dbPath);
-  settings = SettingsOf(features, config);
-  if (!settings || settings->destination.size() > kMaxStoredDestination) {
-    RecordFailureCause(
-        "the destination cannot be stored: it does not convert to bytes or is too long");
-    return -1;
-  }
-  if (!BindSettings(statement.get(), *settings)) {
-    ThrowIfOutOfMemory(db.get(), sqlite3_errcode(db.get()));
-    return Failed(db.get(), dbPath);
-  }
-  const int rc = sqlite3_step(statement.get());
-  ThrowIfOutOfMemory(db.get(), rc);
-  if (rc != SQLITE_DONE) return Failed(db.get(), dbPath);
-  // The update also completes when no row matches; nothing stored is a
-  // failure, not a success.
-  return sqlite3_changes(db.get()) > 0 ? 0 : Failed(db.get(), dbPath);
+  const std::optional<CaptureSettings> settings = SettingsOf(features, config);
+  const Outcome stored = settings ? StoreSettings(dbPath, *settings)
+                                  : Failed(Message::kCannotSaveConfig,
+                                           "the destination cannot be stored: it holds a "
+                                           "character that is no byte");
+  if (stored.ok()) return 0;
+  RecordFailureCause(stored.cause);
+  return -1;
 }

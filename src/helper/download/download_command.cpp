@@ -7,7 +7,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <charconv>
 #include <cstdlib>
 #include <cstring>
 
@@ -16,7 +15,9 @@
 #include "helper/download/file_hand_over.h"
 #include "helper/download/file_sender.h"
 #include "helper/download/no_link_open.h"
-#include "helper/frontend/request_vars.h"
+#include "helper/frontend/database_failure.h"
+#include "helper/frontend/failure_log.h"
+#include "helper/frontend/request_keys.h"
 #include "helper/frontend/server_settings.h"
 #include "helper/ledger/ledger_store.h"
 #include "helper/ledger/records_db.h"
@@ -25,24 +26,6 @@
 static_assert(sizeof(off_t) == 8, "build with _FILE_OFFSET_BITS=64");
 
 namespace {
-
-// Why a download is refused: an HTTP status, so that a browser shows a
-// failed download instead of saving the JSON answer as the capture.
-struct Refusal {
-  const char* status;
-  const char* message;
-};
-constexpr char kNotFound[] = "404 Not Found";
-constexpr char kServerError[] = "500 Internal Server Error";
-constexpr Refusal kBadId = {kNotFound, "Invalid capture id"};
-constexpr Refusal kUnknownId = {kNotFound, "No such capture"};
-constexpr Refusal kLedgerUnreadable = {kServerError, "Failed to read the capture ledger"};
-constexpr Refusal kFileGone = {kNotFound, "Capture file is gone"};
-constexpr Refusal kNoFile = {kNotFound, "Capture has no file"};
-constexpr Refusal kChanged = {kNotFound, "Capture file has changed"};
-constexpr Refusal kNotRegular = {kNotFound, "Capture file is not a regular file"};
-constexpr Refusal kCannotOpen = {kServerError, "Cannot open the capture file"};
-constexpr Refusal kPastTheEnd = {"416 Range Not Satisfiable", "Requested range not satisfiable"};
 
 // The file and the part of it that goes out, from the handler to the writer.
 struct FileAnswer {
@@ -57,38 +40,31 @@ struct FileAnswer {
   DownloadedFile file;
 };
 
-// A positive decimal number and nothing else: unlike the other commands'
-// numbers, "12ab" or "-1" name no entry.
-bool ReadCaptureId(int64_t& id) {
-  const char* text = getvar("id");
-  if (text == nullptr) return false;
-  const char* end = text + strlen(text);
-  const auto [stop, error] = std::from_chars(text, end, id);
-  return error == std::errc() && stop == end && id > 0;
-}
-
 // The entry's own file, or why none goes out. No link is followed (it could
 // lead anywhere the web server's user may read), and no wait on a FIFO or
 // device that has taken the file's place.
-const Refusal* OpenCaptureFile(const LedgerEntry& entry, int& fd, struct stat& info) {
-  if (entry.state == "failed") return &kNoFile;
+Outcome OpenCaptureFile(const LedgerEntry& entry, int& fd, struct stat& info) {
+  if (entry.state == "failed") return Failed(Message::kNoFile);
   fd = OpenWithoutLinks(entry.file);
   if (fd < 0) {
-    if (errno == ENOENT || errno == ENOTDIR) return &kFileGone;
-    if (errno != ELOOP) return &kCannotOpen;
+    const int error = errno;
+    if (error == ENOENT || error == ENOTDIR) return Failed(Message::kFileGone);
+    if (error != ELOOP) {
+      return Failed(Message::kCannotOpenFile, ErrnoCause("open", entry.file.c_str(), error));
+    }
     // A link as the file itself, or a link in place of a folder above it.
     struct stat named {};
-    return lstat(entry.file.c_str(), &named) == 0 && S_ISLNK(named.st_mode) ? &kNotRegular
-                                                                            : &kChanged;
+    const bool link = lstat(entry.file.c_str(), &named) == 0 && S_ISLNK(named.st_mode);
+    return Failed(link ? Message::kFileNotRegular : Message::kFileChanged);
   }
-  const Refusal* refusal = nullptr;
+  Message refusal = Message::kNone;
   if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-    refusal = &kNotRegular;
+    refusal = Message::kFileNotRegular;
   } else if (!IsFileOf(entry, info)) {
-    refusal = &kChanged;
+    refusal = Message::kFileChanged;
   }
-  if (refusal != nullptr) close(fd);
-  return refusal;
+  if (refusal != Message::kNone) close(fd);
+  return Failed(refusal);
 }
 
 // Whether a range may be served: a resumed download names the file it began
@@ -106,7 +82,7 @@ bool RangeConditionHolds(const DownloadedFile& file, const RequestHeaders& reque
 std::string RangeAsked(const DownloadedFile& file, const RequestHeaders& request) {
   if (!RangeConditionHolds(file, request)) return "";
   const char* header = request.range;
-  const char* variable = getvar("range");
+  const char* variable = KeyText(Key::kRange);
   return header != nullptr ? header : variable != nullptr ? std::string("bytes=") + variable : "";
 }
 
@@ -134,18 +110,27 @@ DownloadedFile DescribeFile(const LedgerEntry& entry, const struct stat& info) {
                         HttpDate(info.st_mtim.tv_sec)};
 }
 
-// Opens the file and settles what goes out, or says why nothing does;
-// `moreHeaders` then holds what the refusal's header adds to its Status line.
-const Refusal* PrepareFileAnswer(FileAnswer& answer, std::string& moreHeaders) {
-  int64_t id = 0;
-  if (!ReadCaptureId(id)) return &kBadId;
-  LedgerEntry entry;
+// The ledger's entry of the capture "id" names.
+Outcome FindCapture(LedgerEntry& entry) {
+  uint64_t id = 0;
+  if (Outcome read = ReadNumber(Key::kId, id); !read.ok()) return read;
+  const std::string path = RecordsDatabasePath();
   OpenFailure failure;
   const Connection ledger = OpenRecords(DatabaseUse::kReader, failure);
-  const int found = ledger ? CaptureById(ledger.get(), id, entry) : -1;
-  if (found != 0) return found > 0 ? &kUnknownId : &kLedgerUnreadable;
+  if (!ledger) return OpenFailed(Message::kLedgerUnreadable, path.c_str(), failure);
+  const int found = CaptureById(ledger.get(), static_cast<int64_t>(id), entry);
+  if (found > 0) return Failed(Message::kNoSuchCapture);
+  if (found < 0) return DatabaseFailed(Message::kLedgerUnreadable, ledger.get(), path.c_str());
+  return {};
+}
+
+// Opens the file and settles what goes out, or says why nothing does;
+// `moreHeaders` then holds what the refusal's header adds to its Status line.
+Outcome PrepareFileAnswer(FileAnswer& answer, std::string& moreHeaders) {
+  LedgerEntry entry;
+  if (Outcome found = FindCapture(entry); !found.ok()) return found;
   struct stat info {};
-  if (const Refusal* refusal = OpenCaptureFile(entry, answer.fd, info)) return refusal;
+  if (Outcome opened = OpenCaptureFile(entry, answer.fd, info); !opened.ok()) return opened;
   DownloadedFile file = DescribeFile(entry, info);
   // A server that serves ranges itself (lighttpd, from the file it is handed
   // or from the program's answer) would match an If-Range date against
@@ -158,28 +143,23 @@ const Refusal* PrepareFileAnswer(FileAnswer& answer, std::string& moreHeaders) {
   if (answer.range.kind == RangeKind::kUnsatisfiable) {
     close(answer.fd);
     moreHeaders = "Content-Range: bytes */" + std::to_string(file.size) + "\n";
-    return &kPastTheEnd;
+    return Failed(Message::kRangeNotSatisfiable);
   }
   answer.header = DownloadHeader(file, answer.range);
   // The server reads a range from the header only, not from the variable.
   answer.handOver = server_settings.sendsFiles && conditionHolds &&
-                    (request.range != nullptr || getvar("range") == nullptr);
+                    (request.range != nullptr || KeyText(Key::kRange) == nullptr);
   answer.path = entry.file;
   answer.file = file;
   answer.headerOnly = request.method != nullptr && strcmp(request.method, "HEAD") == 0;
-  return nullptr;
+  return {};
 }
 
 }  // namespace
 
-int DownloadCapture(ResponseBody& body) {
+Outcome DownloadCapture(ResponseBody& body) {
   FileAnswer answer;
-  std::string moreHeaders;
-  if (const Refusal* refusal = PrepareFileAnswer(answer, moreHeaders)) {
-    body.headers = std::string("Status: ") + refusal->status + "\n" + moreHeaders;
-    WriteOutcome(body.text, refusal->message);
-  } else {
-    body.writer = [answer](FILE* stream) { WriteFileAnswer(stream, answer); };
-  }
-  return 0;
+  Outcome prepared = PrepareFileAnswer(answer, body.headers);
+  if (prepared.ok()) body.writer = [answer](FILE* stream) { WriteFileAnswer(stream, answer); };
+  return prepared;
 }

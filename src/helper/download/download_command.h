@@ -6,7 +6,7 @@
 #include "helper/frontend/response.h"
 
 // Serves the file of ledger entry "id" (a positive decimal number), found in
-// the configuration database; the request names no path. The file is
+// the records database; the request names no path. The file is
 // opened without following a link or blocking, and must be a regular file.
 // Success sets body.writer, which writes the header (application/x-pcapng,
 // an attachment named by AttachmentName, Content-Length, Accept-Ranges, an
@@ -19,10 +19,11 @@
 // header names the file in X-Sendfile instead, without the length, range
 // and body, which the server adds; a range asked in the variable only, which
 // the server does not see, still goes out through the program.
-// Otherwise the JSON result node says why, under an HTTP error status: 404
-// for a bad or unknown id or a file that is gone or not a regular file, 416
-// with "Content-Range: bytes */SIZE" for a range past the end, 500 when the
-// ledger or the file cannot be read. Changes nothing. Returns 0.
-int DownloadCapture(ResponseBody& body);
+// Otherwise it fails, answered with the JSON result node under the message's
+// HTTP status (AnswerForm::kHttpStatus): 404 for a bad or unknown id or a
+// file that is gone or not a regular file, 416 for a range past the end
+// (its "Content-Range: bytes */SIZE" left in body.headers), 500 when the
+// ledger or the file cannot be read. Changes nothing.
+Outcome DownloadCapture(ResponseBody& body);
 
 #endif  // VELORANTIS_HELPER_DOWNLOAD_DOWNLOAD_COMMAND_H_

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "helper/frontend/hex_byte.h"
-#include "helper/frontend/request_vars.h"
+#include "helper/frontend/request_keys.h"
 #include "helper/frontend/utc_time.h"
 
 namespace {
@@ -100,38 +100,38 @@ void RecordFailureCause(std::string cause) {
 
 namespace {
 
-void RecordSqlite(const char* text, int extendedCode, int systemErrno, const char* path) {
+std::string SqliteCauseOf(const char* text, int extendedCode, int systemErrno, const char* path) {
   std::string cause = std::string("sqlite \"") + text + "\" code " +
                       std::to_string(extendedCode & 0xff) + " (extended " +
                       std::to_string(extendedCode);
   if (systemErrno != 0) {
     cause += ", errno " + std::to_string(systemErrno) + " " + strerror(systemErrno);
   }
-  RecordFailureCause(cause + ") at " + path);
+  return cause + ") at " + path;
 }
 
 }  // namespace
 
-void RecordSqliteFailure(sqlite3* db, const char* path) {
+std::string SqliteCause(sqlite3* db, const char* path) {
   const int code = sqlite3_errcode(db);
   if (code == SQLITE_OK || code == SQLITE_ROW || code == SQLITE_DONE) {
-    RecordFailureCause(std::string("sqlite: no matching row at ") + path);
-    return;
+    return std::string("sqlite: no matching row at ") + path;
   }
-  RecordSqlite(sqlite3_errmsg(db), sqlite3_extended_errcode(db), sqlite3_system_errno(db), path);
+  return SqliteCauseOf(sqlite3_errmsg(db), sqlite3_extended_errcode(db), sqlite3_system_errno(db),
+                       path);
 }
 
-void RecordSqliteOpenFailure(const char* path, int code, int systemErrno) {
-  RecordSqlite(sqlite3_errstr(code), code, systemErrno, path);
+std::string SqliteOpenCause(const char* path, int code, int systemErrno) {
+  return SqliteCauseOf(sqlite3_errstr(code), code, systemErrno, path);
 }
 
-void RecordErrnoFailure(const char* operation, const char* path, int error) {
-  RecordFailureCause(std::string(operation) + " " + path + ": " + strerror(error) + " (errno " +
-                     std::to_string(error) + ")");
+std::string ErrnoCause(const char* operation, const char* path, int error) {
+  return std::string(operation) + " " + path + ": " + strerror(error) + " (errno " +
+         std::to_string(error) + ")";
 }
 
-void RecordLibraryFailure(const char* operation, long long result) {
-  RecordFailureCause(std::string(operation) + " returned " + std::to_string(result));
+std::string LibraryCause(const char* operation, long long result) {
+  return std::string(operation) + " returned " + std::to_string(result);
 }
 
 void NoteFailedAnswer(int result, const char* message) {
@@ -144,11 +144,11 @@ void NoteFailedAnswer(int result, const char* message) {
 void WriteFailureLine(FILE* stream) {
   const FailureRecord& record = Record();
   if (!record.failed) return;
-  const char* command = getvar("command");
+  const char* command = KeyText(Key::kCommand);
   // The result goes after the first two.
   const Field fields[] = {
       {"command", command != nullptr ? command : ""},
-      {"mac", getvar("mac")},
+      {"mac", KeyText(Key::kMac)},
       {"message", record.message.c_str()},
       {"cause", record.cause.empty() ? nullptr : record.cause.c_str()},
       {"remote_user", getenv("REMOTE_USER")},

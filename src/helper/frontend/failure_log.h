@@ -12,7 +12,8 @@
 #include <cstdio>
 #include <string>
 
-// The cause of a kInvalidMac answer when the MAC text names no device.
+// The cause of a Message::kInvalidMac answer when the MAC text names no
+// device.
 inline constexpr char kNoDeviceCause[] =
     "the device library lists no readable device with that MAC text";
 
@@ -24,25 +25,26 @@ inline constexpr char kOutOfMemoryCause[] =
 // the answer, and what fails after it (a rollback, say) follows from it.
 void RecordFailureCause(std::string cause);
 
+// The causes, as the failure log words them.
+
 // SQLite's error on `db` with the database's path:
 //   sqlite "TEXT" code N (extended M, errno E) at PATH
 // errno only when SQLite had one from the system. When `db` holds no error
 // (a query that found no row), "sqlite: no matching row at PATH".
-void RecordSqliteFailure(sqlite3* db, const char* path);
+std::string SqliteCause(sqlite3* db, const char* path);
 
 // An open of the database at `path` that failed with SQLite's `code` and
 // the system's `systemErrno` (0 for none), in the same form.
-void RecordSqliteOpenFailure(const char* path, int code, int systemErrno);
+std::string SqliteOpenCause(const char* path, int code, int systemErrno);
 
 // `operation` ("open", "flock") on `path` failed with `error` (an errno).
-void RecordErrnoFailure(const char* operation, const char* path, int error);
+std::string ErrnoCause(const char* operation, const char* path, int error);
 
 // The device library's `operation` returned `result` (not 0).
-void RecordLibraryFailure(const char* operation, long long result);
+std::string LibraryCause(const char* operation, long long result);
 
-// Notes that the answer failed with `result` and `message`; WriteOutcome
-// calls it for every failure it writes, a handler with an answer of its own
-// kind calls it itself.
+// Notes that the answer failed with `result` and `message`; FinishAnswer
+// calls it for every failure.
 void NoteFailedAnswer(int result, const char* message);
 
 // When a failed answer was noted, writes on `stream`, in one write, the line

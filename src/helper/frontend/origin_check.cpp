@@ -4,8 +4,8 @@
 #include <cstring>
 #include <string>
 #include <string_view>
+#include <utility>
 
-#include "helper/frontend/failure_log.h"
 #include "helper/frontend/server_settings.h"
 
 namespace {
@@ -34,25 +34,25 @@ bool IsSameOriginRequest(const char* secFetchSite, const char* origin, const cha
   return !Absent(host) && HostOfOrigin(origin) == host;
 }
 
-const char* OriginCheckFailure(const OriginHeaders& headers, bool strict) {
+Message OriginCheckFailure(const OriginHeaders& headers, bool strict) {
   // Strict mode only adds refusals: what the browser marks as another
   // site's is refused in both modes, whatever else the request carries.
   if (!IsSameOriginRequest(headers.secFetchSite, headers.origin, headers.host)) {
-    return kCrossOriginRefused;
+    return Message::kCrossOriginRefused;
   }
-  if (!strict) return nullptr;
+  if (!strict) return Message::kNone;
   // Past the check above, a Sec-Fetch-Site is "same-origin" or "none" and an
   // Origin names this host: either is proof.
   const bool proven =
       !Absent(headers.secFetchSite) || !Absent(headers.origin) || !Absent(headers.requestedWith);
-  return proven ? nullptr : kNoRequestedWith;
+  return proven ? Message::kNone : Message::kNoRequestedWith;
 }
 
-const char* RequestOriginFailure() {
+Outcome RequestOriginCheck() {
   const OriginHeaders headers = {getenv("HTTP_SEC_FETCH_SITE"), getenv("HTTP_ORIGIN"),
                                  getenv("HTTP_HOST"), getenv("HTTP_X_REQUESTED_WITH")};
-  const char* refusal = OriginCheckFailure(headers, server_settings.strictOrigin);
-  if (refusal == nullptr) return nullptr;
+  const Message refusal = OriginCheckFailure(headers, server_settings.strictOrigin);
+  if (refusal == Message::kNone) return {};
   std::string cause = server_settings.strictOrigin
                           ? "strict origin check: another site named, or no proof of this one"
                           : "Sec-Fetch-Site or Origin names another site than Host";
@@ -61,6 +61,5 @@ const char* RequestOriginFailure() {
     const char* value = getenv(name);
     cause = cause + "; " + name + "=" + (value != nullptr ? value : "(none)");
   }
-  RecordFailureCause(cause);
-  return refusal;
+  return Failed(refusal, std::move(cause));
 }

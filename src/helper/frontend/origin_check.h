@@ -4,6 +4,8 @@
 #ifndef VELORANTIS_HELPER_FRONTEND_ORIGIN_CHECK_H_
 #define VELORANTIS_HELPER_FRONTEND_ORIGIN_CHECK_H_
 
+#include "helper/frontend/outcome.h"
+
 // Whether a request with these headers may change the device's state; each
 // argument is the header's text, or null when the request has none (an
 // empty header counts as none). Browsers send Sec-Fetch-Site with every
@@ -23,13 +25,10 @@ struct OriginHeaders {
   const char* requestedWith;  // X-Requested-With
 };
 
-// The answer to a request that IsSameOriginRequest refuses.
-inline constexpr char kCrossOriginRefused[] = "Cross-origin request refused";
-// The answer, in strict mode, to a request that carries no proof.
-inline constexpr char kNoRequestedWith[] = "Request refused: X-Requested-With header missing";
-
-// Null when a request with `headers` may change the device's state, else the
-// message it is refused with. Outside strict mode that is IsSameOriginRequest
+// kNone when a request with `headers` may change the device's state, else
+// the message it is refused with: kCrossOriginRefused for a request that
+// IsSameOriginRequest refuses, kNoRequestedWith for one that carries no
+// proof in strict mode. Outside strict mode that is IsSameOriginRequest
 // alone. In strict mode, where browsers send neither Sec-Fetch-Site nor
 // Origin (plain HTTP to a LAN name or address, for images, frames and
 // no-cors fetches), a request must also prove that no other site's page made
@@ -37,11 +36,11 @@ inline constexpr char kNoRequestedWith[] = "Request refused: X-Requested-With he
 // "same-origin" or "none"; an Origin, found equal to the host; or an
 // X-Requested-With header of any value, which a page can send to another
 // origin only after a CORS preflight that this program never grants.
-const char* OriginCheckFailure(const OriginHeaders& headers, bool strict);
+Message OriginCheckFailure(const OriginHeaders& headers, bool strict);
 
 // OriginCheckFailure on the CGI variables HTTP_SEC_FETCH_SITE, HTTP_ORIGIN,
 // HTTP_HOST and HTTP_X_REQUESTED_WITH, in the mode of server_settings; a
-// refusal records its cause, with those headers, for the failure log.
-const char* RequestOriginFailure();
+// refusal carries its cause, with those headers, for the failure log.
+Outcome RequestOriginCheck();
 
 #endif  // VELORANTIS_HELPER_FRONTEND_ORIGIN_CHECK_H_

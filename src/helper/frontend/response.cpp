@@ -10,18 +10,42 @@ void PrintResultNode(std::string& out, int result, std::string message) {
   out += '"';
 }
 
-void WriteOutcome(std::string& out, const char* failure, int failureResult) {
-  if (failure == nullptr) {
-    PrintResultNode(out, 0, "");
-  } else {
-    NoteFailedAnswer(failureResult, failure);
-    PrintResultNode(out, failureResult, failure);
+void FinishAnswer(ResponseBody& body, AnswerForm form, const Outcome& outcome) {
+  if (outcome.ok()) {
+    if (form == AnswerForm::kResultFirst) {
+      PrintResultNode(body.lead, 0, "");
+      if (!body.text.empty()) body.lead += ",\n";
+    } else if (form == AnswerForm::kResultLast) {
+      PrintResultNode(body.text, 0, "");
+    }
+    return;
   }
+  const char* message = MessageText(outcome.message);
+  const int result = ResultOf(outcome.message);
+  if (!outcome.cause.empty()) RecordFailureCause(outcome.cause);
+  NoteFailedAnswer(result, message);
+  std::string headers = std::move(body.headers);
+  body = ResponseBody{};
+  if (form == AnswerForm::kPlainText) {
+    body.status = "503 Service Unavailable";
+    body.contentType = "text/plain; charset=utf-8";
+    body.text = message;
+    body.text += '\n';
+    return;
+  }
+  if (form == AnswerForm::kHttpStatus) {
+    body.headers = "Status: ";
+    body.headers += HttpStatusOf(outcome.message);
+    body.headers += '\n';
+    body.headers += headers;
+  }
+  PrintResultNode(body.text, result, message);
 }
 
 namespace {
 
 void WriteBody(FILE* stream, const ResponseBody& body) {
+  fwrite(body.lead.data(), 1, body.lead.size(), stream);
   fwrite(body.text.data(), 1, body.text.size(), stream);
   for (const std::string& piece : body.tail) fwrite(piece.data(), 1, piece.size(), stream);
 }

@@ -2,10 +2,13 @@
 #ifndef VELORANTIS_HELPER_FRONTEND_RESPONSE_H_
 #define VELORANTIS_HELPER_FRONTEND_RESPONSE_H_
 
+#include <cstdint>
 #include <cstdio>
 #include <functional>
 #include <string>
 #include <vector>
+
+#include "helper/frontend/outcome.h"
 
 // Texts written one after another as they stand.
 using TextPieces = std::vector<std::string>;
@@ -13,13 +16,24 @@ using TextPieces = std::vector<std::string>;
 // Writes a whole answer that is not the JSON document, header included.
 using ResponseWriter = std::function<void(FILE* stream)>;
 
-// The body of one answer inside the envelope: the handler's text, then
-// `tail`. Only the status command fills `tail`: its statistics go out in the
-// blocks they were built in, never copied into one string.
+// How a command's answer is shaped around its outcome.
+enum class AnswerForm : uint8_t {
+  kResultFirst,  // the result node, then the handler's nodes
+  kResultLast,   // the handler's nodes, then the result node
+  kHttpStatus,   // the handler's own answer; a failure is the result node
+                 // with the message's HTTP status (HttpStatusOf)
+  kPlainText,    // the handler's text; a failure is "503 Service
+                 // Unavailable" with the message as plain text
+};
+
+// The body of one answer: `lead`, the handler's text, then `tail`. Only the
+// status command fills `tail`: its statistics go out in the blocks they
+// were built in, never copied into one string.
 // A handler whose answer is not JSON sets `contentType`: the response is
 // then that header, `text` and `tail` as they stand, without the envelope,
 // and with `status` (e.g. "503 Service Unavailable") when one is set.
 struct ResponseBody {
+  std::string lead;
   std::string text;
   TextPieces tail;
   const char* contentType = nullptr;
@@ -37,14 +51,12 @@ struct ResponseBody {
 // no separator or line feed after it. Result 0 goes with an empty message.
 void PrintResultNode(std::string& out, int result, std::string message);
 
-// The answer of every command that names a device by "mac" when that names
-// none (absent, or no device the library lists has that MAC text).
-inline constexpr char kInvalidMac[] = "Invalid MAC address";
-
-// The one way a handler writes its result node: 0 and the empty message when
-// `failure` is null, else `failureResult` and `failure`, and then the failure
-// is noted for the error log (NoteFailedAnswer).
-void WriteOutcome(std::string& out, const char* failure, int failureResult = -1);
+// Completes `body` with `outcome` in `form`. A success places the result
+// node (0, "") before or after what the handler wrote, with ",\n" between
+// them. A failure drops what the handler wrote but its extra header lines,
+// answers with the message alone, and notes the failure and its cause for
+// the failure log (NoteFailedAnswer, RecordFailureCause).
+void FinishAnswer(ResponseBody& body, AnswerForm form, const Outcome& outcome);
 
 // Writes the whole CGI response to `stream`: the header and its empty line
 // (flushed), then {"root": { and a line feed, `body` unchanged, and }} with a

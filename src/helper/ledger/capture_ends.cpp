@@ -88,7 +88,7 @@ void NoteEndedCaptures(const char* mac) {
   if (!active || active->empty()) return;
   // A start or stop under way settles the claims itself.
   ChangeLock lock;
-  if (LockChanges(lock, program_paths.lockFile, 0) != nullptr) return;
+  if (!LockChanges(lock, program_paths.lockFile, 0).ok()) return;
   PrepareDevices();
   for (const LedgerEntry& entry : *active) {
     SettleCapture(ledger.get(), entry, DeviceStateOf(entry.mac));

@@ -36,7 +36,7 @@ ChangeLock::~ChangeLock() {
   DisarmRequestDeadline();
 }
 
-const char* LockChanges(ChangeLock& lock, const char* path, int waitMs) {
+Outcome LockChanges(ChangeLock& lock, const char* path, int waitMs) {
   ArmRequestDeadline(kChangeDeadlineMs);
   // O_NOFOLLOW: whoever can write the folder must not be able to point the
   // web server's user at another file to create or lock. Read access is all
@@ -44,9 +44,9 @@ const char* LockChanges(ChangeLock& lock, const char* path, int waitMs) {
   // by hand) still serves as long as the web server's user can read it.
   lock.fd = open(path, O_RDONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0660);
   if (lock.fd < 0) {
-    RecordErrnoFailure("open", path, errno);
+    const int error = errno;
     DisarmRequestDeadline();
-    return "Cannot open the device lock file";
+    return Failed(Message::kLockFileUnusable, ErrnoCause("open", path, error));
   }
   // Polled rather than blocking: a blocking flock has no timeout, and a
   // request stuck behind a hung one would hold the web server's process.
@@ -58,14 +58,13 @@ const char* LockChanges(ChangeLock& lock, const char* path, int waitMs) {
       lock.fd = -1;
       DisarmRequestDeadline();
       if (error == EINTR || error == EWOULDBLOCK) {
-        RecordFailureCause("another request held the lock on " + std::string(path) + " for " +
-                           std::to_string(waitMs) + " ms");
-        return "Device is busy with another request";
+        return Failed(Message::kDeviceBusy, "another request held the lock on " +
+                                                std::string(path) + " for " +
+                                                std::to_string(waitMs) + " ms");
       }
-      RecordErrnoFailure("flock", path, error);
-      return "Cannot open the device lock file";
+      return Failed(Message::kLockFileUnusable, ErrnoCause("flock", path, error));
     }
     SleepMs(kPollMs);
   }
-  return nullptr;
+  return {};
 }

@@ -6,6 +6,8 @@
 #ifndef VELORANTIS_HELPER_LOCK_CHANGE_LOCK_H_
 #define VELORANTIS_HELPER_LOCK_CHANGE_LOCK_H_
 
+#include "helper/frontend/outcome.h"
+
 // How long a request waits for another one to finish before it gives up.
 inline constexpr int kChangeLockWaitMs = 5000;
 // How long a request may take from asking for the lock to releasing it: the
@@ -25,12 +27,11 @@ struct ChangeLock {
 
 // Takes the lock on the file at `path` (opened for reading only; created with
 // mode 0660 when missing, never through a symbolic link), waiting at most
-// `waitMs`. Returns null once it is held, else the message the request
-// answers with: "Device is busy with another request" when the wait ran out,
-// "Cannot open the change lock file" when the file cannot be opened. A
+// `waitMs`. Succeeds once it is held, else fails with kDeviceBusy when the
+// wait ran out, kLockFileUnusable when the file cannot be opened or locked. A
 // request that cannot lock never goes on unlocked. Arms the request's
 // deadline (kChangeDeadlineMs from now) for as long as the lock is held or
 // waited for.
-const char* LockChanges(ChangeLock& lock, const char* path, int waitMs = kChangeLockWaitMs);
+Outcome LockChanges(ChangeLock& lock, const char* path, int waitMs = kChangeLockWaitMs);
 
 #endif  // VELORANTIS_HELPER_LOCK_CHANGE_LOCK_H_

@@ -1,5 +1,6 @@
 #include "helper/metrics/device_figures.h"
 
+#include "helper/frontend/database_failure.h"
 #include "helper/frontend/memory_budget.h"
 #include "shared/sqlite_handles.h"
 
@@ -10,9 +11,7 @@ constexpr char kDeviceQuery[] = "SELECT id, mac, model FROM device WHERE id >= 0
 // The fallback stands for SQL NULL, never for SQLite running out of memory.
 std::string ColumnText(sqlite3_stmt* row, int column, const char* fallback) {
   const unsigned char* text = sqlite3_column_text(row, column);
-  if (text == nullptr && IsOutOfMemory(nullptr, sqlite3_errcode(sqlite3_db_handle(row)))) {
-    ThrowOutOfMemory();
-  }
+  if (text == nullptr) ThrowIfOutOfMemory(nullptr, sqlite3_errcode(sqlite3_db_handle(row)));
   return text != nullptr ? reinterpret_cast<const char*>(text) : fallback;
 }
 
@@ -23,59 +22,57 @@ struct FigureQueries {
   Statement newest[kStatsVersions];
 };
 
-// The newest sample of `table` for the device. Returns null or the table's
-// message.
-const char* ReadNewest(sqlite3_stmt* statement, const StatsTable& table, int64_t deviceId,
-                       NewestSample& sample) {
+// The newest sample of `table` for the device, or the table's failure.
+Outcome ReadNewest(sqlite3_stmt* statement, const StatsTable& table, int64_t deviceId,
+                   NewestSample& sample) {
   sqlite3_reset(statement);
-  if (sqlite3_bind_int64(statement, 1, deviceId) != SQLITE_OK) return table.failure;
+  if (sqlite3_bind_int64(statement, 1, deviceId) != SQLITE_OK) return Failed(table.failure);
   const int rc = sqlite3_step(statement);
-  if (rc == SQLITE_DONE) return nullptr;
-  if (rc != SQLITE_ROW) return table.failure;
+  if (rc == SQLITE_DONE) return {};
+  if (rc != SQLITE_ROW) return Failed(table.failure);
   uint64_t columns[kMaxStatsColumns];
   ReadStatsColumns(statement, table, columns);
   for (size_t s = 0; s < table.series.size(); ++s) {
     sample.series[s] = EvaluateSeries(table.series[s], columns);
   }
   sample.present = true;
-  return nullptr;
+  return {};
 }
 
-const char* ReadFigures(FigureQueries& queries, int64_t deviceId, DeviceFigures& device) {
-  const CaptureRead capture = StepCaptureRow(queries.capture.get(), deviceId, device.capture);
-  if (capture == CaptureRead::kCannotPrepare) return "Failed to get device capture status";
-  if (capture == CaptureRead::kStepFailed) return "Failed to get device status";
-  device.hasCapture = capture == CaptureRead::kRow;
-  for (int version = 0; version < kStatsVersions; ++version) {
-    const char* failure = ReadNewest(queries.newest[version].get(), StatsTableOf(version), deviceId,
-                                     device.samples[version]);
-    if (failure != nullptr) return failure;
+Outcome ReadFigures(FigureQueries& queries, int64_t deviceId, DeviceFigures& device) {
+  if (Outcome read = StepCaptureRow(queries.capture.get(), deviceId, device.capture); !read.ok()) {
+    return read;
   }
-  return nullptr;
+  for (int version = 0; version < kStatsVersions; ++version) {
+    Outcome read = ReadNewest(queries.newest[version].get(), StatsTableOf(version), deviceId,
+                              device.samples[version]);
+    if (!read.ok()) return read;
+  }
+  return {};
 }
 
-// Returns null or the message of the query that cannot be prepared, in the
-// order the status command meets them.
-const char* PrepareQueries(sqlite3* db, FigureQueries& queries) {
+// Fails with the message of the query that cannot be prepared, in the order
+// the status command meets them.
+Outcome PrepareQueries(sqlite3* db, FigureQueries& queries) {
   queries.capture.reset(PrepareCaptureQuery(db));
-  if (!queries.capture) return "Failed to get device capture status";
+  if (!queries.capture) return Failed(Message::kFailedDeviceCaptureStatus);
   for (int version = 0; version < kStatsVersions; ++version) {
     queries.newest[version] = Prepare(db, StatsTableOf(version).newest);
-    if (!queries.newest[version]) return StatsTableOf(version).failure;
+    if (!queries.newest[version]) return Failed(StatsTableOf(version).failure);
   }
-  return nullptr;
+  return {};
 }
 
 }  // namespace
 
 const StatsTable& StatsTableOf(int version) { return version == 0 ? kStatsV1 : kStatsV2; }
 
-const char* ReadDeviceFigures(sqlite3* db, std::vector<DeviceFigures>& devices) {
+Outcome ReadDeviceFigures(sqlite3* db, std::vector<DeviceFigures>& devices) {
   // The device rows are read whole first.
   std::vector<int64_t> ids;
   {
     Statement statement = Prepare(db, kDeviceQuery);
-    if (!statement) return "Failed to get devices";
+    if (!statement) return Failed(Message::kFailedDevices);
     int rc;
     while ((rc = sqlite3_step(statement.get())) == SQLITE_ROW) {
       DeviceFigures& device = devices.emplace_back();
@@ -84,13 +81,13 @@ const char* ReadDeviceFigures(sqlite3* db, std::vector<DeviceFigures>& devices) 
       ChargeAnswerBytes(sizeof device + device.mac.size() + device.model.size());
       ids.push_back(sqlite3_column_int64(statement.get(), 0));
     }
-    if (rc != SQLITE_DONE) return "Failed to get devices";
+    if (rc != SQLITE_DONE) return Failed(Message::kFailedDevices);
   }
-  if (ids.empty()) return nullptr;
+  if (ids.empty()) return {};
   FigureQueries queries;
-  if (const char* failure = PrepareQueries(db, queries)) return failure;
+  if (Outcome prepared = PrepareQueries(db, queries); !prepared.ok()) return prepared;
   for (size_t i = 0; i < ids.size(); ++i) {
-    if (const char* failure = ReadFigures(queries, ids[i], devices[i])) return failure;
+    if (Outcome read = ReadFigures(queries, ids[i], devices[i]); !read.ok()) return read;
   }
-  return nullptr;
+  return {};
 }

@@ -8,6 +8,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -25,9 +26,8 @@ inline constexpr int kStatsVersions = 2;
 
 struct DeviceFigures {
   std::string mac;
-  std::string model;  // "Unknown" when the row has none
-  bool hasCapture = false;
-  CaptureRow capture{};
+  std::string model;                     // "Unknown" when the row has none
+  std::optional<CaptureRow> capture;     // none when the device has no capture row
   NewestSample samples[kStatsVersions];  // stats_v1, then stats_v2
 };
 
@@ -38,9 +38,9 @@ const StatsTable& StatsTableOf(int version);
 // for the status command) with its figures to `devices`. Runs inside the
 // caller's transaction, with one statement per query for all devices. A device without a
 // capture row or without samples is no failure: those figures are absent.
-// Returns null, or the message of the first read that failed; the caller
-// finds SQLite's own error on `db`. Charges what it keeps to the request's
+// Fails with the message of the first read that failed; the caller finds
+// SQLite's own error on `db`. Charges what it keeps to the request's
 // memory budget (throws std::bad_alloc past it).
-const char* ReadDeviceFigures(sqlite3* db, std::vector<DeviceFigures>& devices);
+Outcome ReadDeviceFigures(sqlite3* db, std::vector<DeviceFigures>& devices);
 
 #endif  // VELORANTIS_HELPER_METRICS_DEVICE_FIGURES_H_

@@ -2,10 +2,9 @@
 
 #include <algorithm>
 #include <iterator>
-#include <new>
 #include <vector>
 
-#include "helper/frontend/failure_log.h"
+#include "helper/frontend/database_failure.h"
 #include "helper/frontend/memory_budget.h"
 #include "helper/metrics/device_figures.h"
 #include "helper/metrics/exposition.h"
@@ -34,8 +33,8 @@ struct LabelledDevice {
 
 void WriteCaptureSamples(std::string& out, const MetricFamily& family,
                          const LabelledDevice& device) {
-  if (!device.figures->hasCapture) return;
-  const int64_t* values = device.figures->capture.values;
+  if (!device.figures->capture) return;
+  const int64_t* values = device.figures->capture->values;
   if (family.source == FamilySource::kCaptureRunning) {
     AppendSample(out, family.name, device.labels, values[0] == 1 ? 1 : 0);
     return;
@@ -160,66 +159,33 @@ void WriteMetrics(std::string& out, const std::vector<DeviceFigures>& figures) {
   ChargeGrowth(out, charged);
 }
 
-int Fail(ResponseBody& body, const char* message) {
-  body.status = "503 Service Unavailable";
-  body.contentType = "text/plain; charset=utf-8";
-  body.text = message;
-  body.text += '\n';
-  NoteFailedAnswer(-1, message);
-  return -1;
-}
-
-// SQLite running out of memory fails like the program's own allocations.
-void ThrowIfOutOfMemory(sqlite3* db, int rc) {
-  if (IsOutOfMemory(db, rc)) ThrowOutOfMemory();
-}
-
 // Every read in one transaction, so all devices' figures come from one state
-// of the file. Returns null or the message of the first read that failed.
-const char* ReadInTransaction(sqlite3* db, const char* path, std::vector<DeviceFigures>& devices) {
+// of the file; a failure's cause is taken from SQLite before the rollback
+// replaces it.
+Outcome ReadInTransaction(sqlite3* db, const char* path, std::vector<DeviceFigures>& devices) {
   ThrowIfOutOfMemory(db, StartTransaction(db));
-  const char* failure = ReadDeviceFigures(db, devices);
-  if (failure != nullptr) {
-    // Before the rollback, which replaces SQLite's error.
-    ThrowIfOutOfMemory(db, sqlite3_errcode(db));
-    RecordSqliteFailure(db, path);
+  Outcome read = ReadDeviceFigures(db, devices);
+  if (!read.ok()) {
+    read = DatabaseFailed(read.message, db, path);
     RollbackTransaction(db);
   } else {
     ThrowIfOutOfMemory(db, CommitTransaction(db));
   }
-  return failure;
-}
-
-int ReadAndWriteMetrics(ResponseBody& body) {
-  const char* statusDb = program_paths.statusDb;
-  OpenFailure openFailure;
-  Connection db = OpenDatabase(statusDb, DatabaseUse::kStatusReader, &openFailure);
-  if (!db) {
-    ThrowIfOutOfMemory(nullptr, openFailure.code);
-    RecordSqliteOpenFailure(statusDb, openFailure.code, openFailure.systemErrno);
-    return Fail(body, "Cannot open database");
-  }
-  std::vector<DeviceFigures> devices;
-  const char* failure = ReadInTransaction(db.get(), statusDb, devices);
-  db.reset();
-  if (failure != nullptr) return Fail(body, failure);
-  body.contentType = kExpositionContentType;
-  WriteMetrics(body.text, devices);
-  return 0;
+  return read;
 }
 
 }  // namespace
 
-int OutputMetrics(ResponseBody& body) {
-  try {
-    return ReadAndWriteMetrics(body);
-  } catch (const std::bad_alloc&) {
-    // As the dispatcher answers the other commands, but in this command's
-    // own failure form: a scraper reads no JSON. The reads' locals are gone;
-    // dropping the text frees the rest.
-    ReleaseMemoryReserve();
-    body = ResponseBody{};
-    RecordFailureCause(kOutOfMemoryCause);
-    return Fail(body, "Not enough memory");
-  }
+Outcome OutputMetrics(ResponseBody& body) {
+  const char* statusDb = program_paths.statusDb;
+  OpenFailure openFailure;
+  Connection db = OpenDatabase(statusDb, DatabaseUse::kStatusReader, &openFailure);
+  if (!db) return OpenFailed(Message::kCannotOpenDatabase, statusDb, openFailure);
+  std::vector<DeviceFigures> devices;
+  Outcome read = ReadInTransaction(db.get(), statusDb, devices);
+  db.reset();
+  if (!read.ok()) return read;
+  body.contentType = kExpositionContentType;
+  WriteMetrics(body.text, devices);
+  return {};
 }

@@ -9,11 +9,11 @@
 // "metrics" against the status database (program_paths.statusDb), opened as
 // the status command opens it and read in one transaction, never written. On success `body` is
 // the exposition text (content type "text/plain; version=0.0.4;
-// charset=utf-8") and the result is 0. On failure it is status "503 Service
-// Unavailable" with the reason as one line of plain text, so that the scrape
-// fails instead of storing nothing, and the result is -1. The text is
-// charged to the request's memory budget: past it, or when memory runs out
-// (SQLite's included), the failure is "Not enough memory", in that same form.
-int OutputMetrics(ResponseBody& body);
+// charset=utf-8"). Its failures go out as status "503 Service Unavailable"
+// with the reason as one line of plain text (AnswerForm::kPlainText), so
+// that the scrape fails instead of storing nothing. The text is charged to
+// the request's memory budget: past it, or when memory runs out (SQLite's
+// included), it throws std::bad_alloc, answered in that same form.
+Outcome OutputMetrics(ResponseBody& body);
 
 #endif  // VELORANTIS_HELPER_METRICS_METRICS_COMMAND_H_

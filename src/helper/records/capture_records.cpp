@@ -4,7 +4,7 @@
 #include <span>
 
 #include "helper/frontend/json_text.h"
-#include "helper/frontend/request_vars.h"
+#include "helper/frontend/request_keys.h"
 #include "shared/available_memory.h"
 
 namespace {
@@ -20,28 +20,27 @@ struct RequestNumbers {
 };
 
 struct SettingVariable {
-  const char* name;
-  const char* absentMessage;
+  Key key;
   uint64_t RequestNumbers::*field;
 };
 
 constexpr SettingVariable kDiskDumpVariables[] = {
-    {"loop", "Invalid loop value", &RequestNumbers::loop},
-    {"count", "Invalid count value", &RequestNumbers::count},
-    {"size", "Invalid size value", &RequestNumbers::size},
-    {"duration", "Invalid duration value", &RequestNumbers::duration},
+    {Key::kLoop, &RequestNumbers::loop},
+    {Key::kCount, &RequestNumbers::count},
+    {Key::kSize, &RequestNumbers::size},
+    {Key::kDuration, &RequestNumbers::duration},
 };
 
 constexpr SettingVariable kFeatureVariables[] = {
-    {"slicing", "Invalid slicing value", &RequestNumbers::slicing},
-    {"inline", "Invalid inline value", &RequestNumbers::inlineMode},
+    {Key::kSlicing, &RequestNumbers::slicing},
+    {Key::kInline, &RequestNumbers::inlineMode},
 };
 
-const char* ReadVariables(std::span<const SettingVariable> variables, RequestNumbers& numbers) {
+Outcome ReadVariables(std::span<const SettingVariable> variables, RequestNumbers& numbers) {
   for (const SettingVariable& variable : variables) {
-    if (gentenv_u64(variable.name, numbers.*variable.field) != 0) return variable.absentMessage;
+    if (Outcome read = ReadNumber(variable.key, numbers.*variable.field); !read.ok()) return read;
   }
-  return nullptr;
+  return {};
 }
 
 }  // namespace
@@ -60,24 +59,24 @@ void SetFeatureNumbers(CaptureSettings& settings, uint64_t inlineMode, uint64_t 
   settings.sliceBytes = static_cast<uint16_t>(slicing);
 }
 
-const char* ReadDiskDumpSettings(CaptureSettings& settings) {
+Outcome ReadDiskDumpSettings(CaptureSettings& settings) {
   RequestNumbers numbers;
-  if (const char* failure = ReadVariables(kDiskDumpVariables, numbers)) return failure;
+  if (Outcome read = ReadVariables(kDiskDumpVariables, numbers); !read.ok()) return read;
   SetDiskDumpNumbers(settings, numbers.loop, numbers.count, numbers.size << 20, numbers.duration);
-  return nullptr;
+  return {};
 }
 
-const char* ReadFeatureSettings(CaptureSettings& settings) {
+Outcome ReadFeatureSettings(CaptureSettings& settings) {
   RequestNumbers numbers;
-  if (const char* failure = ReadVariables(kFeatureVariables, numbers)) return failure;
+  if (Outcome read = ReadVariables(kFeatureVariables, numbers); !read.ok()) return read;
   SetFeatureNumbers(settings, numbers.inlineMode, numbers.slicing);
-  return nullptr;
+  return {};
 }
 
-const char* ReadOutput(const char*& output) {
-  output = getvar("output");
-  if (output == nullptr || !IsValidUtf8(output)) return "Invalid destination value";
-  return nullptr;
+Outcome ReadOutput(const char*& output) {
+  output = KeyText(Key::kOutput);
+  if (output == nullptr || !IsValidUtf8(output)) return Failed(Message::kInvalidDestination);
+  return {};
 }
 
 wchar_t* WidenDestination(const char* text) {

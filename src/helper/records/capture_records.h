@@ -10,6 +10,7 @@
 #include <string>
 
 #include "VelorantisAPI.h"
+#include "helper/frontend/outcome.h"
 
 // ---- The capture settings, whichever way they come: from a request, from
 // the stored row or from the device's records. Each source converts into
@@ -35,22 +36,21 @@ void SetDiskDumpNumbers(CaptureSettings& settings, uint64_t loop, uint64_t count
 void SetFeatureNumbers(CaptureSettings& settings, uint64_t inlineMode, uint64_t slicing);
 
 // Reads "loop", "count", "size" (MiB, shifted left by 20 modulo 2^64) and
-// "duration", in this order (gentenv_u64: text without digits reads as 0;
-// nothing is range-checked). Returns null when all are present, else the
-// message of the first absent one ("Invalid loop value", ...), and then
-// leaves `settings` alone.
-const char* ReadDiskDumpSettings(CaptureSettings& settings);
+// "duration", in this order (leniently: text without digits reads as 0;
+// nothing is range-checked). Fails with the message of the first absent one
+// (kInvalidLoop, ...), and then leaves `settings` alone.
+Outcome ReadDiskDumpSettings(CaptureSettings& settings);
 
-// Reads "slicing" and then "inline" the same way ("Invalid slicing value",
-// "Invalid inline value").
-const char* ReadFeatureSettings(CaptureSettings& settings);
+// Reads "slicing" and then "inline" the same way (kInvalidSlicing,
+// kInvalidInline).
+Outcome ReadFeatureSettings(CaptureSettings& settings);
 
-// Reads "output", the capture directory. Returns null when it is present and
-// valid UTF-8 (an empty one included), else "Invalid destination value". Any
+// Reads "output", the capture directory. Succeeds when it is present and
+// valid UTF-8 (an empty one included), else fails with kInvalidDestination. Any
 // other bytes are refused rather than kept: a client that decodes the JSON
 // answer and sends the text back sends UTF-8, so a stored byte above 127
 // would silently become another path.
-const char* ReadOutput(const char*& output);
+Outcome ReadOutput(const char*& output);
 
 // ---- The destination: 8-bit text in requests and in the configuration
 // database, a wide string in the disk-dump record. Each byte is one wide

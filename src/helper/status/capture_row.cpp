@@ -11,20 +11,24 @@ constexpr char kCaptureQuery[] =
 
 sqlite3_stmt* PrepareCaptureQuery(sqlite3* db) { return Prepare(db, kCaptureQuery).release(); }
 
-CaptureRead StepCaptureRow(sqlite3_stmt* statement, int64_t deviceId, CaptureRow& row) {
+Outcome StepCaptureRow(sqlite3_stmt* statement, int64_t deviceId, std::optional<CaptureRow>& row) {
+  row.reset();
   sqlite3_reset(statement);
-  if (sqlite3_bind_int64(statement, 1, deviceId) != SQLITE_OK) return CaptureRead::kCannotPrepare;
-  const int rc = sqlite3_step(statement);
-  if (rc == SQLITE_DONE) return CaptureRead::kNoRow;
-  if (rc != SQLITE_ROW) return CaptureRead::kStepFailed;
-  for (int column = 0; column < kCaptureColumns; ++column) {
-    row.values[column] = sqlite3_column_int64(statement, column);
+  if (sqlite3_bind_int64(statement, 1, deviceId) != SQLITE_OK) {
+    return Failed(Message::kFailedDeviceCaptureStatus);
   }
-  return CaptureRead::kRow;
+  const int rc = sqlite3_step(statement);
+  if (rc == SQLITE_DONE) return {};
+  if (rc != SQLITE_ROW) return Failed(Message::kFailedDeviceStatus);
+  row.emplace();
+  for (int column = 0; column < kCaptureColumns; ++column) {
+    row->values[column] = sqlite3_column_int64(statement, column);
+  }
+  return {};
 }
 
-CaptureRead ReadCaptureRow(sqlite3* db, int64_t deviceId, CaptureRow& row) {
+Outcome ReadCaptureRow(sqlite3* db, int64_t deviceId, std::optional<CaptureRow>& row) {
   const Statement statement(PrepareCaptureQuery(db));
-  if (!statement) return CaptureRead::kCannotPrepare;
+  if (!statement) return Failed(Message::kFailedDeviceCaptureStatus);
   return StepCaptureRow(statement.get(), deviceId, row);
 }

@@ -7,6 +7,9 @@
 
 #include <cstdint>
 #include <iterator>
+#include <optional>
+
+#include "helper/frontend/outcome.h"
 
 struct CaptureField {
   const char* key;
@@ -26,12 +29,11 @@ struct CaptureRow {
   int64_t values[kCaptureColumns];
 };
 
-enum class CaptureRead { kRow, kNoRow, kCannotPrepare, kStepFailed };
-
-// The first capture row of device `deviceId` on `db` into `row`: kRow, or
-// kNoRow when none is stored, kCannotPrepare when the query cannot be
-// prepared or bound, kStepFailed when reading fails (e.g. a lock).
-CaptureRead ReadCaptureRow(sqlite3* db, int64_t deviceId, CaptureRow& row);
+// The first capture row of device `deviceId` on `db` into `row`, left empty
+// when none is stored. Fails with kFailedDeviceCaptureStatus when the query
+// cannot be prepared or bound, kFailedDeviceStatus when reading fails (e.g.
+// a lock).
+Outcome ReadCaptureRow(sqlite3* db, int64_t deviceId, std::optional<CaptureRow>& row);
 
 // The capture query prepared on `db`, for reading the rows of many devices
 // with one statement (StepCaptureRow); null when it cannot be prepared.
@@ -39,6 +41,6 @@ sqlite3_stmt* PrepareCaptureQuery(sqlite3* db);
 
 // ReadCaptureRow on a statement from PrepareCaptureQuery, which it resets
 // first.
-CaptureRead StepCaptureRow(sqlite3_stmt* statement, int64_t deviceId, CaptureRow& row);
+Outcome StepCaptureRow(sqlite3_stmt* statement, int64_t deviceId, std::optional<CaptureRow>& row);
 
 #endif  // VELORANTIS_HELPER_STATUS_CAPTURE_ROW_H_

@@ -3,9 +3,10 @@
 #include <algorithm>
 #include <new>
 
+#include "helper/frontend/database_failure.h"
 #include "helper/frontend/json_text.h"
 #include "helper/frontend/memory_budget.h"
-#include "helper/frontend/request_vars.h"
+#include "helper/frontend/request_keys.h"
 #include "helper/status/stats_tables.h"
 #include "shared/status_db.h"
 
@@ -66,20 +67,20 @@ void WriteNode(const StatsTable& table, std::vector<SeriesText>& series, TextPie
   pieces.emplace_back("]\n}");
 }
 
-// One table's query, rows and node. Returns null or the table's message.
-const char* ReadTable(sqlite3* db, const StatsTable& table, int64_t deviceId,
-                      const StatsWindow& window, TextPieces& node) {
+// One table's query, rows and node, or the table's failure.
+Outcome ReadTable(sqlite3* db, const StatsTable& table, int64_t deviceId, const StatsWindow& window,
+                  TextPieces& node) {
   Statement statement = Prepare(db, table.query);
   std::vector<SeriesText> series(table.series.size());
   if (!statement || !BindWindow(statement.get(), deviceId, window) ||
       !CollectRows(statement.get(), table, series)) {
     // SQLite's own allocations fail like the series': the window does not fit.
-    if (IsOutOfMemory(db, sqlite3_errcode(db))) ThrowOutOfMemory();
-    return table.failure;
+    ThrowIfOutOfMemory(db, sqlite3_errcode(db));
+    return Failed(table.failure);
   }
   statement.reset();
   if (!series[0].empty) WriteNode(table, series, node);
-  return nullptr;
+  return {};
 }
 
 }  // namespace
@@ -107,13 +108,16 @@ void AppendSeriesValue(SeriesText& text, uint64_t value) {
 }
 
 StatsWindow ReadStatsWindow() {
-  return {getenv_u64_default("from", 0), getenv_int_default("limit", 1)};
+  StatsWindow window;
+  ReadNumber(Key::kFrom, window.from);
+  ReadNumber(Key::kStatusLimit, window.limit);
+  return window;
 }
 
-const char* ReadStatistics(sqlite3* db, int64_t deviceId, const StatsWindow& window,
-                           StatsNodes& nodes) {
-  if (const char* failure = ReadTable(db, kStatsV1, deviceId, window, nodes.statsV1)) {
-    return failure;
+Outcome ReadStatistics(sqlite3* db, int64_t deviceId, const StatsWindow& window,
+                       StatsNodes& nodes) {
+  if (Outcome read = ReadTable(db, kStatsV1, deviceId, window, nodes.statsV1); !read.ok()) {
+    return read;
   }
   return ReadTable(db, kStatsV2, deviceId, window, nodes.statsV2);
 }

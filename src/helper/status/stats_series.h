@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "helper/frontend/outcome.h"
 #include "helper/frontend/response.h"
 
 // Which samples a request asks for: those whose date is above `from`, at
@@ -48,13 +49,11 @@ struct StatsNodes {
 
 // Reads the samples of device `deviceId` in `window` from `stats_v1`, then
 // from `stats_v2`, on `db` (inside the caller's transaction; one statement
-// open at a time) and writes their nodes into `nodes`. Returns null on
-// success, or the failure message of the first table whose query cannot be
-// prepared or whose rows cannot all be read ("Failed to get device v1
-// statistics", "Failed to get device v2 statistics", static text); `nodes`
+// open at a time) and writes their nodes into `nodes`. Fails with the
+// message of the first table whose query cannot be prepared or whose rows
+// cannot all be read (kFailedV1Statistics, kFailedV2Statistics); `nodes`
 // then holds nothing meant for the response. Throws std::bad_alloc when
 // memory runs out.
-const char* ReadStatistics(sqlite3* db, int64_t deviceId, const StatsWindow& window,
-                           StatsNodes& nodes);
+Outcome ReadStatistics(sqlite3* db, int64_t deviceId, const StatsWindow& window, StatsNodes& nodes);
 
 #endif  // VELORANTIS_HELPER_STATUS_STATS_SERIES_H_

@@ -86,12 +86,10 @@ static_assert(kV1Series == std::size(kV1DeviceKeys) + kPortCount * std::size(kV1
 
 }  // namespace
 
-const StatsTable kStatsV1 = {
-    "statsV1",     kV1Query,    kV1Newest,   "Failed to get device v1 statistics",
-    kV1DeviceKeys, kV1PortKeys, kV1Formulas, kV1Series};
-const StatsTable kStatsV2 = {
-    "statsV2",     kV2Query,    kV2Newest,   "Failed to get device v2 statistics",
-    kV2DeviceKeys, kV2PortKeys, kV2Formulas, CounterColumn(11) + 1};
+const StatsTable kStatsV1 = {"statsV1",     kV1Query,    kV1Newest,   Message::kFailedV1Statistics,
+                             kV1DeviceKeys, kV1PortKeys, kV1Formulas, kV1Series};
+const StatsTable kStatsV2 = {"statsV2",     kV2Query,    kV2Newest,   Message::kFailedV2Statistics,
+                             kV2DeviceKeys, kV2PortKeys, kV2Formulas, CounterColumn(11) + 1};
 
 uint64_t EvaluateSeries(const SeriesFormula& formula, const uint64_t* columns) {
   uint64_t value = 0;  // unsigned: the derived values wrap modulo 2^64

@@ -4,6 +4,8 @@
 #ifndef VELORANTIS_HELPER_STATUS_STATS_TABLES_H_
 #define VELORANTIS_HELPER_STATUS_STATS_TABLES_H_
 
+#include "helper/frontend/outcome.h"
+
 #include <sqlite3.h>
 
 #include <cstdint>
@@ -24,10 +26,10 @@ inline constexpr int kPortCount = 2;
 inline constexpr int kMaxStatsColumns = 32;
 
 struct StatsTable {
-  const char* node;     // the node's key, e.g. "statsV1"
-  const char* query;    // parameters: device id, "from", "limit"
-  const char* newest;   // the same columns of the device's newest sample; parameter: device id
-  const char* failure;  // the status command's message when reading fails
+  const char* node;    // the node's key, e.g. "statsV1"
+  const char* query;   // parameters: device id, "from", "limit"
+  const char* newest;  // the same columns of the device's newest sample; parameter: device id
+  Message failure;     // the status command's message when reading fails
   std::span<const char* const> deviceKeys;
   std::span<const char* const> portKeys;
   // One per series: the device-wide ones, then port 0's, then port 1's.

@@ -1,12 +1,14 @@
 #include "helper/status/status_command.h"
 
 #include <cstring>
+#include <optional>
 
 #include "VelorantisAPI.h"
+#include "helper/device/device_lookup.h"
+#include "helper/frontend/database_failure.h"
 #include "helper/frontend/failure_log.h"
 #include "helper/frontend/json_text.h"
-#include "helper/frontend/memory_budget.h"
-#include "helper/frontend/request_vars.h"
+#include "helper/frontend/request_keys.h"
 #include "helper/frontend/response.h"
 #include "helper/ledger/capture_ends.h"
 #include "helper/status/capture_row.h"
@@ -26,42 +28,24 @@ struct StatusAnswer {
   bool captureRunning = false;  // the daemon's status value, non-zero while a capture runs
 };
 
-// SQLite's allocations fail like the answer's own: a read that failed for
-// want of memory answers "Not enough memory", not that the device, its rows
-// or the database are missing. Every failed call leaves its code on the
-// connection, the lookups that hide their failures included.
-void ThrowIfOutOfMemory(sqlite3* db, int rc) {
-  if (IsOutOfMemory(db, rc)) ThrowOutOfMemory();
-}
-
-// Writes the failed answer; -1, as the command returns when it fails.
-int Fail(std::string& out, const char* message) {
-  WriteOutcome(out, message);
-  return -1;
-}
-
 // The MAC text to look up: the request's own, or for "default" the one the
-// device library reports for its first device. Returns null or the message.
-const char* ResolveRequestedMac(std::string& mac) {
-  const char* requested = getvar("mac");
-  if (requested == nullptr) return kInvalidMac;
+// device library reports for its first device.
+Outcome ResolveRequestedMac(std::string& mac) {
+  const char* requested = KeyText(Key::kMac);
+  if (requested == nullptr) return Failed(Message::kInvalidMac);
   if (strcmp(requested, "default") != 0) {
     mac = requested;
-    return nullptr;
+    return {};
   }
-  void* handle = FindDevice("default");
-  if (handle == NoDevice()) {
-    RecordFailureCause(kNoDeviceCause);
-    return kInvalidMac;
-  }
+  void* handle = nullptr;
+  if (Outcome found = FindRequestedDevice(handle); !found.ok()) return found;
   char model[kDeviceTextSize];
   char macText[kDeviceTextSize];
   if (const int rc = GetDeviceInfo(handle, model, macText); rc != 0) {
-    RecordLibraryFailure("GetDeviceInfo", rc);
-    return "Failed to get device info";
+    return Failed(Message::kFailedDeviceInfo, LibraryCause("GetDeviceInfo", rc));
   }
   mac = macText;
-  return nullptr;
+  return {};
 }
 
 void WriteInfoNode(std::string& node, const std::string& mac, const std::string& model) {
@@ -88,38 +72,34 @@ void WriteCaptureNode(std::string& node, const CaptureRow& row) {
   node += '}';
 }
 
-// The device's first capture row. Returns null or the message.
-const char* ReadCapture(sqlite3* db, int64_t deviceId, StatusAnswer& nodes) {
-  CaptureRow row;
-  const CaptureRead read = ReadCaptureRow(db, deviceId, row);
-  if (read == CaptureRead::kCannotPrepare) return "Failed to get device capture status";
-  if (read != CaptureRead::kRow) return "Failed to get device status";
-  WriteCaptureNode(nodes.capture, row);
-  nodes.captureRunning = row.values[0] != 0;
-  return nullptr;
+// The device's first capture row.
+Outcome ReadCapture(sqlite3* db, int64_t deviceId, StatusAnswer& nodes) {
+  std::optional<CaptureRow> row;
+  if (Outcome read = ReadCaptureRow(db, deviceId, row); !read.ok()) return read;
+  if (!row) return Failed(Message::kFailedDeviceStatus);
+  WriteCaptureNode(nodes.capture, *row);
+  nodes.captureRunning = row->values[0] != 0;
+  return {};
 }
 
-// Every read of the command, in order, inside its transaction. Returns null
-// or the message of the first that failed.
-const char* ReadStatusAnswer(sqlite3* db, const std::string& mac, const StatsWindow& window,
-                             StatusAnswer& nodes) {
+// Every read of the command, in order, inside its transaction.
+Outcome ReadStatusAnswer(sqlite3* db, const std::string& mac, const StatsWindow& window,
+                         StatusAnswer& nodes) {
   const int64_t deviceId = GetDeviceId(db, mac.c_str());
-  if (deviceId < 0) return "Failed to get device id";
+  if (deviceId < 0) return Failed(Message::kFailedDeviceId);
   const std::string model = GetDeviceType(db, mac.c_str());
   ThrowIfOutOfMemory(db, sqlite3_errcode(db));  // "Unknown" stands for failures too
   WriteInfoNode(nodes.info, mac, model);
-  if (const char* failure = ReadCapture(db, deviceId, nodes)) return failure;
+  if (Outcome read = ReadCapture(db, deviceId, nodes); !read.ok()) return read;
   return ReadStatistics(db, deviceId, window, nodes.stats);
 }
 
 // The statistics pieces are moved, not copied: they are most of a large
 // answer.
 void WriteAnswer(std::string& out, TextPieces& tail, StatusAnswer& nodes) {
-  WriteOutcome(out, nullptr);
-  for (const std::string* part : {&nodes.info, &nodes.capture}) {
-    out += ",\n";
-    out += *part;
-  }
+  out += nodes.info;
+  out += ",\n";
+  out += nodes.capture;
   for (TextPieces* node : {&nodes.stats.statsV1, &nodes.stats.statsV2}) {
     if (node->empty()) continue;  // a statistics table without samples
     tail.reserve(tail.size() + node->size() + 1);
@@ -129,47 +109,40 @@ void WriteAnswer(std::string& out, TextPieces& tail, StatusAnswer& nodes) {
 }
 
 // All reads in one transaction, so the rows of one answer come from one state
-// of the file: committed when every read succeeded, else rolled back. A
-// failed BEGIN is logged and the reads run regardless. Returns null or the
-// message of the first read that failed.
-const char* ReadInTransaction(sqlite3* db, const char* path, const std::string& mac,
-                              const StatsWindow& window, StatusAnswer& nodes) {
+// of the file: committed when every read succeeded, else rolled back, the
+// failure's cause taken from SQLite before the rollback replaces it. A
+// failed BEGIN is logged and the reads run regardless.
+Outcome ReadInTransaction(sqlite3* db, const char* path, const std::string& mac,
+                          const StatsWindow& window, StatusAnswer& nodes) {
   ThrowIfOutOfMemory(db, StartTransaction(db));
-  const char* failure = ReadStatusAnswer(db, mac, window, nodes);
-  if (failure != nullptr) {
-    // Before the rollback, which replaces SQLite's error.
-    ThrowIfOutOfMemory(db, sqlite3_errcode(db));
-    RecordSqliteFailure(db, path);
+  Outcome read = ReadStatusAnswer(db, mac, window, nodes);
+  if (!read.ok()) {
+    read = DatabaseFailed(read.message, db, path);
     RollbackTransaction(db);
   } else {
     ThrowIfOutOfMemory(db, CommitTransaction(db));
   }
-  return failure;
+  return read;
 }
 
 }  // namespace
 
-int OutputStatus(ResponseBody& body) {
-  std::string& out = body.text;
+Outcome OutputStatus(ResponseBody& body) {
   std::string mac;
-  if (const char* failure = ResolveRequestedMac(mac)) return Fail(out, failure);
+  if (Outcome resolved = ResolveRequestedMac(mac); !resolved.ok()) return resolved;
   const StatsWindow window = ReadStatsWindow();
   const char* statusDb = program_paths.statusDb;
   OpenFailure openFailure;
   Connection db = OpenDatabase(statusDb, DatabaseUse::kStatusReader, &openFailure);
-  if (!db) ThrowIfOutOfMemory(nullptr, openFailure.code);
-  if (!db) {
-    RecordSqliteOpenFailure(statusDb, openFailure.code, openFailure.systemErrno);
-    return Fail(out, "Cannot open database");
-  }
+  if (!db) return OpenFailed(Message::kCannotOpenDatabase, statusDb, openFailure);
   StatusAnswer nodes;
-  const char* failure = ReadInTransaction(db.get(), statusDb, mac, window, nodes);
+  Outcome read = ReadInTransaction(db.get(), statusDb, mac, window, nodes);
   db.reset();
-  if (failure != nullptr) return Fail(out, failure);
+  if (!read.ok()) return read;
   // A device the daemon shows idle may have ended a capture by itself that
   // the ledger still holds as running. Looking costs the configuration
   // database's open and schema, so a running device is not asked about.
   if (!nodes.captureRunning) NoteEndedCaptures(mac.c_str());
-  WriteAnswer(out, body.tail, nodes);
-  return 0;
+  WriteAnswer(body.text, body.tail, nodes);
+  return {};
 }

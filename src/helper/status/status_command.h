@@ -9,14 +9,12 @@
 // "status" against the status database (program_paths.statusDb), which is
 // opened but never created. Request variables: "mac" (a MAC text, or
 // "default" for the first device the library lists), "from" and "limit" (the
-// statistics window). Appends to body.text exactly one result node and, on
-// success only, the "info" and "capture" nodes after it, and to body.tail the
-// non-empty "statsV1" and "statsV2" nodes, each node preceded by ",\n";
-// nothing is appended before the outcome is known. When the capture row shows
-// the device idle, notes in the ledger the captures that ended by themselves
-// (NoteEndedCaptures). Returns 0 on success, -1
-// on any failure. Throws std::bad_alloc when memory runs out; what it
-// appended is then to be dropped.
-int OutputStatus(ResponseBody& body);
+// statistics window). On success writes the "info" and "capture" nodes to
+// body.text and the non-empty "statsV1" and "statsV2" nodes to body.tail,
+// each preceded by ",\n"; nothing is written before the outcome is known.
+// When the capture row shows the device idle, notes in the ledger the
+// captures that ended by themselves (NoteEndedCaptures). Throws
+// std::bad_alloc when memory runs out.
+Outcome OutputStatus(ResponseBody& body);
 
 #endif  // VELORANTIS_HELPER_STATUS_STATUS_COMMAND_H_

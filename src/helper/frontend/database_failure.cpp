@@ -1,0 +1,18 @@
+#include "helper/frontend/database_failure.h"
+
+#include "helper/frontend/failure_log.h"
+#include "helper/frontend/memory_budget.h"
+
+void ThrowIfOutOfMemory(sqlite3* db, int rc) {
+  if (IsOutOfMemory(db, rc)) ThrowOutOfMemory();
+}
+
+Outcome DatabaseFailed(Message message, sqlite3* db, const char* path) {
+  ThrowIfOutOfMemory(db, sqlite3_errcode(db));
+  return Failed(message, SqliteCause(db, path));
+}
+
+Outcome OpenFailed(Message message, const char* path, const OpenFailure& failure) {
+  ThrowIfOutOfMemory(nullptr, failure.code);
+  return Failed(message, SqliteOpenCause(path, failure.code, failure.systemErrno));
+}

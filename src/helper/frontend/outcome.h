@@ -1,0 +1,100 @@
+// What a step of a request came to: success, or the failure the request
+// answers with. Every step of every command returns an Outcome and hands a
+// failure up unchanged; the dispatcher writes it (the result node, and for
+// the commands that answer with HTTP statuses the status). Each message text
+// is written once, in the table behind MessageText.
+#ifndef VELORANTIS_HELPER_FRONTEND_OUTCOME_H_
+#define VELORANTIS_HELPER_FRONTEND_OUTCOME_H_
+
+#include <cstdint>
+#include <string>
+#include <utility>
+
+// Every answer's message. kNone is success: result 0 and the empty message.
+enum class Message : uint8_t {
+  kNone,
+  // The request.
+  kNoCommand,
+  kUnknownCommand,
+  kNotEnoughMemory,
+  kCrossOriginRefused,
+  kNoRequestedWith,
+  kInvalidMac,
+  kInvalidDestination,
+  kInvalidLoop,
+  kInvalidCount,
+  kInvalidSize,
+  kInvalidDuration,
+  kInvalidSlicing,
+  kInvalidInline,
+  kInvalidLimit,
+  kInvalidBefore,
+  // The change lock and the device.
+  kLockFileUnusable,
+  kDeviceBusy,
+  kFailedCaptureStatus,
+  kCaptureRunning,
+  kFailedSetFeatures,
+  kFailedSetCaptureConfig,
+  kFailedStart,
+  kFailedStop,
+  kFailedDeviceInfo,
+  // The configuration database.
+  kCannotLoadConfig,
+  kCannotSaveConfig,
+  // The capture folder and the ledger.
+  kDestinationMissing,
+  kDestinationNotWritable,
+  kDestinationNotFolder,
+  kFileNotRegular,
+  kFileInUse,
+  kCannotKeepEarlierFile,
+  kLedgerUnavailable,
+  kCannotLoadCaptures,
+  // The status database.
+  kCannotOpenDatabase,
+  kFailedDeviceId,
+  kFailedDeviceStatus,
+  kFailedDeviceCaptureStatus,
+  kFailedV1Statistics,
+  kFailedV2Statistics,
+  kFailedDevices,
+  // A capture's download.
+  kInvalidCaptureId,
+  kNoSuchCapture,
+  kLedgerUnreadable,
+  kFileGone,
+  kNoFile,
+  kFileChanged,
+  kCannotOpenFile,
+  kRangeNotSatisfiable,
+};
+
+// The message's text as the answer carries it; "" for kNone.
+const char* MessageText(Message message);
+
+// The answer's "result" for a failure with `message`: -1, or -2 for a stop
+// the device refused.
+int ResultOf(Message message);
+
+// The HTTP status line a failure with `message` goes out with where the
+// command answers with HTTP statuses (a download: "404 Not Found", ...);
+// "500 Internal Server Error" for the messages that name none.
+const char* HttpStatusOf(Message message);
+
+// A step's outcome. A failure may carry the cause behind its message for the
+// failure log (SQLite's error with the path, a library call's result): what
+// the answer never says.
+struct Outcome {
+  Message message = Message::kNone;
+  std::string cause;
+
+  bool ok() const { return message == Message::kNone; }
+};
+
+// The failure with `message`, and `cause` when known.
+inline Outcome Failed(Message message, std::string cause = {}) {
+  return Outcome{message, std::move(cause)};
+}
+
+#endif  // VELORANTIS_HELPER_FRONTEND_OUTCOME_H_
