@@ -1,6 +1,6 @@
 // A request that holds the devices must not hold them forever: a library
 // call can block without end (a capture file on a hung network mount, a
-// device that never answers), and the device request lock would go with it.
+// device that never answers), and the change lock would go with it.
 // Past its deadline the process writes a whole answer of its own and exits,
 // which releases every lock it holds.
 #ifndef VELORANTIS_HELPER_LOCK_REQUEST_DEADLINE_H_
