@@ -2,7 +2,8 @@
 -- file when it is missing (beside the configuration database unless the
 -- build says otherwise), and moves into it, once, the ledger that earlier
 -- versions kept in the configuration database. Every statement is
--- idempotent.
+-- idempotent. An earlier file (user_version below 2) gets the columns it lacks
+-- added, then this file run over it.
 
 -- A write-ahead log: listing the ledger never waits for a start's claim.
 PRAGMA journal_mode = WAL;
@@ -18,7 +19,9 @@ CREATE TABLE IF NOT EXISTS captures (
   duration INTEGER NOT NULL, inline INTEGER NOT NULL, slicing INTEGER NOT NULL,
   -- 'starting' (claimed; the device not yet answered), 'running', 'stopped',
   -- 'ended' (by itself), 'gone' (its device was unplugged), 'failed' (the
-  -- device refused to start: no file)
+  -- device refused to start: no file), 'deleted' (its file removed, by a
+  -- request or the retention policy), 'missing' (its file removed by hand,
+  -- or no longer the capture's)
   state TEXT NOT NULL,
   started INTEGER NOT NULL,     -- Unix seconds
   startedby TEXT NOT NULL,      -- REMOTE_USER, else '-'
@@ -34,7 +37,34 @@ CREATE TABLE IF NOT EXISTS captures (
   filedev INTEGER NOT NULL DEFAULT 0,
   fileino INTEGER NOT NULL DEFAULT 0,
   filesize INTEGER NOT NULL DEFAULT -1,
-  filemtime INTEGER NOT NULL DEFAULT -1
+  filemtime INTEGER NOT NULL DEFAULT -1,
+  pinned INTEGER NOT NULL DEFAULT 0,    -- 1: never removed, by the policy or by delete
+  deleted INTEGER NOT NULL DEFAULT 0,   -- Unix seconds of the removal ('deleted' only)
+  deletedby TEXT NOT NULL DEFAULT '',   -- REMOTE_USER of the delete ('-' without one), or 'retention'
+  freed INTEGER NOT NULL DEFAULT 0      -- bytes the removal freed
 );
 -- The claims: the captures that may still be writing their files.
 CREATE INDEX IF NOT EXISTS captures_active ON captures (state) WHERE state IN ('starting', 'running');
+-- Removals recorded whose file may still be there: the record comes first,
+-- and the file's inode is cleared once it is unlinked.
+CREATE INDEX IF NOT EXISTS captures_removing ON captures (id) WHERE state = 'deleted' AND fileino != 0;
+
+-- The retention policy, one row: the most bytes the ledger's capture files
+-- may hold together (0: no quota) and the least free space, in percent, on
+-- the file system of each capture folder (0: no floor).
+CREATE TABLE IF NOT EXISTS retention (
+  id INTEGER PRIMARY KEY CHECK (id = 1),
+  maxbytes INTEGER NOT NULL DEFAULT 0,
+  minfree INTEGER NOT NULL DEFAULT 0
+);
+INSERT OR IGNORE INTO retention (id) VALUES (1);
+
+-- Every removal, counted by reason ('quota', 'minfree', 'delete') since the
+-- file was made: the ledger's own rows are trimmed, these never.
+CREATE TABLE IF NOT EXISTS removals (
+  reason TEXT PRIMARY KEY,
+  removals INTEGER NOT NULL DEFAULT 0,
+  bytes INTEGER NOT NULL DEFAULT 0
+);
+
+PRAGMA user_version = 2;

@@ -14,6 +14,7 @@
 #include "helper/frontend/server_settings.h"
 #include "helper/metrics/metrics_command.h"
 #include "helper/status/status_command.h"
+#include "helper/storage/storage_commands.h"
 #include "shared/available_memory.h"
 
 namespace {
@@ -29,6 +30,11 @@ constexpr Command kCommands[] = {
     {"captures", OutputCaptures},
     {"metrics", OutputMetrics, AnswerForm::kPlainText},
     {"download", DownloadCapture, AnswerForm::kHttpStatus},
+    {"getretention", OutputRetention},
+    {"setretention", SetRetention, kFirst, true},
+    {"prune", PruneCaptures, kFirst, true},
+    {"delete", DeleteCapture, kFirst, true},
+    {"pin", PinCapture, kFirst, true},
 };
 
 // The handler's locals are gone by now; dropping what it wrote frees the

@@ -35,9 +35,10 @@ Outcome ReadSelection(Selection& selection) {
   return {};
 }
 
-// The capture file's size now; -1 when it has none (a failed start), once it
-// is gone, and when the file at its path is not the capture's.
+// The capture file's size now; -1 when it has none (a failed start, a removed
+// file), once it is gone, and when the file at its path is not the capture's.
 int64_t FileSize(const LedgerEntry& entry) {
+  if (!IsActive(entry) && !HasKeptFile(entry)) return -1;
   struct stat info {};
   if (lstat(entry.file.c_str(), &info) != 0 || !IsFileOf(entry, info)) return -1;
   return static_cast<int64_t>(info.st_size);
@@ -57,17 +58,25 @@ void AppendNumber(std::string& out, const char* key, int64_t value, const char* 
 }
 
 void WriteEntry(std::string& out, const LedgerEntry& entry) {
+  const int64_t size = FileSize(entry);
+  // A file removed by hand, or another file in its place, is missing to the
+  // ledger as soon as it is seen so; a prune records it.
+  const bool missing = HasKeptFile(entry) && size < 0;
   out += '{';
   AppendNumber(out, "id", entry.id);
   AppendTextMember(out, "mac", entry.mac);
   AppendTextMember(out, "file", entry.file);
-  AppendTextMember(out, "state", entry.state);
+  AppendTextMember(out, "state", missing ? "missing" : entry.state);
   AppendNumber(out, "started", entry.started);
   AppendNumber(out, "ended", entry.ended);
   AppendTextMember(out, "startedby", entry.startedBy);
   AppendTextMember(out, "stoppedby", entry.stoppedBy);
-  AppendNumber(out, "size", FileSize(entry));
+  AppendNumber(out, "size", size);
   AppendNumber(out, "error", entry.error);
+  AppendNumber(out, "pinned", entry.pinned ? 1 : 0);
+  AppendNumber(out, "deleted", entry.deleted);
+  AppendTextMember(out, "deletedby", entry.deletedBy);
+  AppendNumber(out, "freed", entry.freed);
   out += "\"settings\": {";
   AppendNumber(out, "loop", entry.loop);
   AppendNumber(out, "count", entry.count);

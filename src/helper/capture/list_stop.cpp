@@ -8,6 +8,7 @@
 #include "helper/ledger/capture_ends.h"
 #include "helper/ledger/ledger_store.h"
 #include "helper/ledger/records_db.h"
+#include "helper/ledger/retention.h"
 #include "helper/lock/change_lock.h"
 #include "shared/discovery.h"
 
@@ -57,6 +58,9 @@ Outcome StopCapture(ResponseBody&) {
   if (const int rc = VelorantisAPIDiskDumpStop(handle); rc != 0) {
     return Failed(Message::kFailedStop, LibraryCause("VelorantisAPIDiskDumpStop", rc));
   }
-  if (noted) NoteCapturesStopped(ledger.get(), mac);
+  if (noted) {
+    NoteCapturesStopped(ledger.get(), mac);
+    KeepWithinPolicy(ledger.get(), {}, false);
+  }
   return {};
 }

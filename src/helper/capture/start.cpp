@@ -10,6 +10,7 @@
 #include "helper/frontend/failure_log.h"
 #include "helper/frontend/response.h"
 #include "helper/ledger/capture_ends.h"
+#include "helper/ledger/retention.h"
 #include "helper/lock/change_lock.h"
 #include "helper/records/capture_records.h"
 #include "shared/discovery.h"
@@ -101,6 +102,9 @@ Outcome StartCapture(ResponseBody&) {
   if (Outcome claimed = ClaimCaptureFile(ledger.get(), mac, settings, claim); !claimed.ok()) {
     return claimed;
   }
+  // The new capture starts within the policy, as far as removing ended
+  // captures can make room; a policy that cannot be met stops no start.
+  KeepWithinPolicy(ledger.get(), {FolderOf(claim.file)}, false);
   Outcome started = StartWith(handle, settings);
   CompleteClaim(ledger.get(), claim, started.ok());
   return started;

@@ -14,7 +14,7 @@
 #include "helper/download/download_header.h"
 #include "helper/download/file_hand_over.h"
 #include "helper/download/file_sender.h"
-#include "helper/download/no_link_open.h"
+#include "helper/ledger/no_link_open.h"
 #include "helper/frontend/database_failure.h"
 #include "helper/frontend/failure_log.h"
 #include "helper/frontend/request_keys.h"
@@ -45,6 +45,7 @@ struct FileAnswer {
 // device that has taken the file's place.
 Outcome OpenCaptureFile(const LedgerEntry& entry, int& fd, struct stat& info) {
   if (entry.state == "failed") return Failed(Message::kNoFile);
+  if (entry.state == "deleted" || entry.state == "missing") return Failed(Message::kFileGone);
   fd = OpenWithoutLinks(entry.file);
   if (fd < 0) {
     const int error = errno;

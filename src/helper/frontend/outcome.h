@@ -29,6 +29,9 @@ enum class Message : uint8_t {
   kInvalidInline,
   kInvalidLimit,
   kInvalidBefore,
+  kInvalidMaxBytes,
+  kInvalidMinFree,
+  kInvalidPinned,
   // The change lock and the device.
   kLockFileUnusable,
   kDeviceBusy,
@@ -51,6 +54,9 @@ enum class Message : uint8_t {
   kCannotKeepEarlierFile,
   kLedgerUnavailable,
   kCannotLoadCaptures,
+  kCaptureStillRunning,
+  kCapturePinned,
+  kAlreadyDeleted,
   // The status database.
   kCannotOpenDatabase,
   kFailedDeviceId,

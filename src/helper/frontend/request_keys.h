@@ -29,6 +29,10 @@ enum class Key : uint8_t {
   kCapturesLimit,
   kBefore,
   kId,
+  // retention, delete and pin
+  kMaxBytes,
+  kMinFree,
+  kPinned,
 };
 
 // How a key's value is read.

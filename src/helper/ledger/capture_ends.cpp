@@ -6,6 +6,7 @@
 #include "helper/ledger/file_identity.h"
 #include "helper/ledger/ledger_store.h"
 #include "helper/ledger/records_db.h"
+#include "helper/ledger/retention.h"
 #include "helper/lock/change_lock.h"
 #include "shared/discovery.h"
 #include "shared/paths.h"
@@ -90,7 +91,10 @@ void NoteEndedCaptures(const char* mac) {
   ChangeLock lock;
   if (!LockChanges(lock, program_paths.lockFile, 0).ok()) return;
   PrepareDevices();
+  bool ended = false;
   for (const LedgerEntry& entry : *active) {
-    SettleCapture(ledger.get(), entry, DeviceStateOf(entry.mac));
+    ended = SettleCapture(ledger.get(), entry, DeviceStateOf(entry.mac)) == Settled::kEnded || ended;
   }
+  // What an ended capture left may be more than the policy allows.
+  if (ended) KeepWithinPolicy(ledger.get(), {}, false);
 }

@@ -9,7 +9,7 @@ namespace {
 constexpr char kColumns[] =
     "SELECT id, mac, file, loop, count, size, duration, inline, slicing, state, started, "
     "startedby, startedfrom, ended, stoppedby, stoppedfrom, error, filedev, fileino, filesize, "
-    "filemtime FROM captures ";
+    "filemtime, pinned, deleted, deletedby, freed FROM captures ";
 
 constexpr char kInsert[] =
     "INSERT INTO captures (mac, file, loop, count, size, duration, inline, slicing, state, "
@@ -18,10 +18,17 @@ constexpr char kInsert[] =
 
 constexpr char kActive[] = "state IN ('starting', 'running')";
 
-// Claims stay whatever their age: they still stand for a file that may be
-// being written.
+// Only entries without a file go: claims stand for a file that may be being
+// written, ended captures for the file they left, and a removal for its
+// file until it is unlinked.
 constexpr char kTrim[] =
-    "DELETE FROM captures WHERE id <= ?1 AND state NOT IN ('starting', 'running')";
+    "DELETE FROM captures WHERE id <= ?1 AND (state IN ('failed', 'missing') OR "
+    "(state = 'deleted' AND fileino = 0))";
+
+// The states of an ended capture that left its file; and those a removal
+// may be recorded for, its file gone by hand included.
+constexpr char kKept[] = "state IN ('stopped', 'ended', 'gone')";
+constexpr char kRemovable[] = "state IN ('stopped', 'ended', 'gone', 'missing')";
 
 // A capture becomes "running" only from its claim; every other settlement
 // ends a claim.
@@ -57,6 +64,10 @@ LedgerEntry EntryOf(sqlite3_stmt* row) {
   entry.error = sqlite3_column_int64(row, 16);
   entry.identity = {sqlite3_column_int64(row, 17), sqlite3_column_int64(row, 18),
                     sqlite3_column_int64(row, 19), sqlite3_column_int64(row, 20)};
+  entry.pinned = sqlite3_column_int64(row, 21) != 0;
+  entry.deleted = sqlite3_column_int64(row, 22);
+  entry.deletedBy = TextColumn(row, 23);
+  entry.freed = sqlite3_column_int64(row, 24);
   return entry;
 }
 
@@ -103,6 +114,10 @@ bool IsActive(const LedgerEntry& entry) {
   return entry.state == "starting" || entry.state == "running";
 }
 
+bool HasKeptFile(const LedgerEntry& entry) {
+  return entry.state == "stopped" || entry.state == "ended" || entry.state == "gone";
+}
+
 bool IsFileOf(const LedgerEntry& entry, const struct stat& info) {
   if (entry.state == "failed" || !S_ISREG(info.st_mode)) return false;
   FileIdentity recorded = entry.identity;
@@ -138,6 +153,50 @@ bool RecordRename(sqlite3* db, int64_t id, const std::string& file) {
   Statement update = Prepare(db, kRename);
   return update && BindNumber(update.get(), 1, id) && BindText(update.get(), 2, file) &&
          Run(update.get());
+}
+
+bool RecordPin(sqlite3* db, int64_t id, bool pinned) {
+  Statement update = Prepare(db, "UPDATE captures SET pinned = ?2 WHERE id = ?1");
+  return update && BindNumber(update.get(), 1, id) && BindNumber(update.get(), 2, pinned) &&
+         Run(update.get()) && sqlite3_changes(db) == 1;
+}
+
+bool RecordRemoval(sqlite3* db, int64_t id, const Removal& removal) {
+  const std::string sql = std::string(
+                              "UPDATE captures SET state = 'deleted', deleted = ?2, "
+                              "deletedby = ?3, freed = ?4 WHERE id = ?1 AND pinned = 0 AND ") +
+                          kRemovable;
+  Statement update = Prepare(db, sql.c_str());
+  return update && BindNumber(update.get(), 1, id) && BindNumber(update.get(), 2, removal.when) &&
+         BindText(update.get(), 3, removal.by) && BindNumber(update.get(), 4, removal.freed) &&
+         Run(update.get()) && sqlite3_changes(db) == 1;
+}
+
+bool RecordMissing(sqlite3* db, int64_t id) {
+  const std::string sql = std::string("UPDATE captures SET state = 'missing' WHERE id = ?1 AND ") +
+                          kKept;
+  Statement update = Prepare(db, sql.c_str());
+  return update && BindNumber(update.get(), 1, id) && Run(update.get());
+}
+
+bool RecordUnlinked(sqlite3* db, int64_t id) {
+  Statement update = Prepare(db, "UPDATE captures SET filedev = 0, fileino = 0 WHERE id = ?1");
+  return update && BindNumber(update.get(), 1, id) && Run(update.get());
+}
+
+std::optional<std::vector<LedgerEntry>> KeptCaptures(sqlite3* db) {
+  const std::string sql = std::string(kColumns) + "WHERE " + kKept + " ORDER BY id";
+  Statement select = Prepare(db, sql.c_str());
+  if (!select) return std::nullopt;
+  return Entries(select.get());
+}
+
+std::optional<std::vector<LedgerEntry>> PendingRemovals(sqlite3* db) {
+  const std::string sql =
+      std::string(kColumns) + "WHERE state = 'deleted' AND fileino != 0 ORDER BY id";
+  Statement select = Prepare(db, sql.c_str());
+  if (!select) return std::nullopt;
+  return Entries(select.get());
 }
 
 std::optional<std::vector<LedgerEntry>> ActiveCaptures(sqlite3* db, const char* mac) {

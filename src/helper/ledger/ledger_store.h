@@ -28,7 +28,8 @@ struct LedgerEntry {
   int64_t duration = 0;
   int64_t inlineMode = 0;
   int64_t slicing = 0;
-  // "starting", "running", "stopped", "ended", "gone" or "failed"
+  // "starting", "running", "stopped", "ended", "gone", "failed", "deleted"
+  // or "missing"
   std::string state;
   int64_t started = 0;
   std::string startedBy;
@@ -38,10 +39,18 @@ struct LedgerEntry {
   std::string stoppedFrom;
   int64_t error = 0;
   FileIdentity identity;
+  bool pinned = false;
+  int64_t deleted = 0;  // when its file was removed ("deleted")
+  std::string deletedBy;
+  int64_t freed = 0;  // bytes the removal freed
 };
 
 // Whether the entry still claims its file: the device may be writing it.
 bool IsActive(const LedgerEntry& entry);
+
+// Whether the entry is an ended capture that left its file ("stopped",
+// "ended", "gone"): what the retention policy may remove.
+bool HasKeptFile(const LedgerEntry& entry);
 
 // Whether `info` describes the entry's capture file: never for a failed
 // start; a regular file with the recorded device and inode (any, while the
@@ -62,8 +71,9 @@ struct CaptureEnd {
   FileIdentity identity;
 };
 
-// Inserts `entry` (its id ignored) and drops the rows that no longer claim a
-// file and lie kLedgerRows or more behind it. Returns the new id, -1 on
+// Inserts `entry` (its id ignored) and drops the rows without a file
+// ("failed", "missing", and "deleted" once unlinked) that lie kLedgerRows
+// or more behind it. Returns the new id, -1 on
 // failure.
 int64_t RecordCapture(sqlite3* db, const LedgerEntry& entry);
 
@@ -73,6 +83,34 @@ bool RecordEnd(sqlite3* db, int64_t id, const CaptureEnd& end);
 
 // Points entry `id` at the capture file's new path. False on failure.
 bool RecordRename(sqlite3* db, int64_t id, const std::string& file);
+
+// Pins or unpins entry `id`. False on failure or when there is no such entry.
+bool RecordPin(sqlite3* db, int64_t id, bool pinned);
+
+// A file's removal: when, by whom (REMOTE_USER, or "retention"), and the
+// bytes it frees.
+struct Removal {
+  int64_t when;
+  std::string by;
+  int64_t freed;
+};
+
+// Records entry `id`, an ended capture that is not pinned ("missing"
+// included), as "deleted" by `removal`; its file identity stays until
+// RecordUnlinked. False on failure, or when the entry is no such capture.
+bool RecordRemoval(sqlite3* db, int64_t id, const Removal& removal);
+
+// Records entry `id`, an ended capture, as "missing": its file is gone.
+bool RecordMissing(sqlite3* db, int64_t id);
+
+// Clears the file identity of entry `id`, once its file is unlinked.
+bool RecordUnlinked(sqlite3* db, int64_t id);
+
+// The ended captures that left their files (HasKeptFile), oldest first.
+std::optional<std::vector<LedgerEntry>> KeptCaptures(sqlite3* db);
+
+// The removals recorded whose file may still be there, oldest first.
+std::optional<std::vector<LedgerEntry>> PendingRemovals(sqlite3* db);
 
 // The entries that claim their files, of device `mac` only unless it is
 // null, oldest first. Nullopt on failure.

@@ -123,6 +123,40 @@ bool CreateRecords(const std::string& path, OpenFailure& failure) {
   return true;
 }
 
+// The version records.sql sets, and the columns it added to a file of the
+// version before.
+constexpr int kRecordsVersion = 2;
+constexpr const char* kAddedColumns[] = {
+    "ALTER TABLE captures ADD COLUMN pinned INTEGER NOT NULL DEFAULT 0",
+    "ALTER TABLE captures ADD COLUMN deleted INTEGER NOT NULL DEFAULT 0",
+    "ALTER TABLE captures ADD COLUMN deletedby TEXT NOT NULL DEFAULT ''",
+    "ALTER TABLE captures ADD COLUMN freed INTEGER NOT NULL DEFAULT 0",
+};
+
+int VersionOf(sqlite3* db) {
+  Statement version = Prepare(db, "PRAGMA user_version");
+  return version && sqlite3_step(version.get()) == SQLITE_ROW
+             ? sqlite3_column_int(version.get(), 0)
+             : -1;
+}
+
+// Brings a file an earlier version made up to today's schema, in one write
+// transaction (a second process finds it done). False with `failure`
+// filled when it cannot.
+bool Upgrade(sqlite3* db, OpenFailure& failure) {
+  if (VersionOf(db) >= kRecordsVersion) return true;
+  bool done = Execute(db, "BEGIN IMMEDIATE");
+  if (done && VersionOf(db) < kRecordsVersion) {
+    for (const char* column : kAddedColumns) done = done && Execute(db, column);
+    done = done && Execute(db, kRecordsSchema);
+  }
+  done = done && Execute(db, "COMMIT");
+  if (done) return true;
+  failure = FailureOf(db, SQLITE_ERROR);
+  Execute(db, "ROLLBACK");
+  return false;
+}
+
 }  // namespace
 
 std::string RecordsDatabasePath() {
@@ -139,7 +173,9 @@ Connection OpenRecords(DatabaseUse use, OpenFailure& failure) {
   const std::string path = RecordsDatabasePath();
   Connection db = OpenDatabase(path.c_str(), use, &failure);
   struct stat info {};
-  if (db || lstat(path.c_str(), &info) == 0 || errno != ENOENT) return db;
-  if (!CreateRecords(path, failure)) return db;
-  return OpenDatabase(path.c_str(), use, &failure);
+  if (!db && lstat(path.c_str(), &info) != 0 && errno == ENOENT && CreateRecords(path, failure)) {
+    db = OpenDatabase(path.c_str(), use, &failure);
+  }
+  if (db && !Upgrade(db.get(), failure)) db.reset();
+  return db;
 }

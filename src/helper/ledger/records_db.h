@@ -21,7 +21,9 @@ std::string RecordsDatabasePath();
 // the whole file or none, with the owner and permission bits of the
 // configuration database (as the installation left them), and holding the
 // rows of the configuration database's old ledger, which is then dropped
-// there. Null when it cannot be opened or created; `failure` then says why.
+// there; and bringing a file an earlier version made up to today's schema.
+// Null when it cannot be opened, created or brought up to date; `failure`
+// then says why.
 Connection OpenRecords(DatabaseUse use, OpenFailure& failure);
 
 #endif  // VELORANTIS_HELPER_LEDGER_RECORDS_DB_H_

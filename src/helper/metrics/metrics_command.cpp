@@ -9,6 +9,7 @@
 #include "helper/metrics/device_figures.h"
 #include "helper/metrics/exposition.h"
 #include "helper/metrics/metric_families.h"
+#include "helper/metrics/storage_metrics.h"
 #include "shared/sqlite_handles.h"
 #include "shared/status_db.h"
 #include "shared/transaction.h"
@@ -187,5 +188,6 @@ Outcome OutputMetrics(ResponseBody& body) {
   if (!read.ok()) return read;
   body.contentType = kExpositionContentType;
   WriteMetrics(body.text, devices);
+  AppendStorageMetrics(body.text);
   return {};
 }

@@ -11,6 +11,7 @@
 #include "helper/frontend/request_keys.h"
 #include "helper/frontend/response.h"
 #include "helper/ledger/capture_ends.h"
+#include "helper/ledger/retention.h"
 #include "helper/status/capture_row.h"
 #include "helper/status/stats_series.h"
 #include "shared/discovery.h"
@@ -100,6 +101,9 @@ void WriteAnswer(std::string& out, TextPieces& tail, StatusAnswer& nodes) {
   out += nodes.info;
   out += ",\n";
   out += nodes.capture;
+  // Only when the capture files' retention policy could not be met: the
+  // answer is otherwise as it always was.
+  if (RetentionUnmet()) out += ",\n\"retention\": {\"met\": 0}";
   for (TextPieces* node : {&nodes.stats.statsV1, &nodes.stats.statsV2}) {
     if (node->empty()) continue;  // a statistics table without samples
     tail.reserve(tail.size() + node->size() + 1);

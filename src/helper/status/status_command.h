@@ -11,7 +11,10 @@
 // "default" for the first device the library lists), "from" and "limit" (the
 // statistics window). On success writes the "info" and "capture" nodes to
 // body.text and the non-empty "statsV1" and "statsV2" nodes to body.tail,
-// each preceded by ",\n"; nothing is written before the outcome is known.
+// each preceded by ",\n", and after "capture" the node "retention":
+// {"met": 0} while the capture files' retention policy is not met (the
+// last pass could not meet it); nothing is written before the outcome is
+// known.
 // When the capture row shows the device idle, notes in the ledger the
 // captures that ended by themselves (NoteEndedCaptures). Throws
 // std::bad_alloc when memory runs out.

@@ -1,4 +1,4 @@
-#include "helper/download/no_link_open.h"
+#include "helper/ledger/no_link_open.h"
 
 #include <fcntl.h>
 #include <linux/openat2.h>

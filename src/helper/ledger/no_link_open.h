@@ -1,8 +1,9 @@
-// Opening a capture file for reading without following a symbolic link in
+// Opening a capture file or its folder without following a symbolic link in
 // any component of its path: a link put in place of the capture folder, or
-// of any folder above it, must not lead the download to another file.
-#ifndef VELORANTIS_HELPER_DOWNLOAD_NO_LINK_OPEN_H_
-#define VELORANTIS_HELPER_DOWNLOAD_NO_LINK_OPEN_H_
+// of any folder above it, must not lead a download or a removal to another
+// file.
+#ifndef VELORANTIS_HELPER_LEDGER_NO_LINK_OPEN_H_
+#define VELORANTIS_HELPER_LEDGER_NO_LINK_OPEN_H_
 
 #include <string>
 
@@ -13,4 +14,4 @@
 // descriptor, or -1 with errno set: ELOOP when a component is a link.
 int OpenWithoutLinks(const std::string& path);
 
-#endif  // VELORANTIS_HELPER_DOWNLOAD_NO_LINK_OPEN_H_
+#endif  // VELORANTIS_HELPER_LEDGER_NO_LINK_OPEN_H_

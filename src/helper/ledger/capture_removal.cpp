@@ -1,0 +1,103 @@
+#include "helper/ledger/capture_removal.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <ctime>
+
+#include "helper/ledger/no_link_open.h"
+
+namespace {
+
+// The capture file's folder, opened without following any link, and its
+// name in it.
+struct FileInFolder {
+  int folder = -1;
+  std::string name;
+
+  explicit FileInFolder(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    name = slash == std::string::npos ? path : path.substr(slash + 1);
+    const std::string dir = slash == std::string::npos ? "." : path.substr(0, slash + 1);
+    folder = OpenWithoutLinks(dir);
+  }
+  FileInFolder(const FileInFolder&) = delete;
+  FileInFolder& operator=(const FileInFolder&) = delete;
+  ~FileInFolder() {
+    if (folder >= 0) close(folder);
+  }
+
+  // Whether the name holds the entry's own file (not a link), and its size.
+  bool HoldsFileOf(const LedgerEntry& entry, int64_t& size) const {
+    struct stat info {};
+    if (folder < 0 || fstatat(folder, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0 ||
+        !IsFileOf(entry, info)) {
+      return false;
+    }
+    size = static_cast<int64_t>(info.st_size);
+    return true;
+  }
+
+  // Unlinks the entry's file, checked once more just before. True once the
+  // name no longer holds it.
+  bool UnlinkFileOf(const LedgerEntry& entry) const {
+    int64_t size = 0;
+    return !HoldsFileOf(entry, size) || unlinkat(folder, name.c_str(), 0) == 0;
+  }
+};
+
+// Unlinks the file of `entry`, recorded "deleted", and then clears its
+// identity; a file that cannot be unlinked keeps it, for the next
+// reconciliation. True once the file is gone.
+bool FinishRemoval(sqlite3* ledger, const FileInFolder& file, const LedgerEntry& entry) {
+  if (!file.UnlinkFileOf(entry)) return false;
+  RecordUnlinked(ledger, entry.id);
+  return true;
+}
+
+bool InTransaction(sqlite3* ledger, bool written) {
+  if (written && Execute(ledger, "COMMIT")) return true;
+  Execute(ledger, "ROLLBACK");
+  return false;
+}
+
+}  // namespace
+
+bool IsStillCaptureFile(const LedgerEntry& entry, int64_t& size) {
+  return FileInFolder(entry.file).HoldsFileOf(entry, size);
+}
+
+RemovalResult RemoveCaptureFile(sqlite3* ledger, const LedgerEntry& entry, RemovalReason reason,
+                                const std::string& by) {
+  const FileInFolder file(entry.file);
+  int64_t size = 0;
+  RemovalResult result;
+  result.missing = !file.HoldsFileOf(entry, size);
+  if (result.missing && reason != RemovalReason::kDelete) {
+    result.recorded = RecordMissing(ledger, entry.id);
+    return result;
+  }
+  const int64_t freed = result.missing ? 0 : size;
+  bool written = Execute(ledger, "BEGIN IMMEDIATE") &&
+                 RecordRemoval(ledger, entry.id, {time(nullptr), by, freed});
+  if (!result.missing) written = written && CountRemoval(ledger, reason, freed);
+  result.recorded = InTransaction(ledger, written);
+  if (!result.recorded) return result;
+  // From here the ledger says "deleted": a process killed before the unlink
+  // leaves the file to ReconcileRemovals.
+  if (FinishRemoval(ledger, file, entry)) result.freed = freed;
+  return result;
+}
+
+bool ReconcileRemovals(sqlite3* ledger) {
+  const std::optional<std::vector<LedgerEntry>> pending = PendingRemovals(ledger);
+  const std::optional<std::vector<LedgerEntry>> kept = KeptCaptures(ledger);
+  if (!pending || !kept) return false;
+  for (const LedgerEntry& entry : *pending) FinishRemoval(ledger, FileInFolder(entry.file), entry);
+  for (const LedgerEntry& entry : *kept) {
+    int64_t size = 0;
+    if (!IsStillCaptureFile(entry, size)) RecordMissing(ledger, entry.id);
+  }
+  return true;
+}

@@ -1,0 +1,183 @@
+#include "helper/ledger/retention.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+
+#include "helper/ledger/capture_removal.h"
+#include "helper/ledger/ledger_store.h"
+#include "helper/ledger/records_db.h"
+
+namespace {
+
+constexpr char kRetentionBy[] = "retention";
+
+std::string UnmetMarkPath() { return RecordsDatabasePath() + ".unmet"; }
+
+void MarkMet(bool met) {
+  const std::string path = UnmetMarkPath();
+  if (met) {
+    unlink(path.c_str());
+    return;
+  }
+  const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0660);
+  if (fd >= 0) close(fd);
+}
+
+// The current size of a running capture's file, 0 when it has none yet.
+int64_t SizeNow(const LedgerEntry& entry) {
+  struct stat info {};
+  if (lstat(entry.file.c_str(), &info) != 0 || !IsFileOf(entry, info)) return 0;
+  return static_cast<int64_t>(info.st_size);
+}
+
+int64_t RecordedSize(const LedgerEntry& entry) { return std::max<int64_t>(entry.identity.size, 0); }
+
+// Adds `folder`, by its resolved path, unless it is there already.
+void AddFolder(std::vector<FolderSpace>& spaces, const std::string& folder) {
+  char* resolved = realpath(folder.c_str(), nullptr);
+  if (resolved == nullptr) return;
+  std::string path = resolved;
+  free(resolved);
+  if (!path.ends_with('/')) path += '/';
+  for (const FolderSpace& space : spaces) {
+    if (space.folder == path) return;
+  }
+  if (std::optional<FolderSpace> space = SpaceOf(path)) spaces.push_back(std::move(*space));
+}
+
+// The device numbers of the file systems below the floor.
+std::vector<int64_t> BelowFloor(const std::vector<FolderSpace>& spaces,
+                                const RetentionPolicy& policy) {
+  std::vector<int64_t> devices;
+  if (policy.minFree <= 0) return devices;
+  for (const FolderSpace& space : spaces) {
+    if (space.percentFree < policy.minFree) devices.push_back(space.device);
+  }
+  return devices;
+}
+
+bool OverQuota(const RetentionPolicy& policy, int64_t used) {
+  return policy.maxBytes > 0 && used > policy.maxBytes;
+}
+
+// The file system a kept capture's file is on.
+int64_t DeviceOf(const LedgerEntry& entry) {
+  if (entry.identity.device != 0) return entry.identity.device;
+  const std::optional<FolderSpace> space = SpaceOf(FolderOf(entry.file));
+  return space ? space->device : 0;
+}
+
+// Removes the oldest kept captures that help until the policy holds.
+bool RemoveOldest(sqlite3* ledger, const std::vector<LedgerEntry>& kept, StorageState& state,
+                  PruneReport& report) {
+  for (const LedgerEntry& entry : kept) {
+    const bool overQuota = OverQuota(state.policy, state.usedBytes);
+    const std::vector<int64_t> low = BelowFloor(state.folders, state.policy);
+    if (!overQuota && low.empty()) break;
+    if (entry.pinned) continue;
+    const int64_t device = low.empty() ? 0 : DeviceOf(entry);
+    const bool onLow = std::find(low.begin(), low.end(), device) != low.end();
+    if (!overQuota && !onLow) continue;
+    const RemovalResult removal = RemoveCaptureFile(
+        ledger, entry, overQuota ? RemovalReason::kQuota : RemovalReason::kMinFree, kRetentionBy);
+    if (!removal.recorded) return false;
+    state.usedBytes -= RecordedSize(entry);
+    if (removal.missing) continue;
+    ++report.removed;
+    report.freed += removal.freed;
+    if (!onLow) continue;
+    for (FolderSpace& space : state.folders) {
+      if (space.device != device) continue;
+      if (std::optional<FolderSpace> now = SpaceOf(space.folder)) space = std::move(*now);
+    }
+  }
+  return true;
+}
+
+bool IsMet(const StorageState& state) {
+  return !OverQuota(state.policy, state.usedBytes) && BelowFloor(state.folders, state.policy).empty();
+}
+
+}  // namespace
+
+std::string FolderOf(const std::string& file) {
+  const size_t slash = file.rfind('/');
+  return slash == std::string::npos ? "./" : file.substr(0, slash + 1);
+}
+
+std::optional<FolderSpace> SpaceOf(const std::string& folder) {
+  struct statvfs space {};
+  struct stat info {};
+  if (statvfs(folder.c_str(), &space) != 0 || stat(folder.c_str(), &info) != 0 ||
+      space.f_blocks == 0) {
+    return std::nullopt;
+  }
+  const auto unit = static_cast<int64_t>(space.f_frsize);
+  FolderSpace result{folder, static_cast<int64_t>(info.st_dev),
+                     static_cast<int64_t>(space.f_bavail) * unit,
+                     static_cast<int64_t>(space.f_blocks) * unit, 0};
+  result.percentFree = static_cast<int64_t>(space.f_bavail * 100 / space.f_blocks);
+  return result;
+}
+
+std::optional<StorageState> ReadStorageState(sqlite3* ledger,
+                                             const std::vector<std::string>& folders) {
+  const std::optional<PolicyState> policy = LoadPolicyState(ledger);
+  const std::optional<std::vector<LedgerEntry>> kept = KeptCaptures(ledger);
+  const std::optional<std::vector<LedgerEntry>> active = ActiveCaptures(ledger, nullptr);
+  if (!policy || !kept || !active) return std::nullopt;
+  StorageState state;
+  state.policy = policy->policy;
+  for (const std::string& folder : folders) AddFolder(state.folders, folder);
+  for (const std::vector<LedgerEntry>* entries : {&*kept, &*active}) {
+    for (const LedgerEntry& entry : *entries) {
+      state.usedBytes += entries == &*kept ? RecordedSize(entry) : SizeNow(entry);
+      AddFolder(state.folders, FolderOf(entry.file));
+    }
+  }
+  state.met = IsMet(state);
+  return state;
+}
+
+std::optional<PruneReport> KeepWithinPolicy(sqlite3* ledger, const std::vector<std::string>& folders,
+                                            bool reconcile) {
+  if (reconcile && !ReconcileRemovals(ledger)) return std::nullopt;
+  const std::optional<PolicyState> policy = LoadPolicyState(ledger);
+  if (!policy) return std::nullopt;
+  PruneReport report;
+  const RetentionPolicy& rules = policy->policy;
+  if (rules.maxBytes <= 0 && rules.minFree <= 0) {
+    MarkMet(true);
+    return report;
+  }
+  // What a start asks costs a query and a statvfs while the policy holds.
+  StorageState state;
+  state.policy = rules;
+  state.usedBytes = policy->keptBytes;
+  if (rules.maxBytes > 0) {
+    const std::optional<std::vector<LedgerEntry>> active = ActiveCaptures(ledger, nullptr);
+    if (!active) return std::nullopt;
+    for (const LedgerEntry& entry : *active) state.usedBytes += SizeNow(entry);
+  }
+  std::optional<std::vector<LedgerEntry>> kept;
+  for (const std::string& folder : folders) AddFolder(state.folders, folder);
+  if (folders.empty()) {
+    kept = KeptCaptures(ledger);
+    if (!kept) return std::nullopt;
+    for (const LedgerEntry& entry : *kept) AddFolder(state.folders, FolderOf(entry.file));
+  }
+  if (!IsMet(state)) {
+    if (!kept) kept = KeptCaptures(ledger);
+    if (!kept || !RemoveOldest(ledger, *kept, state, report)) return std::nullopt;
+  }
+  report.met = IsMet(state);
+  MarkMet(report.met);
+  return report;
+}
+
+bool RetentionUnmet() { return access(UnmetMarkPath().c_str(), F_OK) == 0; }

@@ -1,0 +1,20 @@
+// The capture files' storage in the text exposition format: the retention
+// policy, the bytes in use, each folder's free space and the removals.
+#ifndef VELORANTIS_HELPER_METRICS_STORAGE_METRICS_H_
+#define VELORANTIS_HELPER_METRICS_STORAGE_METRICS_H_
+
+#include <string>
+#include <vector>
+
+#include "helper/ledger/retention.h"
+#include "helper/ledger/retention_policy.h"
+
+// Appends the storage families for `state` and `removals`.
+void WriteStorageMetrics(std::string& out, const StorageState& state,
+                         const std::vector<RemovalCount>& removals);
+
+// The records database's state and removals, written as above; nothing when
+// the database cannot be read (the devices' figures go out regardless).
+void AppendStorageMetrics(std::string& out);
+
+#endif  // VELORANTIS_HELPER_METRICS_STORAGE_METRICS_H_

@@ -1,0 +1,73 @@
+#include "helper/frontend/database_failure.h"
+#include "helper/frontend/request_identity.h"
+#include "helper/frontend/request_keys.h"
+#include "helper/ledger/capture_removal.h"
+#include "helper/ledger/records_db.h"
+#include "helper/lock/change_lock.h"
+#include "helper/storage/storage_commands.h"
+#include "shared/paths.h"
+
+namespace {
+
+// The ledger, opened to write, and the entry "id" names in it.
+struct NamedCapture {
+  Connection ledger;
+  LedgerEntry entry;
+};
+
+Outcome FindNamedCapture(NamedCapture& named) {
+  uint64_t id = 0;
+  if (Outcome read = ReadNumber(Key::kId, id); !read.ok()) return read;
+  const std::string path = RecordsDatabasePath();
+  OpenFailure failure;
+  named.ledger = OpenRecords(DatabaseUse::kWriter, failure);
+  if (!named.ledger) return OpenFailed(Message::kLedgerUnavailable, path.c_str(), failure);
+  const int found = CaptureById(named.ledger.get(), static_cast<int64_t>(id), named.entry);
+  if (found > 0) return Failed(Message::kNoSuchCapture);
+  if (found < 0) return DatabaseFailed(Message::kLedgerUnavailable, named.ledger.get(), path.c_str());
+  return {};
+}
+
+// Why the entry's file may not be removed, if it may not.
+Message DeleteRefusal(const LedgerEntry& entry) {
+  if (IsActive(entry)) return Message::kCaptureStillRunning;
+  if (entry.pinned) return Message::kCapturePinned;
+  if (entry.state == "failed") return Message::kNoFile;
+  if (entry.state == "deleted") return Message::kAlreadyDeleted;
+  return Message::kNone;
+}
+
+}  // namespace
+
+Outcome DeleteCapture(ResponseBody&) {
+  ChangeLock lock;
+  if (Outcome locked = LockChanges(lock, program_paths.lockFile); !locked.ok()) return locked;
+  NamedCapture named;
+  if (Outcome found = FindNamedCapture(named); !found.ok()) return found;
+  if (const Message refusal = DeleteRefusal(named.entry); refusal != Message::kNone) {
+    return Failed(refusal);
+  }
+  const RemovalResult removal =
+      RemoveCaptureFile(named.ledger.get(), named.entry, RemovalReason::kDelete, RequestUser());
+  if (!removal.recorded) {
+    return DatabaseFailed(Message::kLedgerUnavailable, named.ledger.get(),
+                          RecordsDatabasePath().c_str());
+  }
+  return {};
+}
+
+Outcome PinCapture(ResponseBody&) {
+  uint64_t pinned = 0;
+  if (Outcome read = ReadNumber(Key::kPinned, pinned); !read.ok()) return read;
+  ChangeLock lock;
+  if (Outcome locked = LockChanges(lock, program_paths.lockFile); !locked.ok()) return locked;
+  NamedCapture named;
+  if (Outcome found = FindNamedCapture(named); !found.ok()) return found;
+  const std::string& state = named.entry.state;
+  if (state == "failed" || state == "deleted" || state == "missing") return Failed(Message::kNoFile);
+  if (!RecordPin(named.ledger.get(), named.entry.id, pinned != 0)) {
+    return DatabaseFailed(Message::kLedgerUnavailable, named.ledger.get(),
+                          RecordsDatabasePath().c_str());
+  }
+  return {};
+}

@@ -1,0 +1,63 @@
+#include "helper/frontend/database_failure.h"
+#include "helper/frontend/json_text.h"
+#include "helper/frontend/request_keys.h"
+#include "helper/ledger/records_db.h"
+#include "helper/ledger/retention.h"
+#include "helper/lock/change_lock.h"
+#include "helper/storage/storage_commands.h"
+#include "helper/storage/storage_node.h"
+#include "shared/paths.h"
+
+namespace {
+
+Outcome OpenLedger(DatabaseUse use, Connection& ledger) {
+  OpenFailure failure;
+  ledger = OpenRecords(use, failure);
+  return ledger ? Outcome{}
+                : OpenFailed(Message::kLedgerUnavailable, RecordsDatabasePath().c_str(), failure);
+}
+
+Outcome LedgerFailed(sqlite3* ledger) {
+  return DatabaseFailed(Message::kLedgerUnavailable, ledger, RecordsDatabasePath().c_str());
+}
+
+}  // namespace
+
+Outcome OutputRetention(ResponseBody& body) {
+  Connection ledger;
+  if (Outcome opened = OpenLedger(DatabaseUse::kReader, ledger); !opened.ok()) return opened;
+  if (Outcome node = AppendStorageNode(body.text, ledger.get()); !node.ok()) {
+    return LedgerFailed(ledger.get());
+  }
+  return {};
+}
+
+Outcome SetRetention(ResponseBody&) {
+  RetentionPolicy policy;
+  uint64_t maxBytes = 0;
+  uint64_t minFree = 0;
+  if (Outcome read = ReadNumber(Key::kMaxBytes, maxBytes); !read.ok()) return read;
+  if (Outcome read = ReadNumber(Key::kMinFree, minFree); !read.ok()) return read;
+  policy.maxBytes = static_cast<int64_t>(maxBytes);
+  policy.minFree = static_cast<int64_t>(minFree);
+  Connection ledger;
+  if (Outcome opened = OpenLedger(DatabaseUse::kWriter, ledger); !opened.ok()) return opened;
+  if (!StorePolicy(ledger.get(), policy)) return LedgerFailed(ledger.get());
+  return {};
+}
+
+Outcome PruneCaptures(ResponseBody& body) {
+  ChangeLock lock;
+  if (Outcome locked = LockChanges(lock, program_paths.lockFile); !locked.ok()) return locked;
+  Connection ledger;
+  if (Outcome opened = OpenLedger(DatabaseUse::kWriter, ledger); !opened.ok()) return opened;
+  const std::optional<PruneReport> report = KeepWithinPolicy(ledger.get(), {}, true);
+  if (!report) return LedgerFailed(ledger.get());
+  std::string& out = body.text;
+  out += "\"prune\": {";
+  AppendNumberMember(out, "removed", report->removed);
+  out += ", ";
+  AppendNumberMember(out, "freed", report->freed);
+  out += "},\n";
+  return AppendStorageNode(out, ledger.get());
+}

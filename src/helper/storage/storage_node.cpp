@@ -1,0 +1,48 @@
+#include "helper/storage/storage_node.h"
+
+#include "helper/config/config_store.h"
+#include "helper/frontend/json_text.h"
+#include "helper/ledger/records_db.h"
+#include "helper/ledger/retention.h"
+#include "shared/paths.h"
+
+namespace {
+
+void AppendNumber(std::string& out, const char* key, int64_t value, const char* after = ", ") {
+  AppendNumberMember(out, key, value);
+  out += after;
+}
+
+void AppendFolder(std::string& out, const FolderSpace& space) {
+  out += "{\"folder\": \"";
+  WriteJsonText(out, space.folder);
+  out += "\", ";
+  AppendNumber(out, "bytes", space.freeBytes);
+  AppendNumber(out, "total", space.totalBytes);
+  AppendNumber(out, "percent", space.percentFree, "}");
+}
+
+}  // namespace
+
+Outcome AppendStorageNode(std::string& out, sqlite3* ledger) {
+  // The next capture's folder is in use too, before it holds a capture.
+  std::vector<std::string> folders;
+  CaptureSettings settings;
+  if (LoadSettings(program_paths.configDb, settings).ok() && !settings.destination.empty()) {
+    folders.push_back(settings.destination + "/");
+  }
+  const std::optional<StorageState> state = ReadStorageState(ledger, folders);
+  if (!state) return Failed(Message::kLedgerUnavailable);
+  out += "\"retention\": {";
+  AppendNumber(out, "maxbytes", state->policy.maxBytes);
+  AppendNumber(out, "minfree", state->policy.minFree);
+  AppendNumber(out, "used", state->usedBytes);
+  AppendNumber(out, "met", state->met ? 1 : 0);
+  out += "\"free\": [";
+  for (size_t i = 0; i < state->folders.size(); ++i) {
+    out += i > 0 ? ",\n" : "\n";
+    AppendFolder(out, state->folders[i]);
+  }
+  out += state->folders.empty() ? "]}\n" : "\n]}\n";
+  return {};
+}

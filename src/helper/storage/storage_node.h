@@ -1,0 +1,17 @@
+// The "retention" node: the policy and the storage as it stands.
+#ifndef VELORANTIS_HELPER_STORAGE_STORAGE_NODE_H_
+#define VELORANTIS_HELPER_STORAGE_STORAGE_NODE_H_
+
+#include <sqlite3.h>
+
+#include <string>
+
+#include "helper/frontend/outcome.h"
+
+// Appends "retention": {"maxbytes", "minfree", "used", "met", "free": [one
+// {"folder", "bytes", "total", "percent"} per line]} for the folders of the
+// ledger's captures and that of the stored destination. Fails with
+// kLedgerUnavailable when the ledger cannot be read.
+Outcome AppendStorageNode(std::string& out, sqlite3* ledger);
+
+#endif  // VELORANTIS_HELPER_STORAGE_STORAGE_NODE_H_
