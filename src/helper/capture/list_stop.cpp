@@ -45,7 +45,7 @@ int OutputList(ResponseBody& body) {
 int StopCapture(ResponseBody& body) {
   void* handle = FindDevice(getvar("mac"));
   if (handle == NoDevice()) {
-    RecordFailureCause(kNoDeviceCause);
+    RecordFailureCause(NoDeviceCause());
     WriteOutcome(body.text, kInvalidMac);
     return 0;
   }

@@ -70,7 +70,7 @@ const char* StartWith(void* handle, const CaptureSettings& settings) {
 const char* StartOnDevice() {
   void* handle = FindDevice(getvar("mac"));
   if (handle == NoDevice()) {
-    RecordFailureCause(kNoDeviceCause);
+    RecordFailureCause(NoDeviceCause());
     return kInvalidMac;
   }
   const char* output = nullptr;

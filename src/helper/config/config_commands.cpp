@@ -66,7 +66,7 @@ const char* SelectDevice(void*& handle) {
   handle = FindDevice(mac);
   const bool isDefault = mac != nullptr && strcmp(mac, "default") == 0;
   if (handle != NoDevice() || isDefault) return nullptr;
-  RecordFailureCause(kNoDeviceCause);
+  RecordFailureCause(NoDeviceCause());
   return kInvalidMac;
 }
 

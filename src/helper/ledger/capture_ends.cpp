@@ -7,6 +7,7 @@
 #include "helper/ledger/ledger_store.h"
 #include "helper/ledger/records_db.h"
 #include "helper/lock/change_lock.h"
+#include "shared/device_library.h"
 #include "shared/discovery.h"
 #include "shared/paths.h"
 #include "shared/status_db.h"
@@ -90,6 +91,7 @@ void NoteEndedCaptures(const char* mac) {
   ChangeLock lock;
   if (LockChanges(lock, program_paths.lockFile, 0) != nullptr) return;
   PrepareDevices();
+  if (DeviceLibraryFailure() != nullptr) return;
   for (const LedgerEntry& entry : *active) {
     SettleCapture(ledger.get(), entry, DeviceStateOf(entry.mac));
   }

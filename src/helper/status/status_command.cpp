@@ -51,7 +51,7 @@ const char* ResolveRequestedMac(std::string& mac) {
   }
   void* handle = FindDevice("default");
   if (handle == NoDevice()) {
-    RecordFailureCause(kNoDeviceCause);
+    RecordFailureCause(NoDeviceCause());
     return kInvalidMac;
   }
   char model[kDeviceTextSize];
