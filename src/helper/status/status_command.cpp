@@ -103,11 +103,11 @@ const char* ReadCapture(sqlite3* db, int64_t deviceId, StatusAnswer& nodes) {
 // or the message of the first that failed.
 const char* ReadStatusAnswer(sqlite3* db, const std::string& mac, const StatsWindow& window,
                              StatusAnswer& nodes) {
-  const int64_t deviceId = GetDeviceId(db, mac.c_str());
+  const StoredDevice device = GetStoredDevice(db, mac.c_str());
+  const int64_t deviceId = device.id;
   if (deviceId < 0) return "Failed to get device id";
-  const std::string model = GetDeviceType(db, mac.c_str());
   ThrowIfOutOfMemory(db, sqlite3_errcode(db));  // "Unknown" stands for failures too
-  WriteInfoNode(nodes.info, mac, model);
+  WriteInfoNode(nodes.info, mac, device.model);
   if (const char* failure = ReadCapture(db, deviceId, nodes)) return failure;
   return ReadStatistics(db, deviceId, window, nodes.stats);
 }
