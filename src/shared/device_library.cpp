@@ -48,7 +48,10 @@ Library Load() {
   Library library;
   dlerror();
   Operations& op = library.operations;
-  void* handle = dlopen(kSoname, RTLD_NOW | RTLD_LOCAL);
+  // dlopen in the program's own namespace. The loader searches the run path
+  // of the object that calls it; a sanitizer runtime wraps dlopen, and its
+  // wrapper, which has none, would then be the caller.
+  void* handle = dlmopen(LM_ID_BASE, kSoname, RTLD_NOW | RTLD_LOCAL);
   const bool bound = handle != nullptr && Bind(handle, "VelorantisAPIInitialize", op.initialize) &&
                      Bind(handle, "VelorantisAPIGetDevicesList", op.getDevicesList) &&
                      Bind(handle, "VelorantisApiDeviceListFree", op.deviceListFree) &&
