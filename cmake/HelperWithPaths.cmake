@@ -24,6 +24,7 @@ function(velorantis_add_helper_with_paths target dir)
       set_property(TARGET ${target} PROPERTY ${property} ${values})
     endif()
   endforeach()
+  velorantis_loads_device_library(${target})
   set_target_properties(${target} PROPERTIES OUTPUT_NAME velorantis-helper
                                              RUNTIME_OUTPUT_DIRECTORY ${dir})
 endfunction()

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "VelorantisAPI.h"
+#include "shared/device_library.h"
 
 namespace {
 
@@ -39,6 +40,11 @@ void PrepareDevices() {
 void* FindDevice(const char* mac) {
   PrepareDevices();
   return GetDeviceHandle(mac);
+}
+
+const char* NoDeviceCause() {
+  if (const char* failure = DeviceLibraryFailure()) return failure;
+  return "the device library lists no readable device with that MAC text";
 }
 
 void waitForDevs() {

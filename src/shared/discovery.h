@@ -30,6 +30,11 @@ void PrepareDevices();
 // PrepareDevices(), then GetDeviceHandle(mac).
 void* FindDevice(const char* mac);
 
+// Why FindDevice found no device, for the failure log: that the device
+// library cannot be loaded (DeviceLibraryFailure), else that it lists no
+// readable device with that MAC text.
+const char* NoDeviceCause();
+
 // Writes the device's model name into `model` and its MAC text into
 // `macText`, both of kDeviceTextSize bytes. Returns 0, or the non-zero result
 // of the library operation that failed: a failed type read writes neither

@@ -25,4 +25,13 @@ int64_t GetDeviceId(sqlite3* db, const char* mac);
 // model is NULL.
 std::string GetDeviceType(sqlite3* db, const char* mac);
 
+// The device's id and model as GetDeviceId and GetDeviceType give them, read
+// with one statement where the table has both columns (the daemon's always
+// has): each statement prepared costs a request more than its reads.
+struct StoredDevice {
+  int64_t id;
+  std::string model;
+};
+StoredDevice GetStoredDevice(sqlite3* db, const char* mac);
+
 #endif  // VELORANTIS_SHARED_STATUS_DB_H_

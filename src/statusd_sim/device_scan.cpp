@@ -2,18 +2,19 @@
 
 #include "VelorantisAPI.h"
 #include "device_library/sim/velorantis_sim.h"
+#include "shared/device_library.h"
 #include "shared/discovery.h"
-
-// Only the simulated library has it; linked against another one, the
-// daemon still runs and reports the capture state alone.
-#pragma weak VelorantisSimGetCapture
 
 namespace {
 
 ScannedDevice Scanned(void* handle, const char* mac, const char* model) {
   ScannedDevice device{mac, model, false, 0, 0, 0, 0};
+  // Only the simulated library has it; with another one the daemon still
+  // runs and reports the capture state alone.
+  const auto getCapture = reinterpret_cast<decltype(&VelorantisSimGetCapture)>(
+      DeviceLibrarySymbol("VelorantisSimGetCapture"));
   VelorantisSimCapture capture{};
-  if (VelorantisSimGetCapture != nullptr && VelorantisSimGetCapture(handle, &capture) == 0) {
+  if (getCapture != nullptr && getCapture(handle, &capture) == 0) {
     device.written = static_cast<int64_t>(capture.written);
     device.cacheused = static_cast<int64_t>(capture.cacheused);
     device.maxcache = static_cast<int64_t>(capture.maxcache);

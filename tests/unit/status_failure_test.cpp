@@ -133,4 +133,20 @@ TEST_F(StatusFailureTest, MacThatCannotBeBoundNamesNoDevice) {
   }
 }
 
+// The one-statement lookup answers as the two would, also for a table
+// without the model column.
+TEST_F(StatusFailureTest, StoredDeviceAsTheTwoLookups) {
+  for (const char* damage : {"", "ALTER TABLE device DROP COLUMN model;"}) {
+    Exec(damage);
+    Connection db = OpenDatabase(db_.c_str(), DatabaseUse::kStatusReader);
+    for (const char* mac : {"dev", "nobody"}) {
+      const StoredDevice device = GetStoredDevice(db.get(), mac);
+      EXPECT_EQ(device.id, GetDeviceId(db.get(), mac)) << damage << mac;
+      if (device.id >= 0) {
+        EXPECT_EQ(device.model, GetDeviceType(db.get(), mac)) << damage << mac;
+      }
+    }
+  }
+}
+
 }  // namespace

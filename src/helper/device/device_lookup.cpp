@@ -1,11 +1,10 @@
 #include "helper/device/device_lookup.h"
 
-#include "helper/frontend/failure_log.h"
 #include "helper/frontend/request_keys.h"
 #include "shared/discovery.h"
 
 Outcome FindRequestedDevice(void*& handle) {
   handle = FindDevice(KeyText(Key::kMac));
   if (handle != NoDevice()) return {};
-  return Failed(Message::kInvalidMac, kNoDeviceCause);
+  return Failed(Message::kInvalidMac, NoDeviceCause());
 }

@@ -14,12 +14,12 @@
 #include "helper/download/download_header.h"
 #include "helper/download/file_hand_over.h"
 #include "helper/download/file_sender.h"
-#include "helper/ledger/no_link_open.h"
 #include "helper/frontend/database_failure.h"
 #include "helper/frontend/failure_log.h"
 #include "helper/frontend/request_keys.h"
 #include "helper/frontend/server_settings.h"
 #include "helper/ledger/ledger_store.h"
+#include "helper/ledger/no_link_open.h"
 #include "helper/ledger/records_db.h"
 #include "shared/paths.h"
 

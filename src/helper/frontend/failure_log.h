@@ -12,11 +12,6 @@
 #include <cstdio>
 #include <string>
 
-// The cause of a Message::kInvalidMac answer when the MAC text names no
-// device.
-inline constexpr char kNoDeviceCause[] =
-    "the device library lists no readable device with that MAC text";
-
 // The cause of a "Not enough memory".
 inline constexpr char kOutOfMemoryCause[] =
     "out of memory: the answer passed the request's memory budget";

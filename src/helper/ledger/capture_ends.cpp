@@ -8,6 +8,7 @@
 #include "helper/ledger/records_db.h"
 #include "helper/ledger/retention.h"
 #include "helper/lock/change_lock.h"
+#include "shared/device_library.h"
 #include "shared/discovery.h"
 #include "shared/paths.h"
 #include "shared/status_db.h"
@@ -91,9 +92,11 @@ void NoteEndedCaptures(const char* mac) {
   ChangeLock lock;
   if (!LockChanges(lock, program_paths.lockFile, 0).ok()) return;
   PrepareDevices();
+  if (DeviceLibraryFailure() != nullptr) return;
   bool ended = false;
   for (const LedgerEntry& entry : *active) {
-    ended = SettleCapture(ledger.get(), entry, DeviceStateOf(entry.mac)) == Settled::kEnded || ended;
+    ended =
+        SettleCapture(ledger.get(), entry, DeviceStateOf(entry.mac)) == Settled::kEnded || ended;
   }
   // What an ended capture left may be more than the policy allows.
   if (ended) KeepWithinPolicy(ledger.get(), {}, false);

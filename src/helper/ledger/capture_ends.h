@@ -32,7 +32,8 @@ void NoteCapturesStopped(sqlite3* ledger, const std::string& mac);
 // For requests that only read: when the ledger has claims (of device `mac`
 // only, unless it is null) and no other request holds the change lock,
 // settles each with its device, and when one has ended keeps the captures
-// within the retention policy. Waits for nothing.
+// within the retention policy. Waits for nothing. A device library that
+// cannot be loaded tells nothing of the devices: the claims stay.
 void NoteEndedCaptures(const char* mac);
 
 #endif  // VELORANTIS_HELPER_LEDGER_CAPTURE_ENDS_H_

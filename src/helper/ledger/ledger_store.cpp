@@ -173,8 +173,8 @@ bool RecordRemoval(sqlite3* db, int64_t id, const Removal& removal) {
 }
 
 bool RecordMissing(sqlite3* db, int64_t id) {
-  const std::string sql = std::string("UPDATE captures SET state = 'missing' WHERE id = ?1 AND ") +
-                          kKept;
+  const std::string sql =
+      std::string("UPDATE captures SET state = 'missing' WHERE id = ?1 AND ") + kKept;
   Statement update = Prepare(db, sql.c_str());
   return update && BindNumber(update.get(), 1, id) && Run(update.get());
 }

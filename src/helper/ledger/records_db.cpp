@@ -135,9 +135,8 @@ constexpr const char* kAddedColumns[] = {
 
 int VersionOf(sqlite3* db) {
   Statement version = Prepare(db, "PRAGMA user_version");
-  return version && sqlite3_step(version.get()) == SQLITE_ROW
-             ? sqlite3_column_int(version.get(), 0)
-             : -1;
+  return version && sqlite3_step(version.get()) == SQLITE_ROW ? sqlite3_column_int(version.get(), 0)
+                                                              : -1;
 }
 
 // Brings a file an earlier version made up to today's schema, in one write

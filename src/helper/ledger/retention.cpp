@@ -100,7 +100,8 @@ bool RemoveOldest(sqlite3* ledger, const std::vector<LedgerEntry>& kept, Storage
 }
 
 bool IsMet(const StorageState& state) {
-  return !OverQuota(state.policy, state.usedBytes) && BelowFloor(state.folders, state.policy).empty();
+  return !OverQuota(state.policy, state.usedBytes) &&
+         BelowFloor(state.folders, state.policy).empty();
 }
 
 }  // namespace
@@ -144,7 +145,8 @@ std::optional<StorageState> ReadStorageState(sqlite3* ledger,
   return state;
 }
 
-std::optional<PruneReport> KeepWithinPolicy(sqlite3* ledger, const std::vector<std::string>& folders,
+std::optional<PruneReport> KeepWithinPolicy(sqlite3* ledger,
+                                            const std::vector<std::string>& folders,
                                             bool reconcile) {
   if (reconcile && !ReconcileRemovals(ledger)) return std::nullopt;
   const std::optional<PolicyState> policy = LoadPolicyState(ledger);

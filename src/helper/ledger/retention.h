@@ -18,8 +18,8 @@
 // The free space of a capture folder's file system.
 struct FolderSpace {
   std::string folder;
-  int64_t device = 0;       // the file system's device number (st_dev)
-  int64_t freeBytes = 0;    // what an unprivileged writer may still use
+  int64_t device = 0;     // the file system's device number (st_dev)
+  int64_t freeBytes = 0;  // what an unprivileged writer may still use
   int64_t totalBytes = 0;
   int64_t percentFree = 0;  // of the total, rounded down
 };
@@ -57,7 +57,8 @@ struct PruneReport {
 // left and records captures whose files are gone as "missing"
 // (ReconcileRemovals). Records whether the policy is met (RetentionUnmet).
 // Nullopt when the ledger cannot be read.
-std::optional<PruneReport> KeepWithinPolicy(sqlite3* ledger, const std::vector<std::string>& folders,
+std::optional<PruneReport> KeepWithinPolicy(sqlite3* ledger,
+                                            const std::vector<std::string>& folders,
                                             bool reconcile);
 
 // Whether the last pass found the policy not met: a mark beside the records

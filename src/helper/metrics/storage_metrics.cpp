@@ -24,8 +24,7 @@ void AppendFolderGauge(std::string& out, const char* name, const char* help,
 }
 
 void AppendRemovalCounter(std::string& out, const char* name, const char* help,
-                          const std::vector<RemovalCount>& removals,
-                          int64_t RemovalCount::*value) {
+                          const std::vector<RemovalCount>& removals, int64_t RemovalCount::*value) {
   AppendFamilyHeader(out, name, "counter", help);
   std::string labels;
   for (const RemovalCount& count : removals) {

@@ -86,13 +86,12 @@ Outcome ReadCapture(sqlite3* db, int64_t deviceId, StatusAnswer& nodes) {
 // Every read of the command, in order, inside its transaction.
 Outcome ReadStatusAnswer(sqlite3* db, const std::string& mac, const StatsWindow& window,
                          StatusAnswer& nodes) {
-  const int64_t deviceId = GetDeviceId(db, mac.c_str());
-  if (deviceId < 0) return Failed(Message::kFailedDeviceId);
-  const std::string model = GetDeviceType(db, mac.c_str());
+  const StoredDevice device = GetStoredDevice(db, mac.c_str());
+  if (device.id < 0) return Failed(Message::kFailedDeviceId);
   ThrowIfOutOfMemory(db, sqlite3_errcode(db));  // "Unknown" stands for failures too
-  WriteInfoNode(nodes.info, mac, model);
-  if (Outcome read = ReadCapture(db, deviceId, nodes); !read.ok()) return read;
-  return ReadStatistics(db, deviceId, window, nodes.stats);
+  WriteInfoNode(nodes.info, mac, device.model);
+  if (Outcome read = ReadCapture(db, device.id, nodes); !read.ok()) return read;
+  return ReadStatistics(db, device.id, window, nodes.stats);
 }
 
 // The statistics pieces are moved, not copied: they are most of a large

@@ -24,7 +24,8 @@ Outcome FindNamedCapture(NamedCapture& named) {
   if (!named.ledger) return OpenFailed(Message::kLedgerUnavailable, path.c_str(), failure);
   const int found = CaptureById(named.ledger.get(), static_cast<int64_t>(id), named.entry);
   if (found > 0) return Failed(Message::kNoSuchCapture);
-  if (found < 0) return DatabaseFailed(Message::kLedgerUnavailable, named.ledger.get(), path.c_str());
+  if (found < 0)
+    return DatabaseFailed(Message::kLedgerUnavailable, named.ledger.get(), path.c_str());
   return {};
 }
 
@@ -64,7 +65,8 @@ Outcome PinCapture(ResponseBody&) {
   NamedCapture named;
   if (Outcome found = FindNamedCapture(named); !found.ok()) return found;
   const std::string& state = named.entry.state;
-  if (state == "failed" || state == "deleted" || state == "missing") return Failed(Message::kNoFile);
+  if (state == "failed" || state == "deleted" || state == "missing")
+    return Failed(Message::kNoFile);
   if (!RecordPin(named.ledger.get(), named.entry.id, pinned != 0)) {
     return DatabaseFailed(Message::kLedgerUnavailable, named.ledger.get(),
                           RecordsDatabasePath().c_str());
