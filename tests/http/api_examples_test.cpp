@@ -12,6 +12,7 @@
 #include <stdlib.h>
 
 #include <sstream>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -47,11 +48,12 @@ constexpr char kStatusRows[] =
 std::string LedgerRows(const std::string& dir) {
   return "INSERT INTO captures VALUES (1, '00:11:22:33:44:56', '" + dir +
          "/Velorantis-20261208T081455Z.pcapng', 1, 0, 104857600, 3600, 1, 0, 'stopped', "
-         "1796717695, 'alice', '192.0.2.10', 1796718295, 'bob', '192.0.2.11', 0, 0, 0, -1, -1),"
+         "1796717695, 'alice', '192.0.2.10', 1796718295, 'bob', '192.0.2.11', 0, 0, 0, 24576, -1, "
+         "0, 0, '', 0),"
          " (2, '00:11:22:33:44:56', '" +
          dir +
          "/Velorantis-20261208T083000Z.pcapng', 0, 0, 0, 0, 1, 96, 'ended', 1796718600, "
-         "'alice', '192.0.2.10', 1796718657, '', '', 28, 0, 0, -1, -1);";
+         "'alice', '192.0.2.10', 1796718657, '', '', 28, 0, 0, -1, -1, 0, 0, '', 0);";
 }
 
 struct Example {
@@ -102,6 +104,13 @@ void ReplaceAll(std::string& text, const std::string& from, const std::string& t
   }
 }
 
+// The folders' free space changes from run to run: its figures are left
+// out of the comparison, the rest of each folder's line stays.
+std::string WithoutFreeSpace(std::string text) {
+  static const std::regex figures("(\"(bytes|total|percent)\": )[0-9]+");
+  return std::regex_replace(text, figures, "$1N");
+}
+
 class ApiExamples : public testing::Test {
  protected:
   ApiExamples() {
@@ -150,7 +159,7 @@ TEST_F(ApiExamples, MatchWhatTheProgramAnswers) {
       lines.erase(lines.begin() + example.firstLine, lines.begin() + example.endLine);
       lines.insert(lines.begin() + example.firstLine, answer.begin(), answer.end());
     } else {
-      EXPECT_EQ(documented, answers[k])
+      EXPECT_EQ(WithoutFreeSpace(documented), WithoutFreeSpace(answers[k]))
           << "docs/api.md line " << example.firstLine << ", query " << example.query;
     }
   }

@@ -1,0 +1,173 @@
+// The capture disk kept within its retention policy, delete and pin, and
+// removals that survive a killed process, through the program.
+#include <gtest/gtest.h>
+#include <sys/mount.h>
+#include <sys/statvfs.h>
+
+#include <cstring>
+#include <filesystem>
+#include <nlohmann/json.hpp>
+#include <set>
+#include <string>
+#include <thread>
+
+#include "support/run_program.h"
+#include "support/sim_dir.h"
+#include "support/sqlite_file.h"
+#include "support/temp_dir.h"
+#include "support/test_paths.h"
+
+namespace {
+
+const std::string kA = "00:11:22:33:44:55";
+constexpr int64_t kQuota = 650000;
+
+nlohmann::json Answer(const std::string& query) {
+  const std::string out = HelperOutput(query);
+  return nlohmann::json::parse(out.substr(out.find('{')))["root"];
+}
+
+std::string Message(const std::string& query) { return Answer(query)["message"]; }
+
+nlohmann::json Captures() { return Answer("command=captures&limit=100")["captures"]; }
+
+// Starts a capture of `count` packets (about 1 kB each; 0: until stopped)
+// and, for a limited one, waits until the ledger has it ended.
+void Capture(const std::string& dir, int count) {
+  ASSERT_EQ(Message("command=start&mac=" + kA + "&output=" + dir +
+                    "&loop=0&count=" + std::to_string(count) + "&size=0&duration=0"),
+            "");
+  while (count > 0 && Captures()[0]["state"] == "running") {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+}
+
+int64_t EndedBytes(const nlohmann::json& captures) {
+  int64_t bytes = 0;
+  for (const auto& entry : captures) {
+    if (entry["state"] != "running" && entry["size"] > 0) bytes += int64_t{entry["size"]};
+  }
+  return bytes;
+}
+
+class RetentionTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    sim_.WriteDevices(kA + " 3\n00:11:22:33:44:57 3 fail=start\n");
+    RecreateDatabase(kTestConfigDb, "config.sql");
+  }
+
+  SimDir sim_;
+  TempDir out_;
+};
+
+// Eight captures of about 207 kB under a quota of 650,000 bytes, then a
+// floor of half a 2 MiB file system, with the first capture pinned.
+TEST_F(RetentionTest, FillsToTheQuotaAndTheFloorOldestFirst) {
+  if (mount("tmpfs", out_.path().c_str(), "tmpfs", 0, "size=2m") != 0) {
+    GTEST_SKIP() << "a 2 MiB tmpfs cannot be mounted here: " << strerror(errno);
+  }
+  ASSERT_EQ(Message("command=setretention&maxbytes=" + std::to_string(kQuota) + "&minfree=0"), "");
+  for (int round = 0; round < 8; ++round) {
+    Capture(out_.path(), 200);
+    if (round == 0) {
+      ASSERT_EQ(Message("command=pin&id=1&pinned=1"), "");
+    }
+    EXPECT_LE(EndedBytes(Captures()), kQuota) << "round " << round;
+  }
+  const nlohmann::json captures = Captures();
+  const nlohmann::json& pinned = captures.back();
+  EXPECT_EQ(pinned["pinned"], 1);
+  EXPECT_TRUE(std::filesystem::exists(std::string(pinned["file"])));
+  // The disk holds the files of the entries that are not deleted, and no
+  // other: a deleted capture's name may since hold a newer capture's file.
+  int deleted = 0;
+  std::set<std::string> kept;
+  for (const auto& entry : captures) {
+    if (entry["state"] != "deleted") {
+      kept.insert(std::string(entry["file"]));
+      continue;
+    }
+    ++deleted;
+    EXPECT_EQ(entry["deletedby"], "retention");
+  }
+  std::set<std::string> files;
+  for (const auto& file : std::filesystem::directory_iterator(out_.path())) {
+    files.insert(file.path().string());
+  }
+  EXPECT_EQ(files, kept);
+  EXPECT_GE(deleted, 3);
+
+  ASSERT_EQ(Message("command=setretention&maxbytes=0&minfree=50"), "");
+  for (int round = 0; round < 6; ++round) {
+    Capture(out_.path(), 200);
+    EXPECT_EQ(Answer("command=prune")["retention"]["met"], 1);
+    struct statvfs space {};
+    ASSERT_EQ(statvfs(out_.path().c_str(), &space), 0);
+    EXPECT_GE(space.f_bavail * 100 / space.f_blocks, 50u) << "round " << round;
+  }
+  // A running capture stays, whatever the policy.
+  Capture(out_.path(), 0);
+  ASSERT_EQ(Message("command=setretention&maxbytes=1&minfree=0"), "");
+  const nlohmann::json pruned = Answer("command=prune");
+  EXPECT_EQ(pruned["retention"]["met"], 0);
+  EXPECT_EQ(Captures()[0]["state"], "running");
+  EXPECT_TRUE(std::filesystem::exists(out_.File("Velorantis.pcapng")));
+  EXPECT_EQ(Message("command=stop&mac=" + kA), "");
+  umount2(out_.path().c_str(), MNT_DETACH);
+}
+
+TEST_F(RetentionTest, DeleteAndPinRefusals) {
+  Capture(out_.path(), 20);  // 1: deleted below
+  Capture(out_.path(), 20);  // 2: pinned
+  Answer("command=start&mac=00:11:22:33:44:57&output=" + out_.path() +
+         "&loop=0&count=0&size=0&duration=0");  // 3: failed
+  Capture(out_.path(), 0);                      // 4: running
+  ASSERT_EQ(Message("command=pin&id=2&pinned=1"), "");
+  ASSERT_EQ(Message("command=delete&id=1"), "");
+  const std::pair<std::string, std::string> cases[] = {
+      {"delete&id=4", "Capture is running"},
+      {"delete&id=2", "Capture is pinned"},
+      {"delete&id=3", "Capture has no file"},
+      {"delete&id=1", "Capture is already deleted"},
+      {"delete&id=99", "No such capture"},
+      {"delete&id=-1", "Invalid capture id"},
+      {"pin&id=1&pinned=1", "Capture has no file"},
+      {"pin&id=2&pinned=yes", "Invalid pinned value"},
+      {"pin&id=99&pinned=0", "No such capture"},
+      {"setretention&maxbytes=1&minfree=100", "Invalid minfree value"},
+  };
+  for (const auto& [query, message] : cases)
+    EXPECT_EQ(Message("command=" + query), message) << query;
+  EXPECT_EQ(Captures()[2]["state"], "ended");  // the pinned one, untouched
+  EXPECT_EQ(Message("command=stop&mac=" + kA), "");
+}
+
+// A prune killed between recording a removal and unlinking the file, and a
+// file removed by hand: the next prune brings disk and ledger together.
+TEST_F(RetentionTest, KilledPruneIsReconciled) {
+  if (UnderEmulator()) {
+    GTEST_SKIP() << "strace runs on the host only";
+  }
+  Capture(out_.path(), 20);
+  Capture(out_.path(), 20);
+  const std::string kept = Captures()[1]["file"];
+  ASSERT_EQ(Message("command=setretention&maxbytes=1&minfree=0"), "");
+  const ProgramResult killed =
+      RunHostProgram({"strace", "-qq", "-o", "/dev/null", "-e", "signal=none", "-e",
+                      "inject=unlinkat:signal=SIGKILL", VELORANTIS_HELPER_PATH},
+                     {{"QUERY_STRING", "command=prune"}});
+  EXPECT_EQ(killed.out, "") << killed.err;
+  EXPECT_EQ(Captures()[1]["state"], "deleted");
+  EXPECT_TRUE(std::filesystem::exists(kept));
+  // The newer one goes by hand.
+  std::filesystem::remove(out_.File("Velorantis.pcapng"));
+  EXPECT_EQ(Captures()[0]["state"], "missing");
+  EXPECT_NE(HelperOutput("command=download&id=2").find("Status: 404"), std::string::npos);
+  const nlohmann::json pruned = Answer("command=prune");
+  EXPECT_FALSE(std::filesystem::exists(kept));
+  EXPECT_EQ(pruned["retention"]["used"], 0);
+  EXPECT_EQ(pruned["retention"]["met"], 1);
+}
+
+}  // namespace
