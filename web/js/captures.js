@@ -12,6 +12,8 @@ const STATES = {
   ended: 'Ended by itself',
   gone: 'Device gone (unplugged)',
   failed: 'Failed to start',
+  deleted: 'Deleted',
+  missing: 'File missing (removed by hand)',
 };
 
 // A size limit counts as reached once the file is within this of it: the
@@ -84,6 +86,33 @@ function stateCell(entry) {
     const reason = endReason(entry.error, entry.settings, entry.ended - entry.started, entry.size);
     if (reason) td.append(document.createElement('br'), `(${reason})`);
   }
+  if (entry.state === 'deleted') {
+    const by = entry.deletedby === 'retention' ? 'by the retention policy' : `by ${person(entry.deletedby)}`;
+    td.append(document.createElement('br'), `(${by} at ${formatDateTime(entry.deleted)})`);
+  }
+  return td;
+}
+
+const HAS_FILE = new Set(['starting', 'running', 'stopped', 'ended', 'gone']);
+
+// The Keep toggle (pin) and the Delete button of a capture that has its
+// file; `actions.pin(entry, pinned)` and `actions.remove(entry)` send them.
+function keepCell(entry, actions) {
+  const td = cell('', 'keep');
+  if (!HAS_FILE.has(entry.state)) return td;
+  const name = baseName(entry.file);
+  const pin = document.createElement('input');
+  pin.type = 'checkbox';
+  pin.checked = entry.pinned === 1;
+  pin.setAttribute('aria-label', `Keep ${name}: never delete it`);
+  pin.addEventListener('change', () => actions.pin(entry, pin.checked));
+  const remove = document.createElement('button');
+  remove.type = 'button';
+  remove.textContent = 'Delete';
+  remove.disabled = entry.pinned === 1 || entry.state === 'starting' || entry.state === 'running';
+  remove.setAttribute('aria-label', `Delete ${name}`);
+  remove.addEventListener('click', () => actions.remove(entry));
+  td.append(pin, ' ', remove);
   return td;
 }
 
@@ -112,6 +141,7 @@ function person(name) {
 }
 
 function sizeText(entry) {
+  if (entry.state === 'deleted') return `${formatBytes(entry.freed)} freed`;
   if (entry.size < 0) return 'file gone';
   return `${formatBytes(entry.size)}${entry.size >= 1024 ? ` (${formatWith(entry.size, 'byte')})` : ''}`;
 }
@@ -124,7 +154,7 @@ export function capturesOf(root) {
   return [...entries.filter((e) => e.state === 'running'), ...entries.filter((e) => e.state !== 'running')];
 }
 
-export function renderCaptures(entries) {
+export function renderCaptures(entries, actions) {
   byId('captures-empty').hidden = entries.length !== 0;
   byId('captures-table').hidden = entries.length === 0;
   byId('captures-body').replaceChildren(...entries.map((entry) => {
@@ -138,6 +168,7 @@ export function renderCaptures(entries) {
       cell(person(entry.stoppedby)),
       fileCell(entry),
       cell(sizeText(entry), 'size'),
+      keepCell(entry, actions),
     );
     return row;
   }));

@@ -8,6 +8,7 @@ import { applyFilter, devicesOf, markRunning, markSelected, renderDevices } from
 import { announce, byId, failureText, showMessage } from './dom.js';
 import { formatDateTime, formatTime } from './format.js';
 import { createVersionPlots } from './plots.js';
+import { renderStorage, retentionVariables } from './storage.js';
 import { WINDOW_SECONDS, appendSamples, emptySeries, nextFrom } from './stats.js';
 
 const POLL_MS = 2000;
@@ -226,16 +227,50 @@ function schedulePoll(delay) {
   }, delay);
 }
 
-// The selected device's captures for the panel, and which devices capture
-// now for the list's marks.
+// The storage card, for all devices.
+async function refreshStorage() {
+  const message = byId('storage-message');
+  try {
+    renderStorage((await callCgi('getretention')).retention);
+    if (message.dataset.kind === 'error') showMessage(message, '');
+  } catch (failure) {
+    showFailure(message, failure, 'Storage: ');
+  }
+}
+
+// A capture's Keep toggle and Delete button.
+const captureActions = {
+  pin: (entry, pinned) => changeCapture('pin', { id: String(entry.id), pinned: pinned ? '1' : '0' },
+    pinned ? 'The capture is kept.' : 'The capture may be deleted again.'),
+  remove: (entry) => {
+    const name = entry.file.slice(entry.file.lastIndexOf('/') + 1);
+    if (!window.confirm(`Delete the capture file ${name}? It cannot be undone.`)) return;
+    changeCapture('delete', { id: String(entry.id) }, `${name} deleted.`);
+  },
+};
+
+async function changeCapture(command, variables, done) {
+  const message = byId('captures-message');
+  try {
+    await callCgi(command, variables);
+    showMessage(message, done, 'ok');
+  } catch (failure) {
+    showFailure(message, failure);
+  }
+  refreshLedger();
+}
+
+// The selected device's captures for the panel, which devices capture now
+// for the list's marks, and the storage card.
 async function refreshLedger() {
   const { generation, mac } = state;
   const message = byId('captures-message');
+  refreshStorage();
   try {
     const entries = capturesOf(await callCgi('captures', { mac, limit: CAPTURES_SHOWN }));
     if (generation !== state.generation) return;
-    renderCaptures(entries);
-    showMessage(message, '');
+    renderCaptures(entries, captureActions);
+    if (message.dataset.kind === 'error') showMessage(message, '');
   } catch (failure) {
     if (generation === state.generation) showFailure(message, failure, 'Captures: ');
     return;
@@ -415,6 +450,26 @@ byId('config-form').addEventListener('submit', async (event) => {
   }
 });
 
+// The policy is applied at once: a prune after the save.
+byId('retention-form').addEventListener('submit', async (event) => {
+  event.preventDefault();
+  const message = byId('storage-message');
+  const variables = retentionVariables();
+  if (variables === null) return;
+  const save = byId('retention-save');
+  save.disabled = true;
+  try {
+    await callCgi('setretention', variables);
+    const { prune } = await callCgi('prune');
+    showMessage(message, `Policy saved; ${prune.removed} capture file(s) deleted to meet it.`, 'ok');
+  } catch (failure) {
+    showFailure(message, failure);
+  } finally {
+    save.disabled = false;
+    refreshLedger();
+  }
+});
+
 byId('device-filter').addEventListener('input', applyFilter);
 
 // The skip link moves focus to the capture card without touching the URL's
@@ -433,4 +488,5 @@ window.addEventListener('beforeunload', (event) => {
 state.stats = freshStats();
 drawStats();
 loadDevices();
+refreshStorage();
 setInterval(loadDevices, DEVICE_LIST_MS);
