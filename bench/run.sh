@@ -6,6 +6,8 @@
 # - instructions (callgrind) and wall time (hyperfine) of getconfig, status
 #   (the default window), list and metrics (two devices), against a minimal C program printing a
 #   fixed response and against the sqlite3 shell answering with -json;
+# - the instructions a start adds under a retention policy that holds, and
+#   the wall time of a prune over 1,000 ended captures (bench/retention.sh);
 # - the status window of every sample (BENCH_SAMPLES per table, default
 #   100,000: an answer of about 40 MB, within the request's memory budget of
 #   at most 64 MiB) against sqlite3 -json on the same two queries: time, peak
@@ -165,6 +167,8 @@ for r in "${requests[@]}"; do
   target "$r: wall ms" "${ms[$r]}" "${ms[$r.minimal]}" "C program"
   target "$r: wall ms" "${ms[$r]}" "${ms[$r.shell]}" "sqlite3 -json"
 done
+
+source "$bench_dir/retention.sh"
 
 echo "the status window of every sample ..." >&2
 mapfile -t vars < <(request_env "command=status&mac=$mac&limit=-1")
