@@ -220,7 +220,8 @@ int CaptureById(sqlite3* db, int64_t id, LedgerEntry& entry) {
 
 std::optional<LedgerEntry> LatestCaptureOf(sqlite3* db, const std::string& file, bool& readable) {
   const std::string sql =
-      std::string(kColumns) + "WHERE file = ?1 AND state != 'failed' ORDER BY id DESC LIMIT 1";
+      std::string(kColumns) +
+      "WHERE file = ?1 AND state NOT IN ('failed', 'deleted', 'missing') ORDER BY id DESC LIMIT 1";
   Statement select = Prepare(db, sql.c_str());
   std::optional<std::vector<LedgerEntry>> entries;
   if (select && BindText(select.get(), 1, file)) entries = Entries(select.get());

@@ -120,7 +120,8 @@ std::optional<std::vector<LedgerEntry>> ActiveCaptures(sqlite3* db, const char* 
 // such entry, -1 when the ledger cannot be read.
 int CaptureById(sqlite3* db, int64_t id, LedgerEntry& entry);
 
-// The newest entry that wrote into `file` (any state but "failed"), if any.
+// The newest entry whose file is at `file` (not failed, deleted or missing),
+// if any.
 // Nullopt also when the ledger cannot be read; `readable` says which.
 std::optional<LedgerEntry> LatestCaptureOf(sqlite3* db, const std::string& file, bool& readable);
 
