@@ -28,21 +28,29 @@ void MarkMet(bool met) {
   if (fd >= 0) close(fd);
 }
 
-// The current size of a running capture's file, 0 when it has none yet.
-int64_t SizeNow(const LedgerEntry& entry) {
-  struct stat info {};
-  if (lstat(entry.file.c_str(), &info) != 0 || !IsFileOf(entry, info)) return 0;
-  return static_cast<int64_t>(info.st_size);
+// The ended captures' recorded bytes and the running ones' files now (0 for
+// one that has none yet).
+int64_t UsedBytes(const PolicyState& state) {
+  int64_t used = state.keptBytes;
+  for (const std::string& file : state.activeFiles) {
+    struct stat info {};
+    if (lstat(file.c_str(), &info) == 0 && S_ISREG(info.st_mode)) used += info.st_size;
+  }
+  return used;
 }
 
 int64_t RecordedSize(const LedgerEntry& entry) { return std::max<int64_t>(entry.identity.size, 0); }
 
-// Adds `folder`, by its resolved path, unless it is there already.
-void AddFolder(std::vector<FolderSpace>& spaces, const std::string& folder) {
-  char* resolved = realpath(folder.c_str(), nullptr);
-  if (resolved == nullptr) return;
-  std::string path = resolved;
-  free(resolved);
+// Adds `folder` unless it is there already: by its resolved path, or as it
+// stands when it is `resolved` already (the ledger's paths are).
+void AddFolder(std::vector<FolderSpace>& spaces, const std::string& folder, bool resolved = true) {
+  std::string path = folder;
+  if (!resolved) {
+    char* real = realpath(folder.c_str(), nullptr);
+    if (real == nullptr) return;
+    path = real;
+    free(real);
+  }
   if (!path.ends_with('/')) path += '/';
   for (const FolderSpace& space : spaces) {
     if (space.folder == path) return;
@@ -128,53 +136,37 @@ std::optional<FolderSpace> SpaceOf(const std::string& folder) {
 
 std::optional<StorageState> ReadStorageState(sqlite3* ledger,
                                              const std::vector<std::string>& folders) {
-  const std::optional<PolicyState> policy = LoadPolicyState(ledger);
-  const std::optional<std::vector<LedgerEntry>> kept = KeptCaptures(ledger);
-  const std::optional<std::vector<LedgerEntry>> active = ActiveCaptures(ledger, nullptr);
-  if (!policy || !kept || !active) return std::nullopt;
+  const std::optional<PolicyState> policy = LoadPolicyState(ledger, true);
+  const std::optional<std::vector<std::string>> inUse = CaptureFolders(ledger);
+  if (!policy || !inUse) return std::nullopt;
   StorageState state;
   state.policy = policy->policy;
-  for (const std::string& folder : folders) AddFolder(state.folders, folder);
-  for (const std::vector<LedgerEntry>* entries : {&*kept, &*active}) {
-    for (const LedgerEntry& entry : *entries) {
-      state.usedBytes += entries == &*kept ? RecordedSize(entry) : SizeNow(entry);
-      AddFolder(state.folders, FolderOf(entry.file));
-    }
-  }
+  state.usedBytes = UsedBytes(*policy);
+  for (const std::string& folder : *inUse) AddFolder(state.folders, folder);
+  for (const std::string& folder : folders) AddFolder(state.folders, folder, false);
   state.met = IsMet(state);
   return state;
 }
 
-std::optional<PruneReport> KeepWithinPolicy(sqlite3* ledger,
-                                            const std::vector<std::string>& folders,
+std::optional<PruneReport> KeepWithinPolicy(sqlite3* ledger, const std::vector<std::string>& folders,
                                             bool reconcile) {
   if (reconcile && !ReconcileRemovals(ledger)) return std::nullopt;
   const std::optional<PolicyState> policy = LoadPolicyState(ledger);
   if (!policy) return std::nullopt;
   PruneReport report;
-  const RetentionPolicy& rules = policy->policy;
-  if (rules.maxBytes <= 0 && rules.minFree <= 0) {
-    MarkMet(true);
-    return report;
-  }
-  // What a start asks costs a query and a statvfs while the policy holds.
   StorageState state;
-  state.policy = rules;
-  state.usedBytes = policy->keptBytes;
-  if (rules.maxBytes > 0) {
-    const std::optional<std::vector<LedgerEntry>> active = ActiveCaptures(ledger, nullptr);
-    if (!active) return std::nullopt;
-    for (const LedgerEntry& entry : *active) state.usedBytes += SizeNow(entry);
-  }
-  std::optional<std::vector<LedgerEntry>> kept;
-  for (const std::string& folder : folders) AddFolder(state.folders, folder);
-  if (folders.empty()) {
-    kept = KeptCaptures(ledger);
-    if (!kept) return std::nullopt;
-    for (const LedgerEntry& entry : *kept) AddFolder(state.folders, FolderOf(entry.file));
+  state.policy = policy->policy;
+  state.usedBytes = UsedBytes(*policy);
+  // While the policy holds, a pass costs that query and, under a floor, a
+  // statvfs per folder.
+  if (state.policy.minFree > 0) {
+    std::optional<std::vector<std::string>> inUse = folders;
+    if (folders.empty()) inUse = CaptureFolders(ledger);
+    if (!inUse) return std::nullopt;
+    for (const std::string& folder : *inUse) AddFolder(state.folders, folder);
   }
   if (!IsMet(state)) {
-    if (!kept) kept = KeptCaptures(ledger);
+    const std::optional<std::vector<LedgerEntry>> kept = KeptCaptures(ledger);
     if (!kept || !RemoveOldest(ledger, *kept, state, report)) return std::nullopt;
   }
   report.met = IsMet(state);

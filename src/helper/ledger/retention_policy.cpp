@@ -4,11 +4,29 @@
 
 namespace {
 
-// The sum is taken only under a quota: without one nothing needs it.
+// The sum and the files are read only when asked for (?1) or under a quota.
 constexpr char kLoadState[] =
-    "SELECT maxbytes, minfree, CASE WHEN maxbytes > 0 THEN (SELECT COALESCE(SUM(MAX(filesize, "
-    "0)), 0) FROM captures WHERE state IN ('stopped', 'ended', 'gone')) ELSE 0 END "
-    "FROM retention WHERE id = 1";
+    "SELECT maxbytes, minfree, CASE WHEN ?1 OR maxbytes > 0 THEN (SELECT COALESCE(SUM(MAX("
+    "filesize, 0)), 0) FROM captures WHERE state IN ('stopped', 'ended', 'gone')) ELSE 0 END, "
+    "CASE WHEN ?1 OR maxbytes > 0 THEN (SELECT group_concat(file, char(10)) FROM captures "
+    "WHERE state IN ('starting', 'running')) END FROM retention WHERE id = 1";
+// A path's folder: what is left once its trailing run of bytes other than
+// '/' is trimmed.
+constexpr char kFolders[] =
+    "SELECT DISTINCT rtrim(file, replace(file, '/', '')) FROM captures "
+    "WHERE state IN ('starting', 'running', 'stopped', 'ended', 'gone')";
+
+std::vector<std::string> Lines(const unsigned char* text) {
+  std::vector<std::string> lines;
+  if (text == nullptr) return lines;
+  std::string all = reinterpret_cast<const char*>(text);
+  size_t begin = 0;
+  for (size_t end; (end = all.find('\n', begin)) != std::string::npos; begin = end + 1) {
+    lines.push_back(all.substr(begin, end - begin));
+  }
+  lines.push_back(all.substr(begin));
+  return lines;
+}
 constexpr char kStore[] =
     "INSERT INTO retention (id, maxbytes, minfree) VALUES (1, ?1, ?2) "
     "ON CONFLICT (id) DO UPDATE SET maxbytes = ?1, minfree = ?2";
@@ -22,15 +40,31 @@ constexpr RemovalReason kReasons[] = {RemovalReason::kQuota, RemovalReason::kMin
 
 }  // namespace
 
-std::optional<PolicyState> LoadPolicyState(sqlite3* db) {
+std::optional<PolicyState> LoadPolicyState(sqlite3* db, bool always) {
   Statement select = Prepare(db, kLoadState);
-  if (!select) return std::nullopt;
+  if (!select || sqlite3_bind_int(select.get(), 1, always ? 1 : 0) != SQLITE_OK) {
+    return std::nullopt;
+  }
   const int rc = sqlite3_step(select.get());
   // A file whose policy row was lost reads as having no policy.
   if (rc == SQLITE_DONE) return PolicyState{};
   if (rc != SQLITE_ROW) return std::nullopt;
   return PolicyState{{sqlite3_column_int64(select.get(), 0), sqlite3_column_int64(select.get(), 1)},
-                     sqlite3_column_int64(select.get(), 2)};
+                     sqlite3_column_int64(select.get(), 2),
+                     Lines(sqlite3_column_text(select.get(), 3))};
+}
+
+std::optional<std::vector<std::string>> CaptureFolders(sqlite3* db) {
+  Statement select = Prepare(db, kFolders);
+  if (!select) return std::nullopt;
+  std::vector<std::string> folders;
+  int rc;
+  while ((rc = sqlite3_step(select.get())) == SQLITE_ROW) {
+    const unsigned char* folder = sqlite3_column_text(select.get(), 0);
+    if (folder != nullptr) folders.emplace_back(reinterpret_cast<const char*>(folder));
+  }
+  if (rc != SQLITE_DONE) return std::nullopt;
+  return folders;
 }
 
 bool StorePolicy(sqlite3* db, const RetentionPolicy& policy) {

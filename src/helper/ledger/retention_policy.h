@@ -18,15 +18,23 @@ struct RetentionPolicy {
   int64_t minFree = 0;
 };
 
-// The policy, and the bytes the ended captures' files hold as the ledger
-// recorded them at their ends (summed only when there is a quota, else 0).
+// The policy, the bytes the ended captures' files hold as the ledger
+// recorded them at their ends, and the files of the running captures.
 struct PolicyState {
   RetentionPolicy policy;
   int64_t keptBytes = 0;
+  std::vector<std::string> activeFiles;
 };
 
-// Reads both in one query. Nullopt when the ledger cannot be read.
-std::optional<PolicyState> LoadPolicyState(sqlite3* db);
+// Reads all three in one query; the bytes and files only under a quota
+// (nothing else needs them), or `always`. Nullopt when the ledger cannot
+// be read.
+std::optional<PolicyState> LoadPolicyState(sqlite3* db, bool always = false);
+
+// The folders of the captures that have their files, running ones
+// included, each once as its path has it (up to its last '/'). Nullopt
+// when the ledger cannot be read.
+std::optional<std::vector<std::string>> CaptureFolders(sqlite3* db);
 
 // Stores `policy`. False on failure.
 bool StorePolicy(sqlite3* db, const RetentionPolicy& policy);
