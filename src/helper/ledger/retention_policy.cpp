@@ -1,32 +1,26 @@
 #include "helper/ledger/retention_policy.h"
 
+#include <algorithm>
+#include <initializer_list>
+#include <string_view>
+
 #include "shared/sqlite_handles.h"
 
 namespace {
 
-// The sum and the files are read only when asked for (?1) or under a quota.
-constexpr char kLoadState[] =
-    "SELECT maxbytes, minfree, CASE WHEN ?1 OR maxbytes > 0 THEN (SELECT COALESCE(SUM(MAX("
-    "filesize, 0)), 0) FROM captures WHERE state IN ('stopped', 'ended', 'gone')) ELSE 0 END, "
-    "CASE WHEN ?1 OR maxbytes > 0 THEN (SELECT group_concat(file, char(10)) FROM captures "
-    "WHERE state IN ('starting', 'running')) END FROM retention WHERE id = 1";
-// A path's folder: what is left once its trailing run of bytes other than
-// '/' is trimmed.
-constexpr char kFolders[] =
-    "SELECT DISTINCT rtrim(file, replace(file, '/', '')) FROM captures "
-    "WHERE state IN ('starting', 'running', 'stopped', 'ended', 'gone')";
+constexpr char kLoadPolicy[] = "SELECT maxbytes, minfree FROM retention WHERE id = 1";
+// Beyond the policy itself, only what a quota needs: the claims' files and
+// the ended captures' recorded sizes.
+constexpr char kLoadUse[] = "SELECT state, file, filesize FROM captures";
 
-std::vector<std::string> Lines(const unsigned char* text) {
-  std::vector<std::string> lines;
-  if (text == nullptr) return lines;
-  std::string all = reinterpret_cast<const char*>(text);
-  size_t begin = 0;
-  for (size_t end; (end = all.find('\n', begin)) != std::string::npos; begin = end + 1) {
-    lines.push_back(all.substr(begin, end - begin));
-  }
-  lines.push_back(all.substr(begin));
-  return lines;
+bool Named(const unsigned char* text, std::initializer_list<std::string_view> names) {
+  const std::string_view value = text != nullptr ? reinterpret_cast<const char*>(text) : "";
+  return std::find(names.begin(), names.end(), value) != names.end();
 }
+
+constexpr char kFiles[] =
+    "SELECT file FROM captures WHERE state IN ('starting', 'running', 'stopped', 'ended', 'gone')";
+
 constexpr char kStore[] =
     "INSERT INTO retention (id, maxbytes, minfree) VALUES (1, ?1, ?2) "
     "ON CONFLICT (id) DO UPDATE SET maxbytes = ?1, minfree = ?2";
@@ -41,27 +35,44 @@ constexpr RemovalReason kReasons[] = {RemovalReason::kQuota, RemovalReason::kMin
 }  // namespace
 
 std::optional<PolicyState> LoadPolicyState(sqlite3* db, bool always) {
-  Statement select = Prepare(db, kLoadState);
-  if (!select || sqlite3_bind_int(select.get(), 1, always ? 1 : 0) != SQLITE_OK) {
+  PolicyState state;
+  Statement policy = Prepare(db, kLoadPolicy);
+  if (!policy) return std::nullopt;
+  const int rc = sqlite3_step(policy.get());
+  if (rc == SQLITE_ROW) {
+    state.policy = {sqlite3_column_int64(policy.get(), 0), sqlite3_column_int64(policy.get(), 1)};
+  } else if (rc != SQLITE_DONE) {  // a file whose policy row was lost has none
     return std::nullopt;
   }
-  const int rc = sqlite3_step(select.get());
-  // A file whose policy row was lost reads as having no policy.
-  if (rc == SQLITE_DONE) return PolicyState{};
-  if (rc != SQLITE_ROW) return std::nullopt;
-  return PolicyState{{sqlite3_column_int64(select.get(), 0), sqlite3_column_int64(select.get(), 1)},
-                     sqlite3_column_int64(select.get(), 2),
-                     Lines(sqlite3_column_text(select.get(), 3))};
+  if (!always && state.policy.maxBytes <= 0) return state;
+  Statement use = Prepare(db, kLoadUse);
+  if (!use) return std::nullopt;
+  int step;
+  while ((step = sqlite3_step(use.get())) == SQLITE_ROW) {
+    const unsigned char* captureState = sqlite3_column_text(use.get(), 0);
+    const unsigned char* file = sqlite3_column_text(use.get(), 1);
+    if (Named(captureState, {"stopped", "ended", "gone"})) {
+      state.keptBytes += std::max<int64_t>(sqlite3_column_int64(use.get(), 2), 0);
+    } else if (Named(captureState, {"starting", "running"}) && file != nullptr) {
+      state.activeFiles.emplace_back(reinterpret_cast<const char*>(file));
+    }
+  }
+  if (step != SQLITE_DONE) return std::nullopt;
+  return state;
 }
 
 std::optional<std::vector<std::string>> CaptureFolders(sqlite3* db) {
-  Statement select = Prepare(db, kFolders);
+  Statement select = Prepare(db, kFiles);
   if (!select) return std::nullopt;
   std::vector<std::string> folders;
   int rc;
   while ((rc = sqlite3_step(select.get())) == SQLITE_ROW) {
-    const unsigned char* folder = sqlite3_column_text(select.get(), 0);
-    if (folder != nullptr) folders.emplace_back(reinterpret_cast<const char*>(folder));
+    const auto* file = reinterpret_cast<const char*>(sqlite3_column_text(select.get(), 0));
+    const std::string_view path = file != nullptr ? file : "";
+    const std::string_view folder = path.substr(0, path.rfind('/') + 1);
+    if (std::find(folders.begin(), folders.end(), folder) == folders.end()) {
+      folders.emplace_back(folder);
+    }
   }
   if (rc != SQLITE_DONE) return std::nullopt;
   return folders;

@@ -26,9 +26,8 @@ struct PolicyState {
   std::vector<std::string> activeFiles;
 };
 
-// Reads all three in one query; the bytes and files only under a quota
-// (nothing else needs them), or `always`. Nullopt when the ledger cannot
-// be read.
+// Reads the policy, and the bytes and files only under a quota (nothing
+// else needs them) or `always`. Nullopt when the ledger cannot be read.
 std::optional<PolicyState> LoadPolicyState(sqlite3* db, bool always = false);
 
 // The folders of the captures that have their files, running ones
