@@ -1,5 +1,6 @@
 #include "helper/ledger/capture_ends.h"
 
+#include <algorithm>
 #include <ctime>
 
 #include "helper/frontend/request_identity.h"
@@ -34,6 +35,15 @@ FileIdentity EndIdentity(const LedgerEntry& entry) {
   return InodeOf(recorded);
 }
 
+// When a capture that ended by itself ended: its file's last write, which
+// the device makes as the capture ends, not the moment a request noticed
+// it; between its start and now, whatever the file's clock says. Now when
+// the file is not there to tell.
+int64_t EndOf(const LedgerEntry& entry, const FileIdentity& file, int64_t now) {
+  if (file.modified < 0) return now;
+  return std::clamp<int64_t>(file.modified / 1000000000, entry.started, now);
+}
+
 }  // namespace
 
 Settled SettleCapture(sqlite3* ledger, const LedgerEntry& entry, DeviceNow device) {
@@ -55,7 +65,8 @@ Settled SettleCapture(sqlite3* ledger, const LedgerEntry& entry, DeviceNow devic
       const bool failed = entry.state == "starting" && identity.size <= 0;
       written = failed ? RecordEnd(ledger, entry.id, {"failed", now, "", "", 0, {}})
                        : RecordEnd(ledger, entry.id,
-                                   {"ended", now, "", "", StoredError(entry.mac), identity});
+                                   {"ended", EndOf(entry, identity, now), "", "",
+                                    StoredError(entry.mac), identity});
       break;
     }
     case DeviceNow::kGone: {
