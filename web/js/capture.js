@@ -1,5 +1,6 @@
 // The capture card and the device heading, drawn from a "status" answer.
 import { byId } from './dom.js';
+import { errorText } from './captures.js';
 import { formatBytes, formatCount, formatWith } from './format.js';
 
 // The status daemon writes 1 while a capture to disk runs and 0 when none does.
@@ -27,7 +28,9 @@ export function renderCapture(root) {
   byId('capture-cache-meter').style.width = `${share}%`;
   byId('capture-written').textContent = formatBytes(capture.written);
   byId('capture-dropped').textContent = formatWith(capture.dropped, 'packet');
-  byId('capture-error').textContent = formatCount(capture.error);
+  const error = capture.error;
+  byId('capture-error').textContent = Number.isFinite(error) && error !== 0
+    ? `${formatCount(error)}: ${errorText(error)}` : formatCount(error);
   return state;
 }
 

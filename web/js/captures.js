@@ -16,6 +16,20 @@ const STATES = {
   missing: 'File missing (removed by hand)',
 };
 
+// The words for a capture's error code, the system's own numbers for what
+// the device met writing the file.
+const ERRORS = {
+  5: 'the disk failed to write (an input/output error)',
+  13: 'the capture folder may not be written',
+  27: 'the file reached the largest size the file system allows',
+  28: 'the disk is full',
+  122: 'the disk quota of the capture folder is used up',
+};
+
+export function errorText(error) {
+  return ERRORS[error] ?? 'an error';
+}
+
 // A size limit counts as reached once the file is within this of it: the
 // frame that would have passed it may be this large.
 const LARGEST_BLOCK = 16384;
@@ -25,7 +39,7 @@ const LARGEST_BLOCK = 16384;
 // that it can have reached, having run at most `ran` seconds and written
 // `bytes` (NaN where not known).
 export function endReason(error, settings, ran = NaN, bytes = NaN) {
-  if (Number.isFinite(error) && error !== 0) return `an error (error code ${error})`;
+  if (Number.isFinite(error) && error !== 0) return `${errorText(error)} (error code ${error})`;
   const limits = [];
   if (settings?.count > 0) limits.push(`its count of ${formatWith(settings.count, 'packet')}`);
   if (settings?.size > 0 && !(settings.loop > 0) && !(bytes < settings.size * 1048576 - LARGEST_BLOCK)) {

@@ -413,8 +413,36 @@ async function runCommand(command, variables, done) {
   }
 }
 
-byId('start').addEventListener('click', () => {
+// Saves the form as the stored configuration; false, with the form's
+// message saying why, when it could not.
+async function saveConfig() {
+  const message = byId('config-message');
+  showMessage(message, '');
+  const variables = formVariables();
+  if (variables === null || state.mac === null || state.gone) return false;
+  const { generation } = state;
+  const save = byId('config-save');
+  save.disabled = true;
+  try {
+    await callCgi('setconfig', { mac: state.mac, ...variables });
+    if (!(await loadConfig())) return false;
+    showMessage(message, 'Configuration saved.', 'ok');
+    return true;
+  } catch (failure) {
+    if (generation === state.generation) showFailure(message, failure);
+    return false;
+  } finally {
+    updateButtons();
+  }
+}
+
+// Start runs what the form shows: unsaved changes are saved first.
+byId('start').addEventListener('click', async () => {
   if (state.mac === null) return;
+  if (formChanged() && !(await saveConfig())) {
+    showMessage(byId('capture-message'), 'The configuration\'s changes could not be saved; nothing was started.', 'error');
+    return;
+  }
   if (state.config === null) {
     showMessage(byId('capture-message'), 'The configuration has not been loaded.', 'error');
     return;
@@ -431,23 +459,9 @@ byId('stop').addEventListener('click', () => {
   if (state.mac !== null) runCommand('stop', {}, 'Capture stopped.');
 });
 
-byId('config-form').addEventListener('submit', async (event) => {
+byId('config-form').addEventListener('submit', (event) => {
   event.preventDefault();
-  const message = byId('config-message');
-  showMessage(message, '');
-  const variables = formVariables();
-  if (variables === null || state.mac === null || state.gone) return;
-  const { generation } = state;
-  const save = byId('config-save');
-  save.disabled = true;
-  try {
-    await callCgi('setconfig', { mac: state.mac, ...variables });
-    if (await loadConfig()) showMessage(message, 'Configuration saved.', 'ok');
-  } catch (failure) {
-    if (generation === state.generation) showFailure(message, failure);
-  } finally {
-    updateButtons();
-  }
+  saveConfig();
 });
 
 // The policy is applied at once: a prune after the save.
