@@ -47,6 +47,10 @@ const state = {
   // seen running after it started no earlier.
   idleAt: NaN,
   stopping: false,
+  // A capture this page started that no status has shown running yet, and
+  // when (server time) it was started.
+  startPending: false,
+  startedAt: NaN,
   // The last state the status gave that was not "unknown": a failed poll in
   // between does not hide a capture's end.
   known: 'unknown',
@@ -157,6 +161,24 @@ async function noticeEnd() {
   showMessage(byId('capture-message'), text, kind);
 }
 
+// A capture this page started that the status has not yet shown running may
+// have ended already (a short one ends between two of the daemon's rounds):
+// the ledger tells, and its end gets its notice as any other.
+async function checkStartedCapture() {
+  const { generation, mac, startedAt } = state;
+  let entry = null;
+  try {
+    entry = capturesOf(await callCgi('captures', { mac, limit: '1' }))[0] ?? null;
+  } catch {
+    return; // the next poll asks again
+  }
+  if (generation !== state.generation || !state.startPending || entry === null) return;
+  if (entry.started < Math.floor(startedAt) - 1 || entry.state === 'running' || entry.state === 'starting') return;
+  state.startPending = false;
+  refreshLedger();
+  noticeEnd();
+}
+
 // Follows the selected device's capture from one known state to the next;
 // `ours` when a command of this page made the change (its message says so).
 function captureChanged(before, after, ours) {
@@ -164,6 +186,7 @@ function captureChanged(before, after, ours) {
   showRunning();
   if (before === 'unknown') return; // the first answer for this device: the panel is on its way
   refreshLedger();
+  if (after === 'running') state.startPending = false;
   if (before === 'running' && !state.stopping) noticeEnd();
   else if (!ours) {
     announce(after === 'running' ? 'The capture is running.' : 'The capture has stopped.');
@@ -212,6 +235,11 @@ async function pollStatus() {
   }
   updateButtons();
   captureChanged(before, state.known, ours);
+  if (state.startPending && state.capture === 'stopped') {
+    // The figures are still the previous capture's until the new one shows.
+    byId('capture-written').textContent = '–';
+    checkStartedCapture();
+  }
   if (state.capture === 'stopped') state.idleAt = serverNow();
   drawStats();
   state.polls += 1;
@@ -318,7 +346,7 @@ function selectDevice(mac, chosen = false) {
   state.stats = freshStats();
   Object.assign(state, { formSaved: null, capture: 'unknown', known: 'unknown', captureError: 0, polls: 0 });
   Object.assign(state, { written: NaN, idleAt: NaN });
-  Object.assign(state, { stopping: false, busy: false, awaiting: false });
+  Object.assign(state, { stopping: false, busy: false, awaiting: false, startPending: false });
   Object.assign(state, { newestSample: null, advancedAt: Date.now(), stale: false });
   history.replaceState(null, '', `#${encodeURIComponent(mac)}`);
   if (state.gone) {
@@ -397,6 +425,8 @@ async function runCommand(command, variables, done) {
     if (generation !== state.generation) return;
     showMessage(message, done, 'ok');
     state.stopping = command === 'stop';
+    state.startPending = command === 'start';
+    state.startedAt = serverNow();
     state.awaiting = true;
     schedulePoll(0);
   } catch (failure) {
