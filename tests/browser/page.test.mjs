@@ -314,6 +314,13 @@ test('captures of the selected device, each with its file to download', async ()
   const [entry] = (await cgi(`command=captures&mac=${mac}`)).captures;
   const row = page.locator(`#captures-body tr[data-id="${entry.id}"]`);
   await row.locator('td[data-state="stopped"]').waitFor({ timeout: WAIT_MS });
+  assert.ok((await row.textContent()).includes(`${dirname(entry.file)}/`), 'the folder is shown');
+  // At 420 px the table scrolls sideways, and says so.
+  await page.setViewportSize({ width: 420, height: 900 });
+  assert.ok(await page.locator('#captures-scroll-hint').isVisible());
+  const widths = await page.locator('#captures-scroll').evaluate((e) => [e.scrollWidth, e.clientWidth]);
+  assert.ok(widths[0] > widths[1], `the table does not scroll: ${widths}`);
+  await page.setViewportSize({ width: 1400, height: 1000 });
   assert.match(await row.textContent(), new RegExp(`${new Date(entry.started * 1000).toISOString().slice(11, 19)} UTC`));
   const downloading = page.waitForEvent('download');
   await row.locator('a').click();

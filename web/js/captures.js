@@ -1,9 +1,9 @@
 // The captures panel: the ledger's entries for the selected device from the
 // "captures" command, each with its file to download, and the words for
 // why a capture ended.
-import { downloadUrl } from './api.js';
+import { downloadUrl, serverNow } from './api.js';
 import { byId } from './dom.js';
-import { formatBytes, formatDateTime, formatWith } from './format.js';
+import { formatBytes, formatDateTime, formatDuration, formatWith } from './format.js';
 
 const STATES = {
   starting: 'Starting',
@@ -84,6 +84,23 @@ export function endNotice(entry, seen) {
 // The file's name without its folder: what the download will be called.
 function baseName(path) {
   return typeof path === 'string' ? path.slice(path.lastIndexOf('/') + 1) : '';
+}
+
+// The folder of a path, its last '/' included.
+function folderName(path) {
+  return typeof path === 'string' ? path.slice(0, path.lastIndexOf('/') + 1) : '';
+}
+
+// How long the capture ran, or has run so far.
+function durationText(entry) {
+  const running = entry.state === 'running' || entry.state === 'starting';
+  if (!running && !(entry.ended > 0)) return '–';
+  return formatDuration((running ? serverNow() : entry.ended) - entry.started);
+}
+
+function slicingText(entry) {
+  const slicing = entry.settings?.slicing;
+  return slicing > 0 ? formatWith(slicing, 'byte') : 'off';
 }
 
 function cell(text, className = '') {
@@ -177,11 +194,14 @@ export function renderCaptures(entries, actions) {
     row.append(
       cell(formatDateTime(entry.started)),
       cell(entry.state === 'running' ? 'still running' : formatDateTime(entry.ended)),
+      cell(durationText(entry), 'size'),
       stateCell(entry),
       cell(person(entry.startedby)),
       cell(person(entry.stoppedby)),
+      cell(folderName(entry.file), 'file'),
       fileCell(entry),
       cell(sizeText(entry), 'size'),
+      cell(slicingText(entry), 'size'),
       keepCell(entry, actions),
     );
     return row;

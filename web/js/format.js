@@ -55,3 +55,13 @@ export function formatWith(value, unit) {
   if (!Number.isFinite(value)) return '–';
   return `${formatCount(value)} ${unit}${value === 1 ? '' : 's'}`;
 }
+
+// A span of seconds, to the second: 45 s, 3 min 05 s, 2 h 01 min.
+export function formatDuration(seconds) {
+  if (!Number.isFinite(seconds) || seconds < 0) return '–';
+  const s = Math.round(seconds);
+  if (s < 60) return `${s} s`;
+  const pad = (n) => String(n).padStart(2, '0');
+  if (s < 3600) return `${Math.floor(s / 60)} min ${pad(s % 60)} s`;
+  return `${Math.floor(s / 3600)} h ${pad(Math.floor((s % 3600) / 60))} min`;
+}

@@ -51,6 +51,8 @@ const state = {
   // when (server time) it was started.
   startPending: false,
   startedAt: NaN,
+  // The captures panel's page: entries below this id, 0 for the newest.
+  capturesBefore: 0,
   // The last state the status gave that was not "unknown": a failed poll in
   // between does not hide a capture's end.
   known: 'unknown',
@@ -295,9 +297,15 @@ async function refreshLedger() {
   const message = byId('captures-message');
   refreshStorage();
   try {
-    const entries = capturesOf(await callCgi('captures', { mac, limit: CAPTURES_SHOWN }));
+    const page = { mac, limit: CAPTURES_SHOWN };
+    if (state.capturesBefore > 0) page.before = String(state.capturesBefore);
+    const entries = capturesOf(await callCgi('captures', page));
     if (generation !== state.generation) return;
     renderCaptures(entries, captureActions);
+    const oldest = Math.min(...entries.map((entry) => entry.id));
+    byId('captures-older').disabled = entries.length < Number(CAPTURES_SHOWN);
+    byId('captures-older').dataset.before = String(oldest);
+    byId('captures-newest').disabled = state.capturesBefore === 0;
     if (message.dataset.kind === 'error') showMessage(message, '');
   } catch (failure) {
     if (generation === state.generation) showFailure(message, failure, 'Captures: ');
@@ -347,6 +355,7 @@ function selectDevice(mac, chosen = false) {
   Object.assign(state, { formSaved: null, capture: 'unknown', known: 'unknown', captureError: 0, polls: 0 });
   Object.assign(state, { written: NaN, idleAt: NaN });
   Object.assign(state, { stopping: false, busy: false, awaiting: false, startPending: false });
+  state.capturesBefore = 0;
   Object.assign(state, { newestSample: null, advancedAt: Date.now(), stale: false });
   history.replaceState(null, '', `#${encodeURIComponent(mac)}`);
   if (state.gone) {
@@ -512,6 +521,16 @@ byId('retention-form').addEventListener('submit', async (event) => {
     save.disabled = false;
     refreshLedger();
   }
+});
+
+// Paging back through the ledger, and back to its newest entries.
+byId('captures-older').addEventListener('click', () => {
+  state.capturesBefore = Number(byId('captures-older').dataset.before);
+  refreshLedger();
+});
+byId('captures-newest').addEventListener('click', () => {
+  state.capturesBefore = 0;
+  refreshLedger();
 });
 
 byId('device-filter').addEventListener('input', applyFilter);
