@@ -61,6 +61,9 @@ cmake -S . -B "$build" -DBUILD_TESTING=OFF \
 cmake --build "$build" -j "$(nproc)" >/dev/null
 rm -rf "$root/installed"
 cmake --install "$build" --prefix "$root/installed" --component web >/dev/null
+# The alert rules, where a Prometheus for the demo loads them
+# (docs/monitoring.md).
+cmake --install "$build" --prefix "$root/installed" --component monitoring >/dev/null
 
 # Two simulated devices; the simulator keeps its state and call log here.
 rm -rf "$sim" "$root/velorantis.db"* "$root/velorantis-config.db" "$root"/*.log

@@ -23,9 +23,11 @@ struct SampleTable {
   std::span<const Counter> counters;
 };
 
-// Per port: about a thousand frames a second, few runts and errors.
+// Per port: about a thousand frames a second and a few runts, as a healthy
+// link carries: no drops and no errors, so that the alert rules stay quiet
+// unless a test or the operator makes them speak.
 constexpr Counter kV1Counters[] = {
-    {"softwaredropped", 0, 1},
+    {"softwaredropped", 0, 0},
     {"linkup", 0, 0},
     {"linkdown", 0, 0},
     {"bogusbytes", 0, 64},
@@ -34,24 +36,24 @@ constexpr Counter kV1Counters[] = {
     {"p1_between64and1518", 900, 300},
     {"p1_morethan1518", 10, 20},
     {"p1_collision", 0, 0},
-    {"p1_crcerror", 0, 1},
+    {"p1_crcerror", 0, 0},
     {"p1_jabber", 0, 0},
     {"p1_bytes", 500000, 300000},
     {"p1_maximumbytes", 0, 0},
     {"p1_totalvalid", 910, 320},
-    {"p1_totalinvalid", 0, 1},
-    {"p1_hardwaredropped", 0, 1},
+    {"p1_totalinvalid", 0, 0},
+    {"p1_hardwaredropped", 0, 0},
     {"p2_lessthan64", 0, 2},
     {"p2_between64and1518", 700, 200},
     {"p2_morethan1518", 5, 10},
     {"p2_collision", 0, 0},
-    {"p2_crcerror", 0, 1},
+    {"p2_crcerror", 0, 0},
     {"p2_jabber", 0, 0},
     {"p2_bytes", 400000, 200000},
     {"p2_maximumbytes", 0, 0},
     {"p2_totalvalid", 705, 210},
-    {"p2_totalinvalid", 0, 1},
-    {"p2_hardwaredropped", 0, 1},
+    {"p2_totalinvalid", 0, 0},
+    {"p2_hardwaredropped", 0, 0},
 };
 
 // The status command derives per-port series from these counters (port 0:
@@ -59,11 +61,11 @@ constexpr Counter kV1Counters[] = {
 // series from going below zero: counter8 >= counter6 and counter2 + counter4
 // >= counter8 + counter6, likewise for port 1.
 constexpr Counter kV2Counters[] = {
-    {"softwaredropped", 0, 1},    {"bogusbytes", 0, 64},   {"totalpackets", 1900, 500},
+    {"softwaredropped", 0, 0},    {"bogusbytes", 0, 64},   {"totalpackets", 1900, 500},
     {"counter1", 400000, 200000}, {"counter2", 1300, 100}, {"counter3", 900, 100},
-    {"counter4", 0, 2},           {"counter5", 0, 2},      {"counter6", 0, 2},
+    {"counter4", 0, 0},           {"counter5", 0, 0},      {"counter6", 0, 2},
     {"counter7", 0, 2},           {"counter8", 800, 400},  {"counter9", 500, 300},
-    {"counter10", 0, 1},          {"counter11", 0, 1},     {"counter12", 0, 10},
+    {"counter10", 0, 0},          {"counter11", 0, 0},     {"counter12", 0, 10},
     {"counter13", 0, 10},         {"counter14", 0, 10},    {"counter15", 0, 10},
     {"counter16", 0, 10},
 };
