@@ -254,6 +254,7 @@ test('statistics that stop are pointed out until they come back', async () => {
   await stop(daemon);
   const stale = page.locator('#stats-stale');
   await stale.filter({ hasText: 'the status daemon may be stopped' }).waitFor({ timeout: 3 * WAIT_MS });
+  await page.locator('#updated', { hasText: /^Newest sample / }).waitFor({ timeout: WAIT_MS });
   daemon = startDaemon();
   await waitFor('the warning to go', async () => (await stale.textContent()) === '', 2 * WAIT_MS);
   await page.close();

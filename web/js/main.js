@@ -232,8 +232,12 @@ async function pollStatus() {
     state.written = root.capture?.written ?? NaN;
     if (state.capture !== 'unknown') state.known = state.capture;
     showMessage(byId('stats-message'), '');
-    byId('updated').textContent = `Updated ${formatTime(serverNow())} UTC`;
     checkStale();
+    // While the samples stand still, the time of the newest one, not of the
+    // request that found nothing new.
+    byId('updated').textContent = state.stale && state.newestSample !== null
+      ? `Newest sample ${formatTime(state.newestSample)} UTC`
+      : `Updated ${formatTime(serverNow())} UTC`;
   }
   updateButtons();
   captureChanged(before, state.known, ours);
