@@ -30,11 +30,11 @@ const CHARTS = [
     unit: 'packets',
     stepped: true,
     lines: [
-      ['Port 1 dropped', '#dc2626', (s) => runningTotal(s.drops[0])],
-      ['Port 2 dropped', '#f97316', (s) => runningTotal(s.drops[1])],
+      ['Port 1 dropped by the hardware', '#dc2626', (s) => runningTotal(s.drops[0])],
+      ['Port 2 dropped by the hardware', '#f97316', (s) => runningTotal(s.drops[1])],
       ['Port 1 errors', '#7c3aed', (s) => runningTotal(s.errors[0])],
       ['Port 2 errors', '#db2777', (s) => runningTotal(s.errors[1])],
-      ['Software dropped', '#64748b', (s) => runningTotal(s.softwareDropped)],
+      ['Dropped by the software', '#64748b', (s) => runningTotal(s.softwareDropped)],
     ],
   },
 ];
