@@ -345,6 +345,12 @@ test('captures of the selected device, each with its file to download', async ()
   await page.locator('#storage-message[data-kind="ok"]').waitFor();
   assert.equal((await cgi('command=getretention')).retention.maxbytes, 100 * 1048576);
   await page.locator('#storage-meter').waitFor();
+  // The zone chosen for times is remembered across a reload.
+  await page.selectOption('#time-zone', 'local');
+  await page.locator('#captures-zone', { hasText: /^Times in UTC[+-]\d\d:\d\d$/ }).waitFor();
+  assert.equal(await page.locator('#time-zone').inputValue(), 'local');
+  await page.selectOption('#time-zone', 'utc');
+  await page.locator('#captures-zone', { hasText: /^Times in UTC$/ }).waitFor();
   await page.close();
   assert.deepEqual(problems, []);
 });

@@ -35,19 +35,57 @@ export function formatRate(value) {
   return `${compact.format(scaled)}${units[unit]}`;
 }
 
-// Times are shown in UTC, as the capture files name and stamp them, and say
-// so; the browser's own zone may be anywhere.
+// Times are shown in UTC, as the capture files name and stamp them, unless
+// the operator chose the browser's own zone; the page remembers the choice
+// and every time says its zone.
+const ZONE_KEY = 'velorantis-time-zone';
+const localZone = (() => {
+  try {
+    return localStorage.getItem(ZONE_KEY) === 'local';
+  } catch {
+    return false; // storage refused: UTC
+  }
+})();
 
-// A date (Unix seconds) as the time of day in UTC: 08:17:03.
+export function usesLocalTime() {
+  return localZone;
+}
+
+// Remembers the choice; the page is drawn anew to apply it.
+export function chooseLocalTime(local) {
+  try {
+    localStorage.setItem(ZONE_KEY, local ? 'local' : 'utc');
+  } catch {
+    // Not remembered; this page still follows it once reloaded.
+  }
+}
+
+// The zone's name as the times carry it: "UTC", or "UTC+01:00" for the
+// browser's (at `seconds`, since summer time moves it).
+export function zoneName(seconds = Date.now() / 1000) {
+  if (!localZone) return 'UTC';
+  const offset = -new Date(seconds * 1000).getTimezoneOffset();
+  const pad = (n) => String(Math.floor(n)).padStart(2, '0');
+  return `UTC${offset < 0 ? '-' : '+'}${pad(Math.abs(offset) / 60)}:${pad(Math.abs(offset) % 60)}`;
+}
+
+// The ISO text of a date in the chosen zone, without the zone.
+function isoText(seconds) {
+  const date = new Date(seconds * 1000);
+  if (localZone) date.setTime(date.getTime() - date.getTimezoneOffset() * 60000);
+  return date.toISOString();
+}
+
+// A date (Unix seconds) as the time of day in the chosen zone: 08:17:03.
 export function formatTime(seconds) {
-  return new Date(seconds * 1000).toISOString().slice(11, 19);
+  return isoText(seconds).slice(11, 19);
 }
 
 // A date (Unix seconds) with its day and zone: 2026-12-08 08:17:03 UTC.
 export function formatDateTime(seconds) {
   if (!Number.isFinite(seconds) || seconds <= 0) return '–';
-  const text = new Date(seconds * 1000).toISOString();
-  return `${text.slice(0, 10)} ${text.slice(11, 19)} UTC`;
+  const text = isoText(seconds);
+  return `${text.slice(0, 10)} ${text.slice(11, 19)} ${zoneName(seconds)}`;
 }
 
 // A count with its unit, singular for one: 1 packet, 3,000 packets.

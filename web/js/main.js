@@ -6,7 +6,7 @@ import { capturesOf, clearCaptures, endNotice, renderCaptures } from './captures
 import { fillForm, formSnapshot, formVariables, startVariables } from './config.js';
 import { applyFilter, devicesOf, markRunning, markSelected, renderDevices } from './devices.js';
 import { announce, byId, failureText, showMessage } from './dom.js';
-import { formatDateTime, formatTime } from './format.js';
+import { chooseLocalTime, formatDateTime, formatTime, usesLocalTime, zoneName } from './format.js';
 import { createVersionPlots } from './plots.js';
 import { renderStorage, retentionVariables } from './storage.js';
 import { WINDOW_SECONDS, appendSamples, emptySeries, nextFrom } from './stats.js';
@@ -105,7 +105,7 @@ function drawStats() {
     version.section.dataset.empty = String(series.times.length === 0);
     version.plots.update(series);
   });
-  byId('stats-window').textContent = `Last ${WINDOW_SECONDS / 60} minutes, times in UTC`;
+  byId('stats-window').textContent = `Last ${WINDOW_SECONDS / 60} minutes, times in ${zoneName()}`;
 }
 
 // Start only while the device is idle, Stop only while it captures, and
@@ -236,8 +236,8 @@ async function pollStatus() {
     // While the samples stand still, the time of the newest one, not of the
     // request that found nothing new.
     byId('updated').textContent = state.stale && state.newestSample !== null
-      ? `Newest sample ${formatTime(state.newestSample)} UTC`
-      : `Updated ${formatTime(serverNow())} UTC`;
+      ? `Newest sample ${formatTime(state.newestSample)} ${zoneName()}`
+      : `Updated ${formatTime(serverNow())} ${zoneName()}`;
   }
   updateButtons();
   captureChanged(before, state.known, ours);
@@ -535,6 +535,14 @@ byId('captures-older').addEventListener('click', () => {
 byId('captures-newest').addEventListener('click', () => {
   state.capturesBefore = 0;
   refreshLedger();
+});
+
+// The zone the page shows times in: UTC, or the browser's own, remembered.
+byId('time-zone').value = usesLocalTime() ? 'local' : 'utc';
+byId('captures-zone').textContent = `Times in ${zoneName()}`;
+byId('time-zone').addEventListener('change', () => {
+  chooseLocalTime(byId('time-zone').value === 'local');
+  window.location.reload();
 });
 
 byId('device-filter').addEventListener('input', applyFilter);

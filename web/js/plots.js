@@ -1,7 +1,7 @@
 // The three uPlot charts of one statistics version: packets, bytes, and
 // drops with errors, each per second and per port.
 import uPlot from '../vendor/uplot/uPlot.esm.js';
-import { formatCount, formatRate, formatTime } from './format.js';
+import { formatCount, formatRate, formatTime, usesLocalTime, zoneName } from './format.js';
 import { runningTotal } from './stats.js';
 
 const HEIGHT = 200;
@@ -45,9 +45,11 @@ function timeTicks(u, splits) {
   return splits.map((v) => (span > 180 ? formatTime(v).slice(0, 5) : formatTime(v)));
 }
 
-// The axis ticks are placed on whole minutes and seconds of UTC, as labelled.
-function utcDate(seconds) {
-  return uPlot.tzDate(new Date(seconds * 1000), 'Etc/UTC');
+// The axis ticks are placed on whole minutes and seconds of the chosen zone,
+// as labelled.
+function zoneDate(seconds) {
+  const date = new Date(seconds * 1000);
+  return usesLocalTime() ? date : uPlot.tzDate(date, 'Etc/UTC');
 }
 
 function chartOptions(chart, width) {
@@ -56,12 +58,12 @@ function chartOptions(chart, width) {
   return {
     width,
     height: HEIGHT,
-    tzDate: utcDate,
+    tzDate: zoneDate,
     legend: { live: false },
     cursor: { show: false },
     scales: { y: { range: (u, min, max) => [0, max > 0 ? max * 1.1 : 1] } },
     axes: [
-      { ...axis, values: timeTicks, label: 'Time (UTC)', labelSize: 20, labelFont: '12px system-ui, sans-serif' },
+      { ...axis, values: timeTicks, label: `Time (${zoneName()})`, labelSize: 20, labelFont: '12px system-ui, sans-serif' },
       {
         ...axis, size: 52, values: (u, splits) => splits.map(formatRate),
         label: chart.unit, labelSize: 20, labelFont: '12px system-ui, sans-serif',
