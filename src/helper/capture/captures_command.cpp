@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <cstring>
 
-#include "helper/frontend/database_failure.h"
 #include "helper/frontend/json_text.h"
 #include "helper/frontend/request_keys.h"
 #include "helper/frontend/response.h"
@@ -95,13 +94,13 @@ Outcome OutputCaptures(ResponseBody& body) {
   if (Outcome read = ReadSelection(selection); !read.ok()) return read;
   NoteEndedCaptures(selection.mac);
   constexpr Message kFailed = Message::kCannotLoadCaptures;
-  const std::string path = RecordsDatabasePath();
-  OpenFailure failure;
-  Connection ledger = OpenRecords(DatabaseUse::kReader, failure);
-  if (!ledger) return OpenFailed(kFailed, path.c_str(), failure);
+  Connection ledger;
+  if (Outcome opened = OpenRecordsStep(DatabaseUse::kReader, kFailed, ledger); !opened.ok()) {
+    return opened;
+  }
   const std::optional<std::vector<LedgerEntry>> entries =
       ListCaptures(ledger.get(), selection.mac, selection.limit, selection.before);
-  if (!entries) return DatabaseFailed(kFailed, ledger.get(), path.c_str());
+  if (!entries) return RecordsFailed(kFailed, ledger.get());
   out += "\"captures\": [\n";
   for (size_t i = 0; i < entries->size(); ++i) {
     if (i > 0) out += ",\n";

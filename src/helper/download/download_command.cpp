@@ -14,7 +14,6 @@
 #include "helper/download/download_header.h"
 #include "helper/download/file_hand_over.h"
 #include "helper/download/file_sender.h"
-#include "helper/frontend/database_failure.h"
 #include "helper/frontend/failure_log.h"
 #include "helper/frontend/request_keys.h"
 #include "helper/frontend/server_settings.h"
@@ -115,13 +114,14 @@ DownloadedFile DescribeFile(const LedgerEntry& entry, const struct stat& info) {
 Outcome FindCapture(LedgerEntry& entry) {
   uint64_t id = 0;
   if (Outcome read = ReadNumber(Key::kId, id); !read.ok()) return read;
-  const std::string path = RecordsDatabasePath();
-  OpenFailure failure;
-  const Connection ledger = OpenRecords(DatabaseUse::kReader, failure);
-  if (!ledger) return OpenFailed(Message::kLedgerUnreadable, path.c_str(), failure);
+  constexpr Message kFailed = Message::kLedgerUnreadable;
+  Connection ledger;
+  if (Outcome opened = OpenRecordsStep(DatabaseUse::kReader, kFailed, ledger); !opened.ok()) {
+    return opened;
+  }
   const int found = CaptureById(ledger.get(), static_cast<int64_t>(id), entry);
   if (found > 0) return Failed(Message::kNoSuchCapture);
-  if (found < 0) return DatabaseFailed(Message::kLedgerUnreadable, ledger.get(), path.c_str());
+  if (found < 0) return RecordsFailed(kFailed, ledger.get());
   return {};
 }
 

@@ -64,10 +64,6 @@ bool InTransaction(sqlite3* ledger, bool written) {
 
 }  // namespace
 
-bool IsStillCaptureFile(const LedgerEntry& entry, int64_t& size) {
-  return FileInFolder(entry.file).HoldsFileOf(entry, size);
-}
-
 RemovalResult RemoveCaptureFile(sqlite3* ledger, const LedgerEntry& entry, RemovalReason reason,
                                 const std::string& by) {
   const FileInFolder file(entry.file);
@@ -97,7 +93,7 @@ bool ReconcileRemovals(sqlite3* ledger) {
   for (const LedgerEntry& entry : *pending) FinishRemoval(ledger, FileInFolder(entry.file), entry);
   for (const LedgerEntry& entry : *kept) {
     int64_t size = 0;
-    if (!IsStillCaptureFile(entry, size)) RecordMissing(ledger, entry.id);
+    if (!FileInFolder(entry.file).HoldsFileOf(entry, size)) RecordMissing(ledger, entry.id);
   }
   return true;
 }

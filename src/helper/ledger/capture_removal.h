@@ -36,8 +36,4 @@ RemovalResult RemoveCaptureFile(sqlite3* ledger, const LedgerEntry& entry, Remov
 // ended captures whose files are gone. False when the ledger cannot be read.
 bool ReconcileRemovals(sqlite3* ledger);
 
-// Whether the regular file at `entry.file`, reached without following any
-// link, is still the capture's; its size in `size` when it is.
-bool IsStillCaptureFile(const LedgerEntry& entry, int64_t& size);
-
 #endif  // VELORANTIS_HELPER_LEDGER_CAPTURE_REMOVAL_H_

@@ -5,6 +5,7 @@
 
 #include <cerrno>
 
+#include "helper/frontend/database_failure.h"
 #include "helper/ledger/file_identity.h"
 #include "helper/ledger/records_schema.h"
 #include "shared/paths.h"
@@ -177,4 +178,14 @@ Connection OpenRecords(DatabaseUse use, OpenFailure& failure) {
   }
   if (db && !Upgrade(db.get(), failure)) db.reset();
   return db;
+}
+
+Outcome OpenRecordsStep(DatabaseUse use, Message failed, Connection& ledger) {
+  OpenFailure failure;
+  ledger = OpenRecords(use, failure);
+  return ledger ? Outcome{} : OpenFailed(failed, RecordsDatabasePath().c_str(), failure);
+}
+
+Outcome RecordsFailed(Message failed, sqlite3* ledger) {
+  return DatabaseFailed(failed, ledger, RecordsDatabasePath().c_str());
 }

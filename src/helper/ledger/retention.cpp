@@ -148,7 +148,8 @@ std::optional<StorageState> ReadStorageState(sqlite3* ledger,
   return state;
 }
 
-std::optional<PruneReport> KeepWithinPolicy(sqlite3* ledger, const std::vector<std::string>& folders,
+std::optional<PruneReport> KeepWithinPolicy(sqlite3* ledger,
+                                            const std::vector<std::string>& folders,
                                             bool reconcile) {
   if (reconcile && !ReconcileRemovals(ledger)) return std::nullopt;
   const std::optional<PolicyState> policy = LoadPolicyState(ledger);

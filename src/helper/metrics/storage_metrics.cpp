@@ -12,25 +12,21 @@ struct Gauge {
   int64_t value;
 };
 
-void AppendFolderGauge(std::string& out, const char* name, const char* help,
-                       const std::vector<FolderSpace>& folders, int64_t FolderSpace::*value) {
-  AppendFamilyHeader(out, name, "gauge", help);
-  std::string labels;
-  for (const FolderSpace& space : folders) {
-    labels.clear();
-    AppendLabels(labels, {{"folder", space.folder}});
-    AppendSample(out, name, labels, space.*value);
-  }
-}
+std::string_view FolderLabel(const FolderSpace& space) { return space.folder; }
+std::string_view ReasonLabel(const RemovalCount& count) { return ReasonName(count.reason); }
 
-void AppendRemovalCounter(std::string& out, const char* name, const char* help,
-                          const std::vector<RemovalCount>& removals, int64_t RemovalCount::*value) {
-  AppendFamilyHeader(out, name, "counter", help);
+// A family of one sample per row, labelled `label` with what `labelOf`
+// gives of the row.
+template <typename Row>
+void AppendFamily(std::string& out, const char* name, const char* type, const char* help,
+                  const std::vector<Row>& rows, const char* label,
+                  std::string_view (*labelOf)(const Row&), int64_t Row::*value) {
+  AppendFamilyHeader(out, name, type, help);
   std::string labels;
-  for (const RemovalCount& count : removals) {
+  for (const Row& row : rows) {
     labels.clear();
-    AppendLabels(labels, {{"reason", ReasonName(count.reason)}});
-    AppendSample(out, name, labels, count.*value);
+    AppendLabels(labels, {{label, labelOf(row)}});
+    AppendSample(out, name, labels, row.*value);
   }
 }
 
@@ -56,19 +52,19 @@ void WriteStorageMetrics(std::string& out, const StorageState& state,
     AppendFamilyHeader(out, gauge.name, "gauge", gauge.help);
     AppendSample(out, gauge.name, "", gauge.value);
   }
-  AppendFolderGauge(out, "velorantis_storage_free_bytes",
-                    "Bytes still free to the capture folder's writer on its file system.",
-                    state.folders, &FolderSpace::freeBytes);
-  AppendFolderGauge(out, "velorantis_storage_size_bytes",
-                    "Bytes of the capture folder's file system.", state.folders,
-                    &FolderSpace::totalBytes);
-  AppendRemovalCounter(out, "velorantis_storage_removals_total",
-                       "Capture files removed, by reason: quota, minfree (the retention "
-                       "policy) or delete (a request).",
-                       removals, &RemovalCount::removals);
-  AppendRemovalCounter(out, "velorantis_storage_removed_bytes_total",
-                       "Bytes of the capture files removed, by reason.", removals,
-                       &RemovalCount::bytes);
+  AppendFamily(out, "velorantis_storage_free_bytes", "gauge",
+               "Bytes still free to the capture folder's writer on its file system.", state.folders,
+               "folder", FolderLabel, &FolderSpace::freeBytes);
+  AppendFamily(out, "velorantis_storage_size_bytes", "gauge",
+               "Bytes of the capture folder's file system.", state.folders, "folder", FolderLabel,
+               &FolderSpace::totalBytes);
+  AppendFamily(out, "velorantis_storage_removals_total", "counter",
+               "Capture files removed, by reason: quota, minfree (the retention policy) or "
+               "delete (a request).",
+               removals, "reason", ReasonLabel, &RemovalCount::removals);
+  AppendFamily(out, "velorantis_storage_removed_bytes_total", "counter",
+               "Bytes of the capture files removed, by reason.", removals, "reason", ReasonLabel,
+               &RemovalCount::bytes);
 }
 
 void AppendStorageMetrics(std::string& out) {

@@ -1,4 +1,3 @@
-#include "helper/frontend/database_failure.h"
 #include "helper/frontend/request_identity.h"
 #include "helper/frontend/request_keys.h"
 #include "helper/ledger/capture_removal.h"
@@ -9,6 +8,8 @@
 
 namespace {
 
+constexpr Message kFailed = Message::kLedgerUnavailable;
+
 // The ledger, opened to write, and the entry "id" names in it.
 struct NamedCapture {
   Connection ledger;
@@ -18,14 +19,12 @@ struct NamedCapture {
 Outcome FindNamedCapture(NamedCapture& named) {
   uint64_t id = 0;
   if (Outcome read = ReadNumber(Key::kId, id); !read.ok()) return read;
-  const std::string path = RecordsDatabasePath();
-  OpenFailure failure;
-  named.ledger = OpenRecords(DatabaseUse::kWriter, failure);
-  if (!named.ledger) return OpenFailed(Message::kLedgerUnavailable, path.c_str(), failure);
+  if (Outcome opened = OpenRecordsStep(DatabaseUse::kWriter, kFailed, named.ledger); !opened.ok()) {
+    return opened;
+  }
   const int found = CaptureById(named.ledger.get(), static_cast<int64_t>(id), named.entry);
   if (found > 0) return Failed(Message::kNoSuchCapture);
-  if (found < 0)
-    return DatabaseFailed(Message::kLedgerUnavailable, named.ledger.get(), path.c_str());
+  if (found < 0) return RecordsFailed(kFailed, named.ledger.get());
   return {};
 }
 
@@ -51,8 +50,7 @@ Outcome DeleteCapture(ResponseBody&) {
   const RemovalResult removal =
       RemoveCaptureFile(named.ledger.get(), named.entry, RemovalReason::kDelete, RequestUser());
   if (!removal.recorded) {
-    return DatabaseFailed(Message::kLedgerUnavailable, named.ledger.get(),
-                          RecordsDatabasePath().c_str());
+    return RecordsFailed(kFailed, named.ledger.get());
   }
   return {};
 }
@@ -68,8 +66,7 @@ Outcome PinCapture(ResponseBody&) {
   if (state == "failed" || state == "deleted" || state == "missing")
     return Failed(Message::kNoFile);
   if (!RecordPin(named.ledger.get(), named.entry.id, pinned != 0)) {
-    return DatabaseFailed(Message::kLedgerUnavailable, named.ledger.get(),
-                          RecordsDatabasePath().c_str());
+    return RecordsFailed(kFailed, named.ledger.get());
   }
   return {};
 }

@@ -1,4 +1,3 @@
-#include "helper/frontend/database_failure.h"
 #include "helper/frontend/json_text.h"
 #include "helper/frontend/request_keys.h"
 #include "helper/ledger/records_db.h"
@@ -10,24 +9,16 @@
 
 namespace {
 
-Outcome OpenLedger(DatabaseUse use, Connection& ledger) {
-  OpenFailure failure;
-  ledger = OpenRecords(use, failure);
-  return ledger ? Outcome{}
-                : OpenFailed(Message::kLedgerUnavailable, RecordsDatabasePath().c_str(), failure);
-}
-
-Outcome LedgerFailed(sqlite3* ledger) {
-  return DatabaseFailed(Message::kLedgerUnavailable, ledger, RecordsDatabasePath().c_str());
-}
+constexpr Message kFailed = Message::kLedgerUnavailable;
 
 }  // namespace
 
 Outcome OutputRetention(ResponseBody& body) {
   Connection ledger;
-  if (Outcome opened = OpenLedger(DatabaseUse::kReader, ledger); !opened.ok()) return opened;
+  if (Outcome opened = OpenRecordsStep(DatabaseUse::kReader, kFailed, ledger); !opened.ok())
+    return opened;
   if (Outcome node = AppendStorageNode(body.text, ledger.get()); !node.ok()) {
-    return LedgerFailed(ledger.get());
+    return RecordsFailed(kFailed, ledger.get());
   }
   return {};
 }
@@ -41,8 +32,9 @@ Outcome SetRetention(ResponseBody&) {
   policy.maxBytes = static_cast<int64_t>(maxBytes);
   policy.minFree = static_cast<int64_t>(minFree);
   Connection ledger;
-  if (Outcome opened = OpenLedger(DatabaseUse::kWriter, ledger); !opened.ok()) return opened;
-  if (!StorePolicy(ledger.get(), policy)) return LedgerFailed(ledger.get());
+  if (Outcome opened = OpenRecordsStep(DatabaseUse::kWriter, kFailed, ledger); !opened.ok())
+    return opened;
+  if (!StorePolicy(ledger.get(), policy)) return RecordsFailed(kFailed, ledger.get());
   return {};
 }
 
@@ -50,9 +42,10 @@ Outcome PruneCaptures(ResponseBody& body) {
   ChangeLock lock;
   if (Outcome locked = LockChanges(lock, program_paths.lockFile); !locked.ok()) return locked;
   Connection ledger;
-  if (Outcome opened = OpenLedger(DatabaseUse::kWriter, ledger); !opened.ok()) return opened;
+  if (Outcome opened = OpenRecordsStep(DatabaseUse::kWriter, kFailed, ledger); !opened.ok())
+    return opened;
   const std::optional<PruneReport> report = KeepWithinPolicy(ledger.get(), {}, true);
-  if (!report) return LedgerFailed(ledger.get());
+  if (!report) return RecordsFailed(kFailed, ledger.get());
   std::string& out = body.text;
   out += "\"prune\": {";
   AppendNumberMember(out, "removed", report->removed);
