@@ -17,15 +17,16 @@ Statement StepDeviceQuery(sqlite3* db, const char* sql, const char* mac) {
 
 }  // namespace
 
-int64_t StoredCaptureError(const char* path, const char* mac) {
+StoredCapture ReadStoredCapture(const char* path, const char* mac) {
   Connection db = OpenDatabase(path, DatabaseUse::kStatusReader);
-  if (!db) return 0;
-  Statement row =
-      StepDeviceQuery(db.get(),
-                      "SELECT capture.error FROM capture JOIN device ON capture.device = device.id "
-                      "WHERE device.mac = ?1",
-                      mac);
-  return row ? sqlite3_column_int64(row.get(), 0) : 0;
+  if (!db) return {};
+  Statement row = StepDeviceQuery(
+      db.get(),
+      "SELECT capture.status, capture.error FROM capture JOIN device ON capture.device = device.id "
+      "WHERE device.mac = ?1",
+      mac);
+  if (!row) return {};
+  return {sqlite3_column_int64(row.get(), 0) == 1, sqlite3_column_int64(row.get(), 1)};
 }
 
 int64_t GetDeviceId(sqlite3* db, const char* mac) {

@@ -10,10 +10,17 @@
 
 #include "shared/sqlite_handles.h"
 
-// The error figure of device `mac`'s capture row: the daemon keeps it, and
-// the back end has no other source for it. Opens the database at `path` as
-// the status command does; 0 when there is no such row or it cannot be read.
-int64_t StoredCaptureError(const char* path, const char* mac);
+// Device `mac`'s capture row, which the daemon keeps: whether it last saw a
+// capture running, and the capture's error figure, for which the back end
+// has no other source.
+struct StoredCapture {
+  bool running = false;
+  int64_t error = 0;
+};
+
+// Opens the database at `path` as the status command does; a row of zeros
+// when there is no such row or it cannot be read.
+StoredCapture ReadStoredCapture(const char* path, const char* mac);
 
 // The `id` of the device whose `mac` is exactly `mac`, or -1 when there is no
 // such row or it cannot be read (a missing table, a lock, a MAC that cannot

@@ -243,3 +243,19 @@ TEST_F(CaptureLedgerTest, StartNeedsItsClaimRecorded) {
 }
 
 }  // namespace
+
+// A capture that ends before the status daemon's next round: its end waits
+// for that round, which brings the error figure it ended with.
+TEST_F(CaptureLedgerTest, EndAwaitsTheDaemonsErrorFigure) {
+  RecreateDatabase(kTestStatusDb, "status.sql");
+  ExecSql(kTestStatusDb, "INSERT INTO device VALUES (1, '" + kA +
+                             "', 'm'); INSERT INTO capture VALUES (1, 1, 0, 0, 0, 0, 0);");
+  EXPECT_EQ(Start(kA, out_.path(), "loop=0&count=50&size=0&duration=0"), CgiResponse(kSuccess));
+  std::this_thread::sleep_for(std::chrono::seconds(2));  // 50 frames: ended by now
+  EXPECT_EQ(Captures("&mac=" + kA)[0]["state"], "running");
+  ExecSql(kTestStatusDb, "UPDATE capture SET status = 0, error = 28");
+  const nlohmann::json entry = Captures("&mac=" + kA)[0];
+  EXPECT_EQ(entry["state"], "ended");
+  EXPECT_EQ(entry["error"], 28);
+  ExecSql(kTestStatusDb, "DELETE FROM capture; DELETE FROM device");
+}

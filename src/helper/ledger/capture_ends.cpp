@@ -18,7 +18,19 @@ namespace {
 
 // The status daemon keeps the capture's error figure; 0 when it has none.
 int64_t StoredError(const std::string& mac) {
-  return StoredCaptureError(program_paths.statusDb, mac.c_str());
+  return ReadStoredCapture(program_paths.statusDb, mac.c_str()).error;
+}
+
+// The daemon's row still shows the capture running although the device is
+// idle: its next round, a second or so away, brings the error figure the
+// capture ended with (a full disk, say), which nothing else tells. The
+// ledger waits for it, but never longer than kQuietSecondsBeforeGone after
+// the file's last write, so that a stopped daemon delays the end only so
+// long.
+bool DaemonBehind(const LedgerEntry& entry, const FileIdentity& file, int64_t now) {
+  const int64_t lastWrite = file.modified >= 0 ? file.modified / 1000000000 : entry.started;
+  if (now - lastWrite >= kQuietSecondsBeforeGone) return false;
+  return ReadStoredCapture(program_paths.statusDb, entry.mac.c_str()).running;
 }
 
 // The file as the capture left it. The device may have replaced it while
@@ -46,7 +58,8 @@ int64_t EndOf(const LedgerEntry& entry, const FileIdentity& file, int64_t now) {
 
 }  // namespace
 
-Settled SettleCapture(sqlite3* ledger, const LedgerEntry& entry, DeviceNow device) {
+Settled SettleCapture(sqlite3* ledger, const LedgerEntry& entry, DeviceNow device,
+                      EndError endError) {
   const int64_t now = time(nullptr);
   bool written = true;
   switch (device) {
@@ -63,6 +76,9 @@ Settled SettleCapture(sqlite3* ledger, const LedgerEntry& entry, DeviceNow devic
       const FileIdentity identity = EndIdentity(entry);
       // A claim whose device never wrote leaves no file of its own.
       const bool failed = entry.state == "starting" && identity.size <= 0;
+      if (!failed && endError == EndError::kAwait && DaemonBehind(entry, identity, now)) {
+        return Settled::kActive;
+      }
       written = failed ? RecordEnd(ledger, entry.id, {"failed", now, "", "", 0, {}})
                        : RecordEnd(ledger, entry.id,
                                    {"ended", EndOf(entry, identity, now), "", "",
@@ -106,8 +122,9 @@ void NoteEndedCaptures(const char* mac) {
   if (DeviceLibraryFailure() != nullptr) return;
   bool ended = false;
   for (const LedgerEntry& entry : *active) {
-    ended =
-        SettleCapture(ledger.get(), entry, DeviceStateOf(entry.mac)) == Settled::kEnded || ended;
+    const Settled settled =
+        SettleCapture(ledger.get(), entry, DeviceStateOf(entry.mac), EndError::kAwait);
+    ended = ended || settled == Settled::kEnded;
   }
   // What an ended capture left may be more than the policy allows.
   if (ended) KeepWithinPolicy(ledger.get(), {}, false);

@@ -19,12 +19,20 @@ inline constexpr int64_t kQuietSecondsBeforeGone = 5;
 // What became of a claim once settled.
 enum class Settled { kActive, kEnded, kNotWritten };
 
+// Whether an end may wait for its error figure: the status daemon tells it
+// on its next round after the end (a full disk, say). A request that only
+// reads awaits it (for at most kQuietSecondsBeforeGone after the file's last
+// write); one that must settle the claim now (a start, a stop) takes what
+// the daemon has.
+enum class EndError { kTakeNow, kAwait };
+
 // Settles `entry`, a claim, as `device` says: a device capturing makes a
 // claim "running"; an idle one ends the capture (a claim that never got a
 // file "failed"); a device gone ends it as "gone" once its file has not
 // changed for kQuietSecondsBeforeGone. kActive while the entry still claims
 // its file, kNotWritten when the ledger refused the write.
-Settled SettleCapture(sqlite3* ledger, const LedgerEntry& entry, DeviceNow device);
+Settled SettleCapture(sqlite3* ledger, const LedgerEntry& entry, DeviceNow device,
+                      EndError endError = EndError::kTakeNow);
 
 // Marks every claim of device `mac` as stopped now by this request.
 void NoteCapturesStopped(sqlite3* ledger, const std::string& mac);
