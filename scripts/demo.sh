@@ -129,17 +129,20 @@ Serving $url
 (lighttpd's log: demo-run/error.log, the program's standard error: demo-run/cgi-stderr.log)
 
 curl -H 'X-Requested-With: curl' '$url?command=list'
-curl -H 'X-Requested-With: curl' '$url?command=setconfig&mac=default&output=$captures&loop=1&count=0&size=100&duration=0&slicing=128&inline=0'
+curl -H 'X-Requested-With: curl' '$url?command=setconfig&mac=default&output=$captures&loop=0&count=0&size=100&duration=0&slicing=128&inline=0'
 curl -H 'X-Requested-With: curl' '$url?command=getconfig&mac=default'
-curl -H 'X-Requested-With: curl' '$url?command=start&mac=00:11:22:33:44:55&output=$captures&loop=1&count=1000&size=100&duration=3600'
+curl -H 'X-Requested-With: curl' '$url?command=start&mac=00:11:22:33:44:55&output=$captures&loop=0&count=1000&size=100&duration=3600'
 curl -H 'X-Requested-With: curl' '$url?command=status&mac=00:11:22:33:44:55&from=0&limit=3'
 curl -H 'X-Requested-With: curl' '$url?command=stop&mac=00:11:22:33:44:55'
 capinfos '$root/captures/Velorantis.pcapng'
 
 Origin checks: $origin_check. Under strict, start, stop and setconfig need the
 X-Requested-With header; VELORANTIS_DEMO_ORIGIN_CHECK=basic turns that off.
-The simulated device writes about 1000 frames a second into the capture
-file until the start's count, size or duration ends the capture, or a stop.
+The setconfig line stores the configuration the page starts with (loop off:
+a capture ends at its size rather than starting its file over). The start
+line captures 1000 frames: the simulated device writes about 1000 frames a
+second into the capture file until the start's count, size or duration ends
+the capture, or a stop.
 Ctrl-C stops the server, the status daemon and any capture.
 EOF
 wait "$server"

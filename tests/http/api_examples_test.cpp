@@ -11,8 +11,8 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
-#include <sstream>
 #include <regex>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -168,6 +168,27 @@ TEST_F(ApiExamples, MatchWhatTheProgramAnswers) {
     for (const std::string& line : lines) text += line + "\n";
     WriteFile(kDocument, text);
   }
+}
+
+// The models and download file names in the prose and the header examples
+// are the demo's too: each model is one the list answer names, each file
+// name the one the download of ledger entry 1 carries.
+TEST_F(ApiExamples, NameOnlyTheDemosModelsAndFiles) {
+  const std::string text = ReadFile(kDocument);
+  const std::string list = Answer("command=list");
+  static const std::regex model("Velorantis-[A-Z][0-9A-Za-z+]*");
+  for (std::sregex_iterator it(text.begin(), text.end(), model), end; it != end; ++it) {
+    EXPECT_NE(list.find('"' + it->str() + '"'), std::string::npos) << it->str();
+  }
+  const HttpResponse download = HttpGet(server_.Url("command=download&id=1"));
+  const std::string disposition = HeaderValue(download, "content-disposition").value_or("");
+  static const std::regex fileName(
+      "Velorantis-[0-9A-Fa-f]{2}(-[0-9A-Fa-f]{2}){5}-[0-9TZ]+\\.pcapng");
+  int names = 0;
+  for (std::sregex_iterator it(text.begin(), text.end(), fileName), end; it != end; ++it, ++names) {
+    EXPECT_NE(disposition.find(it->str()), std::string::npos) << it->str() << " vs " << disposition;
+  }
+  EXPECT_GT(names, 0);
 }
 
 }  // namespace
