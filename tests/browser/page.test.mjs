@@ -247,6 +247,33 @@ test('a walk through the page', async () => {
   assert.deepEqual(problems, []);
 });
 
+test('a capture onto a full disk is told as such', async (t) => {
+  // A file system of 1 MiB, mounted for the test (as root, which CI is).
+  const full = join(scratch, 'full');
+  mkdirSync(full);
+  try {
+    execFileSync('mount', ['-t', 'tmpfs', '-o', 'size=1m,mode=0777', 'tmpfs', full], { stdio: 'ignore' });
+  } catch {
+    t.skip('this account cannot mount a file system');
+    return;
+  }
+  t.after(() => execFileSync('umount', ['-l', full]));
+  const page = await watchedPage();
+  await page.goto(`${base}#${encodeURIComponent('00:11:22:33:44:56')}`);
+  const form = page.locator('#config-form');
+  await waitFor('the stored configuration', async () => (await form.locator('[name=size]').inputValue()) !== '');
+  await form.locator('[name=output]').fill(full);
+  await page.click('#start'); // saves the folder first
+  // 1 MiB of 128-byte slices at 1000 frames a second: about 7 s.
+  await page.locator('#capture-message[data-kind="error"]', { hasText: 'the disk is full (error code 28)' }).waitFor({ timeout: 2 * WAIT_MS });
+  await page.locator('#captures-body tr:first-child', { hasText: 'the disk is full' }).waitFor({ timeout: WAIT_MS });
+  await form.locator('[name=output]').fill(scratch);
+  await page.click('#config-save');
+  await page.locator('#config-message[data-kind="ok"]').waitFor();
+  await page.close();
+  assert.deepEqual(problems, []);
+});
+
 test('statistics that stop are pointed out until they come back', async () => {
   const page = await watchedPage();
   await page.goto(base);
@@ -289,7 +316,8 @@ test('150 devices: a list of its own, a filter, a skip link, and no axe-core fin
   await page.locator('#device-mac', { hasText: '02:00:00:00:09:03' }).waitFor();
   assert.ok((await page.locator('#device-mac').boundingBox()).y < 900);
   await page.fill('#device-filter', '00:00:00:01:');
-  assert.equal(await page.locator('#device-list li:not([hidden])').count(), 17); // 16 and the selected one
+  assert.equal(await page.locator('#device-list li:not([hidden])').count(), 16);
+  await page.locator('#device-count', { hasText: 'the selected one is not among them' }).waitFor();
   await page.reload();
   await page.locator('#capture-state[data-state="stopped"]').waitFor({ timeout: WAIT_MS });
   await page.keyboard.press('Tab');

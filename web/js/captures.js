@@ -111,7 +111,7 @@ function cell(text, className = '') {
 }
 
 function stateCell(entry) {
-  const td = cell(STATES[entry.state] ?? String(entry.state));
+  const td = cell(STATES[entry.state] ?? String(entry.state), 'state');
   td.dataset.state = String(entry.state);
   if (entry.state === 'ended') {
     const reason = endReason(entry.error, entry.settings, entry.ended - entry.started, entry.size);

@@ -39,6 +39,7 @@ export function markSelected(mac) {
     button.setAttribute('aria-pressed', String(selected));
     if (selected) button.scrollIntoView({ block: 'nearest' });
   }
+  applyFilter();
 }
 
 // Shows which devices capture: `running` is a Set of MAC texts.
@@ -52,21 +53,24 @@ export function markRunning(running) {
   }
 }
 
-// Hides the devices whose MAC text and model do not hold the filter's text;
-// the selected device stays, so the operator never loses it.
+// Hides the devices whose MAC text and model do not hold the filter's text,
+// the selected one too; the count then says that it is hidden, and its
+// panel stays as it was.
 export function applyFilter() {
   const wanted = byId('device-filter').value.trim().toLowerCase();
   const items = [...byId('device-list').children];
   let shown = 0;
+  let selectedHidden = false;
   for (const item of items) {
     const button = item.firstElementChild;
     const text = `${button.dataset.mac} ${button.querySelector('.device-type').textContent}`.toLowerCase();
-    item.hidden = !text.includes(wanted) && button.getAttribute('aria-pressed') !== 'true';
+    item.hidden = !text.includes(wanted);
     if (!item.hidden) shown += 1;
+    else if (button.getAttribute('aria-pressed') === 'true') selectedHidden = true;
   }
   byId('device-count').textContent = wanted === ''
     ? `${items.length} device${items.length === 1 ? '' : 's'}`
-    : `${shown} of ${items.length} devices shown`;
+    : `${shown} of ${items.length} devices shown${selectedHidden ? '; the selected one is not among them' : ''}`;
 }
 
 // The devices of a "list" answer that carry a MAC text and a model.

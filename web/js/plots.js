@@ -39,10 +39,15 @@ const CHARTS = [
   },
 ];
 
-// Time ticks as a 24-hour clock; seconds only when the span is short.
+// Time ticks as a 24-hour clock; seconds only when the span is short, and
+// then the ticks stand farther apart, so that the longer labels never touch.
+const SECONDS_SPAN = 180;
 function timeTicks(u, splits) {
   const span = u.scales.x.max - u.scales.x.min;
-  return splits.map((v) => (span > 180 ? formatTime(v).slice(0, 5) : formatTime(v)));
+  return splits.map((v) => (span > SECONDS_SPAN ? formatTime(v).slice(0, 5) : formatTime(v)));
+}
+function timeTickSpace(u, axis, min, max) {
+  return max - min > SECONDS_SPAN ? 50 : 80;
 }
 
 // The axis ticks are placed on whole minutes and seconds of the chosen zone,
@@ -63,7 +68,7 @@ function chartOptions(chart, width) {
     cursor: { show: false },
     scales: { y: { range: (u, min, max) => [0, max > 0 ? max * 1.1 : 1] } },
     axes: [
-      { ...axis, values: timeTicks, label: `Time (${zoneName()})`, labelSize: 20, labelFont: '12px system-ui, sans-serif' },
+      { ...axis, values: timeTicks, space: timeTickSpace, label: `Time (${zoneName()})`, labelSize: 20, labelFont: '12px system-ui, sans-serif' },
       {
         ...axis, size: 52, values: (u, splits) => splits.map(formatRate),
         label: chart.unit, labelSize: 20, labelFont: '12px system-ui, sans-serif',
