@@ -1,6 +1,6 @@
 # velorantis_add_helper_with_paths(TARGET DIR): the CGI program as DIR/velorantis-helper,
 # keeping its databases and its lock file in DIR instead of the configured
-# paths, which it also sets in the caller's scope as VELORANTIS_OTHER_CONFIG_DB,
+# paths (its roles file too), which it also sets in the caller's scope as VELORANTIS_OTHER_CONFIG_DB,
 # VELORANTIS_OTHER_STATUS_DB and VELORANTIS_OTHER_LOCK_FILE. Several appliances
 # on one host (the tests' fleet, a demonstration) need one such program each,
 # and the tests one of their own where the paths built in are the appliance's:
@@ -11,9 +11,10 @@ function(velorantis_add_helper_with_paths target dir)
   set(VELORANTIS_OTHER_STATUS_DB "${dir}/velorantis.db")
   set(VELORANTIS_OTHER_LOCK_FILE "${dir}/velorantis-device.lock")
   set(VELORANTIS_OTHER_RECORDS_DB "${dir}/velorantis-records.db")
+  set(VELORANTIS_OTHER_ROLES_FILE "${dir}/velorantis-roles")
   add_executable(${target} ${PROJECT_SOURCE_DIR}/src/helper/main.cpp)
   foreach(path VELORANTIS_OTHER_CONFIG_DB VELORANTIS_OTHER_STATUS_DB VELORANTIS_OTHER_LOCK_FILE
-               VELORANTIS_OTHER_RECORDS_DB)
+               VELORANTIS_OTHER_RECORDS_DB VELORANTIS_OTHER_ROLES_FILE)
     target_compile_definitions(${target} PRIVATE ${path}="${${path}}")
     set(${path} "${${path}}" PARENT_SCOPE)
   endforeach()

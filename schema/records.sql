@@ -2,7 +2,7 @@
 -- file when it is missing (beside the configuration database unless the
 -- build says otherwise), and moves into it, once, the ledger that earlier
 -- versions kept in the configuration database. Every statement is
--- idempotent. An earlier file (user_version below 2) gets the columns it lacks
+-- idempotent. An earlier file (user_version below 3) gets the columns it lacks
 -- added, then this file run over it.
 
 -- A write-ahead log: listing the ledger never waits for a start's claim.
@@ -67,4 +67,24 @@ CREATE TABLE IF NOT EXISTS removals (
   bytes INTEGER NOT NULL DEFAULT 0
 );
 
-PRAGMA user_version = 2;
+-- The audit trail: every request that changed something or tried to, every
+-- download and every refusal. The program keeps the newest 10,000 rows.
+CREATE TABLE IF NOT EXISTS audit (
+  id INTEGER PRIMARY KEY,
+  time INTEGER NOT NULL,        -- Unix seconds
+  user TEXT NOT NULL,           -- REMOTE_USER, else '-'
+  address TEXT NOT NULL,        -- REMOTE_ADDR, else '-'
+  command TEXT NOT NULL,
+  -- The request's mac, id and time window as it gave them ('' where it
+  -- gave none).
+  mac TEXT NOT NULL,
+  capture TEXT NOT NULL,
+  fromtime TEXT NOT NULL,
+  totime TEXT NOT NULL,
+  result INTEGER NOT NULL,      -- the answer's result and message
+  message TEXT NOT NULL,
+  bytes INTEGER NOT NULL        -- a download's bytes the program sent; -1: none or not known
+);
+CREATE INDEX IF NOT EXISTS audit_user ON audit (user, id);
+
+PRAGMA user_version = 3;

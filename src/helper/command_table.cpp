@@ -3,9 +3,11 @@
 #include <cstring>
 #include <new>
 
+#include "helper/audit/audit_commands.h"
 #include "helper/capture/capture_commands.h"
 #include "helper/config/config_commands.h"
 #include "helper/download/download_command.h"
+#include "helper/frontend/audit_note.h"
 #include "helper/frontend/failure_log.h"
 #include "helper/frontend/memory_budget.h"
 #include "helper/frontend/origin_check.h"
@@ -19,23 +21,41 @@
 
 namespace {
 
-constexpr AnswerForm kFirst = AnswerForm::kResultFirst;
+constexpr Role kViewer = Role::kViewer;
+constexpr Role kOperator = Role::kOperator;
+constexpr Role kAdmin = Role::kAdmin;
 constexpr Command kCommands[] = {
-    {"list", OutputList},
-    {"start", StartCapture, kFirst, true},
-    {"stop", StopCapture, kFirst, true},
-    {"status", OutputStatus},
-    {"getconfig", OutputConfig, AnswerForm::kResultLast},
-    {"setconfig", SetConfig, kFirst, true},
-    {"captures", OutputCaptures},
-    {"metrics", OutputMetrics, AnswerForm::kPlainText},
-    {"download", DownloadCapture, AnswerForm::kHttpStatus},
-    {"getretention", OutputRetention},
-    {"setretention", SetRetention, kFirst, true},
-    {"prune", PruneCaptures, kFirst, true},
-    {"delete", DeleteCapture, kFirst, true},
-    {"pin", PinCapture, kFirst, true},
+    {.name = "list", .handler = OutputList, .role = kViewer},
+    {.name = "start", .handler = StartCapture, .role = kOperator, .changesState = true},
+    {.name = "stop", .handler = StopCapture, .role = kOperator, .changesState = true},
+    {.name = "status", .handler = OutputStatus, .role = kViewer},
+    {.name = "getconfig",
+     .handler = OutputConfig,
+     .role = kViewer,
+     .form = AnswerForm::kResultLast},
+    {.name = "setconfig", .handler = SetConfig, .role = kOperator, .changesState = true},
+    {.name = "captures", .handler = OutputCaptures, .role = kViewer},
+    {.name = "metrics", .handler = OutputMetrics, .role = kViewer, .form = AnswerForm::kPlainText},
+    {.name = "download",
+     .handler = DownloadCapture,
+     .role = kViewer,
+     .form = AnswerForm::kHttpStatus,
+     .audited = true},
+    {.name = "getretention", .handler = OutputRetention, .role = kViewer},
+    {.name = "setretention", .handler = SetRetention, .role = kAdmin, .changesState = true},
+    {.name = "prune", .handler = PruneCaptures, .role = kAdmin, .changesState = true},
+    {.name = "delete", .handler = DeleteCapture, .role = kAdmin, .changesState = true},
+    {.name = "pin", .handler = PinCapture, .role = kOperator, .changesState = true},
+    {.name = "audit", .handler = OutputAudit, .role = kAdmin},
 };
+
+constexpr bool EveryCommandHasARole() {
+  for (const Command& command : kCommands) {
+    if (command.role == Role::kNone) return false;
+  }
+  return true;
+}
+static_assert(EveryCommandHasARole(), "every command names the least role that may run it");
 
 // The handler's locals are gone by now; dropping what it wrote frees the
 // rest, so the answer itself has room.
@@ -93,15 +113,33 @@ void DispatchCommand(ResponseBody& body) {
   RunCommand(*command, body);
 }
 
+std::span<const Command> AllCommands() { return kCommands; }
+
 Outcome RunCommand(const Command& command, ResponseBody& body) {
+  Outcome outcome;
   try {
-    // The browser sends another site's requests with the user's
-    // credentials, so only where they come from tells them apart.
-    Outcome outcome = command.changesDevice ? RequestOriginCheck() : Outcome{};
-    if (outcome.ok()) outcome = command.handler(body);
-    FinishAnswer(body, command.form, outcome);
-    return outcome;
+    std::string refusal;
+    if (!Permits(RequestAccess(), command.role, refusal)) {
+      // Refused whatever the command's own form: the usual envelope under
+      // the HTTP status, so that a browser shows it rather than saving it.
+      outcome = Failed(Message::kPermissionDenied, std::move(refusal));
+      FinishAnswer(body, AnswerForm::kHttpStatus, outcome);
+    } else {
+      // The browser sends another site's requests with the user's
+      // credentials, so only where they come from tells them apart.
+      outcome = command.changesState ? RequestOriginCheck() : Outcome{};
+      if (outcome.ok()) outcome = command.handler(body);
+      FinishAnswer(body, command.form, outcome);
+    }
   } catch (const std::bad_alloc&) {
-    return AnswerOutOfMemory(body, command.form);
+    outcome = AnswerOutOfMemory(body, command.form);
   }
+  const bool refused = outcome.message == Message::kPermissionDenied ||
+                       outcome.message == Message::kCrossOriginRefused ||
+                       outcome.message == Message::kNoRequestedWith;
+  if (command.changesState || command.audited || refused) {
+    audit_note.command = command.name;
+    audit_note.message = outcome.message;
+  }
+  return outcome;
 }

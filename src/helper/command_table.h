@@ -3,7 +3,10 @@
 #ifndef VELORANTIS_HELPER_COMMAND_TABLE_H_
 #define VELORANTIS_HELPER_COMMAND_TABLE_H_
 
+#include <span>
+
 #include "helper/frontend/response.h"
+#include "helper/frontend/roles.h"
 
 // A command handler writes its nodes into `body` (or sets `body.writer` to
 // answer with a header and body of its own) and returns its outcome; the
@@ -13,15 +16,24 @@ using CommandHandler = Outcome (*)(ResponseBody& body);
 struct Command {
   const char* name;
   CommandHandler handler;
+  // The least role that may run it, where a roles file is configured
+  // (frontend/roles); never kNone.
+  Role role;
   AnswerForm form = AnswerForm::kResultFirst;
-  // Starts, stops or reconfigures a capture: run only for requests from the
-  // page's own origin (RequestOriginCheck).
-  bool changesDevice = false;
+  // Starts, stops or reconfigures a capture, or changes the ledger: run
+  // only for requests from the page's own origin (RequestOriginCheck), and
+  // recorded in the audit trail, as every refusal is.
+  bool changesState = false;
+  // Recorded in the audit trail although it changes nothing (a download).
+  bool audited = false;
 };
 
 // The entry of command `name`, compared as a whole, byte for byte; null when
 // there is none.
 const Command* FindCommand(const char* name);
+
+// Every command, in the table's order.
+std::span<const Command> AllCommands();
 
 // The whole request into `body`: decodes QUERY_STRING, sets the memory budget
 // from the memory available now, and dispatches. When memory runs out,
@@ -32,11 +44,14 @@ const Command* FindCommand(const char* name);
 bool ServeRequest(ResponseBody& body);
 
 // Runs the handler that request variable "command" names, or writes the
-// front end's own result node when there is none or it matches no command,
-// and -1 with the origin check's message ("Cross-origin request refused",
-// or in strict mode also "Request refused: X-Requested-With header missing")
-// instead of running a command that changes the device's state for a request
-// that another web site made, or in strict mode may have made.
+// front end's own result node when there is none or it matches no command.
+// Instead of running it, answers "Status: 403 Forbidden" with -1
+// "Permission denied" when the request's role (RequestAccess) is below the
+// command's, and -1 with the origin check's message ("Cross-origin request
+// refused", or in strict mode also "Request refused: X-Requested-With header
+// missing") for a command that changes state when another web site made the
+// request, or in strict mode may have made it. Notes in audit_note what the
+// audit trail records of it (RecordAudit, after the answer).
 // When memory runs out anywhere in the handler, `body` holds only the result
 // node -1 "Not enough memory" instead of whatever the handler had written.
 void DispatchCommand(ResponseBody& body);

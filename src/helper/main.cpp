@@ -2,6 +2,7 @@
 // it answers with one JSON document on standard output and always exits 0.
 #include <cstdio>
 
+#include "helper/audit/audit_commands.h"
 #include "helper/command_table.h"
 #include "helper/frontend/request_vars.h"
 #include "helper/frontend/response.h"
@@ -12,7 +13,8 @@ int main() {
   // A second appliance on the same host (cmake/HelperWithPaths.cmake): the
   // same program, with files of its own.
   program_paths = {VELORANTIS_OTHER_CONFIG_DB, VELORANTIS_OTHER_STATUS_DB,
-                   VELORANTIS_OTHER_LOCK_FILE, VELORANTIS_OTHER_RECORDS_DB};
+                   VELORANTIS_OTHER_LOCK_FILE, VELORANTIS_OTHER_RECORDS_DB,
+                   VELORANTIS_OTHER_ROLES_FILE};
 #endif
   ResponseBody body;
   const bool served = ServeRequest(body);
@@ -22,5 +24,9 @@ int main() {
   } else {
     WriteOutOfMemoryResponse(stdout);
   }
+  // The answer is out, a download's file too, and closing its pipe tells the
+  // web server it is whole: recording the request cannot change or delay it.
+  fclose(stdout);
+  RecordAudit(stderr);
   return 0;
 }

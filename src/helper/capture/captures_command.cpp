@@ -6,8 +6,10 @@
 #include <cstring>
 
 #include "helper/frontend/json_text.h"
+#include "helper/frontend/request_identity.h"
 #include "helper/frontend/request_keys.h"
 #include "helper/frontend/response.h"
+#include "helper/frontend/roles.h"
 #include "helper/ledger/capture_ends.h"
 #include "helper/ledger/ledger_store.h"
 #include "helper/ledger/records_db.h"
@@ -26,7 +28,7 @@ Outcome ReadSelection(Selection& selection) {
   selection.mac = mac != nullptr && strcmp(mac, "all") == 0 ? nullptr : mac;
   uint64_t limit = 0;
   uint64_t before = 0;
-  if (Outcome read = ReadNumber(Key::kCapturesLimit, limit); !read.ok()) return read;
+  if (Outcome read = ReadNumber(Key::kListLimit, limit); !read.ok()) return read;
   if (Outcome read = ReadNumber(Key::kBefore, before); !read.ok()) return read;
   // No more than the ledger keeps.
   selection.limit = static_cast<int64_t>(std::min<uint64_t>(limit, kLedgerRows));
@@ -43,12 +45,9 @@ int64_t FileSize(const LedgerEntry& entry) {
   return static_cast<int64_t>(info.st_size);
 }
 
-void AppendTextMember(std::string& out, const char* key, const std::string& text) {
-  out += '"';
-  out += key;
-  out += "\": \"";
-  WriteJsonText(out, text);
-  out += "\", ";
+void AppendText(std::string& out, const char* key, const std::string& text) {
+  AppendTextMember(out, key, text);
+  out += ", ";
 }
 
 void AppendNumber(std::string& out, const char* key, int64_t value, const char* after = ", ") {
@@ -63,18 +62,18 @@ void WriteEntry(std::string& out, const LedgerEntry& entry) {
   const bool missing = HasKeptFile(entry) && size < 0;
   out += '{';
   AppendNumber(out, "id", entry.id);
-  AppendTextMember(out, "mac", entry.mac);
-  AppendTextMember(out, "file", entry.file);
-  AppendTextMember(out, "state", missing ? "missing" : entry.state);
+  AppendText(out, "mac", entry.mac);
+  AppendText(out, "file", entry.file);
+  AppendText(out, "state", missing ? "missing" : entry.state);
   AppendNumber(out, "started", entry.started);
   AppendNumber(out, "ended", entry.ended);
-  AppendTextMember(out, "startedby", entry.startedBy);
-  AppendTextMember(out, "stoppedby", entry.stoppedBy);
+  AppendText(out, "startedby", entry.startedBy);
+  AppendText(out, "stoppedby", entry.stoppedBy);
   AppendNumber(out, "size", size);
   AppendNumber(out, "error", entry.error);
   AppendNumber(out, "pinned", entry.pinned ? 1 : 0);
   AppendNumber(out, "deleted", entry.deleted);
-  AppendTextMember(out, "deletedby", entry.deletedBy);
+  AppendText(out, "deletedby", entry.deletedBy);
   AppendNumber(out, "freed", entry.freed);
   out += "\"settings\": {";
   AppendNumber(out, "loop", entry.loop);
@@ -84,6 +83,16 @@ void WriteEntry(std::string& out, const LedgerEntry& entry) {
   AppendNumber(out, "inline", entry.inlineMode);
   AppendNumber(out, "slicing", entry.slicing, "");
   out += "}}";
+}
+
+// Who asks, and what they may do: the page shows it and offers only what
+// the role allows.
+void WriteAccess(std::string& out) {
+  const Access access = RequestAccess();
+  out += "\"access\": {";
+  AppendText(out, "user", RequestUser());
+  AppendText(out, "role", RoleName(access.role));
+  AppendNumber(out, "roles", access.configured ? 1 : 0, "},\n");
 }
 
 }  // namespace
@@ -101,6 +110,7 @@ Outcome OutputCaptures(ResponseBody& body) {
   const std::optional<std::vector<LedgerEntry>> entries =
       ListCaptures(ledger.get(), selection.mac, selection.limit, selection.before);
   if (!entries) return RecordsFailed(kFailed, ledger.get());
+  WriteAccess(out);
   out += "\"captures\": [\n";
   for (size_t i = 0; i < entries->size(); ++i) {
     if (i > 0) out += ",\n";

@@ -14,6 +14,7 @@
 #include "helper/download/download_header.h"
 #include "helper/download/file_hand_over.h"
 #include "helper/download/file_sender.h"
+#include "helper/frontend/audit_note.h"
 #include "helper/frontend/failure_log.h"
 #include "helper/frontend/request_keys.h"
 #include "helper/frontend/server_settings.h"
@@ -98,7 +99,8 @@ void WriteFileAnswer(FILE* stream, const FileAnswer& answer) {
   fputs(answer.header.c_str(), stream);
   fflush(stream);
   if (!answer.headerOnly) {
-    SendFileSpan(fileno(stream), answer.fd, answer.range.first, answer.range.length);
+    audit_note.bytes = static_cast<int64_t>(
+        SendFileSpan(fileno(stream), answer.fd, answer.range.first, answer.range.length));
   }
   close(answer.fd);
 }

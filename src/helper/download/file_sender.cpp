@@ -29,47 +29,49 @@ bool WaitToRetry(int out) {
 }
 
 // The buffered copy, for outputs sendfile cannot write (such as one opened
-// for appending) and kernels without it.
-int CopyThroughBuffer(int out, int file, uint64_t first, uint64_t length) {
+// for appending) and kernels without it. Returns the bytes written.
+uint64_t CopyThroughBuffer(int out, int file, uint64_t first, uint64_t length) {
   static char buffer[kBufferSize];
-  while (length > 0) {
+  uint64_t copied = 0;
+  while (copied < length) {
     const ssize_t got =
-        pread(file, buffer, static_cast<size_t>(std::min<uint64_t>(length, kBufferSize)),
-              static_cast<off_t>(first));
+        pread(file, buffer, static_cast<size_t>(std::min<uint64_t>(length - copied, kBufferSize)),
+              static_cast<off_t>(first + copied));
     if (got < 0 && errno == EINTR) continue;
-    if (got <= 0) return -1;
+    if (got <= 0) return copied;
     for (ssize_t done = 0; done < got;) {
       const ssize_t wrote = write(out, buffer + done, static_cast<size_t>(got - done));
       if (wrote < 0 && WaitToRetry(out)) continue;
-      if (wrote <= 0) return -1;
+      if (wrote <= 0) return copied + static_cast<uint64_t>(done);
       done += wrote;
     }
-    first += static_cast<uint64_t>(got);
-    length -= static_cast<uint64_t>(got);
+    copied += static_cast<uint64_t>(got);
   }
-  return 0;
+  return copied;
 }
 
 }  // namespace
 
-int SendFileSpan(int out, int file, uint64_t first, uint64_t length) {
+uint64_t SendFileSpan(int out, int file, uint64_t first, uint64_t length) {
   // A web server reads the answer from a pipe: a larger one carries more
   // per wake-up of either side (through lighttpd about half as fast again).
   // Where it is refused (not a pipe, past the system's limit) nothing changes.
   fcntl(out, F_SETPIPE_SZ, kPipeSize);
   off_t offset = static_cast<off_t>(first);
-  while (length > 0) {
+  uint64_t sentAll = 0;
+  while (sentAll < length) {
     const ssize_t sent =
-        sendfile(out, file, &offset, static_cast<size_t>(std::min(length, kSendStep)));
+        sendfile(out, file, &offset, static_cast<size_t>(std::min(length - sentAll, kSendStep)));
     if (sent > 0) {
-      length -= static_cast<uint64_t>(sent);
+      sentAll += static_cast<uint64_t>(sent);
       continue;
     }
-    if (sent == 0) return -1;  // the file is shorter than it was
+    if (sent == 0) break;  // the file is shorter than it was
     if (errno == EINVAL || errno == ENOSYS) {
-      return CopyThroughBuffer(out, file, static_cast<uint64_t>(offset), length);
+      return sentAll +
+             CopyThroughBuffer(out, file, static_cast<uint64_t>(offset), length - sentAll);
     }
-    if (!WaitToRetry(out)) return -1;
+    if (!WaitToRetry(out)) break;
   }
-  return 0;
+  return sentAll;
 }

@@ -141,6 +141,13 @@ void NoteFailedAnswer(int result, const char* message) {
   record.message = message;
 }
 
+void NoteUnrecordedAudit(std::string cause) {
+  FailureRecord& record = Record();
+  record.failed = true;
+  record.message = "Audit entry not recorded";
+  record.cause = std::move(cause);
+}
+
 void WriteFailureLine(FILE* stream) {
   const FailureRecord& record = Record();
   if (!record.failed) return;

@@ -36,4 +36,14 @@ void AppendNumberMember(std::string& out, const char* key, Integer value) {
   AppendDecimal(out, value);
 }
 
+// Appends the member `"key": "text"` (no separator before or after it),
+// `text` written by WriteJsonText.
+inline void AppendTextMember(std::string& out, const char* key, std::string_view text) {
+  out += '"';
+  out += key;
+  out += "\": \"";
+  WriteJsonText(out, text);
+  out += '"';
+}
+
 #endif  // VELORANTIS_HELPER_FRONTEND_JSON_TEXT_H_

@@ -22,6 +22,7 @@ constexpr MessageEntry kMessages[] = {
     {Message::kNotEnoughMemory, "Not enough memory"},
     {Message::kCrossOriginRefused, "Cross-origin request refused"},
     {Message::kNoRequestedWith, "Request refused: X-Requested-With header missing"},
+    {Message::kPermissionDenied, "Permission denied", -1, "403 Forbidden"},
     {Message::kInvalidMac, "Invalid MAC address"},
     {Message::kInvalidDestination, "Invalid destination value"},
     {Message::kInvalidLoop, "Invalid loop value"},
@@ -73,6 +74,7 @@ constexpr MessageEntry kMessages[] = {
     {Message::kCannotOpenFile, "Cannot open the capture file"},
     {Message::kRangeNotSatisfiable, "Requested range not satisfiable", -1,
      "416 Range Not Satisfiable"},
+    {Message::kCannotLoadAudit, "Cannot load the audit from database"},
 };
 
 constexpr bool InMessageOrder() {
@@ -82,7 +84,7 @@ constexpr bool InMessageOrder() {
   return true;
 }
 static_assert(InMessageOrder() &&
-                  std::size(kMessages) == static_cast<size_t>(Message::kRangeNotSatisfiable) + 1,
+                  std::size(kMessages) == static_cast<size_t>(Message::kCannotLoadAudit) + 1,
               "kMessages must list every Message in its order");
 
 const MessageEntry& EntryOf(Message message) { return kMessages[static_cast<size_t>(message)]; }

@@ -19,6 +19,7 @@ enum class Message : uint8_t {
   kNotEnoughMemory,
   kCrossOriginRefused,
   kNoRequestedWith,
+  kPermissionDenied,
   kInvalidMac,
   kInvalidDestination,
   kInvalidLoop,
@@ -74,6 +75,8 @@ enum class Message : uint8_t {
   kFileChanged,
   kCannotOpenFile,
   kRangeNotSatisfiable,
+  // The audit.
+  kCannotLoadAudit,
 };
 
 // The message's text as the answer carries it; "" for kNone.

@@ -36,12 +36,14 @@ constexpr KeyEntry kKeys[] = {
     {Key::kInline, "inline", KeyRule::kLenient, Message::kInvalidInline},
     {Key::kFrom, "from", KeyRule::kLenient, Message::kNone, 0},
     {Key::kStatusLimit, "limit", KeyRule::kLenientInt, Message::kNone, 1},
-    {Key::kCapturesLimit, "limit", KeyRule::kStrict, Message::kInvalidLimit, 20},
+    {Key::kListLimit, "limit", KeyRule::kStrict, Message::kInvalidLimit, 20},
     {Key::kBefore, "before", KeyRule::kStrict, Message::kInvalidBefore, 0},
     {Key::kId, "id", KeyRule::kStrict, Message::kInvalidCaptureId, kNoDefault, 1},
     {Key::kMaxBytes, "maxbytes", KeyRule::kStrict, Message::kInvalidMaxBytes},
     {Key::kMinFree, "minfree", KeyRule::kStrict, Message::kInvalidMinFree, kNoDefault, 0, 99},
     {Key::kPinned, "pinned", KeyRule::kStrict, Message::kInvalidPinned, kNoDefault, 0, 1},
+    {Key::kTo, "to"},
+    {Key::kUser, "user"},
 };
 
 constexpr bool InKeyOrder() {
@@ -50,7 +52,7 @@ constexpr bool InKeyOrder() {
   }
   return true;
 }
-static_assert(InKeyOrder() && std::size(kKeys) == static_cast<size_t>(Key::kPinned) + 1,
+static_assert(InKeyOrder() && std::size(kKeys) == static_cast<size_t>(Key::kUser) + 1,
               "kKeys must list every Key in its order");
 
 const KeyEntry& EntryOf(Key key) { return kKeys[static_cast<size_t>(key)]; }

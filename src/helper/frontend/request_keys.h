@@ -25,14 +25,18 @@ enum class Key : uint8_t {
   // status
   kFrom,
   kStatusLimit,
-  // captures and download
-  kCapturesLimit,
+  // captures, audit and download
+  kListLimit,
   kBefore,
   kId,
   // retention, delete and pin
   kMaxBytes,
   kMinFree,
   kPinned,
+  // a download's time window
+  kTo,
+  // audit
+  kUser,
 };
 
 // How a key's value is read.

@@ -4,6 +4,8 @@
 
 #include <initializer_list>
 
+#include "helper/ledger/statement_values.h"
+
 namespace {
 
 constexpr char kColumns[] =
@@ -39,11 +41,6 @@ constexpr char kEnd[] =
 
 constexpr char kRename[] = "UPDATE captures SET file = ?2 WHERE id = ?1";
 
-std::string TextColumn(sqlite3_stmt* row, int column) {
-  const unsigned char* text = sqlite3_column_text(row, column);
-  return text != nullptr ? reinterpret_cast<const char*>(text) : "";
-}
-
 LedgerEntry EntryOf(sqlite3_stmt* row) {
   LedgerEntry entry;
   entry.id = sqlite3_column_int64(row, 0);
@@ -71,14 +68,6 @@ LedgerEntry EntryOf(sqlite3_stmt* row) {
   return entry;
 }
 
-bool BindText(sqlite3_stmt* statement, int index, const std::string& text) {
-  return sqlite3_bind_text(statement, index, text.c_str(), -1, SQLITE_TRANSIENT) == SQLITE_OK;
-}
-
-bool BindNumber(sqlite3_stmt* statement, int index, int64_t value) {
-  return sqlite3_bind_int64(statement, index, value) == SQLITE_OK;
-}
-
 bool BindEntry(sqlite3_stmt* statement, const LedgerEntry& entry) {
   bool bound = BindText(statement, 1, entry.mac) && BindText(statement, 2, entry.file);
   int index = 3;
@@ -89,14 +78,6 @@ bool BindEntry(sqlite3_stmt* statement, const LedgerEntry& entry) {
   return bound && BindText(statement, 9, entry.state) && BindNumber(statement, 10, entry.started) &&
          BindText(statement, 11, entry.startedBy) && BindText(statement, 12, entry.startedFrom) &&
          BindNumber(statement, 13, entry.ended) && BindNumber(statement, 14, entry.error);
-}
-
-// Steps `statement` to its end; false when a step fails.
-bool Run(sqlite3_stmt* statement) {
-  int step;
-  while ((step = sqlite3_step(statement)) == SQLITE_ROW) {
-  }
-  return step == SQLITE_DONE;
 }
 
 // Every row `statement` gives; nullopt when a step fails.

@@ -124,9 +124,10 @@ bool CreateRecords(const std::string& path, OpenFailure& failure) {
   return true;
 }
 
-// The version records.sql sets, and the columns it added to a file of the
-// version before.
-constexpr int kRecordsVersion = 2;
+// The version records.sql sets, and the columns version 2 added to a file of
+// the version before (version 3 added a table, which the schema creates).
+constexpr int kRecordsVersion = 3;
+constexpr int kColumnsVersion = 2;
 constexpr const char* kAddedColumns[] = {
     "ALTER TABLE captures ADD COLUMN pinned INTEGER NOT NULL DEFAULT 0",
     "ALTER TABLE captures ADD COLUMN deleted INTEGER NOT NULL DEFAULT 0",
@@ -146,10 +147,11 @@ int VersionOf(sqlite3* db) {
 bool Upgrade(sqlite3* db, OpenFailure& failure) {
   if (VersionOf(db) >= kRecordsVersion) return true;
   bool done = Execute(db, "BEGIN IMMEDIATE");
-  if (done && VersionOf(db) < kRecordsVersion) {
+  const int version = done ? VersionOf(db) : kRecordsVersion;
+  if (version < kColumnsVersion) {
     for (const char* column : kAddedColumns) done = done && Execute(db, column);
-    done = done && Execute(db, kRecordsSchema);
   }
+  if (version < kRecordsVersion) done = done && Execute(db, kRecordsSchema);
   done = done && Execute(db, "COMMIT");
   if (done) return true;
   failure = FailureOf(db, SQLITE_ERROR);

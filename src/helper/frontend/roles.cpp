@@ -1,0 +1,111 @@
+#include "helper/frontend/roles.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <optional>
+
+#include "shared/paths.h"
+
+namespace {
+
+constexpr const char* kRoleNames[] = {"none", "viewer", "operator", "admin"};
+constexpr size_t kMostBytes = 64 * 1024;
+
+std::optional<Role> RoleNamed(std::string_view name) {
+  for (uint8_t role = 1; role < std::size(kRoleNames); ++role) {
+    if (name == kRoleNames[role]) return static_cast<Role>(role);
+  }
+  return std::nullopt;
+}
+
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r'; }
+
+// The next word of `line` from `at` on, which is left after it.
+std::string_view NextWord(std::string_view line, size_t& at) {
+  while (at < line.size() && IsBlank(line[at])) ++at;
+  const size_t start = at;
+  while (at < line.size() && !IsBlank(line[at])) ++at;
+  return line.substr(start, at - start);
+}
+
+Access Damaged(const char* path, size_t line, const std::string& what) {
+  return {true, Role::kNone, std::string(path) + " line " + std::to_string(line) + ": " + what};
+}
+
+}  // namespace
+
+const char* RoleName(Role role) { return kRoleNames[static_cast<size_t>(role)]; }
+
+Access AccessIn(std::string_view text, const std::string& user, const char* path) {
+  // The line that names the user, else "*" for a login, "-" for none.
+  const std::string_view fallback = user.empty() ? "-" : "*";
+  const bool named = !user.empty() && user != "*" && user != "-";
+  std::optional<Role> own;
+  std::optional<Role> other;
+  std::string seen = "\n";  // the names so far, each between line feeds
+  size_t number = 0;
+  while (!text.empty()) {
+    ++number;
+    const size_t end = text.find('\n');
+    std::string_view line = text.substr(0, end);
+    text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
+    line = line.substr(0, line.find('#'));
+    size_t at = 0;
+    const std::string_view name = NextWord(line, at);
+    if (name.empty()) continue;
+    const std::string_view roleName = NextWord(line, at);
+    if (roleName.empty() || !NextWord(line, at).empty()) {
+      return Damaged(path, number, "not \"NAME ROLE\"");
+    }
+    const std::optional<Role> role = RoleNamed(roleName);
+    if (!role) return Damaged(path, number, "unknown role \"" + std::string(roleName) + "\"");
+    const std::string key = std::string(name) + '\n';
+    if (seen.find('\n' + key) != std::string::npos) {
+      return Damaged(path, number, "\"" + std::string(name) + "\" named twice");
+    }
+    seen += key;
+    if (named && name == user) own = role;
+    if (name == fallback) other = role;
+  }
+  return {true, own ? *own : other.value_or(Role::kNone), ""};
+}
+
+Access RequestAccess() {
+  const char* path = program_paths.rolesFile;
+  const char* login = getenv("REMOTE_USER");
+  const std::string user = login != nullptr ? login : "";
+  const int fd = open(path, O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    if (errno == ENOENT) return {};
+    return {true, Role::kNone, std::string(path) + ": " + strerror(errno)};
+  }
+  std::string text(kMostBytes + 1, '\0');
+  size_t filled = 0;
+  ssize_t got = 0;
+  while (filled < text.size() &&
+         (got = read(fd, text.data() + filled, text.size() - filled)) != 0) {
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) break;
+    filled += static_cast<size_t>(got);
+  }
+  const int readError = got < 0 ? errno : 0;
+  close(fd);
+  if (readError != 0) return {true, Role::kNone, std::string(path) + ": " + strerror(readError)};
+  if (filled > kMostBytes) return {true, Role::kNone, std::string(path) + ": larger than 64 KiB"};
+  text.resize(filled);
+  return AccessIn(text, user, path);
+}
+
+bool Permits(const Access& access, Role needed, std::string& cause) {
+  if (!access.damage.empty()) {
+    cause = "roles file unusable, nothing granted: " + access.damage;
+    return false;
+  }
+  if (access.role >= needed) return true;
+  cause = std::string("role ") + RoleName(access.role) + ", the command needs " + RoleName(needed);
+  return false;
+}

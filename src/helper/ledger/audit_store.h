@@ -1,0 +1,42 @@
+// The audit trail in the records database: one row for every request that
+// changed something or tried to, every download and every refusal. The
+// newest kAuditRows are kept.
+#ifndef VELORANTIS_HELPER_LEDGER_AUDIT_STORE_H_
+#define VELORANTIS_HELPER_LEDGER_AUDIT_STORE_H_
+
+#include <sqlite3.h>
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+inline constexpr int64_t kAuditRows = 10000;
+
+struct AuditEntry {
+  int64_t id = 0;
+  int64_t time = 0;     // Unix seconds
+  std::string user;     // REMOTE_USER, "-" without a login
+  std::string address;  // REMOTE_ADDR, "-" without one
+  std::string command;
+  // The request's own texts, "" where it gave none.
+  std::string mac;
+  std::string capture;  // its "id"
+  std::string from;
+  std::string to;
+  int64_t result = 0;
+  std::string message;
+  int64_t bytes = -1;  // a download's bytes the program sent; -1: none or not known
+};
+
+// Appends `entry` (its id is the database's) and drops the rows older than
+// the newest kAuditRows. False when the database refuses.
+bool AppendAudit(sqlite3* db, const AuditEntry& entry);
+
+// At most `limit` entries, newest first: those of `user` only unless it is
+// null, and older than entry `before` unless it is 0. Nullopt when the
+// database cannot be read.
+std::optional<std::vector<AuditEntry>> ListAudit(sqlite3* db, const char* user, int64_t limit,
+                                                 int64_t before);
+
+#endif  // VELORANTIS_HELPER_LEDGER_AUDIT_STORE_H_
