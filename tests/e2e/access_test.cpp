@@ -1,0 +1,185 @@
+// Who may do what with a roles file, and the audit trail of what was done,
+// through the program as the web server runs it.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <map>
+#include <nlohmann/json.hpp>
+#include <optional>
+#include <string>
+#include <thread>
+
+#include "helper/command_table.h"
+#include "support/run_program.h"
+#include "support/sim_dir.h"
+#include "support/sqlite_file.h"
+#include "support/temp_dir.h"
+#include "support/test_paths.h"
+
+namespace {
+
+const std::string kA = "00:11:22:33:44:55";
+constexpr char kRoles[] =
+    "# the appliance's users\n"
+    "vera viewer\n"
+    "opal operator  # on call\n"
+    "ada admin\n"
+    "* viewer\n";
+const std::string kRefused =
+    "Status: 403 Forbidden\n" + CgiResponse("\"result\": -1,\n\"message\": \"Permission denied\"");
+
+// A request by `user` (no login: nullopt), from 192.0.2.7.
+ProgramResult As(const std::optional<std::string>& user, const std::string& query,
+                 std::vector<EnvChange> env = {}) {
+  env.emplace_back("REMOTE_USER", user);
+  env.emplace_back("REMOTE_ADDR", "192.0.2.7");
+  return RunHelper(query, env);
+}
+
+nlohmann::json Root(const ProgramResult& result) {
+  return nlohmann::json::parse(result.out.substr(result.out.find('{')))["root"];
+}
+
+class AccessTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    sim_.WriteDevices(kA + " 3\n");
+    RecreateDatabase(kTestConfigDb, "config.sql");
+    WriteFile(kTestRolesFile, kRoles);
+  }
+  void TearDown() override { std::filesystem::remove(kTestRolesFile); }
+
+  // Starts a capture of 10 packets as `user` and waits until it has ended.
+  void ShortCapture(const std::string& user) {
+    ASSERT_EQ(Root(As(user, "command=start&mac=" + kA + "&output=" + out_.path() +
+                                "&loop=0&count=10&size=0&duration=0"))["result"],
+              0);
+    while (Root(As("ada", "command=captures"))["captures"][0]["state"] == "running") {
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+  }
+
+  SimDir sim_;
+  TempDir out_;
+};
+
+// Every command for every kind of caller: refused below the command's role
+// with 403 and nothing else, never refused at or above it.
+TEST_F(AccessTest, EveryCommandForEveryRole) {
+  enum Level { kViewer = 1, kOperator, kAdmin };
+  const std::map<std::string, std::pair<Level, std::string>> commands = {
+      {"list", {kViewer, ""}},
+      {"start", {kOperator, "&mac=" + kA + "&output=" + out_.path() + "&count=10"}},
+      {"stop", {kOperator, "&mac=" + kA}},
+      {"status", {kViewer, "&mac=" + kA}},
+      {"getconfig", {kViewer, "&mac=default"}},
+      {"setconfig",
+       {kOperator, "&mac=default&output=" + out_.path() +
+                       "&loop=0&count=0&size=1&duration=0&slicing=0&inline=0"}},
+      {"captures", {kViewer, ""}},
+      {"metrics", {kViewer, ""}},
+      {"download", {kViewer, "&id=1"}},
+      {"getretention", {kViewer, ""}},
+      {"setretention", {kAdmin, "&maxbytes=0&minfree=0"}},
+      {"prune", {kAdmin, ""}},
+      {"delete", {kAdmin, "&id=99"}},
+      {"pin", {kOperator, "&id=99&pinned=1"}},
+      {"audit", {kAdmin, ""}},
+  };
+  // A command the table lacks has no expected answer here: add it above.
+  for (const Command& command : AllCommands()) {
+    EXPECT_TRUE(commands.contains(command.name)) << command.name;
+  }
+  const struct {
+    std::optional<std::string> user;
+    int level;
+  } callers[] = {{"vera", kViewer},
+                 {"opal", kOperator},
+                 {"ada", kAdmin},
+                 {"mallory", kViewer},  // not named: "*"
+                 {std::nullopt, 0}};    // no login, and no "-" line
+  int refusals = 0;
+  for (const auto& [name, command] : commands) {
+    for (const auto& caller : callers) {
+      sim_.ClearCalls();
+      const ProgramResult result = As(caller.user, "command=" + name + command.second);
+      const std::string who = name + " by " + caller.user.value_or("(no login)");
+      if (caller.level < command.first) {
+        ++refusals;
+        EXPECT_EQ(result.out, kRefused) << who;
+        EXPECT_NE(result.err.find("message=\"Permission denied\""), std::string::npos) << who;
+        EXPECT_EQ(sim_.Calls(), std::vector<std::string>()) << who;
+      } else {
+        EXPECT_FALSE(result.out.starts_with("Status: 403")) << who << "\n" << result.out;
+      }
+    }
+  }
+  EXPECT_EQ(refusals, 35);
+}
+
+// A damaged roles file grants nothing, not even to the admin it names, and
+// says where it is damaged; without one, everyone may do everything.
+TEST_F(AccessTest, DamagedFileGrantsNothingAndNoFileGrantsAll) {
+  WriteFile(kTestRolesFile, std::string(kRoles) + "bob superuser\n");
+  const ProgramResult damaged = As("ada", "command=list");
+  EXPECT_EQ(damaged.out, kRefused);
+  EXPECT_NE(damaged.err.find("line 6: unknown role"), std::string::npos) << damaged.err;
+  std::filesystem::remove(kTestRolesFile);
+  const nlohmann::json open = Root(As(std::nullopt, "command=captures"));
+  EXPECT_EQ(open["access"], nlohmann::json({{"user", "-"}, {"role", "admin"}, {"roles", 0}}));
+  EXPECT_EQ(Root(As(std::nullopt, "command=setretention&maxbytes=0&minfree=0"))["result"], 0);
+}
+
+// The trail holds the changes, the downloads with their bytes and the
+// refusals, newest first, by user and page by page; it keeps the newest
+// 10,000 entries.
+TEST_F(AccessTest, AuditTrail) {
+  ShortCapture("opal");
+  EXPECT_EQ(As("vera", "command=start&mac=" + kA).out, kRefused);
+  EXPECT_EQ(As("mallory", "command=setconfig&mac=default").out, kRefused);
+  const ProgramResult download = As("ada", "command=download&id=1");
+  const int64_t bytes = std::filesystem::file_size(out_.File("Velorantis.pcapng"));
+  EXPECT_EQ(Root(As("opal", "command=stop&mac=" + kA,
+                    {{"HTTP_SEC_FETCH_SITE", "cross-site"}}))["message"],
+            "Cross-origin request refused");
+  As("vera", "command=captures");  // reads are not recorded
+
+  const nlohmann::json trail = Root(As("ada", "command=audit"))["audit"];
+  ASSERT_EQ(trail.size(), 5u) << trail;
+  const struct {
+    const char* user;
+    const char* command;
+    const char* message;
+  } expected[] = {{"opal", "stop", "Cross-origin request refused"},
+                  {"ada", "download", ""},
+                  {"mallory", "setconfig", "Permission denied"},
+                  {"vera", "start", "Permission denied"},
+                  {"opal", "start", ""}};
+  for (size_t i = 0; i < trail.size(); ++i) {
+    EXPECT_EQ(trail[i]["user"], expected[i].user) << i;
+    EXPECT_EQ(trail[i]["command"], expected[i].command) << i;
+    EXPECT_EQ(trail[i]["message"], expected[i].message) << i;
+    EXPECT_EQ(trail[i]["address"], "192.0.2.7") << i;
+    EXPECT_EQ(trail[i]["result"], *expected[i].message == '\0' ? 0 : -1) << i;
+  }
+  EXPECT_EQ(trail[1]["request"]["id"], "1");
+  EXPECT_EQ(trail[1]["bytes"], bytes);
+  EXPECT_EQ(trail[4]["request"]["mac"], kA);
+  EXPECT_EQ(trail[4]["bytes"], -1);
+  EXPECT_EQ(Root(As("ada", "command=audit&user=opal"))["audit"].size(), 2u);
+  const nlohmann::json page =
+      Root(As("ada", "command=audit&limit=2&before=" + std::to_string(int{trail[1]["id"]})));
+  EXPECT_EQ(page["audit"], nlohmann::json({trail[2], trail[3]}));
+
+  ExecSql(
+      kTestRecordsDb,
+      "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 10000) "
+      "INSERT INTO audit (time, user, address, command, mac, capture, fromtime, totime, "
+      "result, message, bytes) SELECT 0, 'old', '-', 'prune', '', '', '', '', 0, '', -1 FROM n");
+  EXPECT_EQ(As("vera", "command=prune").out, kRefused);
+  EXPECT_EQ(QueryText(kTestRecordsDb, "SELECT count(*) FROM audit"), "10000");
+  EXPECT_EQ(QueryText(kTestRecordsDb, "SELECT count(*) FROM audit WHERE user = 'opal'"), "0");
+}
+
+}  // namespace

@@ -1,0 +1,62 @@
+#include "helper/frontend/roles.h"
+
+#include <gtest/gtest.h>
+
+// Each file and user: the role granted, or the damage that grants nothing
+// (a part of its text; "" when the file was understood).
+TEST(AccessIn, RolesFileLines) {
+  constexpr char kFile[] =
+      "# who may do what\n"
+      "alice admin\n"
+      "\tbob   operator   # on call\r\n"
+      "\n"
+      "* viewer\n";
+  constexpr Role none = Role::kNone;
+  struct Case {
+    const char* text;
+    const char* user;
+    Role role;
+    const char* damage;
+  } const cases[] = {
+      {kFile, "alice", Role::kAdmin, ""},
+      {kFile, "bob", Role::kOperator, ""},
+      {kFile, "carol", Role::kViewer, ""},  // any other login: "*"
+      {kFile, "*", Role::kViewer, ""},      // a user named like the wildcard is just a user
+      {kFile, "", none, ""},                // no login and no "-" line
+      {"- viewer\n* operator\n", "", Role::kViewer, ""},
+      {"- viewer\n* operator\n", "-", Role::kOperator, ""},
+      {"alice admin", "alice", Role::kAdmin, ""},  // no final line feed
+      {"", "alice", none, ""},
+      {"Alice admin\n", "alice", none, ""},  // names are compared exactly
+      {"alice admin\nbob superuser\n", "alice", none, "line 2: unknown role \"superuser\""},
+      {"alice Admin\n", "alice", none, "line 1: unknown role \"Admin\""},
+      {"alice\n", "alice", none, "line 1: not \"NAME ROLE\""},
+      {"alice admin viewer\n", "alice", none, "line 1: not \"NAME ROLE\""},
+      {"alice viewer\n\nalice admin\n", "alice", none, "line 3: \"alice\" named twice"},
+      {"* viewer\n* admin\n", "bob", none, "line 2: \"*\" named twice"},
+  };
+  for (const Case& c : cases) {
+    const Access access = AccessIn(c.text, c.user, "/etc/roles");
+    const std::string where = std::string("file \"") + c.text + "\", user \"" + c.user + "\"";
+    EXPECT_TRUE(access.configured) << where;
+    EXPECT_EQ(access.role, c.role) << where;
+    if (*c.damage == '\0') {
+      EXPECT_EQ(access.damage, "") << where;
+    } else {
+      EXPECT_NE(access.damage.find(std::string("/etc/roles ") + c.damage), std::string::npos)
+          << where << ": " << access.damage;
+    }
+  }
+}
+
+// A damaged file grants nothing, not even to an admin it names; without a
+// file everything is granted.
+TEST(Permits, DamageRefusesEveryone) {
+  std::string cause;
+  EXPECT_TRUE(Permits(Access{}, Role::kAdmin, cause));
+  const Access damaged{true, Role::kAdmin, "/etc/roles line 2: unknown role"};
+  EXPECT_FALSE(Permits(damaged, Role::kViewer, cause));
+  EXPECT_NE(cause.find("line 2"), std::string::npos) << cause;
+  EXPECT_FALSE(Permits(Access{true, Role::kOperator, ""}, Role::kAdmin, cause));
+  EXPECT_EQ(cause, "role operator, the command needs admin");
+}
