@@ -4,7 +4,7 @@
 # page at /, on 127.0.0.1.
 #
 # usage: apache-conf.sh --port PORT --cgi PROGRAM --docroot DIR --logdir DIR
-#                       [--env NAME=VALUE]... [--user NAME]
+#                       [--env NAME=VALUE]... [--user NAME] [--auth USERFILE]
 #                       [--origin-check strict|basic]
 #
 #   --cgi      the program run for /cgi-bin/velorantis.cgi
@@ -19,6 +19,10 @@
 #              cannot send the X-Requested-With header
 #   --user     the account (and group of that name) whose processes serve
 #              requests and run the program, needed when started as root
+#   --auth     ask for a user and password (HTTP basic authentication,
+#              mod_auth_basic and mod_authn_file) before the page or the
+#              program is served; USERFILE: "NAME:HASH" lines, crypt(3)
+#              hashes such as "$6$..." (openssl passwd -6). Over TLS only
 #
 # The modules are Debian's (/usr/lib/apache2/modules, or
 # $VELORANTIS_APACHE_MODULES). A request line may be 16 KiB here
@@ -38,7 +42,16 @@ DefaultRuntimeDir $(quote "$logdir")
 ErrorLog $(quote "$logdir/error.log")
 LimitRequestLine 16384
 EOF
-for module in mpm_event authz_core mime dir alias env cgid; do
+modules_used=(mpm_event authz_core mime dir alias env cgid)
+# Who may see the page and run the program: everyone, or the users of the
+# file, whose name reaches the program as REMOTE_USER.
+access=("Require all granted")
+if [ -n "$auth" ]; then
+  modules_used+=(auth_basic authn_core authn_file authz_user)
+  access=("AuthType Basic" 'AuthName "Velorantis"' "AuthBasicProvider file"
+    "AuthUserFile $(quote "$auth")" "Require valid-user")
+fi
+for module in "${modules_used[@]}"; do
   echo "LoadModule ${module}_module $(quote "$modules/mod_$module.so")"
 done
 if [ -n "$user" ]; then
@@ -52,7 +65,7 @@ cat <<EOF
 DocumentRoot $(quote "$docroot")
 DirectoryIndex index.html
 <Directory $(quote "$docroot")>
-  Require all granted
+$(printf '  %s\n' "${access[@]}")
 </Directory>
 # Browsers load JavaScript modules and style sheets only with their types.
 TypesConfig /dev/null
@@ -67,7 +80,7 @@ AddType application/json .json
 ScriptSock $(quote "$logdir/cgid.sock")
 ScriptAlias /cgi-bin/velorantis.cgi $(quote "$cgi")
 <Location "/cgi-bin/velorantis.cgi">
-  Require all granted
+$(printf '  %s\n' "${access[@]}")
 </Location>
 EOF
 for entry in "${env[@]}"; do

@@ -6,7 +6,7 @@
 #
 # usage: busybox-httpd-conf.sh --port PORT --cgi PROGRAM --docroot DIR
 #                              --logdir DIR --home DIR [--env NAME=VALUE]...
-#                              [--origin-check strict|basic]
+#                              [--auth USERFILE] [--origin-check strict|basic]
 #
 #   --port     only checked: BusyBox httpd takes it as -p 127.0.0.1:PORT
 #   --cgi      the program run for /cgi-bin/velorantis.cgi
@@ -23,6 +23,12 @@
 #              browser marks as another site's, for a host web interface that
 #              cannot send the X-Requested-With header
 #   --user     accepted, unused: BusyBox httpd takes it as -u NAME
+#   --auth     ask for a user and password (HTTP basic authentication)
+#              before the page or the program is served; USERFILE:
+#              "NAME:HASH" lines, crypt(3) hashes such as "$6$..." (openssl
+#              passwd -6), copied into the configuration, so that a change
+#              to USERFILE needs the configuration written anew. Over TLS
+#              only
 #
 # BusyBox httpd copies the program's header lines through as they are, with
 # bare line feeds, and takes request lines of up to about 8 KiB (no setting
@@ -52,3 +58,9 @@ EOF
 for entry in "${env[@]}"; do
   echo "# start with $entry"
 done
+# One "/:NAME:HASH" line a user: the whole site asks for a login.
+if [ -n "$auth" ]; then
+  while IFS= read -r line || [ -n "$line" ]; do
+    case $line in *:*) echo "/:$line" ;; esac
+  done <"$auth"
+fi

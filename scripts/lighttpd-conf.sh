@@ -35,8 +35,7 @@
 # A request line, query included, may be 8 KiB at most (431 above that);
 # server.max-request-field-size raises it, as --lenient does.
 set -euo pipefail
-own_options="--lenient --auth"
-optional_options=--auth
+own_options=--lenient
 source "$(dirname "$0")/server-options.sh"
 userfile=$auth
 # The program sends a capture download through lighttpd's X-Sendfile: it

@@ -5,7 +5,7 @@
 #
 # usage: nginx-conf.sh --port PORT --cgi PROGRAM --docroot DIR --logdir DIR
 #                      --socket PATH [--env NAME=VALUE]... [--user NAME]
-#                      [--origin-check strict|basic]
+#                      [--auth USERFILE] [--origin-check strict|basic]
 #
 #   --cgi      the program fcgiwrap runs for /cgi-bin/velorantis.cgi
 #   --docroot  the static web interface, served at /
@@ -23,6 +23,10 @@
 #              browser marks as another site's, for a host web interface that
 #              cannot send the X-Requested-With header
 #   --user     the account nginx's workers take when started as root
+#   --auth     ask for a user and password (HTTP basic authentication)
+#              before the page or the program is served; USERFILE:
+#              "NAME:HASH" lines, crypt(3) hashes such as "$6$..." (openssl
+#              passwd -6). Over TLS only
 #
 # A request line may be 16 KiB here (large_client_header_buffers), twice
 # nginx's default, so that a destination of 4,095 bytes fits
@@ -63,6 +67,12 @@ http {
 
   server {
     listen 127.0.0.1:$port;
+EOF
+if [ -n "$auth" ]; then
+  echo '    auth_basic "Velorantis";'
+  echo "    auth_basic_user_file $(quote "$auth");"
+fi
+cat <<EOF
     # The static web interface.
     root $(quote "$docroot");
     index index.html;
@@ -79,6 +89,8 @@ http {
       fastcgi_param SERVER_PORT \$server_port;
       fastcgi_param REMOTE_ADDR \$remote_addr;
       fastcgi_param REMOTE_PORT \$remote_port;
+      # The logged-in user, empty without a login.
+      fastcgi_param REMOTE_USER \$remote_user;
       fastcgi_param REQUEST_METHOD \$request_method;
       fastcgi_param REQUEST_URI \$request_uri;
       fastcgi_param SCRIPT_NAME \$fastcgi_script_name;

@@ -11,6 +11,11 @@
 # env, so the program asks every request that changes the device for proof
 # that no other site's page made it; --origin-check basic leaves it out, for
 # a host web interface that cannot send the X-Requested-With header.
+# --auth USERFILE (optional): the server asks for a user and password (HTTP
+# basic authentication) before it serves the page or the program, and passes
+# the user on as REMOTE_USER, which the program's roles file gives a role.
+# USERFILE holds one "NAME:HASH" a line, HASH a crypt(3) hash such as
+# SHA-512's "$6$..." (openssl passwd -6), which all four servers read.
 
 usage() {
   sed -n '/^# usage:/,/^#$/{/^#$/q;s/^# \{0,1\}//p}' "$0" >&2
@@ -20,7 +25,7 @@ usage() {
 port='' cgi='' docroot='' logdir='' user='' socket='' home='' auth='' lenient=0
 origin_check=strict env=()
 while [ $# -gt 0 ]; do
-  case " --port --cgi --docroot --logdir --env --user --origin-check ${own_options:-} " in
+  case " --port --cgi --docroot --logdir --env --user --origin-check --auth ${own_options:-} " in
     *" $1 "*) ;;
     *) usage ;;
   esac

@@ -178,6 +178,31 @@ TEST_P(ServersTest, DownloadsCaptureWholeAndByRange) {
   EXPECT_EQ(HttpGet(big, std::nullopt, {"-H", "Range: bytes=-3"}).body, "end");
 }
 
+// Behind the server's login the program knows each user's role: without a
+// password nothing is served, a viewer's start is refused, an operator's
+// runs.
+TEST_P(ServersTest, LoginsGiveEachUserTheirRole) {
+  TempDir users;
+  const std::string hash =  // of "secret"
+      "$6$velorantis$cKCDCDHZrMjJmsjyCYOasBNDu.jWQyd7nj6ua/"
+      "lnj1RXm2tfCTTdinMsvTaE1PPBe4f8TN7Qtx00U8Jmnhwg/.\n";
+  WriteFile(users.File("users"), "vera:" + hash + "opal:" + hash);
+  WriteFile(kRolesFilePath, "vera viewer\nopal operator\n");
+  {
+    WebServer guarded{GetParam(), {"--auth", users.File("users")}};
+    const std::string start = guarded.Url("command=start&mac=" + kMac + Captures() +
+                                          "&loop=0&count=10&size=0&duration=0");
+    EXPECT_EQ(HttpGet(start).status, 401);
+    const HttpResponse viewer = HttpGet(start, std::nullopt, {"-u", "vera:secret"});
+    EXPECT_EQ(viewer.status, 403);
+    EXPECT_NE(viewer.body.find("\"Permission denied\""), std::string::npos) << viewer.body;
+    const HttpResponse operatorStart = HttpGet(start, std::nullopt, {"-u", "opal:secret"});
+    EXPECT_EQ(operatorStart.status, 200);
+    EXPECT_NE(operatorStart.body.find("\"result\": 0,"), std::string::npos) << operatorStart.body;
+  }
+  unlink(kRolesFilePath);
+}
+
 INSTANTIATE_TEST_SUITE_P(Servers, ServersTest,
                          testing::Values("lighttpd", "apache", "nginx", "busybox"),
                          [](const testing::TestParamInfo<const char*>& info) {

@@ -228,11 +228,11 @@ TEST(RequestKeys, StrictNumbers) {
     Message outcome;
     uint64_t value;
   } cases[] = {
-      {"", Key::kCapturesLimit, kNone, 20},
-      {"limit=7", Key::kCapturesLimit, kNone, 7},
-      {"limit=", Key::kCapturesLimit, Message::kInvalidLimit, 99},
-      {"limit=7x", Key::kCapturesLimit, Message::kInvalidLimit, 99},
-      {"limit=%207", Key::kCapturesLimit, Message::kInvalidLimit, 99},
+      {"", Key::kListLimit, kNone, 20},
+      {"limit=7", Key::kListLimit, kNone, 7},
+      {"limit=", Key::kListLimit, Message::kInvalidLimit, 99},
+      {"limit=7x", Key::kListLimit, Message::kInvalidLimit, 99},
+      {"limit=%207", Key::kListLimit, Message::kInvalidLimit, 99},
       {"before=%2B7", Key::kBefore, Message::kInvalidBefore, 99},
       {"before=9223372036854775807", Key::kBefore, kNone, INT64_MAX},
       {"before=9223372036854775808", Key::kBefore, Message::kInvalidBefore, 99},
