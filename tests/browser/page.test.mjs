@@ -383,6 +383,35 @@ test('captures of the selected device, each with its file to download', async ()
   assert.deepEqual(problems, []);
 });
 
+test('a viewer sees everything, is offered nothing to change, and meets no error', async () => {
+  // A request without a login is a viewer's: the page as a network team sees it.
+  const roles = env('VELORANTIS_ROLES_FILE');
+  writeFileSync(roles, '# read-only\n- viewer\n');
+  try {
+    const page = await watchedPage();
+    await page.goto(base);
+    await page.locator('#access', { hasText: 'Not signed in, role viewer.' }).waitFor({ timeout: WAIT_MS });
+    await page.locator('#capture-state[data-state="stopped"]').waitFor({ timeout: WAIT_MS });
+    for (const id of ['start', 'config-save', 'retention-save']) {
+      const control = page.locator(`#${id}[aria-disabled="true"]`);
+      assert.match(await control.getAttribute('title'), /^Your role, viewer, may not /, id);
+    }
+    await page.locator('#captures-body input[data-denied]').first().waitFor();
+    // Start goes nowhere: no request, no refusal, and the reason on focus.
+    const before = (await cgi('command=captures&mac=all')).captures.length;
+    await page.click('#start', { force: true }); // past Playwright's own check of aria-disabled
+    await page.locator('#start').focus();
+    const tip = await page.locator('#start').evaluate((button) => getComputedStyle(button, '::after').content);
+    assert.match(tip, /needs an operator or an admin/);
+    assert.equal((await cgi('command=captures&mac=all')).captures.length, before);
+    assert.deepEqual(await axeViolations(page), []);
+    await page.close();
+  } finally {
+    rmSync(roles, { force: true });
+  }
+  assert.deepEqual(problems, []);
+});
+
 test('back-end text is shown as text, never run', async () => {
   // The daemon rewrites each device's model every round; stopped, it leaves
   // the hostile one in place.

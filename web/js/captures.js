@@ -136,12 +136,14 @@ function keepCell(entry, actions) {
   pin.type = 'checkbox';
   pin.checked = entry.pinned === 1;
   pin.setAttribute('aria-label', `Keep ${name}: never delete it`);
+  pin.dataset.needs = 'pin';
   pin.addEventListener('change', () => actions.pin(entry, pin.checked));
   const remove = document.createElement('button');
   remove.type = 'button';
   remove.textContent = 'Delete';
   remove.disabled = entry.pinned === 1 || entry.state === 'starting' || entry.state === 'running';
   remove.setAttribute('aria-label', `Delete ${name}`);
+  remove.dataset.needs = 'delete';
   remove.addEventListener('click', () => actions.remove(entry));
   td.append(pin, ' ', remove);
   return td;

@@ -1,5 +1,6 @@
 // The page's wiring: which device is selected, the polling of its status,
 // and the buttons and form that send commands.
+import { applyAccess, setAccess } from './access.js';
 import { BackendError, callCgi, onAnswer, serverNow } from './api.js';
 import { clearCapture, renderCapture } from './capture.js';
 import { capturesOf, clearCaptures, endNotice, renderCaptures } from './captures.js';
@@ -303,9 +304,12 @@ async function refreshLedger() {
   try {
     const page = { mac, limit: CAPTURES_SHOWN };
     if (state.capturesBefore > 0) page.before = String(state.capturesBefore);
-    const entries = capturesOf(await callCgi('captures', page));
+    const root = await callCgi('captures', page);
     if (generation !== state.generation) return;
+    const entries = capturesOf(root);
     renderCaptures(entries, captureActions);
+    setAccess(root.access);
+    applyAccess(byId('captures-body'));
     const oldest = Math.min(...entries.map((entry) => entry.id));
     byId('captures-older').disabled = entries.length < Number(CAPTURES_SHOWN);
     byId('captures-older').dataset.before = String(oldest);
