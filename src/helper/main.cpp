@@ -24,9 +24,10 @@ int main() {
   } else {
     WriteOutOfMemoryResponse(stdout);
   }
-  // The answer is out, a download's file too, and closing its pipe tells the
-  // web server it is whole: recording the request cannot change or delay it.
-  fclose(stdout);
+  // The answer is out, a download's file too: recording the request cannot
+  // change it. Standard output stays open until the entry is written, as a
+  // web server may end a program whose output has ended (lighttpd does).
+  fflush(stdout);
   RecordAudit(stderr);
   return 0;
 }
