@@ -41,7 +41,11 @@ CREATE TABLE IF NOT EXISTS captures (
   pinned INTEGER NOT NULL DEFAULT 0,    -- 1: never removed, by the policy or by delete
   deleted INTEGER NOT NULL DEFAULT 0,   -- Unix seconds of the removal ('deleted' only)
   deletedby TEXT NOT NULL DEFAULT '',   -- REMOTE_USER of the delete ('-' without one), or 'retention'
-  freed INTEGER NOT NULL DEFAULT 0      -- bytes the removal freed
+  freed INTEGER NOT NULL DEFAULT 0,     -- bytes the removal freed
+  -- The first and last packets' times in Unix nanoseconds, read from the
+  -- file when its end was noticed (-1: not known).
+  firstpacket INTEGER NOT NULL DEFAULT -1,
+  lastpacket INTEGER NOT NULL DEFAULT -1
 );
 -- The claims: the captures that may still be writing their files.
 CREATE INDEX IF NOT EXISTS captures_active ON captures (state) WHERE state IN ('starting', 'running');

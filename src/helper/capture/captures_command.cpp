@@ -12,6 +12,7 @@
 #include "helper/frontend/roles.h"
 #include "helper/ledger/capture_ends.h"
 #include "helper/ledger/ledger_store.h"
+#include "helper/ledger/packet_times.h"
 #include "helper/ledger/records_db.h"
 #include "shared/paths.h"
 
@@ -75,6 +76,14 @@ void WriteEntry(std::string& out, const LedgerEntry& entry) {
   AppendNumber(out, "deleted", entry.deleted);
   AppendText(out, "deletedby", entry.deletedBy);
   AppendNumber(out, "freed", entry.freed);
+  // Recorded at the end; read from the file while it runs (the newest
+  // packet so far) and for entries older than the record.
+  PacketTimes packets{entry.firstPacket, entry.lastPacket};
+  if (packets.first < 0 && size >= 0) packets = PacketTimesOf(entry.file);
+  AppendSecondsMember(out, "first", packets.first);
+  out += ", ";
+  AppendSecondsMember(out, "last", packets.last);
+  out += ", ";
   out += "\"settings\": {";
   AppendNumber(out, "loop", entry.loop);
   AppendNumber(out, "count", entry.count);

@@ -14,6 +14,8 @@
 #include "helper/download/download_header.h"
 #include "helper/download/file_hand_over.h"
 #include "helper/download/file_sender.h"
+#include "helper/download/time_window.h"
+#include "helper/download/window_download.h"
 #include "helper/frontend/audit_note.h"
 #include "helper/frontend/failure_log.h"
 #include "helper/frontend/request_keys.h"
@@ -158,9 +160,22 @@ Outcome PrepareFileAnswer(FileAnswer& answer, std::string& moreHeaders) {
   return {};
 }
 
+// A time window of the capture ("from", "to") rather than its bytes.
+Outcome DownloadWindow(ResponseBody& body) {
+  TimeWindow window;
+  if (Outcome read = ReadTimeWindow(window); !read.ok()) return read;
+  LedgerEntry entry;
+  if (Outcome found = FindCapture(entry); !found.ok()) return found;
+  int fd = -1;
+  struct stat info {};
+  if (Outcome opened = OpenCaptureFile(entry, fd, info); !opened.ok()) return opened;
+  return AnswerWindow(body, fd, entry.mac, window);
+}
+
 }  // namespace
 
 Outcome DownloadCapture(ResponseBody& body) {
+  if (AsksForWindow()) return DownloadWindow(body);
   FileAnswer answer;
   Outcome prepared = PrepareFileAnswer(answer, body.headers);
   if (prepared.ok()) body.writer = [answer](FILE* stream) { WriteFileAnswer(stream, answer); };

@@ -4,7 +4,7 @@
 
 #include "helper/frontend/utc_time.h"
 
-std::string AttachmentName(std::string_view mac, int64_t started) {
+std::string AttachmentName(std::string_view mac, std::string_view when) {
   std::string name = "Velorantis-";
   for (char c : mac) {
     const bool kept = (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
@@ -12,9 +12,13 @@ std::string AttachmentName(std::string_view mac, int64_t started) {
     if (c == ':') name += '-';
   }
   name += '-';
-  name += CompactUtc(started);
+  name += when;
   name += ".pcapng";
   return name;
+}
+
+std::string AttachmentName(std::string_view mac, int64_t started) {
+  return AttachmentName(mac, CompactUtc(started));
 }
 
 std::string HttpDate(int64_t seconds) {

@@ -23,6 +23,10 @@ struct DownloadedFile {
 // out of the header's quotes or lines.
 std::string AttachmentName(std::string_view mac, int64_t started);
 
+// The same with `when` (letters, digits, '.' and '-' only) in place of the
+// start: a time window's bounds.
+std::string AttachmentName(std::string_view mac, std::string_view when);
+
 // `seconds` since the epoch as an HTTP date, "Tue, 08 Dec 2026 08:14:55 GMT".
 // Taken apart without time_t, which is 32 bits on the appliance; a time
 // before 1970 or after 9999 reads as the nearer of the two ends.

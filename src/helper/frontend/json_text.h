@@ -36,6 +36,25 @@ void AppendNumberMember(std::string& out, const char* key, Integer value) {
   AppendDecimal(out, value);
 }
 
+// Appends the member `"key": S.UUUUUU`: `nanos`, Unix nanoseconds, as
+// seconds with microseconds (truncated); -1 for a negative `nanos` (not
+// known).
+inline void AppendSecondsMember(std::string& out, const char* key, int64_t nanos) {
+  if (nanos < 0) {
+    AppendNumberMember(out, key, -1);
+    return;
+  }
+  AppendNumberMember(out, key, nanos / 1000000000);
+  int64_t micros = nanos / 1000 % 1000000;
+  char digits[7];
+  digits[0] = '.';
+  for (int i = 6; i >= 1; --i) {
+    digits[i] = static_cast<char>('0' + micros % 10);
+    micros /= 10;
+  }
+  out.append(digits, 7);
+}
+
 // Appends the member `"key": "text"` (no separator before or after it),
 // `text` written by WriteJsonText.
 inline void AppendTextMember(std::string& out, const char* key, std::string_view text) {

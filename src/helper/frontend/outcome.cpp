@@ -6,6 +6,7 @@ namespace {
 
 constexpr char kNotFound[] = "404 Not Found";
 constexpr char kServerError[] = "500 Internal Server Error";
+constexpr char kBadRequest[] = "400 Bad Request";
 
 struct MessageEntry {
   Message message;
@@ -74,6 +75,11 @@ constexpr MessageEntry kMessages[] = {
     {Message::kCannotOpenFile, "Cannot open the capture file"},
     {Message::kRangeNotSatisfiable, "Requested range not satisfiable", -1,
      "416 Range Not Satisfiable"},
+    {Message::kInvalidFromTime, "Invalid from time", -1, kBadRequest},
+    {Message::kInvalidToTime, "Invalid to time", -1, kBadRequest},
+    {Message::kReversedWindow, "The time range ends before it starts", -1, kBadRequest},
+    {Message::kNoPacketsInWindow, "No packets in that time range", -1, "416 Range Not Satisfiable"},
+    {Message::kNotPcapng, "Capture file is not pcapng"},
     {Message::kCannotLoadAudit, "Cannot load the audit from database"},
 };
 

@@ -75,6 +75,11 @@ enum class Message : uint8_t {
   kFileChanged,
   kCannotOpenFile,
   kRangeNotSatisfiable,
+  kInvalidFromTime,
+  kInvalidToTime,
+  kReversedWindow,
+  kNoPacketsInWindow,
+  kNotPcapng,
   // The audit.
   kCannotLoadAudit,
 };

@@ -25,6 +25,7 @@ void FinishAnswer(ResponseBody& body, AnswerForm form, const Outcome& outcome) {
   if (!outcome.cause.empty()) RecordFailureCause(outcome.cause);
   NoteFailedAnswer(result, message);
   std::string headers = std::move(body.headers);
+  std::string nodes = std::move(body.failureNodes);
   body = ResponseBody{};
   if (form == AnswerForm::kPlainText) {
     body.status = "503 Service Unavailable";
@@ -40,6 +41,7 @@ void FinishAnswer(ResponseBody& body, AnswerForm form, const Outcome& outcome) {
     body.headers += headers;
   }
   PrintResultNode(body.text, result, message);
+  if (!nodes.empty()) body.text += ",\n" + nodes;
 }
 
 namespace {

@@ -42,6 +42,9 @@ struct ResponseBody {
   // type; a Status line, when there is one, first. Empty for an answer with
   // the server's status 200.
   std::string headers;
+  // Nodes a failed answer keeps after its result node, with ",\n" between
+  // (the capture's packet times beside "No packets in that time range").
+  std::string failureNodes;
   // Set by a handler that answers with its own header and body: then it
   // alone writes the answer, and nothing above is written.
   ResponseWriter writer;
@@ -53,9 +56,9 @@ void PrintResultNode(std::string& out, int result, std::string message);
 
 // Completes `body` with `outcome` in `form`. A success places the result
 // node (0, "") before or after what the handler wrote, with ",\n" between
-// them. A failure drops what the handler wrote but its extra header lines,
-// answers with the message alone, and notes the failure and its cause for
-// the failure log (NoteFailedAnswer, RecordFailureCause).
+// them. A failure drops what the handler wrote but its extra header lines
+// and its failure nodes, answers with the message and those, and notes the failure and its cause
+// for the failure log (NoteFailedAnswer, RecordFailureCause).
 void FinishAnswer(ResponseBody& body, AnswerForm form, const Outcome& outcome);
 
 // Writes the whole CGI response to `stream`: the header and its empty line

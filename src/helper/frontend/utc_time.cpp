@@ -49,3 +49,14 @@ std::string CompactUtc(int64_t unixSeconds) {
 std::string IsoUtc(int64_t unixSeconds) {
   return FormatUtc(unixSeconds, "%04d-%02u-%02uT%02u:%02u:%02uZ");
 }
+
+std::optional<int64_t> UnixSecondsOf(const UtcTime& t) {
+  using namespace std::chrono;
+  const year_month_day date{year{t.year}, month{t.month}, day{t.day}};
+  if (t.year < 1970 || t.year > 9999 || !date.ok() || t.hour > 23 || t.minute > 59 ||
+      t.second > 59) {
+    return std::nullopt;
+  }
+  return int64_t{sys_days{date}.time_since_epoch().count()} * 86400 + t.hour * 3600 +
+         t.minute * 60 + t.second;
+}

@@ -5,6 +5,7 @@
 #define VELORANTIS_HELPER_FRONTEND_UTC_TIME_H_
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 // Calendar fields of a UTC time; weekday 0 is Sunday.
@@ -16,6 +17,10 @@ struct UtcTime {
 // The fields of `unixSeconds`, kept between the epoch and
 // 9999-12-31T23:59:59Z whatever it holds.
 UtcTime SplitUtc(int64_t unixSeconds);
+
+// The Unix seconds of `t` (its weekday not read); nullopt for a date that
+// does not exist or lies outside 1970 to 9999, or a time of day out of range.
+std::optional<int64_t> UnixSecondsOf(const UtcTime& t);
 
 // "20261208T081455Z": capture file names.
 std::string CompactUtc(int64_t unixSeconds);

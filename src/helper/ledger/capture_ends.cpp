@@ -6,6 +6,7 @@
 #include "helper/frontend/request_identity.h"
 #include "helper/ledger/file_identity.h"
 #include "helper/ledger/ledger_store.h"
+#include "helper/ledger/packet_times.h"
 #include "helper/ledger/records_db.h"
 #include "helper/ledger/retention.h"
 #include "helper/lock/change_lock.h"
@@ -56,6 +57,21 @@ int64_t EndOf(const LedgerEntry& entry, const FileIdentity& file, int64_t now) {
   return std::clamp<int64_t>(file.modified / 1000000000, entry.started, now);
 }
 
+// Who stopped a capture, and from where; empty for an end by itself.
+struct StoppedBy {
+  std::string user;
+  std::string address;
+};
+
+// The end of `entry` as `state` at `ended`, with the daemon's error figure
+// and the packet times its file holds now.
+CaptureEnd EndWithPackets(const LedgerEntry& entry, const char* state, int64_t ended,
+                          const StoppedBy& by, const FileIdentity& identity) {
+  const PacketTimes packets = PacketTimesOf(entry.file);
+  return {state,    ended,         by.user,     by.address, StoredError(entry.mac),
+          identity, packets.first, packets.last};
+}
+
 }  // namespace
 
 Settled SettleCapture(sqlite3* ledger, const LedgerEntry& entry, DeviceNow device,
@@ -81,17 +97,17 @@ Settled SettleCapture(sqlite3* ledger, const LedgerEntry& entry, DeviceNow devic
       }
       written = failed ? RecordEnd(ledger, entry.id, {"failed", now, "", "", 0, {}})
                        : RecordEnd(ledger, entry.id,
-                                   {"ended", EndOf(entry, identity, now), "", "",
-                                    StoredError(entry.mac), identity});
+                                   EndWithPackets(entry, "ended", EndOf(entry, identity, now), {},
+                                                  identity));
       break;
     }
     case DeviceNow::kGone: {
       const std::optional<FileIdentity> file = RegularFileAt(entry.file);
       const int64_t quietSince = file ? file->modified / 1000000000 : 0;
       if (now - quietSince < kQuietSecondsBeforeGone) return Settled::kActive;
-      written = RecordEnd(
-          ledger, entry.id,
-          {"gone", file ? quietSince : now, "", "", StoredError(entry.mac), EndIdentity(entry)});
+      written =
+          RecordEnd(ledger, entry.id,
+                    EndWithPackets(entry, "gone", file ? quietSince : now, {}, EndIdentity(entry)));
       break;
     }
   }
@@ -104,8 +120,8 @@ void NoteCapturesStopped(sqlite3* ledger, const std::string& mac) {
   if (!active) return;
   for (const LedgerEntry& entry : *active) {
     RecordEnd(ledger, entry.id,
-              {"stopped", time(nullptr), RequestUser(), RequestAddress(), StoredError(mac),
-               EndIdentity(entry)});
+              EndWithPackets(entry, "stopped", time(nullptr), {RequestUser(), RequestAddress()},
+                             EndIdentity(entry)));
   }
 }
 

@@ -11,7 +11,7 @@ namespace {
 constexpr char kColumns[] =
     "SELECT id, mac, file, loop, count, size, duration, inline, slicing, state, started, "
     "startedby, startedfrom, ended, stoppedby, stoppedfrom, error, filedev, fileino, filesize, "
-    "filemtime, pinned, deleted, deletedby, freed FROM captures ";
+    "filemtime, pinned, deleted, deletedby, freed, firstpacket, lastpacket FROM captures ";
 
 constexpr char kInsert[] =
     "INSERT INTO captures (mac, file, loop, count, size, duration, inline, slicing, state, "
@@ -36,8 +36,9 @@ constexpr char kRemovable[] = "state IN ('stopped', 'ended', 'gone', 'missing')"
 // ends a claim.
 constexpr char kEnd[] =
     "UPDATE captures SET state = ?2, ended = ?3, stoppedby = ?4, stoppedfrom = ?5, error = ?6, "
-    "filedev = ?7, fileino = ?8, filesize = ?9, filemtime = ?10 "
-    "WHERE id = ?1 AND (state = 'starting' OR (state = 'running' AND ?2 != 'running'))";
+    "filedev = ?7, fileino = ?8, filesize = ?9, filemtime = ?10, firstpacket = ?11, "
+    "lastpacket = ?12 WHERE id = ?1 AND (state = 'starting' OR (state = 'running' AND ?2 != "
+    "'running'))";
 
 constexpr char kRename[] = "UPDATE captures SET file = ?2 WHERE id = ?1";
 
@@ -65,6 +66,8 @@ LedgerEntry EntryOf(sqlite3_stmt* row) {
   entry.deleted = sqlite3_column_int64(row, 22);
   entry.deletedBy = TextColumn(row, 23);
   entry.freed = sqlite3_column_int64(row, 24);
+  entry.firstPacket = sqlite3_column_int64(row, 25);
+  entry.lastPacket = sqlite3_column_int64(row, 26);
   return entry;
 }
 
@@ -127,7 +130,9 @@ bool RecordEnd(sqlite3* db, int64_t id, const CaptureEnd& end) {
          BindNumber(update.get(), 7, end.identity.device) &&
          BindNumber(update.get(), 8, end.identity.inode) &&
          BindNumber(update.get(), 9, end.identity.size) &&
-         BindNumber(update.get(), 10, end.identity.modified) && Run(update.get());
+         BindNumber(update.get(), 10, end.identity.modified) &&
+         BindNumber(update.get(), 11, end.firstPacket) &&
+         BindNumber(update.get(), 12, end.lastPacket) && Run(update.get());
 }
 
 bool RecordRename(sqlite3* db, int64_t id, const std::string& file) {

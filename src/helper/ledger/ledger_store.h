@@ -43,6 +43,10 @@ struct LedgerEntry {
   int64_t deleted = 0;  // when its file was removed ("deleted")
   std::string deletedBy;
   int64_t freed = 0;  // bytes the removal freed
+  // The first and last packets' times, Unix nanoseconds, as recorded when
+  // the capture ended; -1: not known (running, no packet, an older entry).
+  int64_t firstPacket = -1;
+  int64_t lastPacket = -1;
 };
 
 // Whether the entry still claims its file: the device may be writing it.
@@ -69,6 +73,8 @@ struct CaptureEnd {
   std::string stoppedFrom;
   int64_t error;
   FileIdentity identity;
+  int64_t firstPacket = -1;  // as LedgerEntry's
+  int64_t lastPacket = -1;
 };
 
 // Inserts `entry` (its id ignored) and drops the rows without a file

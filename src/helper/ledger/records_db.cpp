@@ -124,15 +124,20 @@ bool CreateRecords(const std::string& path, OpenFailure& failure) {
   return true;
 }
 
-// The version records.sql sets, and the columns version 2 added to a file of
-// the version before (version 3 added a table, which the schema creates).
+// The version records.sql sets, and the columns each version added to the
+// captures of a file of the version before (tables the schema creates).
 constexpr int kRecordsVersion = 3;
-constexpr int kColumnsVersion = 2;
-constexpr const char* kAddedColumns[] = {
-    "ALTER TABLE captures ADD COLUMN pinned INTEGER NOT NULL DEFAULT 0",
-    "ALTER TABLE captures ADD COLUMN deleted INTEGER NOT NULL DEFAULT 0",
-    "ALTER TABLE captures ADD COLUMN deletedby TEXT NOT NULL DEFAULT ''",
-    "ALTER TABLE captures ADD COLUMN freed INTEGER NOT NULL DEFAULT 0",
+struct AddedColumn {
+  int version;
+  const char* sql;
+};
+constexpr AddedColumn kAddedColumns[] = {
+    {2, "ALTER TABLE captures ADD COLUMN pinned INTEGER NOT NULL DEFAULT 0"},
+    {2, "ALTER TABLE captures ADD COLUMN deleted INTEGER NOT NULL DEFAULT 0"},
+    {2, "ALTER TABLE captures ADD COLUMN deletedby TEXT NOT NULL DEFAULT ''"},
+    {2, "ALTER TABLE captures ADD COLUMN freed INTEGER NOT NULL DEFAULT 0"},
+    {3, "ALTER TABLE captures ADD COLUMN firstpacket INTEGER NOT NULL DEFAULT -1"},
+    {3, "ALTER TABLE captures ADD COLUMN lastpacket INTEGER NOT NULL DEFAULT -1"},
 };
 
 int VersionOf(sqlite3* db) {
@@ -148,8 +153,8 @@ bool Upgrade(sqlite3* db, OpenFailure& failure) {
   if (VersionOf(db) >= kRecordsVersion) return true;
   bool done = Execute(db, "BEGIN IMMEDIATE");
   const int version = done ? VersionOf(db) : kRecordsVersion;
-  if (version < kColumnsVersion) {
-    for (const char* column : kAddedColumns) done = done && Execute(db, column);
+  for (const AddedColumn& column : kAddedColumns) {
+    if (version < column.version) done = done && Execute(db, column.sql);
   }
   if (version < kRecordsVersion) done = done && Execute(db, kRecordsSchema);
   done = done && Execute(db, "COMMIT");
