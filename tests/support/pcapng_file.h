@@ -1,0 +1,36 @@
+// pcapng capture files built block by block, in either byte order, for the
+// tests of time windows.
+#ifndef VELORANTIS_TESTS_SUPPORT_PCAPNG_FILE_H_
+#define VELORANTIS_TESTS_SUPPORT_PCAPNG_FILE_H_
+
+#include <cstdint>
+#include <string>
+
+class PcapngFile {
+ public:
+  // A section header in the given byte order; the blocks after it follow it.
+  void Section(bool bigEndian);
+  // An interface description; `resolution` is if_tsresol's value (6:
+  // microseconds, the default, written as no option; 0x94: 2^-20 s).
+  void Interface(uint8_t resolution = 6);
+  // An enhanced packet block of `interface` at `units` of its clock,
+  // `bytes` of packet data.
+  void Packet(uint32_t interface, uint64_t units, uint32_t bytes = 60);
+  // A block of `type` with `bodyBytes` (a multiple of 4) of zeros: name
+  // resolution, interface statistics, a simple packet.
+  void Other(uint32_t type, uint32_t bodyBytes);
+
+  const std::string& bytes() const { return bytes_; }
+
+ private:
+  void Put32(uint32_t value);
+  void Put16(uint16_t value);
+  void Begin(uint32_t type);
+  void End();
+
+  std::string bytes_;
+  bool bigEndian_ = false;
+  size_t start_ = 0;
+};
+
+#endif  // VELORANTIS_TESTS_SUPPORT_PCAPNG_FILE_H_
