@@ -108,6 +108,52 @@ TEST_F(HttpTest, AuthenticationInFrontOfTheProgram) {
   EXPECT_EQ(Root(HttpGet(url), url)["devices"].size(), 2u);
 }
 
+// A capture's middle third through lighttpd, asked in Unix seconds and in
+// RFC 3339: the same file, with the packets editcap keeps.
+TEST_F(HttpTest, TimeWindowOfACapture) {
+  ASSERT_EQ(Get(std::string("command=start&mac=") + kMac + "&output=" + captures_.path() +
+                "&loop=0&count=3000&size=0&duration=0")["result"],
+            0);
+  nlohmann::json entry;
+  do {
+    entry = Get("command=captures")["captures"][0];
+  } while (entry["state"] == "running");
+  const double first = entry["first"];
+  const double last = entry["last"];
+  const auto seconds = [](double at) { return std::to_string(at); };  // six decimals
+  const auto rfc3339 = [](double at) {
+    const time_t whole = static_cast<time_t>(at);
+    tm utc{};
+    gmtime_r(&whole, &utc);
+    char text[40];
+    strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &utc);
+    return text + std::to_string(at - static_cast<double>(whole)).substr(1) + "Z";
+  };
+  const double from = first + (last - first) / 3;
+  const double to = first + (last - first) * 2 / 3;
+  const std::string id = "command=download&id=" + std::to_string(int{entry["id"]});
+  const HttpResponse byNumber =
+      HttpGet(server_.Url(id + "&from=" + seconds(from) + "&to=" + seconds(to)));
+  const HttpResponse byDate =
+      HttpGet(server_.Url(id + "&from=" + rfc3339(from) + "&to=" + rfc3339(to)));
+  EXPECT_EQ(byNumber.status, 200);
+  EXPECT_EQ(HeaderValue(byNumber, "content-type"), "application/x-pcapng");
+  EXPECT_TRUE(byNumber.body == byDate.body);
+  WriteFile(captures_.File("ours.pcapng"), byNumber.body);
+  RunHostProgram({"editcap", "-A", seconds(from), "-B", seconds(to),
+                  captures_.File("Velorantis.pcapng"), captures_.File("theirs.pcapng")},
+                 {});
+  // capinfos' line "Number of packets:   N".
+  const auto count = [](const std::string& file) {
+    const std::string out = RunHostProgram({VELORANTIS_CAPINFOS_PATH, "-c", "-M", file}, {}).out;
+    return out.substr(out.find("Number of packets"));
+  };
+  const std::string ours = count(captures_.File("ours.pcapng"));
+  EXPECT_EQ(ours, count(captures_.File("theirs.pcapng")));
+  const int packets = std::stoi(ours.substr(ours.find(':') + 1));
+  EXPECT_TRUE(packets > 900 && packets < 1100) << ours;  // a third of 3,000
+}
+
 TEST_F(HttpTest, FullSession) {
   const std::string mac = kMac;
   EXPECT_EQ(Get("command=setconfig&mac=default&output=" + captures_.path() +

@@ -30,6 +30,15 @@ export function downloadUrl(id) {
   return `${CGI_URL}?${new URLSearchParams({ command: 'download', id: String(id) })}`;
 }
 
+// The URL of the packets of capture `id` between `from` and `to` (Unix
+// seconds; either may be null for an open end).
+export function windowUrl(id, from, to) {
+  const query = { command: 'download', id: String(id) };
+  if (from !== null) query.from = from.toFixed(6);
+  if (to !== null) query.to = to.toFixed(6);
+  return `${CGI_URL}?${new URLSearchParams(query)}`;
+}
+
 // The back end answered, but with a failure result; `message` is its text.
 export class BackendError extends Error {
   constructor(message, result) {

@@ -1,9 +1,9 @@
 // The captures panel: the ledger's entries for the selected device from the
 // "captures" command, each with its file to download, and the words for
 // why a capture ended.
-import { downloadUrl, serverNow } from './api.js';
+import { downloadUrl, serverNow, windowUrl } from './api.js';
 import { byId } from './dom.js';
-import { formatBytes, formatDateTime, formatDuration, formatWith } from './format.js';
+import { formatBytes, formatDateTime, formatDuration, formatTime, formatWith, usesLocalTime } from './format.js';
 
 const STATES = {
   starting: 'Starting',
@@ -167,6 +167,66 @@ function fileCell(entry) {
   return td;
 }
 
+function link(href, text, label) {
+  const a = document.createElement('a');
+  a.href = href;
+  a.download = ''; // the server names the file
+  a.textContent = text;
+  a.setAttribute('aria-label', label);
+  return a;
+}
+
+const PRESET_MINUTES = [1, 5, 15];
+
+// The capture's first and last packet times, and a download of any window
+// of it: the last 1, 5 or 15 minutes, or the minutes around a chosen time.
+function packetsCell(entry) {
+  const td = cell('', 'packets');
+  const { first, last } = entry;
+  if (!(first > 0 && last > 0) || !HAS_FILE.has(entry.state)) {
+    td.textContent = '–';
+    return td;
+  }
+  const name = baseName(entry.file);
+  td.append(`${formatTime(first)} – ${formatTime(last)}`);
+  const details = document.createElement('details');
+  const summary = document.createElement('summary');
+  summary.textContent = 'Time window';
+  details.append(summary);
+  for (const minutes of PRESET_MINUTES) {
+    const text = `Last ${formatWith(minutes, 'minute')}`;
+    details.append(link(windowUrl(entry.id, last - minutes * 60, null), text, `${text} of ${name}`), ' ');
+  }
+  const around = document.createElement('label');
+  around.textContent = 'Around ';
+  const when = document.createElement('input');
+  when.type = 'datetime-local';
+  when.step = '1';
+  const span = document.createElement('input');
+  span.type = 'number';
+  span.min = '1';
+  span.value = '2';
+  span.className = 'window-minutes';
+  span.setAttribute('aria-label', 'minutes either side');
+  const get = link('#', 'Download', `The chosen window of ${name}`);
+  get.hidden = true;
+  // The chosen time is read in the zone the page shows times in.
+  const update = () => {
+    const local = Date.parse(when.value);
+    const offset = usesLocalTime() ? 0 : new Date(local).getTimezoneOffset() * 60;
+    const at = local / 1000 - offset;
+    const minutes = Number(span.value);
+    get.hidden = !(Number.isFinite(at) && minutes > 0);
+    if (!get.hidden) get.href = windowUrl(entry.id, at - minutes * 60, at + minutes * 60);
+  };
+  when.addEventListener('input', update);
+  span.addEventListener('input', update);
+  around.append(when, ' ± ', span, ' min ');
+  details.append(around, get);
+  td.append(details);
+  return td;
+}
+
 // Who started or stopped a capture: the ledger has "-" where the web
 // server named no user, and nothing where no one stopped it.
 function person(name) {
@@ -202,6 +262,7 @@ export function renderCaptures(entries, actions) {
       cell(person(entry.stoppedby)),
       cell(folderName(entry.file), 'file'),
       fileCell(entry),
+      packetsCell(entry),
       cell(sizeText(entry), 'size'),
       cell(slicingText(entry), 'size'),
       keepCell(entry, actions),
