@@ -8,6 +8,8 @@
 #   fixed response and against the sqlite3 shell answering with -json;
 # - the instructions a start adds under a retention policy that holds, and
 #   the wall time of a prune over 1,000 ended captures (bench/retention.sh);
+# - a time window of a 1 GiB capture against editcap -A/-B, and the peak
+#   memory of one past 5 GiB (bench/window.sh);
 # - the status window of every sample (BENCH_SAMPLES per table, default
 #   100,000: an answer of about 40 MB, within the request's memory budget of
 #   at most 64 MiB) against sqlite3 -json on the same two queries: time, peak
@@ -169,6 +171,7 @@ for r in "${requests[@]}"; do
 done
 
 source "$bench_dir/retention.sh"
+source "$bench_dir/window.sh"
 
 echo "the status window of every sample ..." >&2
 mapfile -t vars < <(request_env "command=status&mac=$mac&limit=-1")

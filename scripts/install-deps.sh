@@ -30,7 +30,9 @@ for work in "$@"; do
         apache2-bin nginx fcgiwrap busybox chromium strace "${npm[@]}")
       ;;
     fuzz) packages+=(clang) ;;
-    bench) packages+=(sqlite3 lighttpd curl valgrind hyperfine wrk libbenchmark-dev time) ;;
+    # editcap and capinfos (wireshark-common) for the time-window benchmark.
+    bench) packages+=(sqlite3 lighttpd curl valgrind hyperfine wrk libbenchmark-dev time
+      wireshark-common) ;;
     powerpc)
       packages+=(sqlite3 g++-powerpc-linux-gnu qemu-user googletest nlohmann-json3-dev
         lighttpd curl tshark)

@@ -344,6 +344,10 @@ test('captures of the selected device, each with its file to download', async ()
   const row = page.locator(`#captures-body tr[data-id="${entry.id}"]`);
   await row.locator('td[data-state="stopped"]').waitFor({ timeout: WAIT_MS });
   assert.ok((await row.textContent()).includes(`${dirname(entry.file)}/`), 'the folder is shown');
+  // Its last minute, as a window of its packets.
+  const stopped = (await cgi(`command=captures&mac=${mac}`)).captures[0];
+  const lastMinute = new URL(await row.locator('a', { hasText: 'Last 1 minute' }).getAttribute('href'), base);
+  assert.equal(Number(lastMinute.searchParams.get('from')), Number((stopped.last - 60).toFixed(6)));
   // At 420 px the table scrolls sideways, and says so.
   await page.setViewportSize({ width: 420, height: 900 });
   assert.ok(await page.locator('#captures-scroll-hint').isVisible());

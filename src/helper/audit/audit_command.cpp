@@ -9,29 +9,25 @@
 namespace {
 
 void WriteEntry(std::string& out, const AuditEntry& entry) {
+  const auto text = [&out](const char* key, const std::string& value, const char* after) {
+    AppendTextMember(out, key, value);
+    out += after;
+  };
   out += '{';
   AppendNumberMember(out, "id", entry.id);
   out += ", ";
   AppendNumberMember(out, "time", entry.time);
-  const std::pair<const char*, const std::string*> who[] = {
-      {"user", &entry.user}, {"address", &entry.address}, {"command", &entry.command}};
-  for (const auto& [key, text] : who) {
-    out += ", ";
-    AppendTextMember(out, key, *text);
-  }
-  out += ", \"request\": {";
-  AppendTextMember(out, "mac", entry.mac);
   out += ", ";
-  AppendTextMember(out, "id", entry.capture);
-  out += ", ";
-  AppendTextMember(out, "from", entry.from);
-  out += ", ";
-  AppendTextMember(out, "to", entry.to);
-  out += "}, ";
+  text("user", entry.user, ", ");
+  text("address", entry.address, ", ");
+  text("command", entry.command, ", \"request\": {");
+  text("mac", entry.mac, ", ");
+  text("id", entry.capture, ", ");
+  text("from", entry.from, ", ");
+  text("to", entry.to, "}, ");
   AppendNumberMember(out, "result", entry.result);
   out += ", ";
-  AppendTextMember(out, "message", entry.message);
-  out += ", ";
+  text("message", entry.message, ", ");
   AppendNumberMember(out, "bytes", entry.bytes);
   out += '}';
 }
@@ -52,12 +48,6 @@ Outcome OutputAudit(ResponseBody& body) {
       ledger.get(), KeyText(Key::kUser),
       static_cast<int64_t>(std::min<uint64_t>(limit, kAuditRows)), static_cast<int64_t>(before));
   if (!entries) return RecordsFailed(kFailed, ledger.get());
-  std::string& out = body.text;
-  out += "\"audit\": [\n";
-  for (size_t i = 0; i < entries->size(); ++i) {
-    if (i > 0) out += ",\n";
-    WriteEntry(out, (*entries)[i]);
-  }
-  out += entries->empty() ? "]\n" : "\n]\n";
+  AppendArrayNode(body.text, "audit", *entries, WriteEntry);
   return {};
 }

@@ -120,11 +120,6 @@ Outcome OutputCaptures(ResponseBody& body) {
       ListCaptures(ledger.get(), selection.mac, selection.limit, selection.before);
   if (!entries) return RecordsFailed(kFailed, ledger.get());
   WriteAccess(out);
-  out += "\"captures\": [\n";
-  for (size_t i = 0; i < entries->size(); ++i) {
-    if (i > 0) out += ",\n";
-    WriteEntry(out, (*entries)[i]);
-  }
-  out += entries->empty() ? "]\n" : "\n]\n";
+  AppendArrayNode(out, "captures", *entries, WriteEntry);
   return {};
 }

@@ -22,17 +22,26 @@ constexpr size_t kOutBytes = 1024 * 1024;
 // window: never more than this.
 constexpr size_t kMostHeldBytes = 4 * 1024 * 1024;
 
-// What a window keeps of a block: packets in it; neither packets outside it
-// nor blocks without a time (simple packet blocks), nor the interfaces'
-// statistics, which count the whole capture; every other block (section
-// and interface headers, name resolution, decryption secrets, custom
-// blocks), as it describes what follows.
+// What a window keeps of a block: the packets in it, and the blocks that
+// describe what follows (section and interface headers, name resolution,
+// decryption secrets). Not packets outside it, nor packets without a time
+// (simple packet blocks), nor the interfaces' statistics, which count the
+// whole capture, nor custom blocks and blocks of types not known.
 bool Keeps(const BlockReader& reader, const Block& block, const TimeWindow& window) {
-  if (block.type == kEnhancedPacketBlock || block.type == kObsoletePacketBlock) {
-    const std::optional<UnixNanos> time = reader.TimeOf(block);
-    return time && window.Holds(*time);
+  switch (block.type) {
+    case kEnhancedPacketBlock:
+    case kObsoletePacketBlock: {
+      const std::optional<UnixNanos> time = reader.TimeOf(block);
+      return time && window.Holds(*time);
+    }
+    case kSectionHeaderBlock:
+    case kInterfaceBlock:
+    case kNameResolutionBlock:
+    case kDecryptionSecretsBlock:
+      return true;
+    default:
+      return false;
   }
-  return block.type != kSimplePacketBlock && block.type != kInterfaceStatisticsBlock;
 }
 
 bool IsPacket(const Block& block) {

@@ -65,4 +65,20 @@ inline void AppendTextMember(std::string& out, const char* key, std::string_view
   out += '"';
 }
 
+// Appends the node `"name": [`, the items one a line (`write(out, item)`
+// each), `]` and a line feed.
+template <typename Items, typename Write>
+void AppendArrayNode(std::string& out, const char* name, const Items& items, Write write) {
+  out += '"';
+  out += name;
+  out += "\": [\n";
+  bool first = true;
+  for (const auto& item : items) {
+    if (!first) out += ",\n";
+    first = false;
+    write(out, item);
+  }
+  out += first ? "]\n" : "\n]\n";
+}
+
 #endif  // VELORANTIS_HELPER_FRONTEND_JSON_TEXT_H_

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <optional>
+#include <set>
 
 #include "shared/paths.h"
 
@@ -46,7 +47,7 @@ Access AccessIn(std::string_view text, const std::string& user, const char* path
   const bool named = !user.empty() && user != "*" && user != "-";
   std::optional<Role> own;
   std::optional<Role> other;
-  std::string seen = "\n";  // the names so far, each between line feeds
+  std::set<std::string_view> seen;  // the names so far
   size_t number = 0;
   while (!text.empty()) {
     ++number;
@@ -62,12 +63,18 @@ Access AccessIn(std::string_view text, const std::string& user, const char* path
       return Damaged(path, number, "not \"NAME ROLE\"");
     }
     const std::optional<Role> role = RoleNamed(roleName);
-    if (!role) return Damaged(path, number, "unknown role \"" + std::string(roleName) + "\"");
-    const std::string key = std::string(name) + '\n';
-    if (seen.find('\n' + key) != std::string::npos) {
-      return Damaged(path, number, "\"" + std::string(name) + "\" named twice");
+    if (!role) {
+      std::string unknown = "unknown role \"";
+      unknown += roleName;
+      unknown += '"';
+      return Damaged(path, number, unknown);
     }
-    seen += key;
+    if (!seen.insert(name).second) {
+      std::string twice = "\"";
+      twice += name;
+      twice += "\" named twice";
+      return Damaged(path, number, twice);
+    }
     if (named && name == user) own = role;
     if (name == fallback) other = role;
   }

@@ -14,9 +14,9 @@
 inline constexpr uint32_t kSectionHeaderBlock = 0x0A0D0D0A;
 inline constexpr uint32_t kInterfaceBlock = 1;
 inline constexpr uint32_t kObsoletePacketBlock = 2;
-inline constexpr uint32_t kSimplePacketBlock = 3;
-inline constexpr uint32_t kInterfaceStatisticsBlock = 5;
+inline constexpr uint32_t kNameResolutionBlock = 4;
 inline constexpr uint32_t kEnhancedPacketBlock = 6;
+inline constexpr uint32_t kDecryptionSecretsBlock = 10;
 
 // A time as Unix nanoseconds (until 2262).
 using UnixNanos = int64_t;
