@@ -356,7 +356,7 @@ test('captures of the selected device, each with its file to download', async ()
   await page.setViewportSize({ width: 1400, height: 1000 });
   assert.match(await row.textContent(), new RegExp(`${new Date(entry.started * 1000).toISOString().slice(11, 19)} UTC`));
   const downloading = page.waitForEvent('download');
-  await row.locator('a').click();
+  await row.locator('td.file a').click();
   const saved = await (await downloading).path();
   assert.ok(readFileSync(saved).equals(readFileSync(entry.file)));
   // Kept, it cannot be deleted; let go again, it is, after a confirmation.
@@ -394,7 +394,7 @@ test('a viewer sees everything, is offered nothing to change, and meets no error
   try {
     const page = await watchedPage();
     await page.goto(base);
-    await page.locator('#access', { hasText: 'Not signed in, role viewer.' }).waitFor({ timeout: WAIT_MS });
+    await page.locator('#access', { hasText: 'Not signed in, viewer' }).waitFor({ timeout: WAIT_MS });
     await page.locator('#capture-state[data-state="stopped"]').waitFor({ timeout: WAIT_MS });
     for (const id of ['start', 'config-save', 'retention-save']) {
       const control = page.locator(`#${id}[aria-disabled="true"]`);

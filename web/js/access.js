@@ -41,11 +41,14 @@ export function applyAccess(root = document) {
   }
 }
 
+// Short, for the top bar; the whole of it on hover.
 function describe() {
-  if (access === null) return '';
+  if (access === null) return ['', ''];
   const who = access.user === '-' ? 'Not signed in' : `Signed in as ${access.user}`;
-  if (access.roles !== 1) return `${who}; no roles are configured: everyone may do everything.`;
-  return `${who}, role ${access.role}.`;
+  if (access.roles !== 1) {
+    return [`${who}; no roles configured`, 'No roles are configured: everyone may do everything.'];
+  }
+  return [`${who}, ${access.role}`, `${who}, with the role ${access.role}.`];
 }
 
 // Takes the "access" node of an answer, when it has a well-formed one.
@@ -54,7 +57,9 @@ export function setAccess(node) {
   const changed = access === null || access.user !== node.user || access.role !== node.role || access.roles !== node.roles;
   access = { user: node.user, role: node.role, roles: node.roles };
   if (!changed) return;
-  byId('access').textContent = describe();
+  const [text, whole] = describe();
+  byId('access').textContent = text;
+  byId('access').title = whole;
   applyAccess();
 }
 
