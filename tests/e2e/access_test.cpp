@@ -91,21 +91,17 @@ TEST_F(AccessTest, EveryCommandForEveryRole) {
   for (const Command& command : AllCommands()) {
     EXPECT_TRUE(commands.contains(command.name)) << command.name;
   }
-  const struct {
-    std::optional<std::string> user;
-    int level;
-  } callers[] = {{"vera", kViewer},
-                 {"opal", kOperator},
-                 {"ada", kAdmin},
-                 {"mallory", kViewer},  // not named: "*"
-                 {std::nullopt, 0}};    // no login, and no "-" line
+  // mallory is named nowhere (the "*" line); no "-" line gives a request
+  // without a login anything.
+  const std::pair<std::optional<std::string>, int> callers[] = {
+      {"vera", kViewer}, {"opal", kOperator}, {"ada", kAdmin}, {"mallory", kViewer}, {{}, 0}};
   int refusals = 0;
   for (const auto& [name, command] : commands) {
     for (const auto& caller : callers) {
       sim_.ClearCalls();
-      const ProgramResult result = As(caller.user, "command=" + name + command.second);
-      const std::string who = name + " by " + caller.user.value_or("(no login)");
-      if (caller.level < command.first) {
+      const ProgramResult result = As(caller.first, "command=" + name + command.second);
+      const std::string who = name + " by " + caller.first.value_or("(no login)");
+      if (caller.second < command.first) {
         ++refusals;
         EXPECT_EQ(result.out, kRefused) << who;
         EXPECT_NE(result.err.find("message=\"Permission denied\""), std::string::npos) << who;
@@ -147,21 +143,18 @@ TEST_F(AccessTest, AuditTrail) {
 
   const nlohmann::json trail = Root(As("ada", "command=audit"))["audit"];
   ASSERT_EQ(trail.size(), 5u) << trail;
-  const struct {
-    const char* user;
-    const char* command;
-    const char* message;
-  } expected[] = {{"opal", "stop", "Cross-origin request refused"},
-                  {"ada", "download", ""},
-                  {"mallory", "setconfig", "Permission denied"},
-                  {"vera", "start", "Permission denied"},
-                  {"opal", "start", ""}};
+  // Newest first: user, command, message.
+  const char* const expected[][3] = {{"opal", "stop", "Cross-origin request refused"},
+                                     {"ada", "download", ""},
+                                     {"mallory", "setconfig", "Permission denied"},
+                                     {"vera", "start", "Permission denied"},
+                                     {"opal", "start", ""}};
   for (size_t i = 0; i < trail.size(); ++i) {
-    EXPECT_EQ(trail[i]["user"], expected[i].user) << i;
-    EXPECT_EQ(trail[i]["command"], expected[i].command) << i;
-    EXPECT_EQ(trail[i]["message"], expected[i].message) << i;
+    EXPECT_EQ(trail[i]["user"], expected[i][0]) << i;
+    EXPECT_EQ(trail[i]["command"], expected[i][1]) << i;
+    EXPECT_EQ(trail[i]["message"], expected[i][2]) << i;
     EXPECT_EQ(trail[i]["address"], "192.0.2.7") << i;
-    EXPECT_EQ(trail[i]["result"], *expected[i].message == '\0' ? 0 : -1) << i;
+    EXPECT_EQ(trail[i]["result"], *expected[i][2] == '\0' ? 0 : -1) << i;
   }
   EXPECT_EQ(trail[1]["request"]["id"], "1");
   EXPECT_EQ(trail[1]["bytes"], bytes);

@@ -48,15 +48,3 @@ TEST(AccessIn, RolesFileLines) {
     }
   }
 }
-
-// A damaged file grants nothing, not even to an admin it names; without a
-// file everything is granted.
-TEST(Permits, DamageRefusesEveryone) {
-  std::string cause;
-  EXPECT_TRUE(Permits(Access{}, Role::kAdmin, cause));
-  const Access damaged{true, Role::kAdmin, "/etc/roles line 2: unknown role"};
-  EXPECT_FALSE(Permits(damaged, Role::kViewer, cause));
-  EXPECT_NE(cause.find("line 2"), std::string::npos) << cause;
-  EXPECT_FALSE(Permits(Access{true, Role::kOperator, ""}, Role::kAdmin, cause));
-  EXPECT_EQ(cause, "role operator, the command needs admin");
-}
