@@ -169,6 +169,7 @@ TEST_F(WindowTest, BoundsInEitherFormAndWindowsWithoutPackets) {
       {"&from=1796718602&to=1796718601", "400", "The time range ends before it starts"},
       {"&from=yesterday", "400", "Invalid from time"},
       {"&to=2026-02-30T00:00:00Z", "400", "Invalid to time"},
+      {"&from=9603-12-08T08:30:00Z", "400", "Invalid from time"},  // past 2262
       {"&to=1796718601.1234567891", "400", "Invalid to time"},
   };
   for (const Case& c : cases) {

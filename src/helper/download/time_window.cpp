@@ -1,5 +1,7 @@
 #include "helper/download/time_window.h"
 
+#include <cstdint>
+
 #include "helper/frontend/request_keys.h"
 #include "helper/frontend/utc_time.h"
 
@@ -63,8 +65,9 @@ std::optional<UnixNanos> Rfc3339Text(std::string_view text) {
   if (!Fraction(text, at, nanos)) return std::nullopt;
   const std::string_view zone = text.substr(at);
   if (zone != "Z" && zone != "z" && zone != "+00:00" && zone != "-00:00") return std::nullopt;
+  // Nanoseconds since 1970 reach as far as 2262.
   const std::optional<int64_t> seconds = UnixSecondsOf(t);
-  if (!seconds) return std::nullopt;
+  if (!seconds || *seconds >= INT64_MAX / kNanosPerSecond) return std::nullopt;
   return *seconds * kNanosPerSecond + nanos;
 }
 
