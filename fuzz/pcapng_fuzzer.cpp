@@ -4,6 +4,7 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include <climits>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -36,7 +37,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::optional<PacketSpan> span = FindPacketSpan(fd, size);
   if (span) Check(first && span->first == *first);
   TimeWindow window;
-  if (first) {
+  // The second the first packet lies in (times past 2262 read as the last
+  // nanosecond that fits).
+  if (first && *first < INT64_MAX - 1000000000) {
     const UnixNanos second = *first / 1000000000 * 1000000000;
     window = {second, second + 1000000000};
   }

@@ -154,8 +154,7 @@ Outcome AnswerWindow(ResponseBody& body, int fd, const std::string& mac, const T
   std::optional<UnixNanos> last;
   bool sections = false;
   Block block;
-  Step step;
-  while ((step = scan->reader->Next(block)) == Step::kBlock) {
+  while (scan->reader->Next(block) == Step::kBlock) {
     sections = true;
     const std::optional<UnixNanos> time = scan->reader->TimeOf(block);
     if (time) {
