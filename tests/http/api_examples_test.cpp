@@ -11,7 +11,7 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
-#include <regex>
+#include <cctype>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -119,8 +119,15 @@ void ReplaceAll(std::string& text, const std::string& from, const std::string& t
 // The folders' free space and the audit's times change from run to run:
 // those figures are left out of the comparison, the rest of each line stays.
 std::string WithoutFreeSpace(std::string text) {
-  static const std::regex figures("(\"(bytes|total|percent|time)\": )[0-9]+");
-  return std::regex_replace(text, figures, "$1N");
+  for (const std::string key : {"\"bytes\": ", "\"total\": ", "\"percent\": ", "\"time\": "}) {
+    for (size_t at = text.find(key); at != std::string::npos; at = text.find(key, at + 1)) {
+      const size_t digits = at + key.size();
+      size_t end = digits;
+      while (end < text.size() && isdigit(static_cast<unsigned char>(text[end]))) ++end;
+      if (end > digits) text.replace(digits, end - digits, "N");
+    }
+  }
+  return text;
 }
 
 class ApiExamples : public testing::Test {
@@ -191,17 +198,29 @@ TEST_F(ApiExamples, MatchWhatTheProgramAnswers) {
 TEST_F(ApiExamples, NameOnlyTheDemosModelsAndFiles) {
   const std::string text = ReadFile(kDocument);
   const std::string list = Answer("command=list");
-  static const std::regex model("Velorantis-[A-Z][0-9A-Za-z+]*");
-  for (std::sregex_iterator it(text.begin(), text.end(), model), end; it != end; ++it) {
-    EXPECT_NE(list.find('"' + it->str() + '"'), std::string::npos) << it->str();
-  }
   const HttpResponse download = HttpGet(server_.Url("command=download&id=1"));
   const std::string disposition = HeaderValue(download, "content-disposition").value_or("");
-  static const std::regex fileName(
-      "Velorantis-[0-9A-Fa-f]{2}(-[0-9A-Fa-f]{2}){5}-[0-9TZ]+\\.pcapng");
   int names = 0;
-  for (std::sregex_iterator it(text.begin(), text.end(), fileName), end; it != end; ++it, ++names) {
-    EXPECT_NE(disposition.find(it->str()), std::string::npos) << it->str() << " vs " << disposition;
+  // Each word "Velorantis-..." of the document: a model ("Velorantis-B20"),
+  // or a download's name ("Velorantis-<MAC>-<start>.pcapng") when a MAC
+  // follows; a window's name has more after the start.
+  for (size_t at = text.find("Velorantis-"); at != std::string::npos;
+       at = text.find("Velorantis-", at + 1)) {
+    size_t end = at + 11;
+    while (end < text.size() && (isalnum(static_cast<unsigned char>(text[end])) ||
+                                 text[end] == '+' || text[end] == '-' || text[end] == '.')) {
+      ++end;
+    }
+    const std::string word = text.substr(at, end - at);
+    const std::string rest = word.substr(11);
+    if (rest.empty()) continue;
+    if (isupper(static_cast<unsigned char>(rest[0]))) {
+      EXPECT_NE(list.find('"' + word + '"'), std::string::npos) << word;
+    } else if (rest.size() == 41 && rest[2] == '-' && rest[17] == '-' &&
+               rest.ends_with("Z.pcapng")) {
+      ++names;
+      EXPECT_NE(disposition.find(word), std::string::npos) << word << " vs " << disposition;
+    }
   }
   EXPECT_GT(names, 0);
 }
