@@ -114,19 +114,6 @@ TEST_F(AccessTest, EveryCommandForEveryRole) {
   EXPECT_EQ(refusals, 35);
 }
 
-// A damaged roles file grants nothing, not even to the admin it names, and
-// says where it is damaged; without one, everyone may do everything.
-TEST_F(AccessTest, DamagedFileGrantsNothingAndNoFileGrantsAll) {
-  WriteFile(kTestRolesFile, std::string(kRoles) + "bob superuser\n");
-  const ProgramResult damaged = As("ada", "command=list");
-  EXPECT_EQ(damaged.out, kRefused);
-  EXPECT_NE(damaged.err.find("line 6: unknown role"), std::string::npos) << damaged.err;
-  std::filesystem::remove(kTestRolesFile);
-  const nlohmann::json open = Root(As(std::nullopt, "command=captures"));
-  EXPECT_EQ(open["access"], nlohmann::json({{"user", "-"}, {"role", "admin"}, {"roles", 0}}));
-  EXPECT_EQ(Root(As(std::nullopt, "command=setretention&maxbytes=0&minfree=0"))["result"], 0);
-}
-
 // The trail holds the changes, the downloads with their bytes and the
 // refusals, newest first, by user and page by page; it keeps the newest
 // 10,000 entries.
