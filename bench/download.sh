@@ -56,6 +56,7 @@ download_id=1000000
 sqlite3 "$run/velorantis-records.db" "INSERT OR REPLACE INTO captures (id, mac, file, loop, count,
   size, duration, inline, slicing, state, started, startedby, startedfrom) VALUES ($download_id,
   '00:11:22:33:44:55', '$download_file', 0, 0, 0, 0, 1, 0, 'ended', 1796717695, '-', '-')"
+record_file_identities "$run/velorantis-records.db"
 
 # download_speed URL: MB/s; fails unless the whole file came with 200.
 download_speed() {

@@ -140,3 +140,16 @@ micro_benchmarks() {
     print name, $4 * ($5 == "us" ? 1000 : $5 == "ms" ? 1e6 : 1) }' "$report"
   rm -f "$report"
 }
+
+# record_file_identities DB: gives the ledger entries of records database DB
+# that name their files by path only the device and inode of the regular
+# file there now, as the program records them once a device has created a
+# capture's file; without them an ended entry has no file.
+record_file_identities() {
+  local id file
+  sqlite3 -separator ' ' "$1" "SELECT id, file FROM captures WHERE fileino = 0" |
+    while read -r id file; do
+      [ -f "$file" ] && [ ! -L "$file" ] &&
+        stat -c "UPDATE captures SET filedev = %d, fileino = %i WHERE id = $id;" "$file"
+    done | sqlite3 "$1"
+}

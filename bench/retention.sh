@@ -37,6 +37,7 @@ SELECT '00:11:22:33:44:57', '$retention_dir/captures/c' || i || '.pcapng', 0, 0,
   'ended', 1796700000 + i, '-', '-', 1796700001 + i, 1 FROM n;
 COMMIT;
 SQL
+record_file_identities "$records_db"
 mapfile -t vars < <(request_env "command=prune")
 answer=$(env -i "${retention_env[@]}" "${vars[@]}" "$helper")
 if [[ $answer != *'"removed": 0,'* || $answer != *'"met": 1,'* ]]; then

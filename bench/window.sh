@@ -21,6 +21,7 @@ INSERT INTO captures (id, mac, file, loop, count, size, duration, inline, slicin
 VALUES (9001, '00:11:22:33:44:55', '$window_dir/capture.pcapng', 0, 0, 0, 0, 1, 0, 'ended', 0, '-', '-'),
   (9002, '00:11:22:33:44:55', '$window_dir/sparse.pcapng', 0, 0, 0, 0, 1, 0, 'ended', 0, '-', '-');
 SQL
+record_file_identities "$run/velorantis-records.db"
 # The last three seconds but one of the capture.
 window_to=$(awk -v t="$window_last" 'BEGIN { printf "%.6f", t - 1 }')
 window_from=$(awk -v t="$window_last" 'BEGIN { printf "%.6f", t - 4 }')

@@ -2,8 +2,8 @@
 -- file when it is missing (beside the configuration database unless the
 -- build says otherwise), and moves into it, once, the ledger that earlier
 -- versions kept in the configuration database. Every statement is
--- idempotent. An earlier file (user_version below 3) gets the columns it lacks
--- added, then this file run over it.
+-- idempotent. An earlier file (user_version below 4) gets the columns it lacks
+-- added, then this file run over it; a later one is left alone.
 
 -- A write-ahead log: listing the ledger never waits for a start's claim.
 PRAGMA journal_mode = WAL;
@@ -87,8 +87,11 @@ CREATE TABLE IF NOT EXISTS audit (
   totime TEXT NOT NULL,
   result INTEGER NOT NULL,      -- the answer's result and message
   message TEXT NOT NULL,
-  bytes INTEGER NOT NULL        -- a download's bytes the program sent; -1: none or not known
+  bytes INTEGER NOT NULL,       -- a download's bytes the program sent; -1: none or not known
+  -- The bytes a download asked for, as its Range header gave them ('' for
+  -- the whole file or a time window).
+  byterange TEXT NOT NULL DEFAULT ''
 );
 CREATE INDEX IF NOT EXISTS audit_user ON audit (user, id);
 
-PRAGMA user_version = 3;
+PRAGMA user_version = 4;

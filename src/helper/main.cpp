@@ -19,15 +19,18 @@ int main() {
   ResponseBody body;
   const bool served = ServeRequest(body);
   DiscardRequestBody();
+  // Recorded before the answer's first byte: a web server that sends a
+  // download's file itself ends the program once it has the header, and one
+  // whose client has gone away ends it mid-copy.
+  AuditRecord audit = RecordAudit(stderr);
   if (served) {
     WriteResponse(stdout, body);
   } else {
     WriteOutOfMemoryResponse(stdout);
   }
-  // The answer is out, a download's file too: recording the request cannot
-  // change it. Standard output stays open until the entry is written, as a
-  // web server may end a program whose output has ended (lighttpd does).
+  // Standard output stays open until the bytes sent are written, as a web
+  // server may end a program whose output has ended (lighttpd does).
   fflush(stdout);
-  RecordAudit(stderr);
+  FinishAudit(audit, stderr);
   return 0;
 }

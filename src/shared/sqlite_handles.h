@@ -28,6 +28,10 @@ using Statement = std::unique_ptr<sqlite3_stmt, FinalizeStatement>;
 struct OpenFailure {
   int code = 0;
   int systemErrno = 0;
+  // The file's schema version (user_version) when it opened but is newer
+  // than this program's: a later version made it, and this one must not
+  // write it as if it were its own.
+  int newerVersion = 0;
 };
 
 // The failure `db` holds (extended code and errno), or `rc` alone when there

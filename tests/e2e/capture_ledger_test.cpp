@@ -179,6 +179,7 @@ TEST_F(CaptureLedgerTest, StartNeedsItsClaimRecorded) {
     bool holdWriteLock;
     std::string configSql;  // run on the configuration database first
     std::string answer, logged;
+    std::string recordsSql = "";  // run on the records database first
   } cases[] = {
       {"write lock held", {}, true, "", "Capture ledger is not available", "database is locked"},
       {"read-only",
@@ -193,6 +194,8 @@ TEST_F(CaptureLedgerTest, StartNeedsItsClaimRecorded) {
        "",
        "Capture ledger is not available",
        "database or disk is full"},
+      {"made by a later version", {}, false, "", "Records database is newer than this program",
+       "made by a later version (user_version 99)", "PRAGMA user_version = 99"},
       {"missing", {}, false, "", "", ""},
       {"older configuration database", {}, false, oldLedger, "", ""},
   };
@@ -203,6 +206,7 @@ TEST_F(CaptureLedgerTest, StartNeedsItsClaimRecorded) {
     if (!c.configSql.empty()) ExecSql(kTestConfigDb, c.configSql);
     if (c.name != std::string("missing") && c.configSql.empty()) {
       CreateFromSchema(kTestRecordsDb, "records.sql");
+      if (!c.recordsSql.empty()) ExecSql(kTestRecordsDb, c.recordsSql);
     }
     sqlite3* holder = nullptr;
     if (c.holdWriteLock) {
@@ -233,11 +237,17 @@ TEST_F(CaptureLedgerTest, StartNeedsItsClaimRecorded) {
     EXPECT_NE(result.err.find(kTestRecordsDb), std::string::npos) << result.err;
     EXPECT_TRUE(sim_.Calls("DiskDumpStart").empty());
     EXPECT_TRUE(sim_.Calls("SetDeviceFeatures").empty());
+    if (!c.recordsSql.empty()) {  // left as it was, unread and unwritten
+      EXPECT_EQ(QueryText(kTestRecordsDb, "PRAGMA user_version"), "99");
+      EXPECT_EQ(QueryText(kTestRecordsDb, "SELECT count(*) FROM captures"), "0");
+      EXPECT_EQ(HelperOutput("command=captures"), CgiResponse(Failure(c.answer)));
+    }
   }
   // The old ledger moved, and the configuration holds its one table again.
   const nlohmann::json moved = Captures("&mac=" + kB);
   ASSERT_EQ(moved.size(), 1u);
   EXPECT_EQ(moved[0]["stoppedby"], "dave");
+  EXPECT_EQ(moved[0]["state"], "missing");  // its file was not there to be recorded
   EXPECT_EQ(QueryText(kTestConfigDb, "SELECT count(*) FROM sqlite_schema WHERE name = 'captures'"),
             "0");
 }

@@ -171,3 +171,63 @@ TEST_F(RetentionTest, KilledPruneIsReconciled) {
 }
 
 }  // namespace
+
+namespace {
+
+// A file that cannot be unlinked stays, and so does its capture, whatever
+// asked for the removal; a file with another name gives back no bytes.
+TEST_F(RetentionTest, RemovalsSayWhatHappened) {
+  if (UnderEmulator()) {
+    GTEST_SKIP() << "strace runs on the host only";
+  }
+  Capture(out_.path(), 20);
+  Capture(out_.path(), 20);
+  const nlohmann::json before = Captures();
+  const auto failingUnlink = [](const std::string& query) {
+    return RunHostProgram({"strace", "-qq", "-o", "/dev/null", "-e", "signal=none", "-e",
+                           "inject=unlinkat:error=EPERM", VELORANTIS_HELPER_PATH},
+                          {{"QUERY_STRING", query}, {"HTTP_X_REQUESTED_WITH", "test"}});
+  };
+  const ProgramResult deleted = failingUnlink("command=delete&id=1");
+  EXPECT_NE(deleted.out.find("\"message\": \"Failed to remove the capture file\""),
+            std::string::npos)
+      << deleted.out;
+  EXPECT_NE(deleted.err.find("cause=\"unlink "), std::string::npos) << deleted.err;
+  ASSERT_EQ(Message("command=setretention&maxbytes=1&minfree=0"), "");
+  const ProgramResult pruned = failingUnlink("command=prune");
+  const nlohmann::json prune = nlohmann::json::parse(pruned.out.substr(pruned.out.find('{')));
+  EXPECT_EQ(prune["root"]["prune"]["removed"], 0);
+  EXPECT_EQ(prune["root"]["retention"]["met"], 0);
+  EXPECT_EQ(prune["root"]["retention"]["used"], EndedBytes(before));
+  EXPECT_NE(pruned.err.find("message=\"Capture file not removed\""), std::string::npos);
+  EXPECT_EQ(Captures(), before);
+  EXPECT_EQ(QueryText(kTestRecordsDb, "SELECT sum(removals) FROM removals"), "0");
+  EXPECT_TRUE(std::filesystem::exists(std::string(before[1]["file"])));
+
+  std::filesystem::create_hard_link(std::string(before[1]["file"]), out_.File("copy"));
+  ASSERT_EQ(Message("command=delete&id=1"), "");
+  EXPECT_EQ(Captures()[1]["freed"], 0);
+  EXPECT_EQ(QueryText(kTestRecordsDb, "SELECT bytes FROM removals WHERE reason = 'delete'"), "0");
+}
+
+// An ended entry whose file identity was never recorded (the move of an
+// older ledger leaves one where its file was absent) has no file: the
+// running, pinned capture now at its path is not its own.
+TEST_F(RetentionTest, AnEntryWithoutIdentityHasNoFile) {
+  Capture(out_.path(), 20);
+  Capture(out_.path(), 0);
+  ASSERT_EQ(Message("command=pin&id=2&pinned=1"), "");
+  ExecSql(kTestRecordsDb, "UPDATE captures SET file = '" + out_.File("Velorantis.pcapng") +
+                              "', filedev = 0, fileino = 0, filesize = -1 WHERE id = 1");
+  EXPECT_NE(HelperOutput("command=download&id=1").find("Capture file has changed"),
+            std::string::npos);
+  ASSERT_EQ(Message("command=delete&id=1"), "");
+  EXPECT_EQ(Captures()[1]["freed"], 0);
+  ASSERT_EQ(Message("command=setretention&maxbytes=1&minfree=0"), "");
+  EXPECT_EQ(Answer("command=prune")["prune"]["removed"], 0);
+  EXPECT_TRUE(std::filesystem::exists(out_.File("Velorantis.pcapng")));
+  EXPECT_EQ(Captures()[0]["state"], "running");
+  EXPECT_EQ(Message("command=stop&mac=" + kA), "");
+}
+
+}  // namespace

@@ -140,6 +140,7 @@ class ApiExamples : public testing::Test {
     RecreateDatabase(kTestRecordsDb, "records.sql");
     ExecSql(kTestRecordsDb, LedgerRows(captures_.path()));
     WriteFile(captures_.File("Velorantis-20261208T081455Z.pcapng"), FirstCapture());
+    RecordFileIdentities(kTestRecordsDb);
   }
 
   // The body of the answer, the scratch directory shown as /data/captures.

@@ -39,6 +39,7 @@ class DownloadTest : public testing::Test {
     AddLedgerEntry(3, dir_.File("gone.pcapng"));
     EXPECT_EQ(symlink(capture_.c_str(), dir_.File("link.pcapng").c_str()), 0);
     AddLedgerEntry(4, dir_.File("link.pcapng"));
+    RecordFileIdentities(kTestRecordsDb);
   }
 
   // An ended capture; with `pinned`, the ledger knows the file as it is now.

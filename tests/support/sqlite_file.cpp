@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <fstream>
@@ -73,4 +74,25 @@ void CorruptTablePage(const std::string& path, const std::string& table) {
   std::string garbage(static_cast<size_t>(pageSize), '\xa5');
   file.write(garbage.data(), pageSize);
   ASSERT_TRUE(file.good()) << "cannot overwrite page " << rootPage << " of " << path;
+}
+
+void RecordFileIdentities(const std::string& path) {
+  sqlite3* db = nullptr;
+  sqlite3_stmt* select = nullptr;
+  std::string updates;
+  if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK &&
+      sqlite3_prepare_v2(db, "SELECT id, file FROM captures WHERE fileino = 0", -1, &select,
+                         nullptr) == SQLITE_OK) {
+    while (sqlite3_step(select) == SQLITE_ROW) {
+      struct stat info {};
+      const auto* file = reinterpret_cast<const char*>(sqlite3_column_text(select, 1));
+      if (lstat(file, &info) != 0 || !S_ISREG(info.st_mode)) continue;
+      updates += "UPDATE captures SET filedev = " + std::to_string(info.st_dev) +
+                 ", fileino = " + std::to_string(info.st_ino) +
+                 " WHERE id = " + std::to_string(sqlite3_column_int64(select, 0)) + ";";
+    }
+  }
+  sqlite3_finalize(select);
+  sqlite3_close(db);
+  if (!updates.empty()) ExecSql(path, updates);
 }

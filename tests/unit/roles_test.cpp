@@ -1,6 +1,14 @@
 #include "helper/frontend/roles.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <functional>
+
+#include "shared/paths.h"
+#include "support/temp_dir.h"
 
 // Each file and user: the role granted, or the damage that grants nothing
 // (a part of its text; "" when the file was understood).
@@ -45,4 +53,37 @@ TEST(AccessIn, RolesFileLines) {
           << where << ": " << access.damage;
     }
   }
+}
+
+// What stands at the roles file's path: only no entry at all means no roles;
+// anything that is no readable regular file grants nothing, at once.
+TEST(RequestAccess, RolesPathKinds) {
+  const TempDir dir;
+  const std::string path = dir.File("roles");
+  const struct Case {
+    const char* kind;
+    std::function<void()> make;
+    bool configured;
+    Role role;
+  } cases[] = {
+      {"nothing", [] {}, false, Role::kAdmin},
+      {"a regular file", [&] { WriteFile(path, "- operator\n"); }, true, Role::kOperator},
+      {"a link to a regular file",
+       [&] { WriteFile(dir.File("real"), "- operator\n"), symlink("real", path.c_str()); }, true,
+       Role::kOperator},
+      {"a link to nothing", [&] { symlink("absent", path.c_str()); }, true, Role::kNone},
+      {"a FIFO", [&] { mkfifo(path.c_str(), 0600); }, true, Role::kNone},
+      {"a folder", [&] { mkdir(path.c_str(), 0700); }, true, Role::kNone},
+      {"a device", [&] { symlink("/dev/zero", path.c_str()); }, true, Role::kNone},
+  };
+  program_paths.rolesFile = path.c_str();
+  for (const Case& c : cases) {
+    std::filesystem::remove_all(path);
+    c.make();
+    const Access access = RequestAccess();
+    EXPECT_EQ(access.configured, c.configured) << c.kind;
+    EXPECT_EQ(access.role, c.role) << c.kind;
+    EXPECT_EQ(access.damage.empty(), c.role != Role::kNone) << c.kind << ": " << access.damage;
+  }
+  program_paths = {};
 }

@@ -3,6 +3,7 @@
 
 #include "helper/audit/audit_commands.h"
 #include "helper/frontend/audit_note.h"
+#include "helper/frontend/database_failure.h"
 #include "helper/frontend/failure_log.h"
 #include "helper/frontend/request_identity.h"
 #include "helper/frontend/request_keys.h"
@@ -38,30 +39,43 @@ AuditEntry EntryOfThisRequest() {
   entry.result = audit_note.message == Message::kNone ? 0 : ResultOf(audit_note.message);
   entry.message = MessageText(audit_note.message);
   entry.bytes = audit_note.bytes;
+  entry.range = Kept(audit_note.range);
   return entry;
+}
+
+void LogUnrecorded(std::string cause, FILE* failureLog) {
+  try {
+    NoteSideFailure("Audit entry not recorded", std::move(cause));
+    WriteFailureLine(failureLog);
+  } catch (const std::bad_alloc&) {
+    // Not even the line fits: the answer goes out all the same.
+  }
 }
 
 }  // namespace
 
-void RecordAudit(FILE* failureLog) {
-  if (audit_note.command == nullptr) return;
+AuditRecord RecordAudit(FILE* failureLog) {
+  AuditRecord record;
+  if (audit_note.command == nullptr) return record;
   std::string cause;
   try {
     OpenFailure failure;
-    Connection ledger = OpenRecords(DatabaseUse::kWriter, failure);
-    if (!ledger) {
-      cause = SqliteOpenCause(RecordsDatabasePath().c_str(), failure.code, failure.systemErrno);
-    } else if (!AppendAudit(ledger.get(), EntryOfThisRequest())) {
-      cause = SqliteCause(ledger.get(), RecordsDatabasePath().c_str());
+    record.ledger = OpenRecords(DatabaseUse::kWriter, failure);
+    if (!record.ledger) {
+      cause = OpenFailureCause(RecordsDatabasePath().c_str(), failure);
+    } else if ((record.id = AppendAudit(record.ledger.get(), EntryOfThisRequest())) < 0) {
+      cause = SqliteCause(record.ledger.get(), RecordsDatabasePath().c_str());
     }
   } catch (const std::bad_alloc&) {
     cause = kOutOfMemoryCause;
   }
-  if (cause.empty()) return;
-  try {
-    NoteUnrecordedAudit(std::move(cause));
-    WriteFailureLine(failureLog);
-  } catch (const std::bad_alloc&) {
-    // Not even the line fits: the answer has gone out all the same.
+  if (!cause.empty()) LogUnrecorded(std::move(cause), failureLog);
+  return record;
+}
+
+void FinishAudit(AuditRecord& record, FILE* failureLog) {
+  if (record.id < 0 || audit_note.bytes < 0) return;
+  if (!RecordAuditBytes(record.ledger.get(), record.id, audit_note.bytes)) {
+    LogUnrecorded(SqliteCause(record.ledger.get(), RecordsDatabasePath().c_str()), failureLog);
   }
 }

@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "helper/capture/capture_file.h"
+#include "helper/frontend/database_failure.h"
 #include "helper/frontend/failure_log.h"
 #include "helper/frontend/request_identity.h"
 #include "helper/ledger/capture_ends.h"
@@ -81,8 +82,7 @@ Outcome OpenClaimLedger(Connection& ledger) {
   OpenFailure failure;
   ledger = OpenRecords(DatabaseUse::kWriter, failure);
   if (ledger) return {};
-  return Failed(Message::kLedgerUnavailable,
-                SqliteOpenCause(RecordsDatabasePath().c_str(), failure.code, failure.systemErrno));
+  return OpenFailed(Message::kLedgerUnavailable, RecordsDatabasePath().c_str(), failure);
 }
 
 Outcome ClaimCaptureFile(sqlite3* ledger, const std::string& mac, const CaptureSettings& settings,

@@ -12,7 +12,18 @@ Outcome DatabaseFailed(Message message, sqlite3* db, const char* path) {
   return Failed(message, SqliteCause(db, path));
 }
 
+std::string OpenFailureCause(const char* path, const OpenFailure& failure) {
+  if (failure.newerVersion != 0) {
+    return std::string(path) + ": made by a later version (user_version " +
+           std::to_string(failure.newerVersion) + ")";
+  }
+  return SqliteOpenCause(path, failure.code, failure.systemErrno);
+}
+
 Outcome OpenFailed(Message message, const char* path, const OpenFailure& failure) {
+  if (failure.newerVersion != 0) {
+    return Failed(Message::kRecordsTooNew, OpenFailureCause(path, failure));
+  }
   ThrowIfOutOfMemory(nullptr, failure.code);
-  return Failed(message, SqliteOpenCause(path, failure.code, failure.systemErrno));
+  return Failed(message, OpenFailureCause(path, failure));
 }

@@ -8,6 +8,8 @@
 
 #include <sqlite3.h>
 
+#include <string>
+
 #include "helper/frontend/outcome.h"
 #include "shared/sqlite_handles.h"
 
@@ -19,8 +21,11 @@ void ThrowIfOutOfMemory(sqlite3* db, int rc);
 // `path`), or the throw above.
 Outcome DatabaseFailed(Message message, sqlite3* db, const char* path);
 
+// Why the open of the database at `path` failed, as the failure log says it.
+std::string OpenFailureCause(const char* path, const OpenFailure& failure);
+
 // The failure with `message` of an open of the database at `path`, or the
-// throw above.
+// throw above; a file a later version made fails with its own message.
 Outcome OpenFailed(Message message, const char* path, const OpenFailure& failure);
 
 #endif  // VELORANTIS_HELPER_FRONTEND_DATABASE_FAILURE_H_

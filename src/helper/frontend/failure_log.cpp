@@ -141,10 +141,10 @@ void NoteFailedAnswer(int result, const char* message) {
   record.message = message;
 }
 
-void NoteUnrecordedAudit(std::string cause) {
+void NoteSideFailure(const char* message, std::string cause) {
   FailureRecord& record = Record();
   record.failed = true;
-  record.message = "Audit entry not recorded";
+  record.message = message;
   record.cause = std::move(cause);
 }
 

@@ -42,10 +42,10 @@ std::string LibraryCause(const char* operation, long long result);
 // calls it for every failure.
 void NoteFailedAnswer(int result, const char* message);
 
-// Notes, after the answer has gone out, that its audit entry could not be
-// written, and why: the next WriteFailureLine says so, with the answer's
-// result, the message "Audit entry not recorded" and `cause`.
-void NoteUnrecordedAudit(std::string cause);
+// Notes a failure that does not change the answer (its audit entry could not
+// be written, a file the policy removes stays): the next WriteFailureLine
+// says so, with the answer's result, `message` and `cause`.
+void NoteSideFailure(const char* message, std::string cause);
 
 // When a failed answer was noted, writes on `stream`, in one write, the line
 //   TIME velorantis: command="C" mac="M" result=R message="TEXT" cause="..."

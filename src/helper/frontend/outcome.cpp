@@ -59,6 +59,8 @@ constexpr MessageEntry kMessages[] = {
     {Message::kCaptureStillRunning, "Capture is running"},
     {Message::kCapturePinned, "Capture is pinned"},
     {Message::kAlreadyDeleted, "Capture is already deleted"},
+    {Message::kCannotRemoveFile, "Failed to remove the capture file"},
+    {Message::kRecordsTooNew, "Records database is newer than this program"},
     {Message::kCannotOpenDatabase, "Cannot open database"},
     {Message::kFailedDeviceId, "Failed to get device id"},
     {Message::kFailedDeviceStatus, "Failed to get device status"},

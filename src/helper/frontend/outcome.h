@@ -58,6 +58,8 @@ enum class Message : uint8_t {
   kCaptureStillRunning,
   kCapturePinned,
   kAlreadyDeleted,
+  kCannotRemoveFile,
+  kRecordsTooNew,
   // The status database.
   kCannotOpenDatabase,
   kFailedDeviceId,

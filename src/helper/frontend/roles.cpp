@@ -1,6 +1,7 @@
 #include "helper/frontend/roles.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -85,10 +86,21 @@ Access RequestAccess() {
   const char* path = program_paths.rolesFile;
   const char* login = getenv("REMOTE_USER");
   const std::string user = login != nullptr ? login : "";
-  const int fd = open(path, O_RDONLY | O_CLOEXEC);
+  // Never waits: a FIFO or a device in the file's place opens at once and is
+  // refused as no regular file.
+  const int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
   if (fd < 0) {
-    if (errno == ENOENT) return {};
-    return {true, Role::kNone, std::string(path) + ": " + strerror(errno)};
+    const int error = errno;
+    // Only no entry at all is no roles file: a link to nothing is a roles
+    // file that cannot be read, which grants nothing.
+    struct stat entry {};
+    if (error == ENOENT && lstat(path, &entry) != 0 && errno == ENOENT) return {};
+    return {true, Role::kNone, std::string(path) + ": " + strerror(error)};
+  }
+  struct stat info {};
+  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    close(fd);
+    return {true, Role::kNone, std::string(path) + ": not a regular file"};
   }
   std::string text(kMostBytes + 1, '\0');
   size_t filled = 0;

@@ -1,7 +1,9 @@
 // Who may do what: the roles file gives each user the web server logged in
 // (REMOTE_USER) a role, and each command needs one (the command table).
-// Without the file everyone may do everything; a file that cannot be read
-// or has a line it does not understand grants nothing.
+// Without the file (no entry at that path at all) everyone may do
+// everything; anything else there that is no readable regular file (a link
+// to nothing, a FIFO, a folder), or a file with a line it does not
+// understand, grants nothing.
 //
 // The file, one entry a line:
 //   # a comment, to the end of the line

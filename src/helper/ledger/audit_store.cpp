@@ -7,11 +7,12 @@ namespace {
 
 constexpr char kInsert[] =
     "INSERT INTO audit (time, user, address, command, mac, capture, fromtime, totime, result, "
-    "message, bytes) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11)";
+    "message, bytes, byterange) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12)";
+constexpr char kSetBytes[] = "UPDATE audit SET bytes = ?2 WHERE id = ?1";
 constexpr char kTrim[] = "DELETE FROM audit WHERE id <= ?1";
 constexpr char kSelect[] =
     "SELECT id, time, user, address, command, mac, capture, fromtime, totime, result, message, "
-    "bytes FROM audit WHERE (?1 IS NULL OR user = ?1) AND (?2 <= 0 OR id < ?2) "
+    "bytes, byterange FROM audit WHERE (?1 IS NULL OR user = ?1) AND (?2 <= 0 OR id < ?2) "
     "ORDER BY id DESC LIMIT ?3";
 
 AuditEntry EntryOf(sqlite3_stmt* row) {
@@ -25,12 +26,13 @@ AuditEntry EntryOf(sqlite3_stmt* row) {
   entry.result = sqlite3_column_int64(row, 9);
   entry.message = TextColumn(row, 10);
   entry.bytes = sqlite3_column_int64(row, 11);
+  entry.range = TextColumn(row, 12);
   return entry;
 }
 
 }  // namespace
 
-bool AppendAudit(sqlite3* db, const AuditEntry& entry) {
+int64_t AppendAudit(sqlite3* db, const AuditEntry& entry) {
   Statement insert = Prepare(db, kInsert);
   bool bound = insert && BindNumber(insert.get(), 1, entry.time);
   int index = 2;
@@ -40,13 +42,19 @@ bool AppendAudit(sqlite3* db, const AuditEntry& entry) {
   }
   if (!bound || !BindNumber(insert.get(), 9, entry.result) ||
       !BindText(insert.get(), 10, entry.message) || !BindNumber(insert.get(), 11, entry.bytes) ||
-      !Run(insert.get())) {
-    return false;
+      !BindText(insert.get(), 12, entry.range) || !Run(insert.get())) {
+    return -1;
   }
   // Ids only grow, so the newest rows are the last kAuditRows ids.
+  const int64_t id = sqlite3_last_insert_rowid(db);
   Statement trim = Prepare(db, kTrim);
-  return trim && BindNumber(trim.get(), 1, sqlite3_last_insert_rowid(db) - kAuditRows) &&
-         Run(trim.get());
+  return trim && BindNumber(trim.get(), 1, id - kAuditRows) && Run(trim.get()) ? id : -1;
+}
+
+bool RecordAuditBytes(sqlite3* db, int64_t id, int64_t bytes) {
+  Statement update = Prepare(db, kSetBytes);
+  return update && BindNumber(update.get(), 1, id) && BindNumber(update.get(), 2, bytes) &&
+         Run(update.get());
 }
 
 std::optional<std::vector<AuditEntry>> ListAudit(sqlite3* db, const char* user, int64_t limit,

@@ -27,11 +27,15 @@ struct AuditEntry {
   int64_t result = 0;
   std::string message;
   int64_t bytes = -1;  // a download's bytes the program sent; -1: none or not known
+  std::string range;   // the Range a download asked for; "" for none
 };
 
-// Appends `entry` (its id is the database's) and drops the rows older than
-// the newest kAuditRows. False when the database refuses.
-bool AppendAudit(sqlite3* db, const AuditEntry& entry);
+// Appends `entry` and drops the rows older than the newest kAuditRows.
+// Returns the new entry's id, or -1 when the database refuses.
+int64_t AppendAudit(sqlite3* db, const AuditEntry& entry);
+
+// Sets the bytes sent of entry `id`. False when the database refuses.
+bool RecordAuditBytes(sqlite3* db, int64_t id, int64_t bytes);
 
 // At most `limit` entries, newest first: those of `user` only unless it is
 // null, and older than entry `before` unless it is 0. Nullopt when the

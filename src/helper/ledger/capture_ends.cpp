@@ -40,8 +40,7 @@ bool DaemonBehind(const LedgerEntry& entry, const FileIdentity& file, int64_t no
 FileIdentity EndIdentity(const LedgerEntry& entry) {
   const std::optional<FileIdentity> now = RegularFileAt(entry.file);
   const FileIdentity& recorded = entry.identity;
-  const bool known = recorded.device != 0 || recorded.inode != 0;
-  if (now && (!known || entry.loop != 0 ||
+  if (now && (!IsKnown(recorded) || entry.loop != 0 ||
               (now->device == recorded.device && now->inode == recorded.inode))) {
     return *now;
   }

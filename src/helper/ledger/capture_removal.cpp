@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <ctime>
 
 #include "helper/ledger/no_link_open.h"
@@ -28,32 +29,34 @@ struct FileInFolder {
     if (folder >= 0) close(folder);
   }
 
-  // Whether the name holds the entry's own file (not a link), and its size.
-  bool HoldsFileOf(const LedgerEntry& entry, int64_t& size) const {
+  // Whether the name holds the entry's own file (not a link), and the bytes
+  // unlinking it frees: none while another name links it.
+  bool HoldsFileOf(const LedgerEntry& entry, int64_t& freed) const {
     struct stat info {};
     if (folder < 0 || fstatat(folder, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0 ||
         !IsFileOf(entry, info)) {
       return false;
     }
-    size = static_cast<int64_t>(info.st_size);
+    freed = info.st_nlink > 1 ? 0 : static_cast<int64_t>(info.st_size);
     return true;
   }
 
-  // Unlinks the entry's file, checked once more just before. True once the
-  // name no longer holds it.
-  bool UnlinkFileOf(const LedgerEntry& entry) const {
-    int64_t size = 0;
-    return !HoldsFileOf(entry, size) || unlinkat(folder, name.c_str(), 0) == 0;
+  // Unlinks the entry's file, checked once more just before. 0 once the
+  // name no longer holds it, else unlink's errno.
+  int UnlinkFileOf(const LedgerEntry& entry) const {
+    int64_t freed = 0;
+    if (!HoldsFileOf(entry, freed) || unlinkat(folder, name.c_str(), 0) == 0) return 0;
+    return errno;
   }
 };
 
 // Unlinks the file of `entry`, recorded "deleted", and then clears its
-// identity; a file that cannot be unlinked keeps it, for the next
-// reconciliation. True once the file is gone.
-bool FinishRemoval(sqlite3* ledger, const FileInFolder& file, const LedgerEntry& entry) {
-  if (!file.UnlinkFileOf(entry)) return false;
-  RecordUnlinked(ledger, entry.id);
-  return true;
+// identity; a file that cannot be unlinked keeps it. 0 once the file is
+// gone, else unlink's errno.
+int FinishRemoval(sqlite3* ledger, const FileInFolder& file, const LedgerEntry& entry) {
+  const int error = file.UnlinkFileOf(entry);
+  if (error == 0) RecordUnlinked(ledger, entry.id);
+  return error;
 }
 
 bool InTransaction(sqlite3* ledger, bool written) {
@@ -67,14 +70,13 @@ bool InTransaction(sqlite3* ledger, bool written) {
 RemovalResult RemoveCaptureFile(sqlite3* ledger, const LedgerEntry& entry, RemovalReason reason,
                                 const std::string& by) {
   const FileInFolder file(entry.file);
-  int64_t size = 0;
+  int64_t freed = 0;
   RemovalResult result;
-  result.missing = !file.HoldsFileOf(entry, size);
+  result.missing = !file.HoldsFileOf(entry, freed);
   if (result.missing && reason != RemovalReason::kDelete) {
     result.recorded = RecordMissing(ledger, entry.id);
     return result;
   }
-  const int64_t freed = result.missing ? 0 : size;
   bool written = Execute(ledger, "BEGIN IMMEDIATE") &&
                  RecordRemoval(ledger, entry.id, {time(nullptr), by, freed});
   if (!result.missing) written = written && CountRemoval(ledger, reason, freed);
@@ -82,7 +84,16 @@ RemovalResult RemoveCaptureFile(sqlite3* ledger, const LedgerEntry& entry, Remov
   if (!result.recorded) return result;
   // From here the ledger says "deleted": a process killed before the unlink
   // leaves the file to ReconcileRemovals.
-  if (FinishRemoval(ledger, file, entry)) result.freed = freed;
+  result.unlinkError = FinishRemoval(ledger, file, entry);
+  if (result.unlinkError == 0) {
+    result.freed = freed;
+    return result;
+  }
+  // The file stays, and so does the capture: the ledger says so again,
+  // unless it refuses, when the removal stays pending for the next pass.
+  written = Execute(ledger, "BEGIN IMMEDIATE") && UndoRemoval(ledger, entry) &&
+            CountRemoval(ledger, reason, -freed, -1);
+  InTransaction(ledger, written);
   return result;
 }
 
@@ -92,8 +103,8 @@ bool ReconcileRemovals(sqlite3* ledger) {
   if (!pending || !kept) return false;
   for (const LedgerEntry& entry : *pending) FinishRemoval(ledger, FileInFolder(entry.file), entry);
   for (const LedgerEntry& entry : *kept) {
-    int64_t size = 0;
-    if (!FileInFolder(entry.file).HoldsFileOf(entry, size)) RecordMissing(ledger, entry.id);
+    int64_t freed = 0;
+    if (!FileInFolder(entry.file).HoldsFileOf(entry, freed)) RecordMissing(ledger, entry.id);
   }
   return true;
 }

@@ -18,13 +18,17 @@
 struct RemovalResult {
   bool recorded = false;  // false: the ledger refused the write, nothing changed
   bool missing = false;   // the file was no longer the capture's: nothing unlinked
-  int64_t freed = 0;      // bytes unlinked
+  int64_t freed = 0;      // bytes freed: the file's, when its last link went
+  // unlink's errno when the file could not be removed: the entry is then
+  // as it was (or, should the ledger refuse that, a removal still pending).
+  int unlinkError = 0;
 };
 
 // Removes the file of `entry`, an ended capture that is not pinned, for
 // `reason`, by `by` (REMOTE_USER, or "retention"). In one write transaction
 // the entry becomes "deleted" (when, by whom, the bytes) and the reason's
-// count grows; then the file is unlinked and its identity cleared. A file
+// count grows; then the file is unlinked and its identity cleared, or, when
+// it cannot be, both are taken back. A file
 // that is no longer the capture's (removed by hand, or another in its
 // place) is left alone: the retention policy then records the entry
 // "missing", a delete records it "deleted" with nothing freed.

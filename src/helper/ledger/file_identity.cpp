@@ -15,10 +15,11 @@ std::optional<FileIdentity> RegularFileAt(const std::string& path) {
   return IdentityOf(info);
 }
 
+bool IsKnown(const FileIdentity& file) { return file.device != 0 || file.inode != 0; }
+
 bool IsRecordedFile(const FileIdentity& recorded, const struct stat& info) {
   const FileIdentity file = IdentityOf(info);
-  if (recorded.device == 0 && recorded.inode == 0) return true;
-  return file.device == recorded.device && file.inode == recorded.inode &&
+  return IsKnown(recorded) && file.device == recorded.device && file.inode == recorded.inode &&
          (recorded.size < 0 || file.size == recorded.size) &&
          (recorded.modified < 0 || file.modified == recorded.modified);
 }

@@ -30,9 +30,12 @@ FileIdentity InodeOf(const FileIdentity& file);
 // when there is none.
 std::optional<FileIdentity> RegularFileAt(const std::string& path);
 
+// Whether `file` names a file at all: a device and inode are known.
+bool IsKnown(const FileIdentity& file);
+
 // Whether the file `info` describes is the one `recorded` names: the same
 // device and inode, and the same size and time where they are known. A
-// record that knows nothing matches any file.
+// record that knows nothing matches no file.
 bool IsRecordedFile(const FileIdentity& recorded, const struct stat& info);
 
 #endif  // VELORANTIS_HELPER_LEDGER_FILE_IDENTITY_H_

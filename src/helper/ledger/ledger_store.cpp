@@ -106,10 +106,13 @@ bool IsFileOf(const LedgerEntry& entry, const struct stat& info) {
   if (entry.state == "failed" || !S_ISREG(info.st_mode)) return false;
   FileIdentity recorded = entry.identity;
   if (IsActive(entry)) {
-    // It grows; and a looping device may start it over as a new file.
+    // Its claim on the path makes the file there its own until the device
+    // has created it, and while a looping device starts it over as a new
+    // file; and it grows.
+    if (entry.loop != 0 || !IsKnown(recorded)) return true;
     recorded.size = recorded.modified = -1;
-    if (entry.loop != 0) recorded = {};
   }
+  // An ended capture without a recorded file has none.
   return IsRecordedFile(recorded, info);
 }
 
@@ -155,6 +158,14 @@ bool RecordRemoval(sqlite3* db, int64_t id, const Removal& removal) {
   Statement update = Prepare(db, sql.c_str());
   return update && BindNumber(update.get(), 1, id) && BindNumber(update.get(), 2, removal.when) &&
          BindText(update.get(), 3, removal.by) && BindNumber(update.get(), 4, removal.freed) &&
+         Run(update.get()) && sqlite3_changes(db) == 1;
+}
+
+bool UndoRemoval(sqlite3* db, const LedgerEntry& entry) {
+  Statement update = Prepare(db,
+                             "UPDATE captures SET state = ?2, deleted = 0, deletedby = '', "
+                             "freed = 0 WHERE id = ?1 AND state = 'deleted'");
+  return update && BindNumber(update.get(), 1, entry.id) && BindText(update.get(), 2, entry.state) &&
          Run(update.get()) && sqlite3_changes(db) == 1;
 }
 

@@ -106,6 +106,10 @@ struct Removal {
 // RecordUnlinked. False on failure, or when the entry is no such capture.
 bool RecordRemoval(sqlite3* db, int64_t id, const Removal& removal);
 
+// Takes back the removal recorded for `entry` (as it was before it), whose
+// file could not be unlinked. False on failure.
+bool UndoRemoval(sqlite3* db, const LedgerEntry& entry);
+
 // Records entry `id`, an ended capture, as "missing": its file is gone.
 bool RecordMissing(sqlite3* db, int64_t id);
 

@@ -24,19 +24,28 @@ constexpr char kMoveOldLedger[] =
 constexpr char kMovedFiles[] = "SELECT id, file FROM captures WHERE state != 'failed'";
 constexpr char kPinFile[] =
     "UPDATE captures SET filedev = ?2, fileino = ?3, filesize = ?4, filemtime = ?5 WHERE id = ?1";
+constexpr char kMovedMissing[] =
+    "UPDATE captures SET state = 'missing' WHERE id = ?1 AND state IN ('stopped', 'ended', 'gone')";
 
 // The old ledger's rows name their files by path only: each one is pinned
 // to the file that path holds now (a running one's size and time are not
-// compared while it runs, and are taken anew when it ends).
+// compared while it runs, and are taken anew when it ends); an ended one
+// whose file is not there has none, whatever comes to that path later.
 void PinMovedFiles(sqlite3* db) {
   Statement select = Prepare(db, kMovedFiles);
   Statement pin = Prepare(db, kPinFile);
-  if (!select || !pin) return;
+  Statement missing = Prepare(db, kMovedMissing);
+  if (!select || !pin || !missing) return;
   while (sqlite3_step(select.get()) == SQLITE_ROW) {
     const auto* file = reinterpret_cast<const char*>(sqlite3_column_text(select.get(), 1));
     const std::optional<FileIdentity> identity =
         file != nullptr ? RegularFileAt(file) : std::nullopt;
-    if (!identity) continue;
+    if (!identity) {
+      sqlite3_bind_int64(missing.get(), 1, sqlite3_column_int64(select.get(), 0));
+      sqlite3_step(missing.get());
+      sqlite3_reset(missing.get());
+      continue;
+    }
     sqlite3_bind_int64(pin.get(), 1, sqlite3_column_int64(select.get(), 0));
     int index = 2;
     for (int64_t value : {identity->device, identity->inode, identity->size, identity->modified}) {
@@ -126,10 +135,11 @@ bool CreateRecords(const std::string& path, OpenFailure& failure) {
 
 // The version records.sql sets, and the columns each version added to the
 // captures of a file of the version before (tables the schema creates).
-constexpr int kRecordsVersion = 3;
+constexpr int kRecordsVersion = 4;
 struct AddedColumn {
   int version;
   const char* sql;
+  int tableSince = 1;  // the version that created the column's table
 };
 constexpr AddedColumn kAddedColumns[] = {
     {2, "ALTER TABLE captures ADD COLUMN pinned INTEGER NOT NULL DEFAULT 0"},
@@ -138,6 +148,7 @@ constexpr AddedColumn kAddedColumns[] = {
     {2, "ALTER TABLE captures ADD COLUMN freed INTEGER NOT NULL DEFAULT 0"},
     {3, "ALTER TABLE captures ADD COLUMN firstpacket INTEGER NOT NULL DEFAULT -1"},
     {3, "ALTER TABLE captures ADD COLUMN lastpacket INTEGER NOT NULL DEFAULT -1"},
+    {4, "ALTER TABLE audit ADD COLUMN byterange TEXT NOT NULL DEFAULT ''", 3},
 };
 
 int VersionOf(sqlite3* db) {
@@ -146,15 +157,31 @@ int VersionOf(sqlite3* db) {
                                                               : -1;
 }
 
+// A file a later version made: its tables may mean what this program does
+// not know, so it is neither read nor written.
+bool Newer(int version, OpenFailure& failure) {
+  if (version <= kRecordsVersion) return false;
+  failure = {SQLITE_ERROR, 0, version};
+  return true;
+}
+
 // Brings a file an earlier version made up to today's schema, in one write
 // transaction (a second process finds it done). False with `failure`
-// filled when it cannot.
+// filled when it cannot, or when a later version made the file.
 bool Upgrade(sqlite3* db, OpenFailure& failure) {
-  if (VersionOf(db) >= kRecordsVersion) return true;
+  const int found = VersionOf(db);
+  if (Newer(found, failure)) return false;
+  if (found == kRecordsVersion) return true;
   bool done = Execute(db, "BEGIN IMMEDIATE");
   const int version = done ? VersionOf(db) : kRecordsVersion;
+  if (Newer(version, failure)) {
+    Execute(db, "ROLLBACK");
+    return false;
+  }
   for (const AddedColumn& column : kAddedColumns) {
-    if (version < column.version) done = done && Execute(db, column.sql);
+    if (column.tableSince <= version && version < column.version) {
+      done = done && Execute(db, column.sql);
+    }
   }
   if (version < kRecordsVersion) done = done && Execute(db, kRecordsSchema);
   done = done && Execute(db, "COMMIT");

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "helper/frontend/failure_log.h"
 #include "helper/ledger/capture_removal.h"
 #include "helper/ledger/ledger_store.h"
 #include "helper/ledger/records_db.h"
@@ -94,6 +95,12 @@ bool RemoveOldest(sqlite3* ledger, const std::vector<LedgerEntry>& kept, Storage
     const RemovalResult removal = RemoveCaptureFile(
         ledger, entry, overQuota ? RemovalReason::kQuota : RemovalReason::kMinFree, kRetentionBy);
     if (!removal.recorded) return false;
+    if (removal.unlinkError != 0) {
+      // It stays, and counts as it did; the next pass tries again.
+      NoteSideFailure("Capture file not removed",
+                      ErrnoCause("unlink", entry.file.c_str(), removal.unlinkError));
+      continue;
+    }
     state.usedBytes -= RecordedSize(entry);
     if (removal.missing) continue;
     ++report.removed;

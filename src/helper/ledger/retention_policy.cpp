@@ -25,8 +25,8 @@ constexpr char kStore[] =
     "INSERT INTO retention (id, maxbytes, minfree) VALUES (1, ?1, ?2) "
     "ON CONFLICT (id) DO UPDATE SET maxbytes = ?1, minfree = ?2";
 constexpr char kCount[] =
-    "INSERT INTO removals (reason, removals, bytes) VALUES (?1, 1, ?2) "
-    "ON CONFLICT (reason) DO UPDATE SET removals = removals + 1, bytes = bytes + ?2";
+    "INSERT INTO removals (reason, removals, bytes) VALUES (?1, ?3, ?2) "
+    "ON CONFLICT (reason) DO UPDATE SET removals = removals + ?3, bytes = bytes + ?2";
 constexpr char kCounts[] = "SELECT reason, removals, bytes FROM removals";
 
 constexpr RemovalReason kReasons[] = {RemovalReason::kQuota, RemovalReason::kMinFree,
@@ -97,11 +97,12 @@ const char* ReasonName(RemovalReason reason) {
   return "";
 }
 
-bool CountRemoval(sqlite3* db, RemovalReason reason, int64_t bytes) {
+bool CountRemoval(sqlite3* db, RemovalReason reason, int64_t bytes, int removals) {
   Statement count = Prepare(db, kCount);
   return count &&
          sqlite3_bind_text(count.get(), 1, ReasonName(reason), -1, SQLITE_STATIC) == SQLITE_OK &&
          sqlite3_bind_int64(count.get(), 2, bytes) == SQLITE_OK &&
+         sqlite3_bind_int(count.get(), 3, removals) == SQLITE_OK &&
          sqlite3_step(count.get()) == SQLITE_DONE;
 }
 

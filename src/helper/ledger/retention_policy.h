@@ -42,8 +42,10 @@ bool StorePolicy(sqlite3* db, const RetentionPolicy& policy);
 enum class RemovalReason { kQuota, kMinFree, kDelete };
 const char* ReasonName(RemovalReason reason);
 
-// Adds one removal of `bytes` to the count of `reason`. False on failure.
-bool CountRemoval(sqlite3* db, RemovalReason reason, int64_t bytes);
+// Adds `removals` removals of `bytes` together to the count of `reason`
+// (-1 and the bytes negated take back one that did not happen). False on
+// failure.
+bool CountRemoval(sqlite3* db, RemovalReason reason, int64_t bytes, int removals = 1);
 
 // The counts of every reason, zero for those that never removed a file.
 struct RemovalCount {

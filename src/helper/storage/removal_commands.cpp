@@ -1,3 +1,4 @@
+#include "helper/frontend/failure_log.h"
 #include "helper/frontend/request_identity.h"
 #include "helper/frontend/request_keys.h"
 #include "helper/ledger/capture_removal.h"
@@ -51,6 +52,10 @@ Outcome DeleteCapture(ResponseBody&) {
       RemoveCaptureFile(named.ledger.get(), named.entry, RemovalReason::kDelete, RequestUser());
   if (!removal.recorded) {
     return RecordsFailed(kFailed, named.ledger.get());
+  }
+  if (removal.unlinkError != 0) {
+    return Failed(Message::kCannotRemoveFile,
+                  ErrnoCause("unlink", named.entry.file.c_str(), removal.unlinkError));
   }
   return {};
 }
