@@ -123,15 +123,17 @@ TEST_F(AccessTest, AuditTrail) {
   EXPECT_EQ(As("mallory", "command=setconfig&mac=default").out, kRefused);
   const ProgramResult download = As("ada", "command=download&id=1");
   const int64_t bytes = std::filesystem::file_size(out_.File("Velorantis.pcapng"));
+  As("vera", "command=download&id=1", {{"HTTP_RANGE", "bytes=10-19"}});
   EXPECT_EQ(Root(As("opal", "command=stop&mac=" + kA,
                     {{"HTTP_SEC_FETCH_SITE", "cross-site"}}))["message"],
             "Cross-origin request refused");
   As("vera", "command=captures");  // reads are not recorded
 
   const nlohmann::json trail = Root(As("ada", "command=audit"))["audit"];
-  ASSERT_EQ(trail.size(), 5u) << trail;
+  ASSERT_EQ(trail.size(), 6u) << trail;
   // Newest first: user, command, message.
   const char* const expected[][3] = {{"opal", "stop", "Cross-origin request refused"},
+                                     {"vera", "download", ""},
                                      {"ada", "download", ""},
                                      {"mallory", "setconfig", "Permission denied"},
                                      {"vera", "start", "Permission denied"},
@@ -143,14 +145,17 @@ TEST_F(AccessTest, AuditTrail) {
     EXPECT_EQ(trail[i]["address"], "192.0.2.7") << i;
     EXPECT_EQ(trail[i]["result"], *expected[i][2] == '\0' ? 0 : -1) << i;
   }
-  EXPECT_EQ(trail[1]["request"]["id"], "1");
-  EXPECT_EQ(trail[1]["bytes"], bytes);
-  EXPECT_EQ(trail[4]["request"]["mac"], kA);
-  EXPECT_EQ(trail[4]["bytes"], -1);
+  EXPECT_EQ(trail[1]["request"]["range"], "bytes=10-19");
+  EXPECT_EQ(trail[1]["bytes"], 10);
+  EXPECT_EQ(trail[2]["request"]["id"], "1");
+  EXPECT_EQ(trail[2]["request"]["range"], "");
+  EXPECT_EQ(trail[2]["bytes"], bytes);
+  EXPECT_EQ(trail[5]["request"]["mac"], kA);
+  EXPECT_EQ(trail[5]["bytes"], -1);
   EXPECT_EQ(Root(As("ada", "command=audit&user=opal"))["audit"].size(), 2u);
   const nlohmann::json page =
-      Root(As("ada", "command=audit&limit=2&before=" + std::to_string(int{trail[1]["id"]})));
-  EXPECT_EQ(page["audit"], nlohmann::json({trail[2], trail[3]}));
+      Root(As("ada", "command=audit&limit=2&before=" + std::to_string(int{trail[2]["id"]})));
+  EXPECT_EQ(page["audit"], nlohmann::json({trail[3], trail[4]}));
 
   ExecSql(
       kTestRecordsDb,
