@@ -53,6 +53,13 @@ CREATE INDEX IF NOT EXISTS captures_active ON captures (state) WHERE state IN ('
 -- and the file's inode is cleared once it is unlinked.
 CREATE INDEX IF NOT EXISTS captures_removing ON captures (id) WHERE state = 'deleted' AND fileino != 0;
 
+-- The captures whose `size` the retention policy set, at their starts: the
+-- room it left them, where the device's own settings asked for more or for
+-- no limit. A row goes with its capture's.
+CREATE TABLE IF NOT EXISTS policylimits (
+  capture INTEGER PRIMARY KEY   -- the capture's id
+);
+
 -- The retention policy, one row: the most bytes the ledger's capture files
 -- may hold together (0: no quota) and the least free space, in percent, on
 -- the file system of each capture folder (0: no floor).

@@ -231,3 +231,94 @@ TEST_F(RetentionTest, AnEntryWithoutIdentityHasNoFile) {
 }
 
 }  // namespace
+
+namespace {
+
+// Free bytes of the file system at `path`, and its floor at `minFree` %.
+struct Disk {
+  int64_t free = 0;
+  int64_t floor = 0;
+};
+Disk DiskOf(const std::string& path, int minFree) {
+  struct statvfs space {};
+  statvfs(path.c_str(), &space);
+  const auto total = static_cast<int64_t>(space.f_blocks * space.f_frsize);
+  return {static_cast<int64_t>(space.f_bavail * space.f_frsize), total * minFree / 100};
+}
+
+// Each capture starts with the room its policy leaves: the floor holds
+// while it runs (sampled every 100 ms), and no capture's own end removes
+// anything it recorded.
+TEST_F(RetentionTest, CapturesStartWithTheRoomThePolicyLeaves) {
+  constexpr int64_t kMiB = 1 << 20;
+  const std::string kB = "00:11:22:33:44:56";
+  sim_.WriteDevices(kA + " 3\n" + kB + " 3\n");
+  const struct Case {
+    const char* name;
+    int64_t maxBytes;
+    int minFree;
+    int pinnedPackets;                 // a pinned capture first, before the policy
+    std::vector<std::string> starts;   // "MAC SIZE_MIB", one after another
+    std::vector<int64_t> limits;       // the limit each start gets; -1: refused
+    std::vector<int> policyLimits;
+  } cases[] = {
+      {"no policy", 0, 0, 0, {kA + " 1"}, {kMiB}, {0}},
+      {"quota only", 2 * kMiB, 0, 0, {kA + " 0"}, {2 * kMiB}, {1}},
+      {"own size under the room", 2 * kMiB, 0, 0, {kA + " 1"}, {kMiB}, {0}},
+      {"floor only", 0, 70, 0, {kA + " 0"}, {0}, {1}},
+      {"quota and floor", 2 * kMiB, 80, 0, {kA + " 0"}, {0}, {1}},
+      {"pinned larger than the quota", kMiB + kMiB / 2, 0, 1800, {kA + " 0"}, {-1}, {0}},
+      {"two devices", 3 * kMiB, 0, 0, {kA + " 1", kB + " 0"}, {kMiB, 2 * kMiB}, {0, 1}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    RecreateDatabase(kTestConfigDb, "config.sql");
+    if (mount("tmpfs", out_.path().c_str(), "tmpfs", 0, "size=8m") != 0) {
+      GTEST_SKIP() << "an 8 MiB tmpfs cannot be mounted here: " << strerror(errno);
+    }
+    if (c.pinnedPackets > 0) {
+      Capture(out_.path(), c.pinnedPackets);
+      ASSERT_EQ(Message("command=pin&id=1&pinned=1"), "");
+    }
+    ASSERT_EQ(Message("command=setretention&maxbytes=" + std::to_string(c.maxBytes) +
+                      "&minfree=" + std::to_string(c.minFree)),
+              "");
+    size_t entries = Captures().size();
+    for (size_t i = 0; i < c.starts.size(); ++i) {
+      const std::string mac = c.starts[i].substr(0, c.starts[i].find(' '));
+      const std::string dir = out_.path() + "/" + std::to_string(i);
+      std::filesystem::create_directory(dir);
+      const std::string message =
+          Message("command=start&mac=" + mac + "&output=" + dir + "&loop=0&count=0&size=" +
+                  c.starts[i].substr(c.starts[i].find(' ') + 1) + "&duration=0");
+      if (c.limits[i] < 0) {
+        EXPECT_EQ(message, "Not enough room under the storage policy");
+        EXPECT_EQ(Captures().size(), entries);  // nothing recorded
+        continue;
+      }
+      ASSERT_EQ(message, "");
+      const nlohmann::json entry = Captures()[0];
+      if (c.limits[i] > 0) {
+        EXPECT_EQ(entry["limit"], c.limits[i]) << i;
+      }
+      EXPECT_GE(entry["limit"], kMiB) << i;
+      EXPECT_EQ(entry["policylimit"], c.policyLimits[i]) << i;
+      ++entries;
+    }
+    // Until every capture has ended by its size, the floor holds.
+    int64_t leastFree = DiskOf(out_.path(), c.minFree).free;
+    for (int round = 0; round < 200 && Captures()[0]["state"] == "running"; ++round) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+      leastFree = std::min(leastFree, DiskOf(out_.path(), c.minFree).free);
+    }
+    EXPECT_GE(leastFree, DiskOf(out_.path(), c.minFree).floor);
+    for (const auto& entry : Captures()) {
+      EXPECT_NE(entry["state"], "running") << entry;
+      EXPECT_NE(entry["state"], "deleted") << entry;
+      EXPECT_LE(entry["size"], entry["limit"] == 0 ? INT64_MAX : int64_t{entry["limit"]});
+    }
+    umount2(out_.path().c_str(), MNT_DETACH);
+  }
+}
+
+}  // namespace

@@ -76,6 +76,10 @@ void WriteEntry(std::string& out, const LedgerEntry& entry) {
   AppendNumber(out, "deleted", entry.deleted);
   AppendText(out, "deletedby", entry.deletedBy);
   AppendNumber(out, "freed", entry.freed);
+  // The size it may reach in bytes (0: none), and whether the retention
+  // policy set it at the start.
+  AppendNumber(out, "limit", entry.size);
+  AppendNumber(out, "policylimit", entry.policySize ? 1 : 0);
   // Recorded at the end; read from the file while it runs (the newest
   // packet so far) and for entries older than the record.
   PacketTimes packets{entry.firstPacket, entry.lastPacket};

@@ -8,8 +8,10 @@
 #include "helper/frontend/failure_log.h"
 #include "helper/frontend/request_identity.h"
 #include "helper/ledger/capture_ends.h"
+#include "helper/ledger/capture_room.h"
 #include "helper/ledger/ledger_store.h"
 #include "helper/ledger/records_db.h"
+#include "helper/ledger/retention.h"
 
 namespace {
 
@@ -76,6 +78,23 @@ Outcome KeepEarlierData(sqlite3* ledger, const std::string& file, std::string& k
   return {};
 }
 
+// Gives the capture no more than the room the policy leaves it.
+Outcome FitToRoom(sqlite3* ledger, CaptureSettings& settings, LedgerEntry& claim) {
+  const std::optional<CaptureRoom> room = RoomFor(ledger, FolderOf(claim.file));
+  if (!room) return Unavailable(ledger);
+  if (!room->limited) return {};
+  if (room->bytes < room->least || room->bytes == 0) {
+    return Failed(Message::kNoRoom, "the storage policy leaves " + std::to_string(room->bytes) +
+                                        " bytes for " + claim.file);
+  }
+  const auto bytes = static_cast<uint64_t>(room->bytes);
+  if (settings.size != 0 && settings.size <= bytes) return {};
+  settings.size = bytes;
+  claim.size = room->bytes;
+  claim.policySize = true;
+  return {};
+}
+
 }  // namespace
 
 Outcome OpenClaimLedger(Connection& ledger) {
@@ -85,7 +104,7 @@ Outcome OpenClaimLedger(Connection& ledger) {
   return OpenFailed(Message::kLedgerUnavailable, RecordsDatabasePath().c_str(), failure);
 }
 
-Outcome ClaimCaptureFile(sqlite3* ledger, const std::string& mac, const CaptureSettings& settings,
+Outcome ClaimCaptureFile(sqlite3* ledger, const std::string& mac, CaptureSettings& settings,
                          LedgerEntry& claim) {
   // The write lock is taken at once: what is checked stays true until the
   // claim is committed.
@@ -94,6 +113,7 @@ Outcome ClaimCaptureFile(sqlite3* ledger, const std::string& mac, const CaptureS
   const std::string& file = claim.file;
   std::string kept;
   Outcome outcome = SettleClaimsOn(ledger, mac, file);
+  if (outcome.ok()) outcome = FitToRoom(ledger, settings, claim);
   if (outcome.ok()) outcome = KeepEarlierData(ledger, file, kept);
   if (outcome.ok()) {
     claim.id = RecordCapture(ledger, claim);

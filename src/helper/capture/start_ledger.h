@@ -19,14 +19,17 @@ Outcome OpenClaimLedger(Connection& ledger);
 
 // Claims settings.destination for device `mac`'s new capture in one write
 // transaction: settles this device's earlier claims (the device is idle)
-// and every other device's claim on the same file, renames data already in
-// the file aside and points its entry at the new name, and records the
-// claim ("starting", with who and from where). Succeeds with the claim, its
-// id included, in `claim`, or fails with kFileInUse when another device
-// still writes the file, kCannotKeepEarlierFile when the data cannot be
-// renamed aside, kLedgerUnavailable when the ledger cannot be read or
-// written. On any refusal the disk and the ledger are as they were.
-Outcome ClaimCaptureFile(sqlite3* ledger, const std::string& mac, const CaptureSettings& settings,
+// and every other device's claim on the same file, fits settings.size to the
+// room the retention policy leaves (RoomFor: a size of 0, no limit, or one
+// larger than the room becomes the room), renames data already in the file
+// aside and points its entry at the new name, and records the claim
+// ("starting", with who and from where, and whether the policy set its
+// size). Succeeds with the claim, its id included, in `claim`, or fails with
+// kFileInUse when another device still writes the file, kNoRoom when the
+// policy leaves less than kLeastRoom, kCannotKeepEarlierFile when the data
+// cannot be renamed aside, kLedgerUnavailable when the ledger cannot be
+// read or written. On any refusal the disk and the ledger are as they were.
+Outcome ClaimCaptureFile(sqlite3* ledger, const std::string& mac, CaptureSettings& settings,
                          LedgerEntry& claim);
 
 // Completes `claim` with the device's answer: "running" with the file's

@@ -8,6 +8,7 @@
 #include "helper/frontend/database_failure.h"
 #include "helper/frontend/failure_log.h"
 #include "helper/records/capture_records.h"
+#include "shared/paths.h"
 #include "shared/sqlite_handles.h"
 
 namespace {
@@ -189,4 +190,12 @@ int StoreConfiguration(const char* dbPath, const VelorantisAPIDeviceFeatures& fe
   if (stored.ok()) return 0;
   RecordFailureCause(stored.cause);
   return -1;
+}
+
+std::string ConfiguredFolder() {
+  CaptureSettings settings;
+  if (!LoadSettings(program_paths.configDb, settings).ok() || settings.destination.empty()) {
+    return "";
+  }
+  return settings.destination + "/";
 }

@@ -27,6 +27,10 @@
 // as when the program does.
 Outcome LoadSettings(const char* dbPath, CaptureSettings& settings);
 
+// The stored destination as a folder path ending in '/', the folder the next
+// capture goes to; empty when there is none or it cannot be read.
+std::string ConfiguredFolder();
+
 // Writes the settings into the 'default' row: destination, loop, count,
 // size, duration, the inline flag and the slicing value (0 while slicing is
 // off). Fails with kCannotSaveConfig when the destination is longer than

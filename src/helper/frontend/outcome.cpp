@@ -61,6 +61,7 @@ constexpr MessageEntry kMessages[] = {
     {Message::kAlreadyDeleted, "Capture is already deleted"},
     {Message::kCannotRemoveFile, "Failed to remove the capture file"},
     {Message::kRecordsTooNew, "Records database is newer than this program"},
+    {Message::kNoRoom, "Not enough room under the storage policy"},
     {Message::kCannotOpenDatabase, "Cannot open database"},
     {Message::kFailedDeviceId, "Failed to get device id"},
     {Message::kFailedDeviceStatus, "Failed to get device status"},

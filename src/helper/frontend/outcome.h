@@ -60,6 +60,7 @@ enum class Message : uint8_t {
   kAlreadyDeleted,
   kCannotRemoveFile,
   kRecordsTooNew,
+  kNoRoom,
   // The status database.
   kCannotOpenDatabase,
   kFailedDeviceId,

@@ -11,12 +11,16 @@ namespace {
 constexpr char kColumns[] =
     "SELECT id, mac, file, loop, count, size, duration, inline, slicing, state, started, "
     "startedby, startedfrom, ended, stoppedby, stoppedfrom, error, filedev, fileino, filesize, "
-    "filemtime, pinned, deleted, deletedby, freed, firstpacket, lastpacket FROM captures ";
+    "filemtime, pinned, deleted, deletedby, freed, firstpacket, lastpacket, "
+    "capture IS NOT NULL FROM captures LEFT JOIN policylimits ON capture = id ";
 
 constexpr char kInsert[] =
     "INSERT INTO captures (mac, file, loop, count, size, duration, inline, slicing, state, "
     "started, startedby, startedfrom, ended, error) "
     "VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14)";
+constexpr char kPolicyLimit[] = "INSERT OR REPLACE INTO policylimits (capture) VALUES (?1)";
+constexpr char kTrimLimits[] =
+    "DELETE FROM policylimits WHERE capture NOT IN (SELECT id FROM captures)";
 
 constexpr char kActive[] = "state IN ('starting', 'running')";
 
@@ -68,6 +72,7 @@ LedgerEntry EntryOf(sqlite3_stmt* row) {
   entry.freed = sqlite3_column_int64(row, 24);
   entry.firstPacket = sqlite3_column_int64(row, 25);
   entry.lastPacket = sqlite3_column_int64(row, 26);
+  entry.policySize = sqlite3_column_int64(row, 27) != 0;
   return entry;
 }
 
@@ -120,8 +125,15 @@ int64_t RecordCapture(sqlite3* db, const LedgerEntry& entry) {
   Statement insert = Prepare(db, kInsert);
   if (!insert || !BindEntry(insert.get(), entry) || !Run(insert.get())) return -1;
   const int64_t id = sqlite3_last_insert_rowid(db);
+  if (entry.policySize) {
+    Statement limit = Prepare(db, kPolicyLimit);
+    if (!limit || !BindNumber(limit.get(), 1, id) || !Run(limit.get())) return -1;
+  }
   Statement trim = Prepare(db, kTrim);
-  if (trim && BindNumber(trim.get(), 1, id - kLedgerRows)) Run(trim.get());
+  if (trim && BindNumber(trim.get(), 1, id - kLedgerRows) && Run(trim.get()) &&
+      sqlite3_changes(db) > 0) {
+    Execute(db, kTrimLimits);
+  }
   return id;
 }
 

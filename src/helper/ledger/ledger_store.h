@@ -47,6 +47,8 @@ struct LedgerEntry {
   // the capture ended; -1: not known (running, no packet, an older entry).
   int64_t firstPacket = -1;
   int64_t lastPacket = -1;
+  // Whether the retention policy set `size`: the room it left the capture.
+  bool policySize = false;
 };
 
 // Whether the entry still claims its file: the device may be writing it.

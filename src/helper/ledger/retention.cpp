@@ -7,8 +7,10 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <ctime>
 
 #include "helper/frontend/failure_log.h"
+#include "helper/ledger/audit_store.h"
 #include "helper/ledger/capture_removal.h"
 #include "helper/ledger/ledger_store.h"
 #include "helper/ledger/records_db.h"
@@ -29,18 +31,29 @@ void MarkMet(bool met) {
   if (fd >= 0) close(fd);
 }
 
-// The ended captures' recorded bytes and the running ones' files now (0 for
-// one that has none yet).
+// The ended captures' recorded bytes, and the running ones' at their limits
+// (those without one at their files now): what they may come to hold.
 int64_t UsedBytes(const PolicyState& state) {
   int64_t used = state.keptBytes;
-  for (const std::string& file : state.activeFiles) {
-    struct stat info {};
-    if (lstat(file.c_str(), &info) == 0 && S_ISREG(info.st_mode)) used += info.st_size;
-  }
+  for (const ActiveFile& active : state.active) used += ActiveSize(active) + StillToWrite(active);
   return used;
 }
 
-int64_t RecordedSize(const LedgerEntry& entry) { return std::max<int64_t>(entry.identity.size, 0); }
+// Adds to each folder's file system what its running captures may still
+// write.
+void AddReserves(std::vector<FolderSpace>& spaces, const PolicyState& state) {
+  for (const ActiveFile& active : state.active) {
+    if (active.limit <= 0) continue;
+    const int64_t device = FileSystemOf(active.file);
+    for (FolderSpace& space : spaces) {
+      if (space.device == device) {
+        space.reserved += StillToAllocate(active, space.block);
+        break;
+      }
+    }
+  }
+}
+
 
 // Adds `folder` unless it is there already: by its resolved path, or as it
 // stands when it is `resolved` already (the ledger's paths are).
@@ -65,7 +78,9 @@ std::vector<int64_t> BelowFloor(const std::vector<FolderSpace>& spaces,
   std::vector<int64_t> devices;
   if (policy.minFree <= 0) return devices;
   for (const FolderSpace& space : spaces) {
-    if (space.percentFree < policy.minFree) devices.push_back(space.device);
+    if (space.freeBytes - space.reserved < FloorBytes(space, policy.minFree)) {
+      devices.push_back(space.device);
+    }
   }
   return devices;
 }
@@ -74,11 +89,19 @@ bool OverQuota(const RetentionPolicy& policy, int64_t used) {
   return policy.maxBytes > 0 && used > policy.maxBytes;
 }
 
-// The file system a kept capture's file is on.
-int64_t DeviceOf(const LedgerEntry& entry) {
-  if (entry.identity.device != 0) return entry.identity.device;
-  const std::optional<FolderSpace> space = SpaceOf(FolderOf(entry.file));
-  return space ? space->device : 0;
+
+// The audit trail has each removal as the policy's: the capture, and the
+// bytes it freed.
+void AuditPolicyRemoval(sqlite3* ledger, const LedgerEntry& entry, int64_t freed) {
+  AuditEntry audit;
+  audit.time = time(nullptr);
+  audit.user = kRetentionBy;
+  audit.address = "-";
+  audit.command = "delete";
+  audit.mac = entry.mac;
+  audit.capture = std::to_string(entry.id);
+  audit.bytes = freed;
+  AppendAudit(ledger, audit);
 }
 
 // Removes the oldest kept captures that help until the policy holds.
@@ -89,7 +112,7 @@ bool RemoveOldest(sqlite3* ledger, const std::vector<LedgerEntry>& kept, Storage
     const std::vector<int64_t> low = BelowFloor(state.folders, state.policy);
     if (!overQuota && low.empty()) break;
     if (entry.pinned) continue;
-    const int64_t device = low.empty() ? 0 : DeviceOf(entry);
+    const int64_t device = low.empty() ? 0 : KeptFileSystem(entry);
     const bool onLow = std::find(low.begin(), low.end(), device) != low.end();
     if (!overQuota && !onLow) continue;
     const RemovalResult removal = RemoveCaptureFile(
@@ -105,10 +128,14 @@ bool RemoveOldest(sqlite3* ledger, const std::vector<LedgerEntry>& kept, Storage
     if (removal.missing) continue;
     ++report.removed;
     report.freed += removal.freed;
+    AuditPolicyRemoval(ledger, entry, removal.freed);
     if (!onLow) continue;
     for (FolderSpace& space : state.folders) {
       if (space.device != device) continue;
-      if (std::optional<FolderSpace> now = SpaceOf(space.folder)) space = std::move(*now);
+      if (std::optional<FolderSpace> now = SpaceOf(space.folder)) {
+        now->reserved = space.reserved;
+        space = std::move(*now);
+      }
     }
   }
   return true;
@@ -120,6 +147,43 @@ bool IsMet(const StorageState& state) {
 }
 
 }  // namespace
+
+int64_t RecordedSize(const LedgerEntry& entry) { return std::max<int64_t>(entry.identity.size, 0); }
+
+int64_t KeptFileSystem(const LedgerEntry& entry) {
+  return entry.identity.device != 0 ? entry.identity.device : FileSystemOf(entry.file);
+}
+
+int64_t FloorBytes(const FolderSpace& space, int64_t minFree) {
+  return (space.totalBytes / 100) * minFree + (space.totalBytes % 100 * minFree + 99) / 100;
+}
+
+int64_t FileSystemOf(const std::string& file) {
+  struct stat info {};
+  if (lstat(file.c_str(), &info) == 0) return static_cast<int64_t>(info.st_dev);
+  const std::optional<FolderSpace> space = SpaceOf(FolderOf(file));
+  return space ? space->device : 0;
+}
+
+int64_t ActiveSize(const ActiveFile& active) {
+  struct stat info {};
+  if (lstat(active.file.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return 0;
+  return static_cast<int64_t>(info.st_size);
+}
+
+int64_t StillToWrite(const ActiveFile& active) {
+  return active.limit > 0 ? std::max<int64_t>(active.limit - ActiveSize(active), 0) : 0;
+}
+
+int64_t StillToAllocate(const ActiveFile& active, int64_t block) {
+  if (active.limit <= 0 || block <= 0) return 0;
+  struct stat info {};
+  const int64_t taken = lstat(active.file.c_str(), &info) == 0 && S_ISREG(info.st_mode)
+                            ? static_cast<int64_t>(info.st_blocks) * 512
+                            : 0;
+  const int64_t whole = (active.limit + block - 1) / block * block;
+  return std::max<int64_t>(whole - taken, 0);
+}
 
 std::string FolderOf(const std::string& file) {
   const size_t slash = file.rfind('/');
@@ -136,7 +200,7 @@ std::optional<FolderSpace> SpaceOf(const std::string& folder) {
   const auto unit = static_cast<int64_t>(space.f_frsize);
   FolderSpace result{folder, static_cast<int64_t>(info.st_dev),
                      static_cast<int64_t>(space.f_bavail) * unit,
-                     static_cast<int64_t>(space.f_blocks) * unit, 0};
+                     static_cast<int64_t>(space.f_blocks) * unit, 0, unit};
   result.percentFree = static_cast<int64_t>(space.f_bavail * 100 / space.f_blocks);
   return result;
 }
@@ -151,6 +215,7 @@ std::optional<StorageState> ReadStorageState(sqlite3* ledger,
   state.usedBytes = UsedBytes(*policy);
   for (const std::string& folder : *inUse) AddFolder(state.folders, folder);
   for (const std::string& folder : folders) AddFolder(state.folders, folder, false);
+  AddReserves(state.folders, *policy);
   state.met = IsMet(state);
   return state;
 }
@@ -172,6 +237,7 @@ std::optional<PruneReport> KeepWithinPolicy(sqlite3* ledger,
     if (folders.empty()) inUse = CaptureFolders(ledger);
     if (!inUse) return std::nullopt;
     for (const std::string& folder : *inUse) AddFolder(state.folders, folder);
+    AddReserves(state.folders, *policy);
   }
   if (!IsMet(state)) {
     const std::optional<std::vector<LedgerEntry>> kept = KeptCaptures(ledger);

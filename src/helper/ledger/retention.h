@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "helper/ledger/ledger_store.h"
 #include "helper/ledger/retention_policy.h"
 
 // The free space of a capture folder's file system.
@@ -22,7 +23,28 @@ struct FolderSpace {
   int64_t freeBytes = 0;  // what an unprivileged writer may still use
   int64_t totalBytes = 0;
   int64_t percentFree = 0;  // of the total, rounded down
+  int64_t block = 4096;     // the unit it allocates in
+  int64_t reserved = 0;     // what running captures there may still take, to their limits
 };
+
+// The bytes the floor `minFree` (percent) keeps free of `space`'s total.
+int64_t FloorBytes(const FolderSpace& space, int64_t minFree);
+
+// The file system (st_dev) that holds `file`, or else its folder; 0 when
+// neither can be read.
+int64_t FileSystemOf(const std::string& file);
+
+// The bytes an ended capture's file holds, as recorded at its end (0 when
+// not known), and the file system it is on.
+int64_t RecordedSize(const LedgerEntry& entry);
+int64_t KeptFileSystem(const LedgerEntry& entry);
+
+// A running capture's size now (0 before its file is there), the bytes it
+// may still write up to its limit, and what they may still take of a file
+// system that allocates in `block`s (0 without a limit).
+int64_t ActiveSize(const ActiveFile& active);
+int64_t StillToWrite(const ActiveFile& active);
+int64_t StillToAllocate(const ActiveFile& active, int64_t block);
 
 // The space of `folder`'s file system; nullopt when it cannot be read.
 std::optional<FolderSpace> SpaceOf(const std::string& folder);

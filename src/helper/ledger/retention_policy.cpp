@@ -11,15 +11,15 @@ namespace {
 constexpr char kLoadPolicy[] = "SELECT maxbytes, minfree FROM retention WHERE id = 1";
 // Beyond the policy itself, only what a quota needs: the claims' files and
 // the ended captures' recorded sizes.
-constexpr char kLoadUse[] = "SELECT state, file, filesize FROM captures";
+constexpr char kLoadUse[] = "SELECT state, file, filesize, size FROM captures";
 
 bool Named(const unsigned char* text, std::initializer_list<std::string_view> names) {
   const std::string_view value = text != nullptr ? reinterpret_cast<const char*>(text) : "";
   return std::find(names.begin(), names.end(), value) != names.end();
 }
 
-constexpr char kFiles[] =
-    "SELECT file FROM captures WHERE state IN ('starting', 'running', 'stopped', 'ended', 'gone')";
+// Every folder the ledger names, up to its last '/'.
+constexpr char kFolders[] = "SELECT DISTINCT rtrim(file, replace(file, '/', '')) FROM captures";
 
 constexpr char kStore[] =
     "INSERT INTO retention (id, maxbytes, minfree) VALUES (1, ?1, ?2) "
@@ -44,7 +44,7 @@ std::optional<PolicyState> LoadPolicyState(sqlite3* db, bool always) {
   } else if (rc != SQLITE_DONE) {  // a file whose policy row was lost has none
     return std::nullopt;
   }
-  if (!always && state.policy.maxBytes <= 0) return state;
+  if (!always && state.policy.maxBytes <= 0 && state.policy.minFree <= 0) return state;
   Statement use = Prepare(db, kLoadUse);
   if (!use) return std::nullopt;
   int step;
@@ -54,7 +54,8 @@ std::optional<PolicyState> LoadPolicyState(sqlite3* db, bool always) {
     if (Named(captureState, {"stopped", "ended", "gone"})) {
       state.keptBytes += std::max<int64_t>(sqlite3_column_int64(use.get(), 2), 0);
     } else if (Named(captureState, {"starting", "running"}) && file != nullptr) {
-      state.activeFiles.emplace_back(reinterpret_cast<const char*>(file));
+      state.active.push_back(
+          {reinterpret_cast<const char*>(file), sqlite3_column_int64(use.get(), 3)});
     }
   }
   if (step != SQLITE_DONE) return std::nullopt;
@@ -62,17 +63,13 @@ std::optional<PolicyState> LoadPolicyState(sqlite3* db, bool always) {
 }
 
 std::optional<std::vector<std::string>> CaptureFolders(sqlite3* db) {
-  Statement select = Prepare(db, kFiles);
+  Statement select = Prepare(db, kFolders);
   if (!select) return std::nullopt;
   std::vector<std::string> folders;
   int rc;
   while ((rc = sqlite3_step(select.get())) == SQLITE_ROW) {
-    const auto* file = reinterpret_cast<const char*>(sqlite3_column_text(select.get(), 0));
-    const std::string_view path = file != nullptr ? file : "";
-    const std::string_view folder = path.substr(0, path.rfind('/') + 1);
-    if (std::find(folders.begin(), folders.end(), folder) == folders.end()) {
-      folders.emplace_back(folder);
-    }
+    const auto* folder = reinterpret_cast<const char*>(sqlite3_column_text(select.get(), 0));
+    if (folder != nullptr && *folder != '\0') folders.emplace_back(folder);
   }
   if (rc != SQLITE_DONE) return std::nullopt;
   return folders;

@@ -18,21 +18,27 @@ struct RetentionPolicy {
   int64_t minFree = 0;
 };
 
+// A running capture's file and the size it may reach (0: no limit).
+struct ActiveFile {
+  std::string file;
+  int64_t limit = 0;
+};
+
 // The policy, the bytes the ended captures' files hold as the ledger
 // recorded them at their ends, and the files of the running captures.
 struct PolicyState {
   RetentionPolicy policy;
   int64_t keptBytes = 0;
-  std::vector<std::string> activeFiles;
+  std::vector<ActiveFile> active;
 };
 
-// Reads the policy, and the bytes and files only under a quota (nothing
+// Reads the policy, and the bytes and files only under a policy (nothing
 // else needs them) or `always`. Nullopt when the ledger cannot be read.
 std::optional<PolicyState> LoadPolicyState(sqlite3* db, bool always = false);
 
-// The folders of the captures that have their files, running ones
-// included, each once as its path has it (up to its last '/'). Nullopt
-// when the ledger cannot be read.
+// Every folder of the ledger's captures, whatever became of them, each once
+// as its path has it (up to its last '/'). Nullopt when the ledger cannot
+// be read.
 std::optional<std::vector<std::string>> CaptureFolders(sqlite3* db);
 
 // Stores `policy`. False on failure.

@@ -1,6 +1,8 @@
 #include "helper/metrics/storage_metrics.h"
 
+#include "helper/config/config_store.h"
 #include "helper/frontend/memory_budget.h"
+#include "helper/ledger/capture_ends.h"
 #include "helper/ledger/records_db.h"
 #include "helper/metrics/exposition.h"
 
@@ -68,10 +70,14 @@ void WriteStorageMetrics(std::string& out, const StorageState& state,
 }
 
 void AppendStorageMetrics(std::string& out) {
+  // A capture that ended since the last request is the policy's to act on
+  // before its figures are read.
+  NoteEndedCaptures(nullptr);
   OpenFailure failure;
   const Connection ledger = OpenRecords(DatabaseUse::kReader, failure);
   if (!ledger) return;
-  const std::optional<StorageState> state = ReadStorageState(ledger.get(), {});
+  const std::optional<StorageState> state =
+      ReadStorageState(ledger.get(), {ConfiguredFolder()});
   const std::optional<std::vector<RemovalCount>> removals = RemovalCounts(ledger.get());
   if (!state || !removals) return;
   const size_t before = out.capacity();

@@ -1,5 +1,6 @@
 #include "helper/frontend/json_text.h"
 #include "helper/frontend/request_keys.h"
+#include "helper/ledger/capture_ends.h"
 #include "helper/ledger/records_db.h"
 #include "helper/ledger/retention.h"
 #include "helper/lock/change_lock.h"
@@ -14,6 +15,9 @@ constexpr Message kFailed = Message::kLedgerUnavailable;
 }  // namespace
 
 Outcome OutputRetention(ResponseBody& body) {
+  // A capture that ended since the last request is the policy's to act on
+  // before the storage is read.
+  NoteEndedCaptures(nullptr);
   Connection ledger;
   if (Outcome opened = OpenRecordsStep(DatabaseUse::kReader, kFailed, ledger); !opened.ok())
     return opened;

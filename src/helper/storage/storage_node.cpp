@@ -25,13 +25,8 @@ void AppendFolder(std::string& out, const FolderSpace& space) {
 }  // namespace
 
 Outcome AppendStorageNode(std::string& out, sqlite3* ledger) {
-  // The next capture's folder is in use too, before it holds a capture.
-  std::vector<std::string> folders;
-  CaptureSettings settings;
-  if (LoadSettings(program_paths.configDb, settings).ok() && !settings.destination.empty()) {
-    folders.push_back(settings.destination + "/");
-  }
-  const std::optional<StorageState> state = ReadStorageState(ledger, folders);
+  // The next capture's folder is watched too, before it holds a capture.
+  const std::optional<StorageState> state = ReadStorageState(ledger, {ConfiguredFolder()});
   if (!state) return Failed(Message::kLedgerUnavailable);
   out += "\"retention\": {";
   AppendNumber(out, "maxbytes", state->policy.maxBytes);
