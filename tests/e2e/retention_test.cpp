@@ -253,6 +253,10 @@ TEST_F(RetentionTest, CapturesStartWithTheRoomThePolicyLeaves) {
   constexpr int64_t kMiB = 1 << 20;
   const std::string kB = "00:11:22:33:44:56";
   sim_.WriteDevices(kA + " 3\n" + kB + " 3\n");
+  RecreateDatabase(kTestStatusDb, "status.sql");
+  ExecSql(kTestStatusDb, "INSERT INTO device VALUES (1, '" + kA + "', 'm'), (2, '" + kB +
+                             "', 'm'); INSERT INTO capture VALUES (1, 0, 0, 0, 0, 0, 0), "
+                             "(2, 0, 0, 0, 0, 0, 0);");
   const struct Case {
     const char* name;
     int64_t maxBytes;
@@ -288,6 +292,9 @@ TEST_F(RetentionTest, CapturesStartWithTheRoomThePolicyLeaves) {
       const std::string mac = c.starts[i].substr(0, c.starts[i].find(' '));
       const std::string dir = out_.path() + "/" + std::to_string(i);
       std::filesystem::create_directory(dir);
+      // What getretention says the next capture gets (no folder is stored,
+      // so without the floor).
+      const nlohmann::json room = Answer("command=getretention")["retention"]["room"];
       const std::string message =
           Message("command=start&mac=" + mac + "&output=" + dir + "&loop=0&count=0&size=" +
                   c.starts[i].substr(c.starts[i].find(' ') + 1) + "&duration=0");
@@ -303,6 +310,14 @@ TEST_F(RetentionTest, CapturesStartWithTheRoomThePolicyLeaves) {
       }
       EXPECT_GE(entry["limit"], kMiB) << i;
       EXPECT_EQ(entry["policylimit"], c.policyLimits[i]) << i;
+      if (c.policyLimits[i] == 1 && c.minFree == 0) {
+        EXPECT_EQ(entry["limit"], room) << i;
+      }
+      if (c.policyLimits[i] == 1) {  // as the daemon shows a capture running
+        ExecSql(kTestStatusDb, "UPDATE capture SET status = 1");
+        EXPECT_EQ(Answer("command=status&mac=" + mac)["limit"]["bytes"], entry["limit"]) << i;
+        ExecSql(kTestStatusDb, "UPDATE capture SET status = 0");
+      }
       ++entries;
     }
     // Until every capture has ended by its size, the floor holds.
@@ -319,6 +334,7 @@ TEST_F(RetentionTest, CapturesStartWithTheRoomThePolicyLeaves) {
     }
     umount2(out_.path().c_str(), MNT_DETACH);
   }
+  RemoveDatabase(kTestStatusDb);
 }
 
 }  // namespace

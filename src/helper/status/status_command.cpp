@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <optional>
+#include <vector>
 
 #include "VelorantisAPI.h"
 #include "helper/device/device_lookup.h"
@@ -11,6 +12,8 @@
 #include "helper/frontend/request_keys.h"
 #include "helper/frontend/response.h"
 #include "helper/ledger/capture_ends.h"
+#include "helper/ledger/ledger_store.h"
+#include "helper/ledger/records_db.h"
 #include "helper/ledger/retention.h"
 #include "helper/status/capture_row.h"
 #include "helper/status/stats_series.h"
@@ -94,12 +97,32 @@ Outcome ReadStatusAnswer(sqlite3* db, const std::string& mac, const StatsWindow&
   return ReadStatistics(db, device.id, window, nodes.stats);
 }
 
+// The size the retention policy gave the device's running capture at its
+// start; -1 when it set none (or the ledger cannot say).
+int64_t PolicyLimitOf(const std::string& mac) {
+  OpenFailure failure;
+  const Connection ledger = OpenRecords(DatabaseUse::kReader, failure);
+  const std::optional<std::vector<LedgerEntry>> active =
+      ledger ? ActiveCaptures(ledger.get(), mac.c_str()) : std::nullopt;
+  if (!active) return -1;
+  for (const LedgerEntry& entry : *active) {
+    if (entry.policySize) return entry.size;
+  }
+  return -1;
+}
+
 // The statistics pieces are moved, not copied: they are most of a large
 // answer.
-void WriteAnswer(std::string& out, TextPieces& tail, StatusAnswer& nodes) {
+void WriteAnswer(std::string& out, TextPieces& tail, StatusAnswer& nodes, int64_t policyLimit) {
   out += nodes.info;
   out += ",\n";
   out += nodes.capture;
+  // Only for a capture whose size the retention policy set.
+  if (policyLimit >= 0) {
+    out += ",\n\"limit\": {";
+    AppendNumberMember(out, "bytes", policyLimit);
+    out += ", \"policy\": 1}";
+  }
   // Only when the capture files' retention policy could not be met: the
   // answer is otherwise as it always was.
   if (RetentionUnmet()) out += ",\n\"retention\": {\"met\": 0}";
@@ -146,6 +169,6 @@ Outcome OutputStatus(ResponseBody& body) {
   // the ledger still holds as running. Looking costs the configuration
   // database's open and schema, so a running device is not asked about.
   if (!nodes.captureRunning) NoteEndedCaptures(mac.c_str());
-  WriteAnswer(body.text, body.tail, nodes);
+  WriteAnswer(body.text, body.tail, nodes, nodes.captureRunning ? PolicyLimitOf(mac) : -1);
   return {};
 }

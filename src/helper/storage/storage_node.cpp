@@ -2,6 +2,7 @@
 
 #include "helper/config/config_store.h"
 #include "helper/frontend/json_text.h"
+#include "helper/ledger/capture_room.h"
 #include "helper/ledger/records_db.h"
 #include "helper/ledger/retention.h"
 #include "shared/paths.h"
@@ -26,13 +27,16 @@ void AppendFolder(std::string& out, const FolderSpace& space) {
 
 Outcome AppendStorageNode(std::string& out, sqlite3* ledger) {
   // The next capture's folder is watched too, before it holds a capture.
-  const std::optional<StorageState> state = ReadStorageState(ledger, {ConfiguredFolder()});
-  if (!state) return Failed(Message::kLedgerUnavailable);
+  const std::string next = ConfiguredFolder();
+  const std::optional<StorageState> state = ReadStorageState(ledger, {next});
+  const std::optional<CaptureRoom> room = RoomFor(ledger, next);
+  if (!state || !room) return Failed(Message::kLedgerUnavailable);
   out += "\"retention\": {";
   AppendNumber(out, "maxbytes", state->policy.maxBytes);
   AppendNumber(out, "minfree", state->policy.minFree);
   AppendNumber(out, "used", state->usedBytes);
   AppendNumber(out, "met", state->met ? 1 : 0);
+  AppendNumber(out, "room", room->limited ? room->bytes : -1);
   out += "\"free\": [";
   for (size_t i = 0; i < state->folders.size(); ++i) {
     out += i > 0 ? ",\n" : "\n";
