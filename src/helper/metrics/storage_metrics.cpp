@@ -38,7 +38,8 @@ void WriteStorageMetrics(std::string& out, const StorageState& state,
                          const std::vector<RemovalCount>& removals) {
   const Gauge gauges[] = {
       {"velorantis_storage_used_bytes",
-       "Bytes the ledger's capture files hold: ended captures' as recorded, running ones' now.",
+       "Bytes the ledger's capture files hold: ended captures' as recorded, running ones' at "
+       "their size limits (now, without one).",
        state.usedBytes},
       {"velorantis_storage_quota_bytes", "The retention policy's quota in bytes; 0: none.",
        state.policy.maxBytes},
