@@ -30,11 +30,18 @@
 #              to USERFILE needs the configuration written anew. Over TLS
 #              only
 #
+# BusyBox httpd has no TLS: the --tls-* options of the other scripts are
+# refused. Over an untrusted network put a server that ends TLS in front of
+# it, or serve with lighttpd, Apache httpd or nginx.
+#
 # BusyBox httpd copies the program's header lines through as they are, with
 # bare line feeds, and takes request lines of up to about 8 KiB (no setting
 # raises it).
 set -euo pipefail
 own_options=--home
+no_tls="BusyBox httpd has no TLS: put a server that ends TLS in front of it (it \
+then forwards plain HTTP to this one), or serve over HTTPS with lighttpd-conf.sh, \
+apache-conf.sh or nginx-conf.sh (docs/deployment.md)"
 source "$(dirname "$0")/server-options.sh"
 
 mkdir -p "$home/cgi-bin"

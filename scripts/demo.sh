@@ -10,12 +10,17 @@
 # Start, stop and setconfig need proof that they come from the page, as in
 # every shipped configuration; VELORANTIS_DEMO_ORIGIN_CHECK=basic refuses only
 # what browsers mark as another site's instead (docs/security.md).
+# VELORANTIS_DEMO_HTTPS=1 serves HTTPS on port 8443 (or
+# $VELORANTIS_DEMO_TLS_PORT) with a self-signed certificate made at each start
+# (demo-run/tls/), the plain port sending every request there.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh demo
 
 port=${VELORANTIS_DEMO_PORT:-8080}
 origin_check=${VELORANTIS_DEMO_ORIGIN_CHECK:-strict}
+https=${VELORANTIS_DEMO_HTTPS:-0}
+tls_port=${VELORANTIS_DEMO_TLS_PORT:-8443}
 root="$PWD/demo-run"
 build="$root/build"
 pids="$root/pids"
@@ -97,25 +102,44 @@ trap stop_all EXIT
 VELORANTIS_SIM_DIR="$sim" "$build/velorantis-statusd-sim" --db "$root/velorantis.db" --interval 1 &
 daemon=$!
 
-url="http://127.0.0.1:$port/cgi-bin/velorantis.cgi"
-if curl -s -o /dev/null "http://127.0.0.1:$port/"; then
-  echo "Port $port is taken: another server answers there. Stop it, or choose" \
-    "another port with VELORANTIS_DEMO_PORT." >&2
-  exit 1
+base="http://127.0.0.1:$port"
+ports=("$port VELORANTIS_DEMO_PORT")
+tls=() cacert=() curl_cacert=''
+if [ "$https" = 1 ]; then
+  # A certificate for 127.0.0.1 that curl's --cacert trusts, new each start.
+  mkdir -p "$root/tls"
+  openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -days 30 \
+    -subj /CN=127.0.0.1 -addext subjectAltName=IP:127.0.0.1,DNS:localhost \
+    -addext basicConstraints=critical,CA:FALSE \
+    -keyout "$root/tls/velorantis.key" -out "$root/tls/velorantis.pem" 2>/dev/null
+  base="https://127.0.0.1:$tls_port"
+  ports+=("$tls_port VELORANTIS_DEMO_TLS_PORT")
+  tls=(--tls-port "$tls_port" --tls-cert "$root/tls/velorantis.pem"
+    --tls-key "$root/tls/velorantis.key")
+  cacert=(--cacert "$root/tls/velorantis.pem")
+  curl_cacert=" --cacert '$root/tls/velorantis.pem'"
 fi
+url="$base/cgi-bin/velorantis.cgi"
+for taken in "${ports[@]}"; do
+  if curl -s -o /dev/null "http://127.0.0.1:${taken% *}/"; then
+    echo "Port ${taken% *} is taken: another server answers there. Stop it, or choose" \
+      "another port with ${taken#* }." >&2
+    exit 1
+  fi
+done
 
 # The web page at /, the program at /cgi-bin/velorantis.cgi.
 setsid bash scripts/serve.sh lighttpd "$root" --port "$port" --cgi "$build/velorantis-helper" \
   --docroot "$root/installed/share/velorantis/www" --env VELORANTIS_SIM_DIR="$sim" \
-  --origin-check "$origin_check" &
+  --origin-check "$origin_check" "${tls[@]}" &
 server=$!
 echo "$server $daemon" >"$pids"
 
 # Ready when this demo's program answers: its list names the first
 # simulated device.
-until curl -sf "$url?command=list" 2>/dev/null | grep -q '"00:11:22:33:44:55"'; do
+until curl -sf "${cacert[@]}" "$url?command=list" 2>/dev/null | grep -q '"00:11:22:33:44:55"'; do
   if ! kill -0 "$server" 2>/dev/null; then
-    echo "lighttpd did not start (is port $port taken? set VELORANTIS_DEMO_PORT):" >&2
+    echo "lighttpd did not start (is port ${ports[*]% *} taken? set ${ports[*]#* }):" >&2
     cat "$root/error.log" >&2
     exit 1
   fi
@@ -123,17 +147,26 @@ until curl -sf "$url?command=list" 2>/dev/null | grep -q '"00:11:22:33:44:55"'; 
 done
 
 captures=${root// /%20}/captures
+curl="curl$curl_cacert -H 'X-Requested-With: curl'"
 cat <<EOF
-Web page: http://127.0.0.1:$port/
+Web page: $base/
 Serving $url
+EOF
+if [ "$https" = 1 ]; then
+  cat <<EOF
+with the self-signed certificate demo-run/tls/velorantis.pem, which browsers
+warn about; http://127.0.0.1:$port/ sends every request there.
+EOF
+fi
+cat <<EOF
 (lighttpd's log: demo-run/error.log, the program's standard error: demo-run/cgi-stderr.log)
 
-curl -H 'X-Requested-With: curl' '$url?command=list'
-curl -H 'X-Requested-With: curl' '$url?command=setconfig&mac=default&output=$captures&loop=0&count=0&size=100&duration=0&slicing=128&inline=0'
-curl -H 'X-Requested-With: curl' '$url?command=getconfig&mac=default'
-curl -H 'X-Requested-With: curl' '$url?command=start&mac=00:11:22:33:44:55&output=$captures&loop=0&count=1000&size=100&duration=3600'
-curl -H 'X-Requested-With: curl' '$url?command=status&mac=00:11:22:33:44:55&from=0&limit=3'
-curl -H 'X-Requested-With: curl' '$url?command=stop&mac=00:11:22:33:44:55'
+$curl '$url?command=list'
+$curl '$url?command=setconfig&mac=default&output=$captures&loop=0&count=0&size=100&duration=0&slicing=128&inline=0'
+$curl '$url?command=getconfig&mac=default'
+$curl '$url?command=start&mac=00:11:22:33:44:55&output=$captures&loop=0&count=1000&size=100&duration=3600'
+$curl '$url?command=status&mac=00:11:22:33:44:55&from=0&limit=3'
+$curl '$url?command=stop&mac=00:11:22:33:44:55'
 capinfos '$root/captures/Velorantis.pcapng'
 
 Origin checks: $origin_check. Under strict, start, stop and setconfig need the

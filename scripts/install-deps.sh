@@ -23,11 +23,13 @@ command -v npm >/dev/null || npm=(nodejs npm)
 packages=(cmake g++ make libsqlite3-dev)
 for work in "$@"; do
   case $work in
-    # capinfos (wireshark-common) for the capture file the demo's start writes.
-    demo) packages+=(sqlite3 lighttpd curl wireshark-common "${npm[@]}") ;;
+    # capinfos (wireshark-common) for the capture file the demo's start writes;
+    # openssl and lighttpd's TLS module for VELORANTIS_DEMO_HTTPS=1.
+    demo) packages+=(sqlite3 lighttpd lighttpd-mod-openssl openssl curl wireshark-common
+      "${npm[@]}") ;;
     tests)
-      packages+=(sqlite3 libgtest-dev nlohmann-json3-dev lighttpd curl tshark valgrind
-        apache2-bin nginx fcgiwrap busybox chromium strace "${npm[@]}")
+      packages+=(sqlite3 libgtest-dev nlohmann-json3-dev lighttpd lighttpd-mod-openssl openssl
+        curl tshark valgrind apache2-bin nginx fcgiwrap busybox chromium strace "${npm[@]}")
       ;;
     fuzz) packages+=(clang) ;;
     # editcap and capinfos (wireshark-common) for the time-window benchmark.

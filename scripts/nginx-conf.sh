@@ -6,6 +6,7 @@
 # usage: nginx-conf.sh --port PORT --cgi PROGRAM --docroot DIR --logdir DIR
 #                      --socket PATH [--env NAME=VALUE]... [--user NAME]
 #                      [--auth USERFILE] [--origin-check strict|basic]
+#                      [--tls-port PORT --tls-cert FILE --tls-key FILE]
 #
 #   --cgi      the program fcgiwrap runs for /cgi-bin/velorantis.cgi
 #   --docroot  the static web interface, served at /
@@ -27,6 +28,12 @@
 #              before the page or the program is served; USERFILE:
 #              "NAME:HASH" lines, crypt(3) hashes such as "$6$..." (openssl
 #              passwd -6). Over TLS only
+#   --tls-port, --tls-cert, --tls-key  serve the page and the program over
+#              TLS on PORT with the certificate (PEM, the server's own first,
+#              then its chain) and its private key; the plain --port then
+#              only answers 301 with the https URL, path and query kept
+#              (before any login is asked for), and every TLS answer carries
+#              Strict-Transport-Security
 #
 # A request line may be 16 KiB here (large_client_header_buffers), twice
 # nginx's default, so that a destination of 4,095 bytes fits
@@ -65,9 +72,27 @@ http {
   charset utf-8;
   charset_types text/css text/javascript;
 
+EOF
+if [ -n "$tls_port" ]; then
+  cat <<EOF
+  # The plain port sends every request to the same path and query on https,
+  # to the host it was asked for (server_name when the request names none).
   server {
     listen 127.0.0.1:$port;
+    server_name 127.0.0.1;
+    return 301 https://\$host$https_port\$request_uri;
+  }
+  # TLS: the page and the program on port $tls_port.
+  server {
+    listen 127.0.0.1:$tls_port ssl;
+    ssl_certificate $(quote "$tls_cert");
+    ssl_certificate_key $(quote "$tls_key");
+    add_header Strict-Transport-Security $(quote "$hsts") always;
 EOF
+else
+  echo "  server {"
+  echo "    listen 127.0.0.1:$port;"
+fi
 if [ -n "$auth" ]; then
   echo '    auth_basic "Velorantis";'
   echo "    auth_basic_user_file $(quote "$auth");"
@@ -97,6 +122,7 @@ cat <<EOF
       fastcgi_param QUERY_STRING \$query_string;
       fastcgi_param CONTENT_TYPE \$content_type;
       fastcgi_param CONTENT_LENGTH \$content_length;
+      fastcgi_param HTTPS \$https if_not_empty;
 EOF
 for entry in "${env[@]}"; do
   echo "      fastcgi_param ${entry%%=*} $(quote "${entry#*=}");"

@@ -16,6 +16,13 @@
 # the user on as REMOTE_USER, which the program's roles file gives a role.
 # USERFILE holds one "NAME:HASH" a line, HASH a crypt(3) hash such as
 # SHA-512's "$6$..." (openssl passwd -6), which all four servers read.
+# --tls-port PORT --tls-cert FILE --tls-key FILE (optional, all three or
+# none): the page and the program are served over TLS on PORT, with the
+# certificate (PEM, the server's own first, then any intermediates) and its
+# private key; the plain --port then answers every request with a 301 to
+# the same path and query on https, before any login is asked for, and the
+# TLS answers carry Strict-Transport-Security. Read into tls_port, tls_cert,
+# tls_key; https_port is ":PORT" as an https URL carries it (empty for 443).
 
 usage() {
   sed -n '/^# usage:/,/^#$/{/^#$/q;s/^# \{0,1\}//p}' "$0" >&2
@@ -23,9 +30,11 @@ usage() {
 }
 
 port='' cgi='' docroot='' logdir='' user='' socket='' home='' auth='' lenient=0
-origin_check=strict env=()
+tls_port='' tls_cert='' tls_key='' origin_check=strict env=()
+shared_options=(--port --cgi --docroot --logdir --env --user --origin-check --auth --tls-port
+  --tls-cert --tls-key)
 while [ $# -gt 0 ]; do
-  case " --port --cgi --docroot --logdir --env --user --origin-check --auth ${own_options:-} " in
+  case " ${shared_options[*]} ${own_options:-} " in
     *" $1 "*) ;;
     *) usage ;;
   esac
@@ -38,12 +47,28 @@ while [ $# -gt 0 ]; do
   case $1 in
     --env) env+=("$2") ;;
     --origin-check) origin_check=$2 ;;
-    *) printf -v "${1#--}" '%s' "$2" ;;
+    *)
+      name=${1#--}
+      printf -v "${name//-/_}" '%s' "$2"
+      ;;
   esac
   shift 2
 done
 [ -n "$port" ] && [ -n "$cgi" ] && [ -n "$docroot" ] && [ -n "$logdir" ] || usage
-case $port in *[!0-9]*) usage ;; esac
+case $port$tls_port in *[!0-9]*) usage ;; esac
+if [ -n "$tls_port$tls_cert$tls_key" ]; then
+  # A server without TLS sets `no_tls` to say so, and what to do instead.
+  if [ -n "${no_tls:-}" ]; then
+    echo "${0##*/}: $no_tls" >&2
+    exit 2
+  fi
+  [ -n "$tls_port" ] && [ -n "$tls_cert" ] && [ -n "$tls_key" ] && [ "$tls_port" != "$port" ] ||
+    usage
+fi
+https_port=:$tls_port
+[ "$tls_port" != 443 ] || https_port=''
+# What the TLS answers carry: browsers then use https only for a year.
+hsts=max-age=31536000
 case $origin_check in
   strict) env+=(VELORANTIS_ORIGIN_CHECK=strict) ;;
   basic) ;;

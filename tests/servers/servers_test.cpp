@@ -159,6 +159,7 @@ TEST_P(ServersTest, DownloadsCaptureWholeAndByRange) {
           "state, started, startedby, startedfrom) VALUES (1, '" +
               kMac + "', '" + file + "', 1, 0, 0, 0, 1, 0, 'ended', 0, '-', '-'), (2, '" + kMac +
               "', '" + sparse + "', 1, 0, 0, 0, 1, 0, 'ended', 0, '-', '-')");
+  RecordFileIdentities(RecordsDatabasePath());
   const HttpResponse whole = HttpGet(server_.Url("command=download&id=1"));
   EXPECT_EQ(whole.status, 200);
   EXPECT_TRUE(whole.body == bytes);
@@ -170,6 +171,25 @@ TEST_P(ServersTest, DownloadsCaptureWholeAndByRange) {
   EXPECT_EQ(part.status, 206);
   EXPECT_EQ(HeaderValue(part, "content-range"), "bytes 5-9/300000");
   EXPECT_TRUE(part.body == bytes.substr(5, 5));
+  // Every download is in the audit trail, whoever sends its bytes (lighttpd
+  // through X-Sendfile but for a stale If-Range, the program elsewhere),
+  // also when its client goes away early.
+  const std::string url = server_.Url("command=download&id=1");
+  const std::vector<std::string> more[] = {
+      {"-I", url},
+      {"-H", "Range: bytes=0-9", "-H", "If-Range: \"stale\"", url},
+      {"--max-filesize", "1000", url},
+      {url + "&from=1&to=2"},
+  };
+  for (const std::vector<std::string>& curl : more) {
+    std::vector<std::string> argv = {"curl", "-s", "-o", "/dev/null"};
+    argv.insert(argv.end(), curl.begin(), curl.end());
+    RunHostProgram(argv, {});
+  }
+  RunHostProgram({"sh", "-c", "curl -s \"$0\" | head -c 100 >/dev/null", url}, {});
+  const std::string trail = RecordsDatabasePath();
+  EXPECT_EQ(QueryText(trail, "SELECT count(*) FROM audit WHERE command = 'download'"), "7");
+  EXPECT_EQ(QueryText(trail, "SELECT count(*) FROM audit WHERE byterange = 'bytes=5-9'"), "1");
   if (std::string(GetParam()) != "lighttpd") return;
   const std::string big = server_.Url("command=download&id=2");
   EXPECT_EQ(
@@ -180,25 +200,62 @@ TEST_P(ServersTest, DownloadsCaptureWholeAndByRange) {
 
 // Behind the server's login the program knows each user's role: without a
 // password nothing is served, a viewer's start is refused, an operator's
-// runs.
+// runs. Where the server has TLS, over TLS, every answer with HSTS, while
+// the plain port sends each request there before any login, credentials or
+// not, and passes none on to the program.
 TEST_P(ServersTest, LoginsGiveEachUserTheirRole) {
-  TempDir users;
+  TempDir files;
   const std::string hash =  // of "secret"
       "$6$velorantis$cKCDCDHZrMjJmsjyCYOasBNDu.jWQyd7nj6ua/"
       "lnj1RXm2tfCTTdinMsvTaE1PPBe4f8TN7Qtx00U8Jmnhwg/.\n";
-  WriteFile(users.File("users"), "vera:" + hash + "opal:" + hash);
+  WriteFile(files.File("users"), "vera:" + hash + "opal:" + hash);
   WriteFile(kRolesFilePath, "vera viewer\nopal operator\n");
+  std::vector<std::string> options = {"--auth", files.File("users")};
+  const bool tls = std::string(GetParam()) != "busybox";
+  const std::string https = "https://127.0.0.1:" + std::to_string(FreeLoopbackPort());
+  if (tls) {
+    ASSERT_EQ(RunHostProgram(
+                  {VELORANTIS_OPENSSL_PATH, "req", "-x509", "-newkey", "ec", "-pkeyopt",
+                   "ec_paramgen_curve:prime256v1", "-nodes", "-subj", "/CN=127.0.0.1", "-addext",
+                   "subjectAltName=IP:127.0.0.1", "-addext", "basicConstraints=critical,CA:FALSE",
+                   "-keyout", files.File("key"), "-out", files.File("cert")},
+                  {})
+                  .exitStatus,
+              0);
+    options.insert(options.end(), {"--tls-port", https.substr(https.rfind(':') + 1), "--tls-cert",
+                                   files.File("cert"), "--tls-key", files.File("key")});
+  }
   {
-    WebServer guarded{GetParam(), {"--auth", users.File("users")}};
-    const std::string start = guarded.Url("command=start&mac=" + kMac + Captures() +
+    WebServer guarded{GetParam(), options};
+    const std::string plain = guarded.Url("command=start&mac=" + kMac + Captures() +
                                           "&loop=0&count=10&size=0&duration=0");
-    EXPECT_EQ(HttpGet(start).status, 401);
-    const HttpResponse viewer = HttpGet(start, std::nullopt, {"-u", "vera:secret"});
-    EXPECT_EQ(viewer.status, 403);
-    EXPECT_NE(viewer.body.find("\"Permission denied\""), std::string::npos) << viewer.body;
-    const HttpResponse operatorStart = HttpGet(start, std::nullopt, {"-u", "opal:secret"});
-    EXPECT_EQ(operatorStart.status, 200);
-    EXPECT_NE(operatorStart.body.find("\"result\": 0,"), std::string::npos) << operatorStart.body;
+    const std::string start = tls ? https + plain.substr(plain.find("/cgi-bin/")) : plain;
+    const struct {
+      std::vector<std::string> login;
+      int status;
+      std::string answer;
+    } rows[] = {
+        {{}, 401, {}},
+        {{"-u", "vera:secret"}, 403, "\"Permission denied\""},
+        {{"-u", "opal:secret"}, 200, "\"result\": 0,"},
+    };
+    for (const auto& row : rows) {
+      const std::string who = row.login.empty() ? "no login" : row.login[1];
+      if (tls) {
+        const HttpResponse redirect = HttpGet(plain, std::nullopt, row.login);
+        EXPECT_EQ(redirect.status, 301) << who;
+        EXPECT_EQ(HeaderValue(redirect, "location"), start) << who;
+        EXPECT_EQ(HeaderValue(redirect, "www-authenticate"), std::nullopt) << who;
+      }
+      std::vector<std::string> curl = row.login;
+      if (tls) curl.insert(curl.end(), {"--cacert", files.File("cert")});
+      const HttpResponse response = HttpGet(start, std::nullopt, curl);
+      EXPECT_EQ(response.status, row.status) << who;
+      EXPECT_NE(response.body.find(row.answer), std::string::npos) << who << response.body;
+      if (tls) {
+        EXPECT_EQ(HeaderValue(response, "strict-transport-security"), "max-age=31536000") << who;
+      }
+    }
   }
   unlink(kRolesFilePath);
 }

@@ -52,6 +52,7 @@ std::string QueryText(const std::string& path, const std::string& sql) {
   sqlite3_stmt* statement = nullptr;
   std::string value;
   if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK &&
+      sqlite3_busy_timeout(db, 2000) == SQLITE_OK &&
       sqlite3_prepare_v2(db, sql.c_str(), -1, &statement, nullptr) == SQLITE_OK) {
     if (sqlite3_step(statement) == SQLITE_ROW) {
       const unsigned char* text = sqlite3_column_text(statement, 0);
