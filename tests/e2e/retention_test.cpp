@@ -261,10 +261,10 @@ TEST_F(RetentionTest, CapturesStartWithTheRoomThePolicyLeaves) {
     const char* name;
     int64_t maxBytes;
     int minFree;
-    int earlierPackets;                // a capture first, before the policy
+    int earlierPackets;  // a capture first, before the policy
     bool pinEarlier;
-    std::vector<std::string> starts;   // "MAC SIZE_MIB", one after another
-    std::vector<int64_t> limits;       // the limit each start gets; -1: refused
+    std::vector<std::string> starts;  // "MAC SIZE_MIB", one after another
+    std::vector<int64_t> limits;      // the limit each start gets; -1: refused
     std::vector<int> policyLimits;
   } cases[] = {
       {"no policy", 0, 0, 0, false, {kA + " 1"}, {kMiB}, {0}},

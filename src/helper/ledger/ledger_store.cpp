@@ -177,8 +177,8 @@ bool UndoRemoval(sqlite3* db, const LedgerEntry& entry) {
   Statement update = Prepare(db,
                              "UPDATE captures SET state = ?2, deleted = 0, deletedby = '', "
                              "freed = 0 WHERE id = ?1 AND state = 'deleted'");
-  return update && BindNumber(update.get(), 1, entry.id) && BindText(update.get(), 2, entry.state) &&
-         Run(update.get()) && sqlite3_changes(db) == 1;
+  return update && BindNumber(update.get(), 1, entry.id) &&
+         BindText(update.get(), 2, entry.state) && Run(update.get()) && sqlite3_changes(db) == 1;
 }
 
 bool RecordMissing(sqlite3* db, int64_t id) {

@@ -54,7 +54,6 @@ void AddReserves(std::vector<FolderSpace>& spaces, const PolicyState& state) {
   }
 }
 
-
 // Adds `folder` unless it is there already: by its resolved path, or as it
 // stands when it is `resolved` already (the ledger's paths are).
 void AddFolder(std::vector<FolderSpace>& spaces, const std::string& folder, bool resolved = true) {
@@ -88,7 +87,6 @@ std::vector<int64_t> BelowFloor(const std::vector<FolderSpace>& spaces,
 bool OverQuota(const RetentionPolicy& policy, int64_t used) {
   return policy.maxBytes > 0 && used > policy.maxBytes;
 }
-
 
 // The audit trail has each removal as the policy's: the capture, and the
 // bytes it freed.
@@ -198,9 +196,11 @@ std::optional<FolderSpace> SpaceOf(const std::string& folder) {
     return std::nullopt;
   }
   const auto unit = static_cast<int64_t>(space.f_frsize);
-  FolderSpace result{folder, static_cast<int64_t>(info.st_dev),
-                     static_cast<int64_t>(space.f_bavail) * unit,
-                     static_cast<int64_t>(space.f_blocks) * unit, 0, unit};
+  FolderSpace result{.folder = folder,
+                     .device = static_cast<int64_t>(info.st_dev),
+                     .freeBytes = static_cast<int64_t>(space.f_bavail) * unit,
+                     .totalBytes = static_cast<int64_t>(space.f_blocks) * unit,
+                     .block = unit};
   result.percentFree = static_cast<int64_t>(space.f_bavail * 100 / space.f_blocks);
   return result;
 }

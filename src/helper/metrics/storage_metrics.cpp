@@ -77,8 +77,7 @@ void AppendStorageMetrics(std::string& out) {
   OpenFailure failure;
   const Connection ledger = OpenRecords(DatabaseUse::kReader, failure);
   if (!ledger) return;
-  const std::optional<StorageState> state =
-      ReadStorageState(ledger.get(), {ConfiguredFolder()});
+  const std::optional<StorageState> state = ReadStorageState(ledger.get(), {ConfiguredFolder()});
   const std::optional<std::vector<RemovalCount>> removals = RemovalCounts(ledger.get());
   if (!state || !removals) return;
   const size_t before = out.capacity();
