@@ -1,6 +1,7 @@
 // Fuzz target: a capture file as the pcapng reader, the packet times of its
 // two ends and a time window's copy meet it. The input is the file; the
-// window is its first packet's second. A failed check aborts.
+// window is its first packet's second. A failed check aborts. Read in small
+// pieces, small inputs reach blocks longer than the reader's buffer.
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -14,6 +15,8 @@
 
 namespace {
 
+constexpr uint32_t kReadBytes = 1024;
+
 void Check(bool holds) {
   if (!holds) abort();
 }
@@ -23,7 +26,7 @@ void Check(bool holds) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const int fd = memfd_create("capture", MFD_CLOEXEC);
   Check(fd >= 0 && write(fd, data, size) == static_cast<ssize_t>(size));
-  BlockReader reader(fd);
+  BlockReader reader(fd, 0, kReadBytes);
   Block block;
   std::optional<UnixNanos> first;
   uint64_t offset = 0;
@@ -34,7 +37,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     offset = reader.nextOffset();
     if (!first) first = reader.TimeOf(block);
   }
-  const std::optional<PacketSpan> span = FindPacketSpan(fd, size);
+  const std::optional<PacketSpan> span = FindPacketSpan(fd, size, kReadBytes);
   if (span) Check(first && span->first == *first);
   TimeWindow window;
   // The second the first packet lies in (times past 2262 read as the last
@@ -44,7 +47,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     window = {second, second + 1000000000};
   }
   ResponseBody body;
-  AnswerWindow(body, dup(fd), "00:11:22:33:44:55", window);
+  AnswerWindow(body, dup(fd), "00:11:22:33:44:55", window, false, kReadBytes);
   if (body.writer) {
     FILE* sink = fopen("/dev/null", "w");
     body.writer(sink);

@@ -22,12 +22,16 @@ constexpr uint32_t kStatistics = 5;
 constexpr uint32_t kSimplePacket = 3;
 
 // 3,000 packets a millisecond apart from kStart, with the blocks a device
-// writes around them.
-PcapngFile OneInterface(bool bigEndian) {
+// writes around them: before them `pieces` name resolution blocks of
+// `namesBytes`, kept apart by interface statistics.
+PcapngFile OneInterface(bool bigEndian, uint32_t namesBytes = 4, int pieces = 1) {
   PcapngFile file;
   file.Section(bigEndian);
   file.Interface();
-  file.Other(kNameResolution, 4);
+  for (int i = 0; i < pieces; ++i) {
+    if (i > 0) file.Other(kStatistics, 12);
+    file.Other(kNameResolution, namesBytes);
+  }
   for (uint64_t i = 0; i < 3000; ++i) file.Packet(0, kStart * 1000000 + i * 1000, 60 + i % 64);
   file.Other(kSimplePacket, 4);
   file.Other(kStatistics, 12);
@@ -88,12 +92,15 @@ class WindowTest : public ::testing::Test {
             "duration, inline, slicing, state, started, startedby, startedfrom) VALUES (1, "
             "'00:11:22:33:44:55', '" +
                 dir_.File("capture.pcapng") + "', 0, 0, 0, 0, 1, 0, 'ended', 0, '-', '-')");
+    RecordFileIdentities(kTestRecordsDb);
   }
 
   // The program's answer to the window: its header, and its body in `body`.
-  std::string Window(const std::string& window, std::string& body) {
-    const std::string out = RunHelper("command=download&id=1" + window).out;
+  std::string Window(const std::string& window, std::string& body, const char* method = "GET") {
+    const std::string out =
+        RunHelper("command=download&id=1" + window, {{"REQUEST_METHOD", method}}).out;
     const size_t split = out.find("\n\n");
+    if (split == std::string::npos) return out;  // no answer: the program failed
     body = out.substr(split + 2);
     return out.substr(0, split + 1);
   }
@@ -104,6 +111,11 @@ class WindowTest : public ::testing::Test {
 TEST_F(WindowTest, PacketsAreEditcapsForEveryWindow) {
   std::string cut = OneInterface(false).bytes();
   cut.resize(cut.size() - 50);  // a full disk cut the last packet short
+  PcapngFile far = OneInterface(false);
+  far.Interface(0, INT64_MAX);  // whole seconds
+  far.Interface(0, INT64_MIN);
+  far.Packet(1, 5);                                 // past 2262
+  far.Packet(2, (uint64_t{1} << 63) + kStart + 1);  // in the window once its offset is added
   struct Case {
     const char* name;
     std::string file;
@@ -121,6 +133,11 @@ TEST_F(WindowTest, PacketsAreEditcapsForEveryWindow) {
       {"two sections, three clocks", TwoSections().bytes(), "1796718600.5", "1796718602.5", 1000,
        false},
       {"a cut last block", cut, "1796718602", nullptr, 999},
+      {"a block longer than the read buffer before the window",
+       OneInterface(false, 3000000).bytes(), "1796718601", "1796718602", 1000},
+      {"5 MiB of header blocks in 70,000 pieces before the window",
+       OneInterface(true, 64, 70000).bytes(), "1796718601", "1796718602", 1000},
+      {"times that overflow", far.bytes(), "1796718600.5", "1796718602", 1501},
   };
   for (const Case& c : cases) {
     Capture(c.file);
@@ -155,6 +172,10 @@ TEST_F(WindowTest, NamedOrRefused) {
       Window("&from=1796718601.25&to=1796718602", seconds),
       "Content-type: application/x-pcapng\nContent-Disposition: attachment; "
       "filename=\"Velorantis-00-11-22-33-44-55-20261208T083001.25Z-20261208T083002Z.pcapng\"\n");
+  std::string none;  // a HEAD request gets the same header alone
+  EXPECT_EQ(Window("&from=1796718601.25&to=1796718602", none, "HEAD"),
+            Window("&from=1796718601.25&to=1796718602", seconds));
+  EXPECT_EQ(none, "");
   struct Case {
     const char* window;
     const char* status;

@@ -36,7 +36,7 @@ void PcapngFile::Section(bool bigEndian) {
   End();
 }
 
-void PcapngFile::Interface(uint8_t resolution) {
+void PcapngFile::Interface(uint8_t resolution, int64_t offsetSeconds) {
   Begin(1);
   Put16(1);  // Ethernet
   Put16(0);
@@ -46,8 +46,15 @@ void PcapngFile::Interface(uint8_t resolution) {
     Put16(1);
     bytes_ += static_cast<char>(resolution);
     bytes_.append(3, '\0');
-    Put32(0);  // end of options
   }
+  if (offsetSeconds != 0) {
+    Put16(14);
+    Put16(8);
+    const auto offset = static_cast<uint64_t>(offsetSeconds);
+    Put32(static_cast<uint32_t>(bigEndian_ ? offset >> 32 : offset));
+    Put32(static_cast<uint32_t>(bigEndian_ ? offset : offset >> 32));
+  }
+  if (resolution != 6 || offsetSeconds != 0) Put32(0);  // end of options
   End();
 }
 

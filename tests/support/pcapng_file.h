@@ -11,8 +11,9 @@ class PcapngFile {
   // A section header in the given byte order; the blocks after it follow it.
   void Section(bool bigEndian);
   // An interface description; `resolution` is if_tsresol's value (6:
-  // microseconds, the default, written as no option; 0x94: 2^-20 s).
-  void Interface(uint8_t resolution = 6);
+  // microseconds, the default, written as no option; 0x94: 2^-20 s), and
+  // `offsetSeconds` if_tsoffset's (0: no option).
+  void Interface(uint8_t resolution = 6, int64_t offsetSeconds = 0);
   // An enhanced packet block of `interface` at `units` of its clock,
   // `bytes` of packet data.
   void Packet(uint32_t interface, uint64_t units, uint32_t bytes = 60);

@@ -114,6 +114,11 @@ DownloadedFile DescribeFile(const LedgerEntry& entry, const struct stat& info) {
                         HttpDate(info.st_mtim.tv_sec)};
 }
 
+// A HEAD request: the header alone goes out, whole file or window.
+bool AsksHeaderOnly(const RequestHeaders& request) {
+  return request.method != nullptr && strcmp(request.method, "HEAD") == 0;
+}
+
 // The ledger's entry of the capture "id" names.
 Outcome FindCapture(LedgerEntry& entry) {
   uint64_t id = 0;
@@ -144,7 +149,8 @@ Outcome PrepareFileAnswer(FileAnswer& answer, std::string& moreHeaders) {
   const RequestHeaders request = ReadRequestHeaders();
   const bool conditionHolds = RangeConditionHolds(file, request);
   if (!conditionHolds) file.modified.clear();
-  answer.range = ParseByteRange(RangeAsked(file, request).c_str(), file.size);
+  audit_note.range = RangeAsked(file, request);
+  answer.range = ParseByteRange(audit_note.range.c_str(), file.size);
   if (answer.range.kind == RangeKind::kUnsatisfiable) {
     close(answer.fd);
     moreHeaders = "Content-Range: bytes */" + std::to_string(file.size) + "\n";
@@ -156,7 +162,7 @@ Outcome PrepareFileAnswer(FileAnswer& answer, std::string& moreHeaders) {
                     (request.range != nullptr || KeyText(Key::kRange) == nullptr);
   answer.path = entry.file;
   answer.file = file;
-  answer.headerOnly = request.method != nullptr && strcmp(request.method, "HEAD") == 0;
+  answer.headerOnly = AsksHeaderOnly(request);
   return {};
 }
 
@@ -169,7 +175,7 @@ Outcome DownloadWindow(ResponseBody& body) {
   int fd = -1;
   struct stat info {};
   if (Outcome opened = OpenCaptureFile(entry, fd, info); !opened.ok()) return opened;
-  return AnswerWindow(body, fd, entry.mac, window);
+  return AnswerWindow(body, fd, entry.mac, window, AsksHeaderOnly(ReadRequestHeaders()));
 }
 
 }  // namespace

@@ -18,9 +18,6 @@ namespace {
 
 // Written out in pieces of this size.
 constexpr size_t kOutBytes = 1024 * 1024;
-// The header blocks of a section held back until its first packet in the
-// window: never more than this.
-constexpr size_t kMostHeldBytes = 4 * 1024 * 1024;
 
 // What a window keeps of a block: the packets in it, and the blocks that
 // describe what follows (section and interface headers, name resolution,
@@ -58,12 +55,14 @@ class Output {
     pending_.insert(pending_.end(), bytes, bytes + count);
     return true;
   }
-  // A block too long for the reader's head: from the file, as it is.
-  bool Copy(int file, const Block& block) {
+  // `length` bytes of the file from `offset`, as they are, streamed by the
+  // kernel: blocks too long for the reader's head, and runs of blocks
+  // noted before the window's first packet.
+  bool Copy(int file, uint64_t offset, uint64_t length) {
     if (!Flush()) return false;
-    const uint64_t sent = SendFileSpan(fd_, file, block.offset, block.length);
+    const uint64_t sent = SendFileSpan(fd_, file, offset, length);
     sent_ += sent;
-    return sent == block.length;
+    return sent == length;
   }
   bool Flush() {
     for (size_t done = 0; done < pending_.size();) {
@@ -84,37 +83,93 @@ class Output {
   uint64_t sent_ = 0;
 };
 
-// A kept block into `to`; a section header says its section's length is not
-// known, as the window changes it.
-void Hold(std::vector<uint8_t>& to, const Block& block) {
-  const size_t at = to.size();
-  to.insert(to.end(), block.head, block.head + block.length);
-  if (block.type == kSectionHeaderBlock && block.length >= 24) {
-    std::fill(to.begin() + static_cast<ptrdiff_t>(at) + 16,
-              to.begin() + static_cast<ptrdiff_t>(at) + 24, 0xff);
-  }
+// A section header block as it goes out: saying its section's length is
+// not known, as the window changes it. Always whole in the reader's head.
+void HoldSection(std::vector<uint8_t>& to, const Block& block) {
+  to.assign(block.head, block.head + block.length);
+  if (block.length >= 24) std::fill(to.begin() + 16, to.begin() + 24, 0xff);
 }
 
+// A kept block other than a section header: from the reader's head when it
+// holds all of it, else streamed from the file.
+bool Send(Output& out, int fd, const Block& block) {
+  if (block.headBytes == block.length) return out.Append(block.head, block.length);
+  return out.Copy(fd, block.offset, block.length);
+}
+
+// Blocks back to back in the file.
+struct Span {
+  uint64_t offset;
+  uint64_t length;
+};
+
 // The scan from the handler to the writer: the reader stands after the
-// first packet in the window, `held` has its section's header blocks and
-// that packet.
+// first packet in the window. Before it go its section's header
+// (`section`), then the kept blocks of that section up to `rescanUntil`,
+// found again by reading the section anew, then `spans`, which end with
+// the first packet: the blocks are sent from the file, whatever their sizes,
+// and memory stays bounded whatever lies before the window.
 struct WindowScan {
   int fd = -1;
+  uint32_t readBytes = 0;
   std::unique_ptr<BlockReader> reader;
   TimeWindow window;
-  std::vector<uint8_t> held;
-  Block firstLong;  // the first packet, when too long to be held
+  bool headerOnly = false;
+  std::vector<uint8_t> section;
+  uint64_t sectionStart = 0;
+  uint64_t rescanUntil = 0;
+  std::vector<Span> spans;
+  size_t mostSpans = 0;  // taking no more memory than the reader's buffer
   std::string header;
+
+  void StartSection(const Block& block) {
+    HoldSection(section, block);
+    sectionStart = block.offset;
+    rescanUntil = 0;
+    spans.clear();
+  }
+  // A kept block of the section: it joins the span it follows; when the
+  // spans are many, those so far are left to reading the section again.
+  void Note(const Block& block) {
+    if (!spans.empty() && spans.back().offset + spans.back().length == block.offset) {
+      spans.back().length += block.length;
+      return;
+    }
+    if (spans.size() == mostSpans) {
+      rescanUntil = spans.back().offset + spans.back().length;
+      spans.clear();
+    }
+    spans.push_back({block.offset, block.length});
+  }
 };
+
+// The kept blocks between the first packet's section header, sent already,
+// and `rescanUntil`, read anew: header blocks only, no packet lies there.
+bool SendAgain(Output& out, const WindowScan& scan) {
+  BlockReader again(scan.fd, scan.sectionStart, scan.readBytes);
+  Block block;
+  if (again.Next(block) != Step::kBlock) return false;
+  while (again.Next(block) == Step::kBlock) {
+    if (block.offset >= scan.rescanUntil) return true;
+    if (Keeps(again, block, scan.window) && !Send(out, scan.fd, block)) return false;
+  }
+  return false;  // the file is no longer what the scan read
+}
 
 void WriteWindow(FILE* stream, WindowScan& scan) {
   signal(SIGPIPE, SIG_IGN);
   fputs(scan.header.c_str(), stream);
   fflush(stream);
+  if (scan.headerOnly) {
+    close(scan.fd);
+    return;
+  }
   Output out(fileno(stream));
-  bool going = out.Append(scan.held.data(), scan.held.size()) &&
-               (scan.firstLong.length == 0 || out.Copy(scan.fd, scan.firstLong));
-  std::vector<uint8_t> section;
+  bool going = out.Append(scan.section.data(), scan.section.size()) &&
+               (scan.rescanUntil == 0 || SendAgain(out, scan));
+  for (const Span& span : scan.spans) {
+    going = going && out.Copy(scan.fd, span.offset, span.length);
+  }
   Block block;
   // A damaged block ends the window where the file stops being pcapng; a
   // block cut short at the end (a full disk, a capture still writing) is
@@ -122,13 +177,10 @@ void WriteWindow(FILE* stream, WindowScan& scan) {
   while (going && scan.reader->Next(block) == Step::kBlock) {
     if (!Keeps(*scan.reader, block, scan.window)) continue;
     if (block.type == kSectionHeaderBlock) {
-      section.clear();
-      Hold(section, block);
-      going = out.Append(section.data(), section.size());
-    } else if (block.headBytes == block.length) {
-      going = out.Append(block.head, block.length);
+      HoldSection(scan.section, block);
+      going = out.Append(scan.section.data(), scan.section.size());
     } else {
-      going = out.Copy(scan.fd, block);
+      going = Send(out, scan.fd, block);
     }
   }
   if (going) out.Flush();
@@ -145,11 +197,15 @@ std::string WindowHeader(const std::string& mac, const TimeWindow& window) {
 
 }  // namespace
 
-Outcome AnswerWindow(ResponseBody& body, int fd, const std::string& mac, const TimeWindow& window) {
+Outcome AnswerWindow(ResponseBody& body, int fd, const std::string& mac, const TimeWindow& window,
+                     bool headerOnly, uint32_t readBytes) {
   auto scan = std::make_shared<WindowScan>();
   scan->fd = fd;
-  scan->reader = std::make_unique<BlockReader>(fd);
+  scan->readBytes = readBytes;
+  scan->reader = std::make_unique<BlockReader>(fd, 0, readBytes);
   scan->window = window;
+  scan->headerOnly = headerOnly;
+  scan->mostSpans = std::max<size_t>(readBytes / sizeof(Span), 1);
   std::optional<UnixNanos> first;
   std::optional<UnixNanos> last;
   bool sections = false;
@@ -161,20 +217,17 @@ Outcome AnswerWindow(ResponseBody& body, int fd, const std::string& mac, const T
       if (!first) first = time;
       last = time;
     }
-    if (block.type == kSectionHeaderBlock) scan->held.clear();
+    if (block.type == kSectionHeaderBlock) {
+      scan->StartSection(block);
+      continue;
+    }
     if (!Keeps(*scan->reader, block, window)) continue;
+    scan->Note(block);
     if (IsPacket(block)) {
-      if (block.headBytes == block.length) {
-        scan->held.insert(scan->held.end(), block.head, block.head + block.length);
-      } else {
-        scan->firstLong = block;
-      }
       scan->header = WindowHeader(mac, window);
       body.writer = [scan](FILE* stream) { WriteWindow(stream, *scan); };
       return {};
     }
-    if (scan->held.size() + block.length > kMostHeldBytes) break;
-    Hold(scan->held, block);
   }
   close(fd);
   if (!sections) return Failed(Message::kNotPcapng);

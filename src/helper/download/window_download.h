@@ -9,13 +9,18 @@
 
 #include "helper/download/time_window.h"
 #include "helper/frontend/response.h"
+#include "helper/pcapng/pcapng_blocks.h"
 
 // Answers with the window of the capture file open as `fd` (which it takes
 // over), named after `mac` and the window. Reads up to the first packet in
 // the window here, so that a window without one is refused before any byte
 // goes out: kNoPacketsInWindow, with the "first" and "last" packet times of
 // the capture in the answer, or kNotPcapng. The rest is read and sent by
-// `body.writer`, which notes the bytes it sent for the audit trail.
-Outcome AnswerWindow(ResponseBody& body, int fd, const std::string& mac, const TimeWindow& window);
+// `body.writer`, which notes the bytes it sent for the audit trail; with
+// `headerOnly` (a HEAD request) it sends the header alone. The file is read
+// in pieces of `readBytes` (BlockReader), which also bounds what is
+// remembered of the blocks before the window.
+Outcome AnswerWindow(ResponseBody& body, int fd, const std::string& mac, const TimeWindow& window,
+                     bool headerOnly = false, uint32_t readBytes = BlockReader::kReadBytes);
 
 #endif  // VELORANTIS_HELPER_DOWNLOAD_WINDOW_DOWNLOAD_H_

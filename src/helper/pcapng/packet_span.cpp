@@ -33,8 +33,8 @@ bool BlockEndsAt(const std::vector<uint8_t>& tail, uint64_t tailStart, uint64_t 
 
 }  // namespace
 
-std::optional<PacketSpan> FindPacketSpan(int fd, uint64_t size) {
-  BlockReader reader(fd);
+std::optional<PacketSpan> FindPacketSpan(int fd, uint64_t size, uint32_t readBytes) {
+  BlockReader reader(fd, 0, readBytes);
   Block block;
   std::optional<UnixNanos> first;
   for (int looked = 0; !first && looked < kBlocksLooked; ++looked) {

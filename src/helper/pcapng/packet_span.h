@@ -18,7 +18,9 @@ struct PacketSpan {
 // packet with a time near either end (or is not pcapng). A last block cut
 // short (a full disk, a capture still writing) is passed over. The last
 // packet's time is read with the interfaces of the first section, which is
-// every section of a file the device writes.
-std::optional<PacketSpan> FindPacketSpan(int fd, uint64_t size);
+// every section of a file the device writes. The front is read in pieces of
+// `readBytes`, as BlockReader takes it.
+std::optional<PacketSpan> FindPacketSpan(int fd, uint64_t size,
+                                         uint32_t readBytes = BlockReader::kReadBytes);
 
 #endif  // VELORANTIS_HELPER_PCAPNG_PACKET_SPAN_H_

@@ -2,12 +2,12 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 
 namespace {
 
-constexpr uint32_t kReadBytes = 1024 * 1024;
 constexpr size_t kMostInterfaces = 65536;
 constexpr uint64_t kNanosPerSecond = 1000000000;
 constexpr uint16_t kEndOfOptions = 0;
@@ -54,13 +54,20 @@ UnixNanos PacketTime(uint64_t units, const InterfaceClock& clock) {
   } else {  // finer than 1/18 ns: no writer uses it, an approximation will do
     nanos = static_cast<uint64_t>(static_cast<long double>(rest) * kNanosPerSecond / perSecond);
   }
-  const int64_t seconds = static_cast<int64_t>(units / perSecond) + clock.offsetSeconds;
+  // The whole seconds (never negative) and the offset added in full width:
+  // a sum that int64_t cannot hold lies past 2262.
+  int64_t seconds;
+  if (__builtin_add_overflow(units / perSecond, clock.offsetSeconds, &seconds)) return INT64_MAX;
   if (seconds >= INT64_MAX / static_cast<int64_t>(kNanosPerSecond)) return INT64_MAX;
   if (seconds <= INT64_MIN / static_cast<int64_t>(kNanosPerSecond)) return INT64_MIN;
   return seconds * static_cast<int64_t>(kNanosPerSecond) + static_cast<int64_t>(nanos);
 }
 
-BlockReader::BlockReader(int fd, uint64_t offset) : fd_(fd), next_(offset), buffer_(kReadBytes) {}
+BlockReader::BlockReader(int fd, uint64_t offset, uint32_t readBytes)
+    : fd_(fd),
+      next_(offset),
+      buffer_(std::max(readBytes, kLeastReadBytes)),
+      headLimit_(std::min(kHeadBytes, static_cast<uint32_t>(buffer_.size()))) {}
 
 uint32_t BlockReader::Read32(const uint8_t* at) const {
   uint32_t value = static_cast<uint32_t>(at[0]) << 24 | static_cast<uint32_t>(at[1]) << 16 |
@@ -127,7 +134,7 @@ Step BlockReader::Next(Block& block) {
   block.type = Read32(start);
   block.length = Read32(start + 4);
   if (block.length < 12 || block.length % 4 != 0) return Step::kDamaged;
-  block.headBytes = block.length < kHeadBytes ? block.length : kHeadBytes;
+  block.headBytes = std::min(block.length, headLimit_);
   if (!Fill(offset, block.headBytes)) return Step::kCut;
   block.head = buffer_.data() + (offset - bufferStart_);
   uint8_t trailer[4];

@@ -33,7 +33,8 @@ struct InterfaceClock {
 UnixNanos PacketTime(uint64_t units, const InterfaceClock& clock);
 
 // One block as BlockReader gives it. `head` holds its first bytes: all of
-// it up to kHeadBytes, enough for every decision.
+// it up to the reader's head limit (kHeadBytes, or its piece of the file
+// when smaller), enough for every decision.
 struct Block {
   uint64_t offset = 0;  // in the file
   uint32_t type = 0;
@@ -52,12 +53,18 @@ enum class Step {
 
 class BlockReader {
  public:
-  // Up to this many bytes of a block are at hand in Block::head; an
-  // interface or section header block longer than that is damaged.
+  // Up to this many bytes of a block are at hand in Block::head (fewer when
+  // the file is read in smaller pieces); an interface or section header
+  // block longer than that is damaged.
   static constexpr uint32_t kHeadBytes = 64 * 1024;
+  // The file is read this many bytes at a time unless told otherwise.
+  static constexpr uint32_t kReadBytes = 1024 * 1024;
+  static constexpr uint32_t kLeastReadBytes = 64;
 
-  // Reads `fd` from `offset`, which must be where a block starts.
-  explicit BlockReader(int fd, uint64_t offset = 0);
+  // Reads `fd` from `offset`, which must be where a block starts, in pieces
+  // of `readBytes` (at least kLeastReadBytes): the memory it holds. Blocks
+  // longer than that are passed over by their lengths, never held.
+  explicit BlockReader(int fd, uint64_t offset = 0, uint32_t readBytes = kReadBytes);
 
   // The next block. A section header block sets the byte order and starts a
   // new list of interfaces, an interface block adds its clock to it. The
@@ -86,6 +93,7 @@ class BlockReader {
   int fd_;
   uint64_t next_;
   std::vector<uint8_t> buffer_;
+  uint32_t headLimit_;        // the most of a block Block::head holds
   uint64_t bufferStart_ = 0;  // the file offset of buffer_[0]
   uint32_t bufferBytes_ = 0;
   bool bigEndian_ = false;
