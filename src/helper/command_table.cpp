@@ -86,7 +86,7 @@ bool ServeRequest(ResponseBody& body) {
     ReadServerSettings();
     SetAnswerBudget(AnswerBudgetFor(GetAvailableRAMSize()));
   } catch (const std::bad_alloc&) {
-    AnswerOutOfMemory(body, AnswerForm::kResultFirst);
+    static_cast<void>(AnswerOutOfMemory(body, AnswerForm::kResultFirst));  // in the body
     LogFailure();
     return true;
   }
@@ -110,7 +110,7 @@ void DispatchCommand(ResponseBody& body) {
     FinishAnswer(body, AnswerForm::kResultFirst, Failed(failure));
     return;
   }
-  RunCommand(*command, body);
+  static_cast<void>(RunCommand(*command, body));  // its answer is in the body
 }
 
 std::span<const Command> AllCommands() { return kCommands; }

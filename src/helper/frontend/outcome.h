@@ -102,7 +102,7 @@ const char* HttpStatusOf(Message message);
 // A step's outcome. A failure may carry the cause behind its message for the
 // failure log (SQLite's error with the path, a library call's result): what
 // the answer never says.
-struct Outcome {
+struct [[nodiscard]] Outcome {
   Message message = Message::kNone;
   std::string cause;
 

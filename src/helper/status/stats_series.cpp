@@ -109,8 +109,10 @@ void AppendSeriesValue(SeriesText& text, uint64_t value) {
 
 StatsWindow ReadStatsWindow() {
   StatsWindow window;
-  ReadNumber(Key::kFrom, window.from);
-  ReadNumber(Key::kStatusLimit, window.limit);
+  // Lenient keys never refuse: absent or unreadable, they read as their rule
+  // says and the outcome is always success.
+  static_cast<void>(ReadNumber(Key::kFrom, window.from));
+  static_cast<void>(ReadNumber(Key::kStatusLimit, window.limit));
   return window;
 }
 
