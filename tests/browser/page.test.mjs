@@ -215,24 +215,26 @@ test('a walk through the page', async () => {
   await page.locator('#capture-state[data-state="stopped"]').waitFor({ timeout: WAIT_MS });
   assert.equal(await page.locator('#stop').isDisabled(), true);
 
-  // A refused start shows the program's own reason.
+  // A refused start shows the program's own reason and stores nothing of
+  // the form's unsaved changes.
   await form.locator('[name=output]').fill(join(scratch, 'missing'));
-  await page.click('#config-save');
-  await page.locator('#config-message[data-kind="ok"]').waitFor();
   const refused = page.waitForResponse((response) => response.url().includes('command=start'));
   await page.click('#start');
   const { root } = await (await refused).json();
   assert.notEqual(root.result, 0);
   await page.locator('#capture-message[data-kind="error"]').waitFor();
   assert.equal(await page.locator('#capture-message').textContent(), root.message);
+  await page.locator('#config-message[data-kind="warn"]').waitFor();
+  assert.equal((await cgi('command=getconfig&mac=default')).config.destination, destination);
 
   // A capture that reaches its count (3 s of frames) ends by itself; the
   // page says so and why in place of "started".
-  // Start with unsaved changes saves them first: it runs what the form shows.
+  // Start with unsaved changes runs what the form shows, and stores it once started.
   await form.locator('[name=output]').fill(destination);
   await form.locator('[name=count]').fill('3000');
   await page.click('#start');
   await page.locator('#capture-state[data-state="running"]').waitFor({ timeout: WAIT_MS });
+  await page.locator('#config-message[data-kind="ok"]').waitFor();
   assert.equal((await cgi('command=getconfig&mac=default')).config.count, 3000);
   await page.locator('#capture-state[data-state="stopped"]').waitFor({ timeout: WAIT_MS });
   await page.locator('#capture-message[data-kind="notice"]', { hasText: /ended by itself at .* UTC: its count of 3,000 packets was reached/ }).waitFor();
@@ -263,7 +265,7 @@ test('a capture onto a full disk is told as such', async (t) => {
   const form = page.locator('#config-form');
   await waitFor('the stored configuration', async () => (await form.locator('[name=size]').inputValue()) !== '');
   await form.locator('[name=output]').fill(full);
-  await page.click('#start'); // saves the folder first
+  await page.click('#start'); // the folder is saved once the capture has started
   // 1 MiB of 128-byte slices at 1000 frames a second: about 7 s.
   await page.locator('#capture-message[data-kind="error"]', { hasText: 'the disk is full (error code 28)' }).waitFor({ timeout: 2 * WAIT_MS });
   await page.locator('#captures-body tr:first-child', { hasText: 'the disk is full' }).waitFor({ timeout: WAIT_MS });
@@ -370,13 +372,20 @@ test('captures of the selected device, each with its file to download', async ()
   await row.locator('button', { hasText: 'Delete' }).click();
   await row.locator('td[data-state="deleted"]').waitFor({ timeout: WAIT_MS });
   assert.ok(!existsSync(entry.file));
-  // The storage card sets the policy and shows the quota's meter.
+  // The storage card sets the policy and shows the quota's meter and the
+  // room it leaves, less than the configured 64 MiB: a start is limited to it.
   await page.click('details.retention summary');
-  await page.fill('#retention-form input[name="quota"]', '100');
+  await page.fill('#retention-form input[name="quota"]', '20');
   await page.click('#retention-save');
   await page.locator('#storage-message[data-kind="ok"]').waitFor();
-  assert.equal((await cgi('command=getretention')).retention.maxbytes, 100 * 1048576);
+  assert.equal((await cgi('command=getretention')).retention.maxbytes, 20 * 1048576);
   await page.locator('#storage-meter').waitFor();
+  await page.locator('#storage-room', { hasText: 'Room for the next capture: 20.0 MiB' }).waitFor();
+  await page.click('#start');
+  await page.locator('#capture-message', { hasText: 'Capture started, limited to 20.0 MiB by the storage policy.' }).waitFor();
+  await page.locator('#captures-body tr:first-child td.size', { hasText: 'limited by the policy to 20.0 MiB' }).waitFor();
+  await page.click('#stop');
+  await page.locator('#capture-state[data-state="stopped"]').waitFor({ timeout: WAIT_MS });
   // The zone chosen for times is remembered across a reload.
   await page.selectOption('#time-zone', 'local');
   await page.locator('#captures-zone', { hasText: /^Times in UTC[+-]\d\d:\d\d$/ }).waitFor();

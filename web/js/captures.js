@@ -34,16 +34,23 @@ export function errorText(error) {
 // frame that would have passed it may be this large.
 const LARGEST_BLOCK = 16384;
 
+// The size limit a ledger entry's capture got at its start: `bytes`, and
+// whether the storage policy set it; null where the entry does not say.
+export function limitOf(entry) {
+  return entry?.limit > 0 ? { bytes: entry.limit, policy: entry.policylimit === 1 } : null;
+}
+
 // Why a capture that was not stopped came to its end, as far as is known: a
-// non-zero error figure, else those limits of its settings (size in MiB)
-// that it can have reached, having run at most `ran` seconds and written
-// `bytes` (NaN where not known).
-export function endReason(error, settings, ran = NaN, bytes = NaN) {
+// non-zero error figure, else those limits of its settings (size in MiB, or
+// `limit` from limitOf) that it can have reached, having run at most `ran`
+// seconds and written `bytes` (NaN where not known).
+export function endReason(error, settings, ran = NaN, bytes = NaN, limit = null) {
   if (Number.isFinite(error) && error !== 0) return `${errorText(error)} (error code ${error})`;
   const limits = [];
   if (settings?.count > 0) limits.push(`its count of ${formatWith(settings.count, 'packet')}`);
-  if (settings?.size > 0 && !(settings.loop > 0) && !(bytes < settings.size * 1048576 - LARGEST_BLOCK)) {
-    limits.push(`its size of ${settings.size} MiB`);
+  const size = limit?.bytes ?? settings?.size * 1048576;
+  if (size > 0 && !(settings?.loop > 0) && !(bytes < size - LARGEST_BLOCK)) {
+    limits.push(limit?.policy ? `its size of ${formatBytes(size)} (set by the storage policy)` : `its size of ${settings.size} MiB`);
   }
   if (settings?.duration > 0 && !(ran < settings.duration - 1)) {
     limits.push(`its duration of ${formatWith(settings.duration, 'second')}`);
@@ -74,7 +81,7 @@ export function endNotice(entry, seen) {
   const error = entry?.error ? entry.error : seen.error;
   const ran = (known ? entry.ended : seen.noticed) - (entry?.started ?? seen.idleAt);
   const bytes = entry?.size >= 0 ? entry.size : seen.written;
-  const reason = endReason(error, entry?.settings ?? seen.settings, ran, bytes);
+  const reason = endReason(error, entry?.settings ?? seen.settings, ran, bytes, limitOf(entry));
   return {
     text: `The capture ended by itself at ${ended}: ${reason || 'the reason is not known'}.`,
     kind: error ? 'error' : 'notice',
@@ -114,7 +121,7 @@ function stateCell(entry) {
   const td = cell(STATES[entry.state] ?? String(entry.state), 'state');
   td.dataset.state = String(entry.state);
   if (entry.state === 'ended') {
-    const reason = endReason(entry.error, entry.settings, entry.ended - entry.started, entry.size);
+    const reason = endReason(entry.error, entry.settings, entry.ended - entry.started, entry.size, limitOf(entry));
     if (reason) td.append(document.createElement('br'), `(${reason})`);
   }
   if (entry.state === 'deleted') {
@@ -239,6 +246,20 @@ function sizeText(entry) {
   return `${formatBytes(entry.size)}${entry.size >= 1024 ? ` (${formatWith(entry.size, 'byte')})` : ''}`;
 }
 
+// The file's size, and a mark on a capture whose size limit the storage
+// policy set at its start.
+function sizeCell(entry) {
+  const td = cell(sizeText(entry), 'size');
+  if (entry.policylimit === 1) {
+    const mark = document.createElement('span');
+    mark.className = 'policy-limit';
+    // The figure and its unit on one line.
+    mark.textContent = `limited by the policy to ${formatBytes(entry.limit).replace(' ', '\u00a0')}`;
+    td.append(mark);
+  }
+  return td;
+}
+
 // The well-formed entries of a "captures" answer, the running one first,
 // then newest first as the ledger gives them.
 export function capturesOf(root) {
@@ -263,7 +284,7 @@ export function renderCaptures(entries, actions) {
       cell(folderName(entry.file), 'file'),
       fileCell(entry),
       packetsCell(entry),
-      cell(sizeText(entry), 'size'),
+      sizeCell(entry),
       cell(slicingText(entry), 'size'),
       keepCell(entry, actions),
     );

@@ -25,15 +25,18 @@ export function formVariables() {
   return variables;
 }
 
-// The variables of "start" from a stored configuration.
-export function startVariables(config) {
-  return {
-    output: config.destination,
-    loop: String(config.loop),
-    count: String(config.count),
-    size: String(config.size),
-    duration: String(config.duration),
-  };
+// The variables of "start" from the form's (formVariables): its destination
+// and limits. The device gets its inline mode and slicing from the stored
+// configuration, not from the request.
+export function startVariables(variables) {
+  const { output, loop, count, size, duration } = variables;
+  return { output, loop, count, size, duration };
+}
+
+// Whether the form's inline mode or slicing (formVariables) differ from the
+// stored configuration's: a start would not use them.
+export function featuresDiffer(variables, config) {
+  return variables.inline !== (config.inline === 1 ? '1' : '0') || Number(variables.slicing) !== config.slicing;
 }
 
 // The form's fields as text, to tell whether the operator changed them

@@ -4,10 +4,10 @@ import { applyAccess, setAccess } from './access.js';
 import { BackendError, callCgi, onAnswer, serverNow } from './api.js';
 import { clearCapture, renderCapture } from './capture.js';
 import { capturesOf, clearCaptures, endNotice, renderCaptures } from './captures.js';
-import { fillForm, formSnapshot, formVariables, startVariables } from './config.js';
+import { featuresDiffer, fillForm, formSnapshot, formVariables, startVariables } from './config.js';
 import { applyFilter, devicesOf, markRunning, markSelected, renderDevices } from './devices.js';
 import { announce, byId, failureText, showMessage } from './dom.js';
-import { chooseLocalTime, formatDateTime, formatTime, usesLocalTime, zoneName } from './format.js';
+import { chooseLocalTime, formatBytes, formatDateTime, formatTime, usesLocalTime, zoneName } from './format.js';
 import { createVersionPlots } from './plots.js';
 import { renderStorage, retentionVariables } from './storage.js';
 import { WINDOW_SECONDS, appendSamples, emptySeries, nextFrom } from './stats.js';
@@ -296,17 +296,19 @@ async function changeCapture(command, variables, done) {
 }
 
 // The selected device's captures for the panel, which devices capture now
-// for the list's marks, and the storage card.
+// for the list's marks, and the storage card. Resolves to the panel's
+// entries, or null when they did not come (or are another device's).
 async function refreshLedger() {
   const { generation, mac } = state;
   const message = byId('captures-message');
   refreshStorage();
+  let entries;
   try {
     const page = { mac, limit: CAPTURES_SHOWN };
     if (state.capturesBefore > 0) page.before = String(state.capturesBefore);
     const root = await callCgi('captures', page);
-    if (generation !== state.generation) return;
-    const entries = capturesOf(root);
+    if (generation !== state.generation) return null;
+    entries = capturesOf(root);
     renderCaptures(entries, captureActions);
     setAccess(root.access);
     applyAccess(byId('captures-body'));
@@ -317,7 +319,7 @@ async function refreshLedger() {
     if (message.dataset.kind === 'error') showMessage(message, '');
   } catch (failure) {
     if (generation === state.generation) showFailure(message, failure, 'Captures: ');
-    return;
+    return null;
   }
   try {
     const all = capturesOf(await callCgi('captures', { mac: 'all', limit: CAPTURES_SCANNED }));
@@ -326,6 +328,7 @@ async function refreshLedger() {
   } catch {
     // The marks stay as they were; the panel above says what is wrong.
   }
+  return generation === state.generation ? entries : null;
 }
 
 // Fills the form with the stored configuration; false when it could not.
@@ -430,42 +433,44 @@ async function loadDevices() {
 }
 
 // Sends a command from a button, showing the back end's message when it
-// refuses; the buttons stay disabled until the answer is in.
+// refuses; the buttons stay disabled until the answer is in. Resolves to
+// whether it went through (for the device still selected), and `ledger` to
+// the captures panel's entries as loaded after it (refreshLedger).
 async function runCommand(command, variables, done) {
   const { generation } = state;
   const message = byId('capture-message');
   state.busy = true;
   updateButtons();
   showMessage(message, '');
+  let ok = false;
   try {
     await callCgi(command, { mac: state.mac, ...variables });
-    if (generation !== state.generation) return;
+    if (generation !== state.generation) return { ok, ledger: null };
+    ok = true;
     showMessage(message, done, 'ok');
     state.stopping = command === 'stop';
     state.startPending = command === 'start';
     state.startedAt = serverNow();
     state.awaiting = true;
+    // The panel goes back to the newest captures, where this one is.
+    state.capturesBefore = 0;
     schedulePoll(0);
   } catch (failure) {
-    if (generation !== state.generation) return;
+    if (generation !== state.generation) return { ok, ledger: null };
     showFailure(message, failure);
     // A command that timed out may still reach the device; the next status says.
     if (!(failure instanceof BackendError)) showMessage(message, `${message.textContent} It may still take effect.`, 'error');
-  } finally {
-    if (generation === state.generation) {
-      state.busy = false;
-      updateButtons();
-      refreshLedger();
-    }
   }
+  state.busy = false;
+  updateButtons();
+  return { ok, ledger: refreshLedger() };
 }
 
-// Saves the form as the stored configuration; false, with the form's
-// message saying why, when it could not.
-async function saveConfig() {
+// Saves the form's `variables` (formVariables) as the stored configuration;
+// false, with the form's message saying why, when it could not.
+async function saveConfig(variables) {
   const message = byId('config-message');
   showMessage(message, '');
-  const variables = formVariables();
   if (variables === null || state.mac === null || state.gone) return false;
   const { generation } = state;
   const save = byId('config-save');
@@ -483,23 +488,56 @@ async function saveConfig() {
   }
 }
 
-// Start runs what the form shows: unsaved changes are saved first.
+// The notice of a start whose size the storage policy set, from the
+// device's newest capture in the panel loaded after it; left alone once
+// something else (the capture's end) has taken its place.
+function noticeLimit(entries, done) {
+  const message = byId('capture-message');
+  const newest = (entries ?? []).reduce((found, entry) => (found?.id > entry.id ? found : entry), null);
+  if (newest?.policylimit !== 1 || newest.started < Math.floor(state.startedAt) - 1) return;
+  if (message.textContent !== done) return;
+  showMessage(message, `Capture started, limited to ${formatBytes(newest.limit)} by the storage policy.`, 'ok');
+}
+
+// Start runs what the form shows, and only a capture that started stores
+// the form's changes: a refused start leaves the stored configuration (every
+// device's) as it was. Inline mode and slicing reach the device only from
+// the stored configuration, so changes to them are saved first.
 byId('start').addEventListener('click', async () => {
   if (state.mac === null) return;
-  if (formChanged() && !(await saveConfig())) {
-    showMessage(byId('capture-message'), 'The configuration\'s changes could not be saved; nothing was started.', 'error');
+  const message = byId('capture-message');
+  if (state.config === null) {
+    showMessage(message, 'The configuration has not been loaded.', 'error');
     return;
   }
-  if (state.config === null) {
-    showMessage(byId('capture-message'), 'The configuration has not been loaded.', 'error');
+  const variables = formVariables();
+  if (variables === null) {
+    showMessage(message, 'The configuration has a value out of range; nothing was started.', 'error');
     return;
   }
   // The back end would take an empty destination as the root directory.
-  if (state.config.destination === '') {
-    showMessage(byId('capture-message'), 'Save a destination directory in the configuration first.', 'error');
+  if (variables.output === '') {
+    showMessage(message, 'Enter a destination directory in the configuration first.', 'error');
     return;
   }
-  runCommand('start', startVariables(state.config), 'Capture started.');
+  if (featuresDiffer(variables, state.config)) {
+    showMessage(message, 'Inline mode and slicing go to the device from the saved configuration: save it first.', 'error');
+    return;
+  }
+  const { generation } = state;
+  const changed = formChanged();
+  const done = 'Capture started.';
+  const saved = byId('config-message');
+  if (saved.dataset.kind === 'warn') showMessage(saved, '');
+  const { ok, ledger } = await runCommand('start', startVariables(variables), done);
+  if (!ok) {
+    if (changed && generation === state.generation) {
+      showMessage(saved, 'The changes are not saved: the capture did not start.', 'warn');
+    }
+    return;
+  }
+  if (changed) await saveConfig(variables);
+  noticeLimit(await ledger, done);
 });
 
 byId('stop').addEventListener('click', () => {
@@ -508,7 +546,7 @@ byId('stop').addEventListener('click', () => {
 
 byId('config-form').addEventListener('submit', (event) => {
   event.preventDefault();
-  saveConfig();
+  saveConfig(formVariables());
 });
 
 // The policy is applied at once: a prune after the save.

@@ -1,6 +1,7 @@
 // The storage card: the capture files' retention policy, the bytes they hold
-// against the quota, each capture folder's free space, and the form that
-// sets the policy ("getretention", "setretention").
+// against the quota, each capture folder's free space, the room the policy
+// leaves the next capture, and the form that sets the policy
+// ("getretention", "setretention").
 import { byId } from './dom.js';
 import { formatBytes } from './format.js';
 
@@ -37,6 +38,10 @@ export function renderStorage(retention) {
   const summary = byId('storage-summary');
   summary.textContent = storageSummary(retention);
   summary.dataset.kind = retention.met ? '' : 'error';
+  // -1: no policy limits the next capture.
+  const room = byId('storage-room');
+  room.hidden = !(retention.room >= 0);
+  room.textContent = room.hidden ? '' : `Room for the next capture: ${formatBytes(retention.room)}`;
   byId('storage-folders').replaceChildren(...(retention.free ?? []).map(folderItem));
   const form = byId('retention-form');
   // What the operator is typing is not overwritten by a refresh.
