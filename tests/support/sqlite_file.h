@@ -27,9 +27,8 @@ void RecreateDatabase(const std::string& path, const std::string& schemaName);
 // "" when there is no row).
 std::string QueryText(const std::string& path, const std::string& sql);
 
-// Gives each ledger entry of the records database at `path` that knows its
-// file by path only the device and inode of the regular file there now, as
-// the program records them once a capture's device has created its file.
+// Gives each ledger entry at `path` that knows its file by path only the
+// device and inode of the regular file there now, as a start records them.
 void RecordFileIdentities(const std::string& path);
 
 // Overwrites the root page of `table` with garbage. Preparing statements on
