@@ -38,19 +38,23 @@ LedgerEntry ClaimOf(const std::string& mac, const CaptureSettings& settings,
   return entry;
 }
 
-// Inside the claim's transaction: settles the claims that stand in the way.
-// This device is idle (the caller checked); another device's claim on the
-// same file is asked of its device. Fails with why the claim cannot be made.
+// Inside the claim's transaction: settles the claims that stand in the way,
+// and those that have ended since, which the policy's room no longer holds
+// for them. This device is idle (the caller checked); every other device's
+// claim is asked of its device. Fails with why the claim cannot be made.
 Outcome SettleClaimsOn(sqlite3* ledger, const std::string& mac, const std::string& file) {
   const std::optional<std::vector<LedgerEntry>> active = ActiveCaptures(ledger, nullptr);
   if (!active) return Unavailable(ledger);
   for (const LedgerEntry& entry : *active) {
     const bool mine = entry.mac == mac;
-    if (!mine && !SameFile(entry.file, file)) continue;
-    switch (SettleCapture(ledger, entry, mine ? DeviceNow::kIdle : DeviceStateOf(entry.mac))) {
+    const bool inTheWay = mine || SameFile(entry.file, file);
+    // An end noticed only for the room waits for the daemon's error figure.
+    const EndError end = inTheWay ? EndError::kTakeNow : EndError::kAwait;
+    switch (SettleCapture(ledger, entry, mine ? DeviceNow::kIdle : DeviceStateOf(entry.mac), end)) {
       case Settled::kNotWritten:
         return Unavailable(ledger);
       case Settled::kActive:
+        if (!inTheWay) break;
         return Failed(Message::kFileInUse, "the ledger's capture " + std::to_string(entry.id) +
                                                " of device " + entry.mac + " still writes " +
                                                entry.file);
