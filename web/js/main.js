@@ -433,10 +433,12 @@ async function loadDevices() {
 }
 
 // Sends a command from a button, showing the back end's message when it
-// refuses; the buttons stay disabled until the answer is in. Resolves to
-// whether it went through (for the device still selected), and `ledger` to
-// the captures panel's entries as loaded after it (refreshLedger).
-async function runCommand(command, variables, done) {
+// refuses; the buttons stay disabled until the answer is in, and until
+// `then` (when given) has run after a success, before the state is asked
+// anew. Resolves to whether it went through (for the device still
+// selected), and `ledger` to the captures panel's entries as loaded after it
+// (refreshLedger).
+async function runCommand(command, variables, done, then = null) {
   const { generation } = state;
   const message = byId('capture-message');
   state.busy = true;
@@ -447,6 +449,8 @@ async function runCommand(command, variables, done) {
     await callCgi(command, { mac: state.mac, ...variables });
     if (generation !== state.generation) return { ok, ledger: null };
     ok = true;
+    if (then !== null) await then();
+    if (generation !== state.generation) return { ok, ledger: null };
     showMessage(message, done, 'ok');
     state.stopping = command === 'stop';
     state.startPending = command === 'start';
@@ -502,7 +506,7 @@ function noticeLimit(entries, done) {
 // Start runs what the form shows, and only a capture that started stores
 // the form's changes: a refused start leaves the stored configuration (every
 // device's) as it was. Inline mode and slicing reach the device only from
-// the stored configuration, so changes to them are saved first.
+// the stored configuration: changes to them must be saved before a start.
 byId('start').addEventListener('click', async () => {
   if (state.mac === null) return;
   const message = byId('capture-message');
@@ -529,14 +533,15 @@ byId('start').addEventListener('click', async () => {
   const done = 'Capture started.';
   const saved = byId('config-message');
   if (saved.dataset.kind === 'warn') showMessage(saved, '');
-  const { ok, ledger } = await runCommand('start', startVariables(variables), done);
+  // Stored before the page shows the capture running.
+  const store = changed ? async () => { await saveConfig(variables); } : null;
+  const { ok, ledger } = await runCommand('start', startVariables(variables), done, store);
   if (!ok) {
     if (changed && generation === state.generation) {
       showMessage(saved, 'The changes are not saved: the capture did not start.', 'warn');
     }
     return;
   }
-  if (changed) await saveConfig(variables);
   noticeLimit(await ledger, done);
 });
 
