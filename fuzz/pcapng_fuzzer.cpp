@@ -47,7 +47,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     window = {second, second + 1000000000};
   }
   ResponseBody body;
-  const Outcome answered =
+  const Status answered =
       AnswerWindow(body, dup(fd), "00:11:22:33:44:55", window, false, kReadBytes);
   if (answered.ok() != static_cast<bool>(body.writer)) abort();  // a writer only on success
   if (body.writer) {

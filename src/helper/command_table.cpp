@@ -59,10 +59,10 @@ static_assert(EveryCommandHasARole(), "every command names the least role that m
 
 // The handler's locals are gone by now; dropping what it wrote frees the
 // rest, so the answer itself has room.
-Outcome AnswerOutOfMemory(ResponseBody& body, AnswerForm form) {
+Status AnswerOutOfMemory(ResponseBody& body, AnswerForm form) {
   ReleaseMemoryReserve();
   body = ResponseBody{};
-  Outcome outcome = Failed(Message::kNotEnoughMemory, kOutOfMemoryCause);
+  Status outcome = Failed(Message::kNotEnoughMemory, kOutOfMemoryCause);
   FinishAnswer(body, form, outcome);
   return outcome;
 }
@@ -115,8 +115,8 @@ void DispatchCommand(ResponseBody& body) {
 
 std::span<const Command> AllCommands() { return kCommands; }
 
-Outcome RunCommand(const Command& command, ResponseBody& body) {
-  Outcome outcome;
+Status RunCommand(const Command& command, ResponseBody& body) {
+  Status outcome;
   try {
     std::string refusal;
     if (!Permits(RequestAccess(), command.role, refusal)) {
@@ -127,7 +127,7 @@ Outcome RunCommand(const Command& command, ResponseBody& body) {
     } else {
       // The browser sends another site's requests with the user's
       // credentials, so only where they come from tells them apart.
-      outcome = command.changesState ? RequestOriginCheck() : Outcome{};
+      outcome = command.changesState ? RequestOriginCheck() : Status{};
       if (outcome.ok()) outcome = command.handler(body);
       FinishAnswer(body, command.form, outcome);
     }

@@ -11,7 +11,7 @@
 // A command handler writes its nodes into `body` (or sets `body.writer` to
 // answer with a header and body of its own) and returns its outcome; the
 // dispatcher completes the answer with it (FinishAnswer).
-using CommandHandler = Outcome (*)(ResponseBody& body);
+using CommandHandler = Status (*)(ResponseBody& body);
 
 struct Command {
   const char* name;
@@ -58,6 +58,6 @@ void DispatchCommand(ResponseBody& body);
 
 // Runs `command` into `body` as DispatchCommand does once it has found it,
 // and returns the outcome the answer carries.
-Outcome RunCommand(const Command& command, ResponseBody& body);
+Status RunCommand(const Command& command, ResponseBody& body);
 
 #endif  // VELORANTIS_HELPER_COMMAND_TABLE_H_

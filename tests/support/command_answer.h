@@ -9,7 +9,7 @@
 // whole answer body (lead, text and tail). Returns the answer's result: 0,
 // or the failure's.
 inline int AnswerOf(const char* name, ResponseBody& body) {
-  const Outcome outcome = RunCommand(*FindCommand(name), body);
+  const Status outcome = RunCommand(*FindCommand(name), body);
   body.text.insert(0, body.lead);
   body.lead.clear();
   for (const std::string& piece : body.tail) body.text += piece;

@@ -12,18 +12,18 @@ namespace {
 
 using Operation = int (*)(sqlite3*);
 
-struct Outcome {
+struct Status {
   int result;
   std::string out;  // standard output
   std::string err;  // standard error
 };
 
-Outcome Observe(Operation operation, sqlite3* db) {
+Status Observe(Operation operation, sqlite3* db) {
   testing::internal::CaptureStdout();
   testing::internal::CaptureStderr();
   const int result = operation(db);
   fflush(stdout);
-  Outcome outcome{result, testing::internal::GetCapturedStdout(), ""};
+  Status outcome{result, testing::internal::GetCapturedStdout(), ""};
   outcome.err = testing::internal::GetCapturedStderr();
   return outcome;
 }
@@ -41,7 +41,7 @@ TEST_F(TransactionTest, SuccessIsSilent) {
   const Operation sequence[] = {StartTransaction, CommitTransaction, StartTransaction,
                                 RollbackTransaction};
   for (Operation operation : sequence) {
-    const Outcome outcome = Observe(operation, db_);
+    const Status outcome = Observe(operation, db_);
     EXPECT_EQ(outcome.result, 0);
     EXPECT_EQ(outcome.out, "");
     EXPECT_EQ(outcome.err, "");
@@ -82,7 +82,7 @@ TEST_F(TransactionTest, FailureLinesGoToStandardErrorOnly) {
     if (c.setup != nullptr) {
       ASSERT_EQ(c.setup(db_), 0) << c.name;
     }
-    const Outcome outcome = Observe(c.operation, c.nullConnection ? nullptr : db_);
+    const Status outcome = Observe(c.operation, c.nullConnection ? nullptr : db_);
     EXPECT_EQ(outcome.result, c.result) << c.name;
     EXPECT_EQ(outcome.err, c.line) << c.name;
     EXPECT_EQ(outcome.out, "") << c.name;

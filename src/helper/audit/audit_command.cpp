@@ -35,14 +35,14 @@ void WriteEntry(std::string& out, const AuditEntry& entry) {
 
 }  // namespace
 
-Outcome OutputAudit(ResponseBody& body) {
+Status OutputAudit(ResponseBody& body) {
   uint64_t limit = 0;
   uint64_t before = 0;
-  if (Outcome read = ReadNumber(Key::kListLimit, limit); !read.ok()) return read;
-  if (Outcome read = ReadNumber(Key::kBefore, before); !read.ok()) return read;
+  if (Status read = ReadNumber(Key::kListLimit, limit); !read.ok()) return read;
+  if (Status read = ReadNumber(Key::kBefore, before); !read.ok()) return read;
   constexpr Message kFailed = Message::kCannotLoadAudit;
   Connection ledger;
-  if (Outcome opened = OpenRecordsStep(DatabaseUse::kReader, kFailed, ledger); !opened.ok()) {
+  if (Status opened = OpenRecordsStep(DatabaseUse::kReader, kFailed, ledger); !opened.ok()) {
     return opened;
   }
   const std::optional<std::vector<AuditEntry>> entries = ListAudit(

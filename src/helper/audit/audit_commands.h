@@ -16,7 +16,7 @@
 // "range" of bytes a download asked for), "result",
 // "message", "bytes". Fails with kInvalidLimit, kInvalidBefore or
 // kCannotLoadAudit.
-Outcome OutputAudit(ResponseBody& body);
+Status OutputAudit(ResponseBody& body);
 
 // This request's entry in the audit trail, once appended.
 struct AuditRecord {

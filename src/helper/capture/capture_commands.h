@@ -7,7 +7,7 @@
 
 // "list": the "devices" node with the MAC text and model of every device
 // that can be identified. Never fails.
-Outcome OutputList(ResponseBody& body);
+Status OutputList(ResponseBody& body);
 
 // "start": starts a capture to disk on the device "mac" names, with the
 // request's "output", "loop", "count", "size" and "duration" and the stored
@@ -19,14 +19,14 @@ Outcome OutputList(ResponseBody& body);
 // (the records database). Writes no node.
 // The change lock (program_paths.lockFile) is held from the status check to
 // the start.
-Outcome StartCapture(ResponseBody& body);
+Status StartCapture(ResponseBody& body);
 
 // "stop": stops the capture on the device "mac" names; kFailedStop (result
 // -2) when the library refuses, or the change lock's failure. The
 // ledger's running captures of the device are marked stopped by this
 // request, or ended by themselves when the device was idle already. Writes
 // no node.
-Outcome StopCapture(ResponseBody& body);
+Status StopCapture(ResponseBody& body);
 
 // "captures": the capture ledger, newest first; "mac" (absent or "all":
 // every device), "limit" (default 20) and "before" (an id) choose the
@@ -36,6 +36,6 @@ Outcome StopCapture(ResponseBody& body);
 // may do everything) and the "captures" node; fails with kInvalidLimit
 // or kInvalidBefore for a value that is not a decimal number, and with
 // kCannotLoadCaptures when the ledger cannot be read.
-Outcome OutputCaptures(ResponseBody& body);
+Status OutputCaptures(ResponseBody& body);
 
 #endif  // VELORANTIS_HELPER_CAPTURE_CAPTURE_COMMANDS_H_

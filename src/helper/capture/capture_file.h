@@ -8,7 +8,7 @@
 #include <optional>
 #include <string>
 
-#include "helper/frontend/outcome.h"
+#include "shared/status.h"
 
 // kNone when `folder` is a folder this process may create files in and
 // `file` is either missing or a regular file (a symbolic link is refused,

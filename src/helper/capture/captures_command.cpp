@@ -24,13 +24,13 @@ struct Selection {
   int64_t before;  // 0: from the newest
 };
 
-Outcome ReadSelection(Selection& selection) {
+Status ReadSelection(Selection& selection) {
   const char* mac = KeyText(Key::kMac);
   selection.mac = mac != nullptr && strcmp(mac, "all") == 0 ? nullptr : mac;
   uint64_t limit = 0;
   uint64_t before = 0;
-  if (Outcome read = ReadNumber(Key::kListLimit, limit); !read.ok()) return read;
-  if (Outcome read = ReadNumber(Key::kBefore, before); !read.ok()) return read;
+  if (Status read = ReadNumber(Key::kListLimit, limit); !read.ok()) return read;
+  if (Status read = ReadNumber(Key::kBefore, before); !read.ok()) return read;
   // No more than the ledger keeps.
   selection.limit = static_cast<int64_t>(std::min<uint64_t>(limit, kLedgerRows));
   selection.before = static_cast<int64_t>(before);
@@ -110,14 +110,14 @@ void WriteAccess(std::string& out) {
 
 }  // namespace
 
-Outcome OutputCaptures(ResponseBody& body) {
+Status OutputCaptures(ResponseBody& body) {
   std::string& out = body.text;
   Selection selection{};
-  if (Outcome read = ReadSelection(selection); !read.ok()) return read;
+  if (Status read = ReadSelection(selection); !read.ok()) return read;
   NoteEndedCaptures(selection.mac);
   constexpr Message kFailed = Message::kCannotLoadCaptures;
   Connection ledger;
-  if (Outcome opened = OpenRecordsStep(DatabaseUse::kReader, kFailed, ledger); !opened.ok()) {
+  if (Status opened = OpenRecordsStep(DatabaseUse::kReader, kFailed, ledger); !opened.ok()) {
     return opened;
   }
   const std::optional<std::vector<LedgerEntry>> entries =

@@ -24,7 +24,7 @@ void WriteDeviceObject(std::string& out, const char* macText, const char* model)
 
 }  // namespace
 
-Outcome OutputList(ResponseBody& body) {
+Status OutputList(ResponseBody& body) {
   std::string& out = body.text;
   PrepareDevices();
   out += "\"devices\": [\n";
@@ -39,11 +39,11 @@ Outcome OutputList(ResponseBody& body) {
   return {};
 }
 
-Outcome StopCapture(ResponseBody&) {
+Status StopCapture(ResponseBody&) {
   void* handle = nullptr;
-  if (Outcome found = FindRequestedDevice(handle); !found.ok()) return found;
+  if (Status found = FindRequestedDevice(handle); !found.ok()) return found;
   ChangeLock lock;
-  if (Outcome locked = LockChanges(lock, program_paths.lockFile); !locked.ok()) return locked;
+  if (Status locked = LockChanges(lock, program_paths.lockFile); !locked.ok()) return locked;
   // Only a capture the ledger thinks running costs a status call: one that
   // ended before this stop was not stopped by it.
   const std::string mac = MacTextOf(handle);

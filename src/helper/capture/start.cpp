@@ -20,7 +20,7 @@ namespace {
 constexpr char kCaptureFileName[] = "/Velorantis.pcapng";
 
 // A running capture is left alone, its configuration included.
-Outcome CheckIdle(void* handle) {
+Status CheckIdle(void* handle) {
   VelorantisAPIDiskDumpStatus status{};
   if (const int rc = VelorantisAPIDiskDumpGetStatus(handle, &status); rc != 0) {
     return Failed(Message::kFailedCaptureStatus,
@@ -33,9 +33,9 @@ Outcome CheckIdle(void* handle) {
 
 // The stored inline mode and slicing go with every capture, so that what
 // getconfig shows is what the device records.
-Outcome AddStoredFeatures(CaptureSettings& settings) {
+Status AddStoredFeatures(CaptureSettings& settings) {
   CaptureSettings stored;
-  if (Outcome loaded = LoadSettings(program_paths.configDb, stored); !loaded.ok()) return loaded;
+  if (Status loaded = LoadSettings(program_paths.configDb, stored); !loaded.ok()) return loaded;
   settings.inlineMode = stored.inlineMode;
   settings.slicing = stored.slicing;
   settings.sliceBytes = stored.sliceBytes;
@@ -52,27 +52,27 @@ constexpr DeviceStep kSetConfig = {"VelorantisAPIDiskDumpSetConfig",
                                    Message::kFailedSetCaptureConfig};
 constexpr DeviceStep kStart = {"VelorantisAPIDiskDumpStart", Message::kFailedStart};
 
-Outcome Checked(const DeviceStep& step, int rc) {
-  return rc == 0 ? Outcome{} : Failed(step.failure, LibraryCause(step.operation, rc));
+Status Checked(const DeviceStep& step, int rc) {
+  return rc == 0 ? Status{} : Failed(step.failure, LibraryCause(step.operation, rc));
 }
 
 // The path's length is not limited here; it is allocated whole and a library
 // that cannot create it refuses the start.
-Outcome StartWith(void* handle, const CaptureSettings& settings) {
+Status StartWith(void* handle, const CaptureSettings& settings) {
   VelorantisAPIDeviceFeatures features{};
   VelorantisAPIDiskDumpConfig config{};
   FillRecords(settings, features, config);
-  Outcome outcome = Checked(kSetFeatures, VelorantisAPISetDeviceFeatures(handle, features));
+  Status outcome = Checked(kSetFeatures, VelorantisAPISetDeviceFeatures(handle, features));
   if (outcome.ok()) outcome = Checked(kSetConfig, VelorantisAPIDiskDumpSetConfig(handle, config));
   if (outcome.ok()) outcome = Checked(kStart, VelorantisAPIDiskDumpStart(handle));
   return outcome;
 }
 
 // The request's own settings and the capture file they name.
-Outcome ReadStartSettings(CaptureSettings& settings) {
+Status ReadStartSettings(CaptureSettings& settings) {
   const char* output = nullptr;
-  if (Outcome read = ReadOutput(output); !read.ok()) return read;
-  if (Outcome read = ReadDiskDumpSettings(settings); !read.ok()) return read;
+  if (Status read = ReadOutput(output); !read.ok()) return read;
+  if (Status read = ReadDiskDumpSettings(settings); !read.ok()) return read;
   // The directory is taken as given: a trailing slash yields a double slash,
   // an empty one the file name alone.
   settings.destination = output + std::string(kCaptureFileName);
@@ -81,31 +81,31 @@ Outcome ReadStartSettings(CaptureSettings& settings) {
 
 }  // namespace
 
-Outcome StartCapture(ResponseBody&) {
+Status StartCapture(ResponseBody&) {
   void* handle = nullptr;
-  if (Outcome found = FindRequestedDevice(handle); !found.ok()) return found;
+  if (Status found = FindRequestedDevice(handle); !found.ok()) return found;
   CaptureSettings settings;
-  if (Outcome read = ReadStartSettings(settings); !read.ok()) return read;
+  if (Status read = ReadStartSettings(settings); !read.ok()) return read;
   // From the status check to the start no other request reaches the device:
   // two starts would both find it idle, and the loser's configuration would
   // reach the winner's capture.
   ChangeLock lock;
-  if (Outcome locked = LockChanges(lock, program_paths.lockFile); !locked.ok()) return locked;
-  if (Outcome idle = CheckIdle(handle); !idle.ok()) return idle;
-  if (Outcome stored = AddStoredFeatures(settings); !stored.ok()) return stored;
+  if (Status locked = LockChanges(lock, program_paths.lockFile); !locked.ok()) return locked;
+  if (Status idle = CheckIdle(handle); !idle.ok()) return idle;
+  if (Status stored = AddStoredFeatures(settings); !stored.ok()) return stored;
   // No capture starts unless its claim on the file is recorded: the ledger
   // alone keeps two devices out of one file.
   Connection ledger;
-  if (Outcome opened = OpenClaimLedger(ledger); !opened.ok()) return opened;
+  if (Status opened = OpenClaimLedger(ledger); !opened.ok()) return opened;
   LedgerEntry claim;
   const std::string mac = MacTextOf(handle);
-  if (Outcome claimed = ClaimCaptureFile(ledger.get(), mac, settings, claim); !claimed.ok()) {
+  if (Status claimed = ClaimCaptureFile(ledger.get(), mac, settings, claim); !claimed.ok()) {
     return claimed;
   }
   // The new capture starts within the policy, as far as removing ended
   // captures can make room; a policy that cannot be met stops no start.
   KeepWithinPolicy(ledger.get(), {FolderOf(claim.file)}, false);
-  Outcome started = StartWith(handle, settings);
+  Status started = StartWith(handle, settings);
   CompleteClaim(ledger.get(), claim, started.ok());
   return started;
 }

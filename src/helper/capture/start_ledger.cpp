@@ -16,7 +16,7 @@
 namespace {
 
 // The ledger's failure, its cause from SQLite.
-Outcome Unavailable(sqlite3* ledger) {
+Status Unavailable(sqlite3* ledger) {
   return Failed(Message::kLedgerUnavailable, SqliteCause(ledger, RecordsDatabasePath().c_str()));
 }
 
@@ -42,7 +42,7 @@ LedgerEntry ClaimOf(const std::string& mac, const CaptureSettings& settings,
 // and those that have ended since, which the policy's room no longer holds
 // for them. This device is idle (the caller checked); every other device's
 // claim is asked of its device. Fails with why the claim cannot be made.
-Outcome SettleClaimsOn(sqlite3* ledger, const std::string& mac, const std::string& file) {
+Status SettleClaimsOn(sqlite3* ledger, const std::string& mac, const std::string& file) {
   const std::optional<std::vector<LedgerEntry>> active = ActiveCaptures(ledger, nullptr);
   if (!active) return Unavailable(ledger);
   for (const LedgerEntry& entry : *active) {
@@ -68,7 +68,7 @@ Outcome SettleClaimsOn(sqlite3* ledger, const std::string& mac, const std::strin
 // Renames data already in `file` aside and points its entry, if the ledger
 // has one, at the new name. `kept` is the new name, empty when nothing was
 // renamed.
-Outcome KeepEarlierData(sqlite3* ledger, const std::string& file, std::string& kept) {
+Status KeepEarlierData(sqlite3* ledger, const std::string& file, std::string& kept) {
   bool readable = false;
   const std::optional<LedgerEntry> earlier = LatestCaptureOf(ledger, file, readable);
   if (!readable) return Unavailable(ledger);
@@ -83,7 +83,7 @@ Outcome KeepEarlierData(sqlite3* ledger, const std::string& file, std::string& k
 }
 
 // Gives the capture no more than the room the policy leaves it.
-Outcome FitToRoom(sqlite3* ledger, CaptureSettings& settings, LedgerEntry& claim) {
+Status FitToRoom(sqlite3* ledger, CaptureSettings& settings, LedgerEntry& claim) {
   const std::optional<CaptureRoom> room = RoomFor(ledger, FolderOf(claim.file));
   if (!room) return Unavailable(ledger);
   if (!room->limited) return {};
@@ -101,14 +101,14 @@ Outcome FitToRoom(sqlite3* ledger, CaptureSettings& settings, LedgerEntry& claim
 
 }  // namespace
 
-Outcome OpenClaimLedger(Connection& ledger) {
+Status OpenClaimLedger(Connection& ledger) {
   OpenFailure failure;
   ledger = OpenRecords(DatabaseUse::kWriter, failure);
   if (ledger) return {};
   return OpenFailed(Message::kLedgerUnavailable, RecordsDatabasePath().c_str(), failure);
 }
 
-Outcome ClaimCaptureFile(sqlite3* ledger, const std::string& mac, CaptureSettings& settings,
+Status ClaimCaptureFile(sqlite3* ledger, const std::string& mac, CaptureSettings& settings,
                          LedgerEntry& claim) {
   // The write lock is taken at once: what is checked stays true until the
   // claim is committed.
@@ -116,7 +116,7 @@ Outcome ClaimCaptureFile(sqlite3* ledger, const std::string& mac, CaptureSetting
   claim = ClaimOf(mac, settings, CanonicalCapturePath(settings.destination));
   const std::string& file = claim.file;
   std::string kept;
-  Outcome outcome = SettleClaimsOn(ledger, mac, file);
+  Status outcome = SettleClaimsOn(ledger, mac, file);
   if (outcome.ok()) outcome = FitToRoom(ledger, settings, claim);
   if (outcome.ok()) outcome = KeepEarlierData(ledger, file, kept);
   if (outcome.ok()) {

@@ -8,14 +8,14 @@
 #include <cstdint>
 #include <string>
 
-#include "helper/frontend/outcome.h"
+#include "shared/status.h"
 #include "helper/ledger/ledger_store.h"
 #include "helper/records/capture_records.h"
 #include "shared/sqlite_handles.h"
 
 // Opens the records database for a claim into `ledger`, or fails with
 // kLedgerUnavailable and SQLite's cause.
-Outcome OpenClaimLedger(Connection& ledger);
+Status OpenClaimLedger(Connection& ledger);
 
 // Claims settings.destination for device `mac`'s new capture in one write
 // transaction: settles this device's earlier claims (the device is idle)
@@ -29,7 +29,7 @@ Outcome OpenClaimLedger(Connection& ledger);
 // policy leaves less than kLeastRoom, kCannotKeepEarlierFile when the data
 // cannot be renamed aside, kLedgerUnavailable when the ledger cannot be
 // read or written. On any refusal the disk and the ledger are as they were.
-Outcome ClaimCaptureFile(sqlite3* ledger, const std::string& mac, CaptureSettings& settings,
+Status ClaimCaptureFile(sqlite3* ledger, const std::string& mac, CaptureSettings& settings,
                          LedgerEntry& claim);
 
 // Completes `claim` with the device's answer: "running" with the file's

@@ -40,10 +40,10 @@ void WriteConfigNode(std::string& out, const CaptureSettings& settings) {
   out += "},\n";
 }
 
-Outcome LoadConfigNode(std::string& node) {
+Status LoadConfigNode(std::string& node) {
   if (KeyText(Key::kMac) == nullptr) return Failed(Message::kInvalidMac);
   CaptureSettings settings;
-  if (Outcome loaded = LoadSettings(program_paths.configDb, settings); !loaded.ok()) return loaded;
+  if (Status loaded = LoadSettings(program_paths.configDb, settings); !loaded.ok()) return loaded;
   WriteConfigNode(node, settings);
   return {};
 }
@@ -51,8 +51,8 @@ Outcome LoadConfigNode(std::string& node) {
 // Every setconfig looks the device up first, also when variables are missing.
 // "default" with no device attached is no failure: the configuration is then
 // only stored.
-Outcome SelectDevice(void*& handle) {
-  Outcome found = FindRequestedDevice(handle);
+Status SelectDevice(void*& handle) {
+  Status found = FindRequestedDevice(handle);
   const char* mac = KeyText(Key::kMac);
   if (!found.ok() && mac != nullptr && strcmp(mac, "default") == 0) return {};
   return found;
@@ -60,29 +60,29 @@ Outcome SelectDevice(void*& handle) {
 
 // "output", also refused when it would not fit the stored configuration: one
 // longer than that is never truncated, and nothing is stored for it.
-Outcome ReadStorableOutput(const char*& output) {
-  if (Outcome read = ReadOutput(output); !read.ok()) return read;
+Status ReadStorableOutput(const char*& output) {
+  if (Status read = ReadOutput(output); !read.ok()) return read;
   if (strlen(output) > kMaxStoredDestination) return Failed(Message::kInvalidDestination);
   return {};
 }
 
-Outcome ReadSettings(CaptureSettings& settings) {
+Status ReadSettings(CaptureSettings& settings) {
   const char* output = nullptr;
-  if (Outcome read = ReadStorableOutput(output); !read.ok()) return read;
+  if (Status read = ReadStorableOutput(output); !read.ok()) return read;
   settings.destination = output;
-  if (Outcome read = ReadDiskDumpSettings(settings); !read.ok()) return read;
+  if (Status read = ReadDiskDumpSettings(settings); !read.ok()) return read;
   return ReadFeatureSettings(settings);
 }
 
 }  // namespace
 
-Outcome OutputConfig(ResponseBody& body) { return LoadConfigNode(body.text); }
+Status OutputConfig(ResponseBody& body) { return LoadConfigNode(body.text); }
 
-Outcome SetConfig(ResponseBody&) {
+Status SetConfig(ResponseBody&) {
   void* handle = nullptr;
-  if (Outcome found = SelectDevice(handle); !found.ok()) return found;
+  if (Status found = SelectDevice(handle); !found.ok()) return found;
   CaptureSettings settings;
-  if (Outcome read = ReadSettings(settings); !read.ok()) return read;
+  if (Status read = ReadSettings(settings); !read.ok()) return read;
   VelorantisAPIDeviceFeatures features{};
   VelorantisAPIDiskDumpConfig config{};
   FillRecords(settings, features, config);
@@ -90,8 +90,8 @@ Outcome SetConfig(ResponseBody&) {
   // between would leave the row from one request and the features from the
   // other.
   ChangeLock lock;
-  if (Outcome locked = LockChanges(lock, program_paths.lockFile); !locked.ok()) return locked;
-  if (Outcome stored = StoreSettings(program_paths.configDb, settings); !stored.ok()) {
+  if (Status locked = LockChanges(lock, program_paths.lockFile); !locked.ok()) return locked;
+  if (Status stored = StoreSettings(program_paths.configDb, settings); !stored.ok()) {
     return stored;
   }
   // Once stored, the configuration stays stored even if the device refuses.

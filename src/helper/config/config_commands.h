@@ -9,7 +9,7 @@
 // the "config" node (ending in "},\n"), the result node after it. Needs
 // "mac" (any value; there is one configuration for all devices), never
 // reaches a device. Fails with kInvalidMac or kCannotLoadConfig.
-Outcome OutputConfig(ResponseBody& body);
+Status OutputConfig(ResponseBody& body);
 
 // "setconfig" against the configuration database, under the change lock
 // (program_paths) from the store to the features: looks up the device "mac"
@@ -21,6 +21,6 @@ Outcome OutputConfig(ResponseBody& body);
 // kMaxStoredDestination bytes, kInvalidLoop and the like for the first
 // absent number, kCannotSaveConfig, kFailedSetFeatures, which leaves the
 // stored configuration stored, or the lock's own).
-Outcome SetConfig(ResponseBody& body);
+Status SetConfig(ResponseBody& body);
 
 #endif  // VELORANTIS_HELPER_CONFIG_CONFIG_COMMANDS_H_

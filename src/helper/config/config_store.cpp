@@ -29,10 +29,10 @@ constexpr char kWriteStatement[] =
 // checkpoint takes while a save ran failed after its whole wait, about one
 // getconfig in four thousand. The saves' own connections keep the log
 // checkpointed.
-Outcome OpenConfigDatabase(const char* dbPath, DatabaseUse use, Message failed, Connection& db) {
+Status OpenConfigDatabase(const char* dbPath, DatabaseUse use, Message failed, Connection& db) {
   OpenFailure failure;
   db = OpenDatabase(dbPath, use, &failure);
-  return db ? Outcome{} : OpenFailed(failed, dbPath, failure);
+  return db ? Status{} : OpenFailed(failed, dbPath, failure);
 }
 
 // Prepare, failing like Prepare, but out of memory like ThrowIfOutOfMemory.
@@ -121,10 +121,10 @@ bool BindSettings(sqlite3_stmt* statement, const CaptureSettings& settings) {
 
 }  // namespace
 
-Outcome LoadSettings(const char* dbPath, CaptureSettings& settings) {
+Status LoadSettings(const char* dbPath, CaptureSettings& settings) {
   constexpr Message kFailed = Message::kCannotLoadConfig;
   Connection db;
-  if (Outcome opened = OpenConfigDatabase(dbPath, DatabaseUse::kReader, kFailed, db);
+  if (Status opened = OpenConfigDatabase(dbPath, DatabaseUse::kReader, kFailed, db);
       !opened.ok()) {
     return opened;
   }
@@ -144,13 +144,13 @@ Outcome LoadSettings(const char* dbPath, CaptureSettings& settings) {
   return {};
 }
 
-Outcome StoreSettings(const char* dbPath, const CaptureSettings& settings) {
+Status StoreSettings(const char* dbPath, const CaptureSettings& settings) {
   constexpr Message kFailed = Message::kCannotSaveConfig;
   if (settings.destination.size() > kMaxStoredDestination) {
     return Failed(kFailed, "the destination cannot be stored: it is too long");
   }
   Connection db;
-  if (Outcome opened = OpenConfigDatabase(dbPath, DatabaseUse::kWriter, kFailed, db);
+  if (Status opened = OpenConfigDatabase(dbPath, DatabaseUse::kWriter, kFailed, db);
       !opened.ok()) {
     return opened;
   }
@@ -171,7 +171,7 @@ Outcome StoreSettings(const char* dbPath, const CaptureSettings& settings) {
 int LoadConfiguration(const char* dbPath, VelorantisAPIDeviceFeatures& features,
                       VelorantisAPIDiskDumpConfig& config) {
   CaptureSettings settings;
-  const Outcome loaded = LoadSettings(dbPath, settings);
+  const Status loaded = LoadSettings(dbPath, settings);
   if (!loaded.ok()) {
     RecordFailureCause(loaded.cause);
     return -1;
@@ -183,7 +183,7 @@ int LoadConfiguration(const char* dbPath, VelorantisAPIDeviceFeatures& features,
 int StoreConfiguration(const char* dbPath, const VelorantisAPIDeviceFeatures& features,
                        const VelorantisAPIDiskDumpConfig& config) {
   const std::optional<CaptureSettings> settings = SettingsOf(features, config);
-  const Outcome stored = settings ? StoreSettings(dbPath, *settings)
+  const Status stored = settings ? StoreSettings(dbPath, *settings)
                                   : Failed(Message::kCannotSaveConfig,
                                            "the destination cannot be stored: it holds a "
                                            "character that is no byte");

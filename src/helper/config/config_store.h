@@ -13,7 +13,7 @@
 #define VELORANTIS_HELPER_CONFIG_CONFIG_STORE_H_
 
 #include "VelorantisAPI.h"
-#include "helper/frontend/outcome.h"
+#include "shared/status.h"
 #include "helper/records/capture_records.h"
 
 // The row's settings, or the defaults when the table has no 'default' row
@@ -25,7 +25,7 @@
 // the index finds no row either), and then leaves `settings` as it was.
 // Throws std::bad_alloc (ThrowOutOfMemory) when SQLite runs out of memory,
 // as when the program does.
-Outcome LoadSettings(const char* dbPath, CaptureSettings& settings);
+Status LoadSettings(const char* dbPath, CaptureSettings& settings);
 
 // The stored destination as a folder path ending in '/', the folder the next
 // capture goes to; empty when there is none or it cannot be read.
@@ -37,7 +37,7 @@ std::string ConfiguredFolder();
 // kMaxStoredDestination bytes, the database cannot be opened or the
 // statement prepared, the update fails, or there is no 'default' row to
 // update; the row is then unchanged. Throws as LoadSettings does.
-Outcome StoreSettings(const char* dbPath, const CaptureSettings& settings);
+Status StoreSettings(const char* dbPath, const CaptureSettings& settings);
 
 // LoadSettings into both records, with the fixed content (FillRecords).
 // `config.destination` then points to a newly allocated wide copy that is

@@ -3,7 +3,7 @@
 #include "helper/frontend/request_keys.h"
 #include "shared/discovery.h"
 
-Outcome FindRequestedDevice(void*& handle) {
+Status FindRequestedDevice(void*& handle) {
   handle = FindDevice(KeyText(Key::kMac));
   if (handle != NoDevice()) return {};
   return Failed(Message::kInvalidMac, NoDeviceCause());

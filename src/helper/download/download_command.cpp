@@ -45,7 +45,7 @@ struct FileAnswer {
 // The entry's own file, or why none goes out. No link is followed (it could
 // lead anywhere the web server's user may read), and no wait on a FIFO or
 // device that has taken the file's place.
-Outcome OpenCaptureFile(const LedgerEntry& entry, int& fd, struct stat& info) {
+Status OpenCaptureFile(const LedgerEntry& entry, int& fd, struct stat& info) {
   if (entry.state == "failed") return Failed(Message::kNoFile);
   if (entry.state == "deleted" || entry.state == "missing") return Failed(Message::kFileGone);
   fd = OpenWithoutLinks(entry.file);
@@ -120,12 +120,12 @@ bool AsksHeaderOnly(const RequestHeaders& request) {
 }
 
 // The ledger's entry of the capture "id" names.
-Outcome FindCapture(LedgerEntry& entry) {
+Status FindCapture(LedgerEntry& entry) {
   uint64_t id = 0;
-  if (Outcome read = ReadNumber(Key::kId, id); !read.ok()) return read;
+  if (Status read = ReadNumber(Key::kId, id); !read.ok()) return read;
   constexpr Message kFailed = Message::kLedgerUnreadable;
   Connection ledger;
-  if (Outcome opened = OpenRecordsStep(DatabaseUse::kReader, kFailed, ledger); !opened.ok()) {
+  if (Status opened = OpenRecordsStep(DatabaseUse::kReader, kFailed, ledger); !opened.ok()) {
     return opened;
   }
   const int found = CaptureById(ledger.get(), static_cast<int64_t>(id), entry);
@@ -136,11 +136,11 @@ Outcome FindCapture(LedgerEntry& entry) {
 
 // Opens the file and settles what goes out, or says why nothing does;
 // `moreHeaders` then holds what the refusal's header adds to its Status line.
-Outcome PrepareFileAnswer(FileAnswer& answer, std::string& moreHeaders) {
+Status PrepareFileAnswer(FileAnswer& answer, std::string& moreHeaders) {
   LedgerEntry entry;
-  if (Outcome found = FindCapture(entry); !found.ok()) return found;
+  if (Status found = FindCapture(entry); !found.ok()) return found;
   struct stat info {};
-  if (Outcome opened = OpenCaptureFile(entry, answer.fd, info); !opened.ok()) return opened;
+  if (Status opened = OpenCaptureFile(entry, answer.fd, info); !opened.ok()) return opened;
   DownloadedFile file = DescribeFile(entry, info);
   // A server that serves ranges itself (lighttpd, from the file it is handed
   // or from the program's answer) would match an If-Range date against
@@ -167,23 +167,23 @@ Outcome PrepareFileAnswer(FileAnswer& answer, std::string& moreHeaders) {
 }
 
 // A time window of the capture ("from", "to") rather than its bytes.
-Outcome DownloadWindow(ResponseBody& body) {
+Status DownloadWindow(ResponseBody& body) {
   TimeWindow window;
-  if (Outcome read = ReadTimeWindow(window); !read.ok()) return read;
+  if (Status read = ReadTimeWindow(window); !read.ok()) return read;
   LedgerEntry entry;
-  if (Outcome found = FindCapture(entry); !found.ok()) return found;
+  if (Status found = FindCapture(entry); !found.ok()) return found;
   int fd = -1;
   struct stat info {};
-  if (Outcome opened = OpenCaptureFile(entry, fd, info); !opened.ok()) return opened;
+  if (Status opened = OpenCaptureFile(entry, fd, info); !opened.ok()) return opened;
   return AnswerWindow(body, fd, entry.mac, window, AsksHeaderOnly(ReadRequestHeaders()));
 }
 
 }  // namespace
 
-Outcome DownloadCapture(ResponseBody& body) {
+Status DownloadCapture(ResponseBody& body) {
   if (AsksForWindow()) return DownloadWindow(body);
   FileAnswer answer;
-  Outcome prepared = PrepareFileAnswer(answer, body.headers);
+  Status prepared = PrepareFileAnswer(answer, body.headers);
   if (prepared.ok()) body.writer = [answer](FILE* stream) { WriteFileAnswer(stream, answer); };
   return prepared;
 }

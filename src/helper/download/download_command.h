@@ -24,6 +24,6 @@
 // file that is gone or not a regular file, 416 for a range past the end
 // (its "Content-Range: bytes */SIZE" left in body.headers), 500 when the
 // ledger or the file cannot be read. Changes nothing.
-Outcome DownloadCapture(ResponseBody& body);
+Status DownloadCapture(ResponseBody& body);
 
 #endif  // VELORANTIS_HELPER_DOWNLOAD_DOWNLOAD_COMMAND_H_

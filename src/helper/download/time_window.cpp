@@ -71,11 +71,11 @@ std::optional<UnixNanos> Rfc3339Text(std::string_view text) {
   return *seconds * kNanosPerSecond + nanos;
 }
 
-Outcome ReadBound(Key key, Message invalid, std::optional<UnixNanos>& bound) {
+Status ReadBound(Key key, Message invalid, std::optional<UnixNanos>& bound) {
   const char* text = KeyText(key);
   if (text == nullptr) return {};
   bound = ParseRequestTime(text);
-  return bound ? Outcome{} : Failed(invalid);
+  return bound ? Status{} : Failed(invalid);
 }
 
 }  // namespace
@@ -86,11 +86,11 @@ std::optional<UnixNanos> ParseRequestTime(std::string_view text) {
 
 bool AsksForWindow() { return KeyText(Key::kFrom) != nullptr || KeyText(Key::kTo) != nullptr; }
 
-Outcome ReadTimeWindow(TimeWindow& window) {
-  if (Outcome read = ReadBound(Key::kFrom, Message::kInvalidFromTime, window.from); !read.ok()) {
+Status ReadTimeWindow(TimeWindow& window) {
+  if (Status read = ReadBound(Key::kFrom, Message::kInvalidFromTime, window.from); !read.ok()) {
     return read;
   }
-  if (Outcome read = ReadBound(Key::kTo, Message::kInvalidToTime, window.to); !read.ok()) {
+  if (Status read = ReadBound(Key::kTo, Message::kInvalidToTime, window.to); !read.ok()) {
     return read;
   }
   if (window.from && window.to && *window.to < *window.from) {

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "helper/frontend/outcome.h"
+#include "shared/status.h"
 #include "helper/pcapng/pcapng_blocks.h"
 
 // The packets whose times lie in [from, to); an absent bound leaves that
@@ -29,7 +29,7 @@ bool AsksForWindow();
 
 // The request's window. Fails with kInvalidFromTime or kInvalidToTime for a
 // bound that is not a time, kReversedWindow when "to" comes before "from".
-Outcome ReadTimeWindow(TimeWindow& window);
+Status ReadTimeWindow(TimeWindow& window);
 
 // A window bound for a file name: "20261208T103000Z", with the fraction
 // where there is one ("20261208T103000.25Z").

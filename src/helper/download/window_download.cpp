@@ -197,7 +197,7 @@ std::string WindowHeader(const std::string& mac, const TimeWindow& window) {
 
 }  // namespace
 
-Outcome AnswerWindow(ResponseBody& body, int fd, const std::string& mac, const TimeWindow& window,
+Status AnswerWindow(ResponseBody& body, int fd, const std::string& mac, const TimeWindow& window,
                      bool headerOnly, uint32_t readBytes) {
   auto scan = std::make_shared<WindowScan>();
   scan->fd = fd;

@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <string>
 
-#include "helper/frontend/outcome.h"
+#include "shared/status.h"
 
 struct AuditNote {
   const char* command = nullptr;  // null: nothing to record

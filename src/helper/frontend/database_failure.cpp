@@ -7,7 +7,7 @@ void ThrowIfOutOfMemory(sqlite3* db, int rc) {
   if (IsOutOfMemory(db, rc)) ThrowOutOfMemory();
 }
 
-Outcome DatabaseFailed(Message message, sqlite3* db, const char* path) {
+Status DatabaseFailed(Message message, sqlite3* db, const char* path) {
   ThrowIfOutOfMemory(db, sqlite3_errcode(db));
   return Failed(message, SqliteCause(db, path));
 }
@@ -20,7 +20,7 @@ std::string OpenFailureCause(const char* path, const OpenFailure& failure) {
   return SqliteOpenCause(path, failure.code, failure.systemErrno);
 }
 
-Outcome OpenFailed(Message message, const char* path, const OpenFailure& failure) {
+Status OpenFailed(Message message, const char* path, const OpenFailure& failure) {
   if (failure.newerVersion != 0) {
     return Failed(Message::kRecordsTooNew, OpenFailureCause(path, failure));
   }

@@ -10,7 +10,7 @@
 
 #include <string>
 
-#include "helper/frontend/outcome.h"
+#include "shared/status.h"
 #include "shared/sqlite_handles.h"
 
 // Throws std::bad_alloc (ThrowOutOfMemory) when `rc`, what a call on `db`
@@ -19,13 +19,13 @@ void ThrowIfOutOfMemory(sqlite3* db, int rc);
 
 // The failure with `message` of the last call on `db` (the database at
 // `path`), or the throw above.
-Outcome DatabaseFailed(Message message, sqlite3* db, const char* path);
+Status DatabaseFailed(Message message, sqlite3* db, const char* path);
 
 // Why the open of the database at `path` failed, as the failure log says it.
 std::string OpenFailureCause(const char* path, const OpenFailure& failure);
 
 // The failure with `message` of an open of the database at `path`, or the
 // throw above; a file a later version made fails with its own message.
-Outcome OpenFailed(Message message, const char* path, const OpenFailure& failure);
+Status OpenFailed(Message message, const char* path, const OpenFailure& failure);
 
 #endif  // VELORANTIS_HELPER_FRONTEND_DATABASE_FAILURE_H_

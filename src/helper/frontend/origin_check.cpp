@@ -48,7 +48,7 @@ Message OriginCheckFailure(const OriginHeaders& headers, bool strict) {
   return proven ? Message::kNone : Message::kNoRequestedWith;
 }
 
-Outcome RequestOriginCheck() {
+Status RequestOriginCheck() {
   const OriginHeaders headers = {getenv("HTTP_SEC_FETCH_SITE"), getenv("HTTP_ORIGIN"),
                                  getenv("HTTP_HOST"), getenv("HTTP_X_REQUESTED_WITH")};
   const Message refusal = OriginCheckFailure(headers, server_settings.strictOrigin);

@@ -4,7 +4,7 @@
 #ifndef VELORANTIS_HELPER_FRONTEND_ORIGIN_CHECK_H_
 #define VELORANTIS_HELPER_FRONTEND_ORIGIN_CHECK_H_
 
-#include "helper/frontend/outcome.h"
+#include "shared/status.h"
 
 // Whether a request with these headers may change the device's state; each
 // argument is the header's text, or null when the request has none (an
@@ -41,6 +41,6 @@ Message OriginCheckFailure(const OriginHeaders& headers, bool strict);
 // OriginCheckFailure on the CGI variables HTTP_SEC_FETCH_SITE, HTTP_ORIGIN,
 // HTTP_HOST and HTTP_X_REQUESTED_WITH, in the mode of server_settings; a
 // refusal carries its cause, with those headers, for the failure log.
-Outcome RequestOriginCheck();
+Status RequestOriginCheck();
 
 #endif  // VELORANTIS_HELPER_FRONTEND_ORIGIN_CHECK_H_

@@ -75,7 +75,7 @@ const char* KeyName(Key key) { return EntryOf(key).name; }
 
 const char* KeyText(Key key) { return getvar(EntryOf(key).name); }
 
-Outcome ReadNumber(Key key, uint64_t& value) {
+Status ReadNumber(Key key, uint64_t& value) {
   const KeyEntry& entry = EntryOf(key);
   const char* text = getvar(entry.name);
   if (text == nullptr) {
@@ -84,13 +84,13 @@ Outcome ReadNumber(Key key, uint64_t& value) {
     return {};
   }
   if (entry.rule == KeyRule::kStrict) {
-    return ReadStrict(entry, text, value) ? Outcome{} : Failed(entry.invalid);
+    return ReadStrict(entry, text, value) ? Status{} : Failed(entry.invalid);
   }
   gentenv_u64(entry.name, value);
   return {};
 }
 
-Outcome ReadNumber(Key key, int& value) {
+Status ReadNumber(Key key, int& value) {
   const KeyEntry& entry = EntryOf(key);
   value = getenv_int_default(entry.name, static_cast<int>(entry.fallback));
   return {};

@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-#include "helper/frontend/outcome.h"
+#include "shared/status.h"
 
 // Each key as one command or group of commands reads it; a name that two
 // commands read by different rules ("limit") is two keys.
@@ -64,9 +64,9 @@ const char* KeyText(Key key);
 // The key's number by its rule, kLenient or kStrict. An absent key reads as
 // its default where it has one, else fails with its message, as does a
 // strict key's value out of its rule.
-Outcome ReadNumber(Key key, uint64_t& value);
+Status ReadNumber(Key key, uint64_t& value);
 
 // The same for a kLenientInt key.
-Outcome ReadNumber(Key key, int& value);
+Status ReadNumber(Key key, int& value);
 
 #endif  // VELORANTIS_HELPER_FRONTEND_REQUEST_KEYS_H_

@@ -10,7 +10,7 @@ void PrintResultNode(std::string& out, int result, std::string message) {
   out += '"';
 }
 
-void FinishAnswer(ResponseBody& body, AnswerForm form, const Outcome& outcome) {
+void FinishAnswer(ResponseBody& body, AnswerForm form, const Status& outcome) {
   if (outcome.ok()) {
     if (form == AnswerForm::kResultFirst) {
       PrintResultNode(body.lead, 0, "");

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "helper/frontend/outcome.h"
+#include "shared/status.h"
 
 // Texts written one after another as they stand.
 using TextPieces = std::vector<std::string>;
@@ -59,7 +59,7 @@ void PrintResultNode(std::string& out, int result, std::string message);
 // them. A failure drops what the handler wrote but its extra header lines
 // and its failure nodes, answers with the message and those, and notes the failure and its cause
 // for the failure log (NoteFailedAnswer, RecordFailureCause).
-void FinishAnswer(ResponseBody& body, AnswerForm form, const Outcome& outcome);
+void FinishAnswer(ResponseBody& body, AnswerForm form, const Status& outcome);
 
 // Writes the whole CGI response to `stream`: the header and its empty line
 // (flushed), then {"root": { and a line feed, `body` unchanged, and }} with a

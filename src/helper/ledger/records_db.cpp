@@ -214,12 +214,12 @@ Connection OpenRecords(DatabaseUse use, OpenFailure& failure) {
   return db;
 }
 
-Outcome OpenRecordsStep(DatabaseUse use, Message failed, Connection& ledger) {
+Status OpenRecordsStep(DatabaseUse use, Message failed, Connection& ledger) {
   OpenFailure failure;
   ledger = OpenRecords(use, failure);
-  return ledger ? Outcome{} : OpenFailed(failed, RecordsDatabasePath().c_str(), failure);
+  return ledger ? Status{} : OpenFailed(failed, RecordsDatabasePath().c_str(), failure);
 }
 
-Outcome RecordsFailed(Message failed, sqlite3* ledger) {
+Status RecordsFailed(Message failed, sqlite3* ledger) {
   return DatabaseFailed(failed, ledger, RecordsDatabasePath().c_str());
 }

@@ -9,7 +9,7 @@
 
 #include <string>
 
-#include "helper/frontend/outcome.h"
+#include "shared/status.h"
 #include "shared/sqlite_handles.h"
 
 // The records database's path: program_paths.recordsDb, or, when that is
@@ -29,10 +29,10 @@ Connection OpenRecords(DatabaseUse use, OpenFailure& failure);
 
 // OpenRecords as a command's step: fails with `failed` and SQLite's cause,
 // or throws for memory that ran out (OpenFailed).
-Outcome OpenRecordsStep(DatabaseUse use, Message failed, Connection& ledger);
+Status OpenRecordsStep(DatabaseUse use, Message failed, Connection& ledger);
 
 // The failure `failed` of the last call on the records database `ledger`
 // (DatabaseFailed).
-Outcome RecordsFailed(Message failed, sqlite3* ledger);
+Status RecordsFailed(Message failed, sqlite3* ledger);
 
 #endif  // VELORANTIS_HELPER_LEDGER_RECORDS_DB_H_

@@ -36,7 +36,7 @@ ChangeLock::~ChangeLock() {
   DisarmRequestDeadline();
 }
 
-Outcome LockChanges(ChangeLock& lock, const char* path, int waitMs) {
+Status LockChanges(ChangeLock& lock, const char* path, int waitMs) {
   ArmRequestDeadline(kChangeDeadlineMs);
   // O_NOFOLLOW: whoever can write the folder must not be able to point the
   // web server's user at another file to create or lock. Read access is all

@@ -6,7 +6,7 @@
 #ifndef VELORANTIS_HELPER_LOCK_CHANGE_LOCK_H_
 #define VELORANTIS_HELPER_LOCK_CHANGE_LOCK_H_
 
-#include "helper/frontend/outcome.h"
+#include "shared/status.h"
 
 // How long a request waits for another one to finish before it gives up.
 inline constexpr int kChangeLockWaitMs = 5000;
@@ -32,6 +32,6 @@ struct ChangeLock {
 // request that cannot lock never goes on unlocked. Arms the request's
 // deadline (kChangeDeadlineMs from now) for as long as the lock is held or
 // waited for.
-Outcome LockChanges(ChangeLock& lock, const char* path, int waitMs = kChangeLockWaitMs);
+Status LockChanges(ChangeLock& lock, const char* path, int waitMs = kChangeLockWaitMs);
 
 #endif  // VELORANTIS_HELPER_LOCK_CHANGE_LOCK_H_

@@ -23,7 +23,7 @@ struct FigureQueries {
 };
 
 // The newest sample of `table` for the device, or the table's failure.
-Outcome ReadNewest(sqlite3_stmt* statement, const StatsTable& table, int64_t deviceId,
+Status ReadNewest(sqlite3_stmt* statement, const StatsTable& table, int64_t deviceId,
                    NewestSample& sample) {
   sqlite3_reset(statement);
   if (sqlite3_bind_int64(statement, 1, deviceId) != SQLITE_OK) return Failed(table.failure);
@@ -39,12 +39,12 @@ Outcome ReadNewest(sqlite3_stmt* statement, const StatsTable& table, int64_t dev
   return {};
 }
 
-Outcome ReadFigures(FigureQueries& queries, int64_t deviceId, DeviceFigures& device) {
-  if (Outcome read = StepCaptureRow(queries.capture.get(), deviceId, device.capture); !read.ok()) {
+Status ReadFigures(FigureQueries& queries, int64_t deviceId, DeviceFigures& device) {
+  if (Status read = StepCaptureRow(queries.capture.get(), deviceId, device.capture); !read.ok()) {
     return read;
   }
   for (int version = 0; version < kStatsVersions; ++version) {
-    Outcome read = ReadNewest(queries.newest[version].get(), StatsTableOf(version), deviceId,
+    Status read = ReadNewest(queries.newest[version].get(), StatsTableOf(version), deviceId,
                               device.samples[version]);
     if (!read.ok()) return read;
   }
@@ -53,7 +53,7 @@ Outcome ReadFigures(FigureQueries& queries, int64_t deviceId, DeviceFigures& dev
 
 // Fails with the message of the query that cannot be prepared, in the order
 // the status command meets them.
-Outcome PrepareQueries(sqlite3* db, FigureQueries& queries) {
+Status PrepareQueries(sqlite3* db, FigureQueries& queries) {
   queries.capture.reset(PrepareCaptureQuery(db));
   if (!queries.capture) return Failed(Message::kFailedDeviceCaptureStatus);
   for (int version = 0; version < kStatsVersions; ++version) {
@@ -67,7 +67,7 @@ Outcome PrepareQueries(sqlite3* db, FigureQueries& queries) {
 
 const StatsTable& StatsTableOf(int version) { return version == 0 ? kStatsV1 : kStatsV2; }
 
-Outcome ReadDeviceFigures(sqlite3* db, std::vector<DeviceFigures>& devices) {
+Status ReadDeviceFigures(sqlite3* db, std::vector<DeviceFigures>& devices) {
   // The device rows are read whole first.
   std::vector<int64_t> ids;
   {
@@ -85,9 +85,9 @@ Outcome ReadDeviceFigures(sqlite3* db, std::vector<DeviceFigures>& devices) {
   }
   if (ids.empty()) return {};
   FigureQueries queries;
-  if (Outcome prepared = PrepareQueries(db, queries); !prepared.ok()) return prepared;
+  if (Status prepared = PrepareQueries(db, queries); !prepared.ok()) return prepared;
   for (size_t i = 0; i < ids.size(); ++i) {
-    if (Outcome read = ReadFigures(queries, ids[i], devices[i]); !read.ok()) return read;
+    if (Status read = ReadFigures(queries, ids[i], devices[i]); !read.ok()) return read;
   }
   return {};
 }

@@ -41,6 +41,6 @@ const StatsTable& StatsTableOf(int version);
 // Fails with the message of the first read that failed; the caller finds
 // SQLite's own error on `db`. Charges what it keeps to the request's
 // memory budget (throws std::bad_alloc past it).
-Outcome ReadDeviceFigures(sqlite3* db, std::vector<DeviceFigures>& devices);
+Status ReadDeviceFigures(sqlite3* db, std::vector<DeviceFigures>& devices);
 
 #endif  // VELORANTIS_HELPER_METRICS_DEVICE_FIGURES_H_

@@ -163,9 +163,9 @@ void WriteMetrics(std::string& out, const std::vector<DeviceFigures>& figures) {
 // Every read in one transaction, so all devices' figures come from one state
 // of the file; a failure's cause is taken from SQLite before the rollback
 // replaces it.
-Outcome ReadInTransaction(sqlite3* db, const char* path, std::vector<DeviceFigures>& devices) {
+Status ReadInTransaction(sqlite3* db, const char* path, std::vector<DeviceFigures>& devices) {
   ThrowIfOutOfMemory(db, StartTransaction(db));
-  Outcome read = ReadDeviceFigures(db, devices);
+  Status read = ReadDeviceFigures(db, devices);
   if (!read.ok()) {
     read = DatabaseFailed(read.message, db, path);
     RollbackTransaction(db);
@@ -177,13 +177,13 @@ Outcome ReadInTransaction(sqlite3* db, const char* path, std::vector<DeviceFigur
 
 }  // namespace
 
-Outcome OutputMetrics(ResponseBody& body) {
+Status OutputMetrics(ResponseBody& body) {
   const char* statusDb = program_paths.statusDb;
   OpenFailure openFailure;
   Connection db = OpenDatabase(statusDb, DatabaseUse::kStatusReader, &openFailure);
   if (!db) return OpenFailed(Message::kCannotOpenDatabase, statusDb, openFailure);
   std::vector<DeviceFigures> devices;
-  Outcome read = ReadInTransaction(db.get(), statusDb, devices);
+  Status read = ReadInTransaction(db.get(), statusDb, devices);
   db.reset();
   if (!read.ok()) return read;
   body.contentType = kExpositionContentType;

@@ -14,6 +14,6 @@
 // that the scrape fails instead of storing nothing. The text is charged to
 // the request's memory budget: past it, or when memory runs out (SQLite's
 // included), it throws std::bad_alloc, answered in that same form.
-Outcome OutputMetrics(ResponseBody& body);
+Status OutputMetrics(ResponseBody& body);
 
 #endif  // VELORANTIS_HELPER_METRICS_METRICS_COMMAND_H_

@@ -36,9 +36,9 @@ constexpr SettingVariable kFeatureVariables[] = {
     {Key::kInline, &RequestNumbers::inlineMode},
 };
 
-Outcome ReadVariables(std::span<const SettingVariable> variables, RequestNumbers& numbers) {
+Status ReadVariables(std::span<const SettingVariable> variables, RequestNumbers& numbers) {
   for (const SettingVariable& variable : variables) {
-    if (Outcome read = ReadNumber(variable.key, numbers.*variable.field); !read.ok()) return read;
+    if (Status read = ReadNumber(variable.key, numbers.*variable.field); !read.ok()) return read;
   }
   return {};
 }
@@ -59,21 +59,21 @@ void SetFeatureNumbers(CaptureSettings& settings, uint64_t inlineMode, uint64_t 
   settings.sliceBytes = static_cast<uint16_t>(slicing);
 }
 
-Outcome ReadDiskDumpSettings(CaptureSettings& settings) {
+Status ReadDiskDumpSettings(CaptureSettings& settings) {
   RequestNumbers numbers;
-  if (Outcome read = ReadVariables(kDiskDumpVariables, numbers); !read.ok()) return read;
+  if (Status read = ReadVariables(kDiskDumpVariables, numbers); !read.ok()) return read;
   SetDiskDumpNumbers(settings, numbers.loop, numbers.count, numbers.size << 20, numbers.duration);
   return {};
 }
 
-Outcome ReadFeatureSettings(CaptureSettings& settings) {
+Status ReadFeatureSettings(CaptureSettings& settings) {
   RequestNumbers numbers;
-  if (Outcome read = ReadVariables(kFeatureVariables, numbers); !read.ok()) return read;
+  if (Status read = ReadVariables(kFeatureVariables, numbers); !read.ok()) return read;
   SetFeatureNumbers(settings, numbers.inlineMode, numbers.slicing);
   return {};
 }
 
-Outcome ReadOutput(const char*& output) {
+Status ReadOutput(const char*& output) {
   output = KeyText(Key::kOutput);
   if (output == nullptr || !IsValidUtf8(output)) return Failed(Message::kInvalidDestination);
   return {};

@@ -11,7 +11,7 @@ constexpr char kCaptureQuery[] =
 
 sqlite3_stmt* PrepareCaptureQuery(sqlite3* db) { return Prepare(db, kCaptureQuery).release(); }
 
-Outcome StepCaptureRow(sqlite3_stmt* statement, int64_t deviceId, std::optional<CaptureRow>& row) {
+Status StepCaptureRow(sqlite3_stmt* statement, int64_t deviceId, std::optional<CaptureRow>& row) {
   row.reset();
   sqlite3_reset(statement);
   if (sqlite3_bind_int64(statement, 1, deviceId) != SQLITE_OK) {
@@ -27,7 +27,7 @@ Outcome StepCaptureRow(sqlite3_stmt* statement, int64_t deviceId, std::optional<
   return {};
 }
 
-Outcome ReadCaptureRow(sqlite3* db, int64_t deviceId, std::optional<CaptureRow>& row) {
+Status ReadCaptureRow(sqlite3* db, int64_t deviceId, std::optional<CaptureRow>& row) {
   const Statement statement(PrepareCaptureQuery(db));
   if (!statement) return Failed(Message::kFailedDeviceCaptureStatus);
   return StepCaptureRow(statement.get(), deviceId, row);

@@ -9,7 +9,7 @@
 #include <iterator>
 #include <optional>
 
-#include "helper/frontend/outcome.h"
+#include "shared/status.h"
 
 struct CaptureField {
   const char* key;
@@ -33,7 +33,7 @@ struct CaptureRow {
 // when none is stored. Fails with kFailedDeviceCaptureStatus when the query
 // cannot be prepared or bound, kFailedDeviceStatus when reading fails (e.g.
 // a lock).
-Outcome ReadCaptureRow(sqlite3* db, int64_t deviceId, std::optional<CaptureRow>& row);
+Status ReadCaptureRow(sqlite3* db, int64_t deviceId, std::optional<CaptureRow>& row);
 
 // The capture query prepared on `db`, for reading the rows of many devices
 // with one statement (StepCaptureRow); null when it cannot be prepared.
@@ -41,6 +41,6 @@ sqlite3_stmt* PrepareCaptureQuery(sqlite3* db);
 
 // ReadCaptureRow on a statement from PrepareCaptureQuery, which it resets
 // first.
-Outcome StepCaptureRow(sqlite3_stmt* statement, int64_t deviceId, std::optional<CaptureRow>& row);
+Status StepCaptureRow(sqlite3_stmt* statement, int64_t deviceId, std::optional<CaptureRow>& row);
 
 #endif  // VELORANTIS_HELPER_STATUS_CAPTURE_ROW_H_

@@ -68,7 +68,7 @@ void WriteNode(const StatsTable& table, std::vector<SeriesText>& series, TextPie
 }
 
 // One table's query, rows and node, or the table's failure.
-Outcome ReadTable(sqlite3* db, const StatsTable& table, int64_t deviceId, const StatsWindow& window,
+Status ReadTable(sqlite3* db, const StatsTable& table, int64_t deviceId, const StatsWindow& window,
                   TextPieces& node) {
   Statement statement = Prepare(db, table.query);
   std::vector<SeriesText> series(table.series.size());
@@ -116,9 +116,9 @@ StatsWindow ReadStatsWindow() {
   return window;
 }
 
-Outcome ReadStatistics(sqlite3* db, int64_t deviceId, const StatsWindow& window,
+Status ReadStatistics(sqlite3* db, int64_t deviceId, const StatsWindow& window,
                        StatsNodes& nodes) {
-  if (Outcome read = ReadTable(db, kStatsV1, deviceId, window, nodes.statsV1); !read.ok()) {
+  if (Status read = ReadTable(db, kStatsV1, deviceId, window, nodes.statsV1); !read.ok()) {
     return read;
   }
   return ReadTable(db, kStatsV2, deviceId, window, nodes.statsV2);

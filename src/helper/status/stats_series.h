@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "helper/frontend/outcome.h"
+#include "shared/status.h"
 #include "helper/frontend/response.h"
 
 // Which samples a request asks for: those whose date is above `from`, at
@@ -54,6 +54,6 @@ struct StatsNodes {
 // cannot all be read (kFailedV1Statistics, kFailedV2Statistics); `nodes`
 // then holds nothing meant for the response. Throws std::bad_alloc when
 // memory runs out.
-Outcome ReadStatistics(sqlite3* db, int64_t deviceId, const StatsWindow& window, StatsNodes& nodes);
+Status ReadStatistics(sqlite3* db, int64_t deviceId, const StatsWindow& window, StatsNodes& nodes);
 
 #endif  // VELORANTIS_HELPER_STATUS_STATS_SERIES_H_

@@ -4,7 +4,7 @@
 #ifndef VELORANTIS_HELPER_STATUS_STATS_TABLES_H_
 #define VELORANTIS_HELPER_STATUS_STATS_TABLES_H_
 
-#include "helper/frontend/outcome.h"
+#include "shared/status.h"
 
 #include <sqlite3.h>
 

@@ -34,7 +34,7 @@ struct StatusAnswer {
 
 // The MAC text to look up: the request's own, or for "default" the one the
 // device library reports for its first device.
-Outcome ResolveRequestedMac(std::string& mac) {
+Status ResolveRequestedMac(std::string& mac) {
   const char* requested = KeyText(Key::kMac);
   if (requested == nullptr) return Failed(Message::kInvalidMac);
   if (strcmp(requested, "default") != 0) {
@@ -42,7 +42,7 @@ Outcome ResolveRequestedMac(std::string& mac) {
     return {};
   }
   void* handle = nullptr;
-  if (Outcome found = FindRequestedDevice(handle); !found.ok()) return found;
+  if (Status found = FindRequestedDevice(handle); !found.ok()) return found;
   char model[kDeviceTextSize];
   char macText[kDeviceTextSize];
   if (const int rc = GetDeviceInfo(handle, model, macText); rc != 0) {
@@ -77,9 +77,9 @@ void WriteCaptureNode(std::string& node, const CaptureRow& row) {
 }
 
 // The device's first capture row.
-Outcome ReadCapture(sqlite3* db, int64_t deviceId, StatusAnswer& nodes) {
+Status ReadCapture(sqlite3* db, int64_t deviceId, StatusAnswer& nodes) {
   std::optional<CaptureRow> row;
-  if (Outcome read = ReadCaptureRow(db, deviceId, row); !read.ok()) return read;
+  if (Status read = ReadCaptureRow(db, deviceId, row); !read.ok()) return read;
   if (!row) return Failed(Message::kFailedDeviceStatus);
   WriteCaptureNode(nodes.capture, *row);
   nodes.captureRunning = row->values[0] != 0;
@@ -87,13 +87,13 @@ Outcome ReadCapture(sqlite3* db, int64_t deviceId, StatusAnswer& nodes) {
 }
 
 // Every read of the command, in order, inside its transaction.
-Outcome ReadStatusAnswer(sqlite3* db, const std::string& mac, const StatsWindow& window,
+Status ReadStatusAnswer(sqlite3* db, const std::string& mac, const StatsWindow& window,
                          StatusAnswer& nodes) {
   const StoredDevice device = GetStoredDevice(db, mac.c_str());
   if (device.id < 0) return Failed(Message::kFailedDeviceId);
   ThrowIfOutOfMemory(db, sqlite3_errcode(db));  // "Unknown" stands for failures too
   WriteInfoNode(nodes.info, mac, device.model);
-  if (Outcome read = ReadCapture(db, device.id, nodes); !read.ok()) return read;
+  if (Status read = ReadCapture(db, device.id, nodes); !read.ok()) return read;
   return ReadStatistics(db, device.id, window, nodes.stats);
 }
 
@@ -138,10 +138,10 @@ void WriteAnswer(std::string& out, TextPieces& tail, StatusAnswer& nodes, int64_
 // of the file: committed when every read succeeded, else rolled back, the
 // failure's cause taken from SQLite before the rollback replaces it. A
 // failed BEGIN is logged and the reads run regardless.
-Outcome ReadInTransaction(sqlite3* db, const char* path, const std::string& mac,
+Status ReadInTransaction(sqlite3* db, const char* path, const std::string& mac,
                           const StatsWindow& window, StatusAnswer& nodes) {
   ThrowIfOutOfMemory(db, StartTransaction(db));
-  Outcome read = ReadStatusAnswer(db, mac, window, nodes);
+  Status read = ReadStatusAnswer(db, mac, window, nodes);
   if (!read.ok()) {
     read = DatabaseFailed(read.message, db, path);
     RollbackTransaction(db);
@@ -153,16 +153,16 @@ Outcome ReadInTransaction(sqlite3* db, const char* path, const std::string& mac,
 
 }  // namespace
 
-Outcome OutputStatus(ResponseBody& body) {
+Status OutputStatus(ResponseBody& body) {
   std::string mac;
-  if (Outcome resolved = ResolveRequestedMac(mac); !resolved.ok()) return resolved;
+  if (Status resolved = ResolveRequestedMac(mac); !resolved.ok()) return resolved;
   const StatsWindow window = ReadStatsWindow();
   const char* statusDb = program_paths.statusDb;
   OpenFailure openFailure;
   Connection db = OpenDatabase(statusDb, DatabaseUse::kStatusReader, &openFailure);
   if (!db) return OpenFailed(Message::kCannotOpenDatabase, statusDb, openFailure);
   StatusAnswer nodes;
-  Outcome read = ReadInTransaction(db.get(), statusDb, mac, window, nodes);
+  Status read = ReadInTransaction(db.get(), statusDb, mac, window, nodes);
   db.reset();
   if (!read.ok()) return read;
   // A device the daemon shows idle may have ended a capture by itself that

@@ -18,6 +18,6 @@
 // When the capture row shows the device idle, notes in the ledger the
 // captures that ended by themselves (NoteEndedCaptures). Throws
 // std::bad_alloc when memory runs out.
-Outcome OutputStatus(ResponseBody& body);
+Status OutputStatus(ResponseBody& body);
 
 #endif  // VELORANTIS_HELPER_STATUS_STATUS_COMMAND_H_

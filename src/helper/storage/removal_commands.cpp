@@ -17,10 +17,10 @@ struct NamedCapture {
   LedgerEntry entry;
 };
 
-Outcome FindNamedCapture(NamedCapture& named) {
+Status FindNamedCapture(NamedCapture& named) {
   uint64_t id = 0;
-  if (Outcome read = ReadNumber(Key::kId, id); !read.ok()) return read;
-  if (Outcome opened = OpenRecordsStep(DatabaseUse::kWriter, kFailed, named.ledger); !opened.ok()) {
+  if (Status read = ReadNumber(Key::kId, id); !read.ok()) return read;
+  if (Status opened = OpenRecordsStep(DatabaseUse::kWriter, kFailed, named.ledger); !opened.ok()) {
     return opened;
   }
   const int found = CaptureById(named.ledger.get(), static_cast<int64_t>(id), named.entry);
@@ -40,11 +40,11 @@ Message DeleteRefusal(const LedgerEntry& entry) {
 
 }  // namespace
 
-Outcome DeleteCapture(ResponseBody&) {
+Status DeleteCapture(ResponseBody&) {
   ChangeLock lock;
-  if (Outcome locked = LockChanges(lock, program_paths.lockFile); !locked.ok()) return locked;
+  if (Status locked = LockChanges(lock, program_paths.lockFile); !locked.ok()) return locked;
   NamedCapture named;
-  if (Outcome found = FindNamedCapture(named); !found.ok()) return found;
+  if (Status found = FindNamedCapture(named); !found.ok()) return found;
   if (const Message refusal = DeleteRefusal(named.entry); refusal != Message::kNone) {
     return Failed(refusal);
   }
@@ -60,13 +60,13 @@ Outcome DeleteCapture(ResponseBody&) {
   return {};
 }
 
-Outcome PinCapture(ResponseBody&) {
+Status PinCapture(ResponseBody&) {
   uint64_t pinned = 0;
-  if (Outcome read = ReadNumber(Key::kPinned, pinned); !read.ok()) return read;
+  if (Status read = ReadNumber(Key::kPinned, pinned); !read.ok()) return read;
   ChangeLock lock;
-  if (Outcome locked = LockChanges(lock, program_paths.lockFile); !locked.ok()) return locked;
+  if (Status locked = LockChanges(lock, program_paths.lockFile); !locked.ok()) return locked;
   NamedCapture named;
-  if (Outcome found = FindNamedCapture(named); !found.ok()) return found;
+  if (Status found = FindNamedCapture(named); !found.ok()) return found;
   const std::string& state = named.entry.state;
   if (state == "failed" || state == "deleted" || state == "missing")
     return Failed(Message::kNoFile);

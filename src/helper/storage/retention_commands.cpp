@@ -14,39 +14,39 @@ constexpr Message kFailed = Message::kLedgerUnavailable;
 
 }  // namespace
 
-Outcome OutputRetention(ResponseBody& body) {
+Status OutputRetention(ResponseBody& body) {
   // A capture that ended since the last request is the policy's to act on
   // before the storage is read.
   NoteEndedCaptures(nullptr);
   Connection ledger;
-  if (Outcome opened = OpenRecordsStep(DatabaseUse::kReader, kFailed, ledger); !opened.ok())
+  if (Status opened = OpenRecordsStep(DatabaseUse::kReader, kFailed, ledger); !opened.ok())
     return opened;
-  if (Outcome node = AppendStorageNode(body.text, ledger.get()); !node.ok()) {
+  if (Status node = AppendStorageNode(body.text, ledger.get()); !node.ok()) {
     return RecordsFailed(kFailed, ledger.get());
   }
   return {};
 }
 
-Outcome SetRetention(ResponseBody&) {
+Status SetRetention(ResponseBody&) {
   RetentionPolicy policy;
   uint64_t maxBytes = 0;
   uint64_t minFree = 0;
-  if (Outcome read = ReadNumber(Key::kMaxBytes, maxBytes); !read.ok()) return read;
-  if (Outcome read = ReadNumber(Key::kMinFree, minFree); !read.ok()) return read;
+  if (Status read = ReadNumber(Key::kMaxBytes, maxBytes); !read.ok()) return read;
+  if (Status read = ReadNumber(Key::kMinFree, minFree); !read.ok()) return read;
   policy.maxBytes = static_cast<int64_t>(maxBytes);
   policy.minFree = static_cast<int64_t>(minFree);
   Connection ledger;
-  if (Outcome opened = OpenRecordsStep(DatabaseUse::kWriter, kFailed, ledger); !opened.ok())
+  if (Status opened = OpenRecordsStep(DatabaseUse::kWriter, kFailed, ledger); !opened.ok())
     return opened;
   if (!StorePolicy(ledger.get(), policy)) return RecordsFailed(kFailed, ledger.get());
   return {};
 }
 
-Outcome PruneCaptures(ResponseBody& body) {
+Status PruneCaptures(ResponseBody& body) {
   ChangeLock lock;
-  if (Outcome locked = LockChanges(lock, program_paths.lockFile); !locked.ok()) return locked;
+  if (Status locked = LockChanges(lock, program_paths.lockFile); !locked.ok()) return locked;
   Connection ledger;
-  if (Outcome opened = OpenRecordsStep(DatabaseUse::kWriter, kFailed, ledger); !opened.ok())
+  if (Status opened = OpenRecordsStep(DatabaseUse::kWriter, kFailed, ledger); !opened.ok())
     return opened;
   const std::optional<PruneReport> report = KeepWithinPolicy(ledger.get(), {}, true);
   if (!report) return RecordsFailed(kFailed, ledger.get());

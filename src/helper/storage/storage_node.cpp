@@ -25,7 +25,7 @@ void AppendFolder(std::string& out, const FolderSpace& space) {
 
 }  // namespace
 
-Outcome AppendStorageNode(std::string& out, sqlite3* ledger) {
+Status AppendStorageNode(std::string& out, sqlite3* ledger) {
   // The next capture's folder is watched too, before it holds a capture.
   const std::string next = ConfiguredFolder();
   const std::optional<StorageState> state = ReadStorageState(ledger, {next});

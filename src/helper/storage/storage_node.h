@@ -6,13 +6,13 @@
 
 #include <string>
 
-#include "helper/frontend/outcome.h"
+#include "shared/status.h"
 
 // Appends "retention": {"maxbytes", "minfree", "used", "met", "room" (the
 // room the next capture into the stored destination gets; -1 without a
 // policy), "free": [one {"folder", "bytes", "total", "percent"} per line]}
 // for the folders of the ledger's captures and that of the stored
 // destination. Fails with kLedgerUnavailable when the ledger cannot be read.
-Outcome AppendStorageNode(std::string& out, sqlite3* ledger);
+Status AppendStorageNode(std::string& out, sqlite3* ledger);
 
 #endif  // VELORANTIS_HELPER_STORAGE_STORAGE_NODE_H_

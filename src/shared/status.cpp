@@ -1,4 +1,4 @@
-#include "helper/frontend/outcome.h"
+#include "shared/status.h"
 
 #include <iterator>
 

@@ -1,10 +1,10 @@
 // What a step of a request came to: success, or the failure the request
-// answers with. Every step of every command returns an Outcome and hands a
+// answers with. Every step of every command returns an Status and hands a
 // failure up unchanged; the dispatcher writes it (the result node, and for
 // the commands that answer with HTTP statuses the status). Each message text
 // is written once, in the table behind MessageText.
-#ifndef VELORANTIS_HELPER_FRONTEND_OUTCOME_H_
-#define VELORANTIS_HELPER_FRONTEND_OUTCOME_H_
+#ifndef VELORANTIS_SHARED_STATUS_H_
+#define VELORANTIS_SHARED_STATUS_H_
 
 #include <cstdint>
 #include <string>
@@ -102,7 +102,7 @@ const char* HttpStatusOf(Message message);
 // A step's outcome. A failure may carry the cause behind its message for the
 // failure log (SQLite's error with the path, a library call's result): what
 // the answer never says.
-struct [[nodiscard]] Outcome {
+struct [[nodiscard]] Status {
   Message message = Message::kNone;
   std::string cause;
 
@@ -110,8 +110,8 @@ struct [[nodiscard]] Outcome {
 };
 
 // The failure with `message`, and `cause` when known.
-inline Outcome Failed(Message message, std::string cause = {}) {
-  return Outcome{message, std::move(cause)};
+inline Status Failed(Message message, std::string cause = {}) {
+  return Status{message, std::move(cause)};
 }
 
-#endif  // VELORANTIS_HELPER_FRONTEND_OUTCOME_H_
+#endif  // VELORANTIS_SHARED_STATUS_H_
