@@ -143,7 +143,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // What earlier inputs charged must not starve this one.
   SetAnswerBudget(kMaxAnswerBudget);
   ResponseBody body;
-  DispatchCommand(body);
+  DispatchCommand(ReadRequest(), body);
   char* text = nullptr;
   size_t length = 0;
   FILE* stream = open_memstream(&text, &length);

@@ -7,13 +7,11 @@
 #include "helper/capture/capture_commands.h"
 #include "helper/config/config_commands.h"
 #include "helper/download/download_command.h"
-#include "helper/frontend/audit_note.h"
 #include "helper/frontend/failure_log.h"
 #include "helper/frontend/memory_budget.h"
 #include "helper/frontend/origin_check.h"
-#include "helper/frontend/request_keys.h"
 #include "helper/frontend/request_vars.h"
-#include "helper/frontend/server_settings.h"
+#include "helper/ledger/capture_ends.h"
 #include "helper/metrics/metrics_command.h"
 #include "helper/status/status_command.h"
 #include "helper/storage/storage_commands.h"
@@ -34,14 +32,18 @@ constexpr Command kCommands[] = {
      .role = kViewer,
      .form = AnswerForm::kResultLast},
     {.name = "setconfig", .handler = SetConfig, .role = kOperator, .changesState = true},
-    {.name = "captures", .handler = OutputCaptures, .role = kViewer},
-    {.name = "metrics", .handler = OutputMetrics, .role = kViewer, .form = AnswerForm::kPlainText},
+    {.name = "captures", .handler = OutputCaptures, .role = kViewer, .housekeeping = true},
+    {.name = "metrics",
+     .handler = OutputMetrics,
+     .role = kViewer,
+     .form = AnswerForm::kPlainText,
+     .housekeeping = true},
     {.name = "download",
      .handler = DownloadCapture,
      .role = kViewer,
      .form = AnswerForm::kHttpStatus,
      .audited = true},
-    {.name = "getretention", .handler = OutputRetention, .role = kViewer},
+    {.name = "getretention", .handler = OutputRetention, .role = kViewer, .housekeeping = true},
     {.name = "setretention", .handler = SetRetention, .role = kAdmin, .changesState = true},
     {.name = "prune", .handler = PruneCaptures, .role = kAdmin, .changesState = true},
     {.name = "delete", .handler = DeleteCapture, .role = kAdmin, .changesState = true},
@@ -69,9 +71,9 @@ Status AnswerOutOfMemory(ResponseBody& body, AnswerForm form) {
 
 // Every failed answer leaves its line on standard error, the web server's
 // error log.
-void LogFailure() {
+void LogFailure(const Request& request) {
   try {
-    WriteFailureLine(stderr);
+    WriteFailureLine(stderr, request);
   } catch (const std::bad_alloc&) {
     // The answer is ready; only its log line is lost.
   }
@@ -79,19 +81,19 @@ void LogFailure() {
 
 }  // namespace
 
-bool ServeRequest(ResponseBody& body) {
+bool ServeRequest(Request& request, ResponseBody& body) {
   if (!HoldMemoryReserve()) return false;
   try {
     InitGetVar();
-    ReadServerSettings();
+    request = ReadRequest();
     SetAnswerBudget(AnswerBudgetFor(GetAvailableRAMSize()));
   } catch (const std::bad_alloc&) {
     static_cast<void>(AnswerOutOfMemory(body, AnswerForm::kResultFirst));  // in the body
-    LogFailure();
+    LogFailure(request);
     return true;
   }
-  DispatchCommand(body);
-  LogFailure();
+  DispatchCommand(request, body);
+  LogFailure(request);
   return true;
 }
 
@@ -102,24 +104,24 @@ const Command* FindCommand(const char* name) {
   return nullptr;
 }
 
-void DispatchCommand(ResponseBody& body) {
-  const char* name = KeyText(Key::kCommand);
+void DispatchCommand(const Request& request, ResponseBody& body) {
+  const char* name = KeyText(request, Key::kCommand);
   const Command* command = name != nullptr ? FindCommand(name) : nullptr;
   if (command == nullptr) {
     const Message failure = name == nullptr ? Message::kNoCommand : Message::kUnknownCommand;
     FinishAnswer(body, AnswerForm::kResultFirst, Failed(failure));
     return;
   }
-  static_cast<void>(RunCommand(*command, body));  // its answer is in the body
+  static_cast<void>(RunCommand(*command, request, body));  // its answer is in the body
 }
 
 std::span<const Command> AllCommands() { return kCommands; }
 
-Status RunCommand(const Command& command, ResponseBody& body) {
+Status RunCommand(const Command& command, const Request& request, ResponseBody& body) {
   Status outcome;
   try {
     std::string refusal;
-    if (!Permits(RequestAccess(), command.role, refusal)) {
+    if (!Permits(request.caller.access, command.role, refusal)) {
       // Refused whatever the command's own form: the usual envelope under
       // the HTTP status, so that a browser shows it rather than saving it.
       outcome = Failed(Message::kPermissionDenied, std::move(refusal));
@@ -127,8 +129,11 @@ Status RunCommand(const Command& command, ResponseBody& body) {
     } else {
       // The browser sends another site's requests with the user's
       // credentials, so only where they come from tells them apart.
-      outcome = command.changesState ? RequestOriginCheck() : Status{};
-      if (outcome.ok()) outcome = command.handler(body);
+      if (command.changesState) {
+        outcome = OriginCheck(request.headers, request.server.strictOrigin);
+      }
+      if (outcome.ok() && command.housekeeping) NoteEndedCaptures(nullptr);
+      if (outcome.ok()) outcome = command.handler(request, body);
       FinishAnswer(body, command.form, outcome);
     }
   } catch (const std::bad_alloc&) {
@@ -138,8 +143,8 @@ Status RunCommand(const Command& command, ResponseBody& body) {
                        outcome.message == Message::kCrossOriginRefused ||
                        outcome.message == Message::kNoRequestedWith;
   if (command.changesState || command.audited || refused) {
-    audit_note.command = command.name;
-    audit_note.message = outcome.message;
+    body.audit.command = command.name;
+    body.audit.message = outcome.message;
   }
   return outcome;
 }

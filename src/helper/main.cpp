@@ -16,13 +16,14 @@ int main() {
                    VELORANTIS_OTHER_LOCK_FILE, VELORANTIS_OTHER_RECORDS_DB,
                    VELORANTIS_OTHER_ROLES_FILE};
 #endif
+  Request request;
   ResponseBody body;
-  const bool served = ServeRequest(body);
+  const bool served = ServeRequest(request, body);
   DiscardRequestBody();
   // Recorded before the answer's first byte: a web server that sends a
   // download's file itself ends the program once it has the header, and one
   // whose client has gone away ends it mid-copy.
-  AuditRecord audit = RecordAudit(stderr);
+  AuditRecord audit = RecordAudit(request, body.audit, stderr);
   if (served) {
     WriteResponse(stdout, body);
   } else {
@@ -31,6 +32,6 @@ int main() {
   // Standard output stays open until the bytes sent are written, as a web
   // server may end a program whose output has ended (lighttpd does).
   fflush(stdout);
-  FinishAudit(audit, stderr);
+  FinishAudit(audit, request, body.audit, stderr);
   return 0;
 }

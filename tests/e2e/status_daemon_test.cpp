@@ -270,11 +270,10 @@ TEST_F(StatusDaemonTest, EveryAnswerIsOneSnapshot) {
   WaitForRows("stats_v2", 2);
   size_t lastRounds = 0;
   for (int i = 0; i < kRequests && !HasFailure(); ++i) {
-    query_map.clear();
-    ParsePairs("mac=00:11:22:33:44:55&from=0&limit=-1", query_map);
     program_paths.statusDb = kDb.c_str();
     ResponseBody body;
-    const int status = AnswerOf("status", body);
+    const int status =
+        AnswerOf("status", RequestOfQuery("mac=00:11:22:33:44:55&from=0&limit=-1"), body);
     const std::string& text = body.text;
     const nlohmann::json root = nlohmann::json::parse("{" + text + "}", nullptr, false);
     EXPECT_EQ(status, 0) << text;
@@ -284,7 +283,6 @@ TEST_F(StatusDaemonTest, EveryAnswerIsOneSnapshot) {
     EXPECT_GE(rounds, lastRounds);
     lastRounds = rounds;
   }
-  query_map.clear();
   const pid_t child = OnlyChild();
   if (child > 0) kill(child, SIGTERM);
   running.join();

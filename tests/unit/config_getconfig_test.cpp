@@ -40,11 +40,9 @@ class GetconfigTest : public ::testing::Test {
 
   // The handler's text, checked to be the inside of a JSON object.
   std::string Run(const char* query, const std::string& db) {
-    query_map.clear();
-    ParsePairs(query, query_map);
     program_paths.configDb = db.c_str();
     ResponseBody body;
-    AnswerOf("getconfig", body);
+    AnswerOf("getconfig", RequestOfQuery(query), body);
     const std::string& out = body.text;
     EXPECT_TRUE(nlohmann::json::accept("{" + out + "}")) << out;
     return out;

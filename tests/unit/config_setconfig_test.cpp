@@ -46,11 +46,9 @@ class SetconfigTest : public ::testing::Test {
   }
 
   std::string Run(const std::string& query) {
-    query_map.clear();
-    ParsePairs(query.c_str(), query_map);
     program_paths = {db_.c_str(), kStatusDatabasePath, lock_.c_str()};
     ResponseBody body;
-    AnswerOf("setconfig", body);
+    AnswerOf("setconfig", RequestOfQuery(query), body);
     const std::string& out = body.text;
     EXPECT_TRUE(nlohmann::json::accept("{" + out + "}")) << out;
     return out;

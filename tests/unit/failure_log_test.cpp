@@ -18,16 +18,17 @@
 
 namespace {
 
-std::string LogLine(const std::string& query, const std::function<void()>& request) {
+std::string LogLine(const std::string& query, const std::function<void(const Request&)>& run) {
   ForgetFailure();
   program_paths = {};
-  query_map.clear();
-  ParsePairs(query.c_str(), query_map);
-  request();
+  Request request = RequestOfQuery(query);
+  request.caller.user = "ann";
+  request.caller.address = "192.0.2.7";
+  run(request);
   char* text = nullptr;
   size_t size = 0;
   FILE* stream = open_memstream(&text, &size);
-  WriteFailureLine(stream);
+  WriteFailureLine(stream, request);
   fclose(stream);
   std::string line(text, size);
   free(text);
@@ -48,11 +49,15 @@ TEST(FailureLogTest, OneLineWithTheCausePerClass) {
                             "&loop=1&count=0&size=1&duration=0";
   const std::string noDb = missing + "/s.db", noLock = missing + "/lock", lock = dir.File("lock");
   ResponseBody body;
-  auto status = [&] { program_paths.statusDb = noDb.c_str(), AnswerOf("status", body); };
-  auto metrics = [&] { program_paths.statusDb = db.c_str(), AnswerOf("metrics", body); };
+  auto status = [&](const Request& request) {
+    program_paths.statusDb = noDb.c_str(), AnswerOf("status", request, body);
+  };
+  auto metrics = [&](const Request& request) {
+    program_paths.statusDb = db.c_str(), AnswerOf("metrics", request, body);
+  };
   const struct {
     std::string query;
-    std::function<void()> request;
+    std::function<void(const Request&)> run;
     std::string piece;  // of the line
   } cases[] = {
       {"command=status&mac=x%0a\"", status,
@@ -66,34 +71,36 @@ TEST(FailureLogTest, OneLineWithTheCausePerClass) {
         "stats_v2\\\" code 1 (extended 1) at " +
         db + "\""}},
       {start,
-       [&] { program_paths.lockFile = noLock.c_str(), AnswerOf("start", body); },
+       [&](const Request& request) {
+         program_paths.lockFile = noLock.c_str(), AnswerOf("start", request, body);
+       },
        {"message=\"Cannot open the device lock file\" cause=\"open " + missing +
         "/lock: No such file or directory (errno 2)\""}},
       {start,
-       [&] {
+       [&](const Request& request) {
          program_paths.lockFile = lock.c_str(), program_paths.configDb = config.c_str();
-         AnswerOf("start", body);
+         AnswerOf("start", request, body);
        },
        {"message=\"Failed to start capture\" cause=\"VelorantisAPIDiskDumpStart returned 1\""}},
       {"command=Status",
-       [&] { DispatchCommand(body); },
+       [&](const Request& request) { DispatchCommand(request, body); },
        {"result=-1 message=\"Unknown command\" remote_user=\"ann\" remote_addr=\"192.0.2.7\"\n"}},
       // Over-long values are cut, whole escapes kept, and the others stay.
       {"command=status&mac=" + std::string(30000, '\1'), status,
        "\\x01...[cut]\" result=-1 message=\"Cannot open database\" cause=\"sqlite"},
       {"command=status&mac=" + std::string(5000, 'm'),
-       [&] { RecordFailureCause(std::string(3000000, 'c')), status(); },
+       [&](const Request& request) {
+         RecordFailureCause(std::string(3000000, 'c')), status(request);
+       },
        "c...[cut]\" remote_user=\"ann\""},
   };
-  setenv("REMOTE_USER", "ann", 1), setenv("REMOTE_ADDR", "192.0.2.7", 1);
   for (const auto& c : cases) {
-    const std::string line = LogLine(c.query, c.request);
+    const std::string line = LogLine(c.query, c.run);
     EXPECT_EQ(line.find('\n'), line.size() - 1) << line;
     EXPECT_LE(line.size(), 4096u);
     EXPECT_TRUE(line.ends_with(" remote_addr=\"192.0.2.7\"\n")) << line;
     EXPECT_NE(line.find(c.piece), std::string::npos) << c.piece << "\nnot in: " << line;
   }
-  unsetenv("REMOTE_USER"), unsetenv("REMOTE_ADDR");
   CreateFromSchema(db, "status.sql");  // the missing table again
   EXPECT_EQ(LogLine("command=metrics", metrics), "");
   program_paths = {};

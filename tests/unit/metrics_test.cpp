@@ -26,7 +26,7 @@ TEST(MetricsTest, ValuesAreExactAndLabelsEscaped) {
           "INSERT INTO stats_v2 (device, date, counter6, counter8) VALUES (1, 300, 5, 2);");
   ResponseBody body;
   program_paths.statusDb = db.c_str();
-  ASSERT_EQ(AnswerOf("metrics", body), 0);
+  ASSERT_EQ(AnswerOf("metrics", RequestOfQuery(""), body), 0);
   program_paths = {};
   const std::string& text = body.text;
   const std::string one = "mac=\"aa:bb:cc:dd:ee:ff\",model=\"M\\\"1\\\\\\nx\"";
@@ -81,9 +81,9 @@ TEST(MetricsTest, AnswerPastTheBudgetIs503) {
           "INSERT INTO stats_v1 (device, date) SELECT id, 1 FROM device;");
   program_paths.statusDb = db.c_str();
   ResponseBody whole, refused;
-  ASSERT_EQ(AnswerOf("metrics", whole), 0);
+  ASSERT_EQ(AnswerOf("metrics", RequestOfQuery(""), whole), 0);
   SetAnswerBudget(whole.text.size() / 2);
-  EXPECT_EQ(AnswerOf("metrics", refused), -1);
+  EXPECT_EQ(AnswerOf("metrics", RequestOfQuery(""), refused), -1);
   SetAnswerBudget(kMaxAnswerBudget);
   program_paths = {};
   EXPECT_EQ(refused.text, "Not enough memory\n");
@@ -105,7 +105,7 @@ TEST(MetricsTest, FailuresAnswer503WithTheReason) {
     RecreateDatabase(db, "status.sql");
     ExecSql(db, sql);
     ResponseBody body;
-    EXPECT_EQ(AnswerOf("metrics", body), -1) << sql;
+    EXPECT_EQ(AnswerOf("metrics", RequestOfQuery(""), body), -1) << sql;
     EXPECT_EQ(body.text, message);
     EXPECT_STREQ(body.status, "503 Service Unavailable");
     EXPECT_STREQ(body.contentType, "text/plain; charset=utf-8");

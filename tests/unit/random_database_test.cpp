@@ -205,18 +205,15 @@ TEST(RandomDatabase, ConfigurationRowsShowAsStored) {
         sql += "INSERT INTO config (" + names + ") VALUES (" + values + ");";
       }
       ExecSql(db, sql);
-      query_map.clear();
-      ParsePairs("mac=default", query_map);
       program_paths.configDb = db.c_str();
       ResponseBody body;
-      AnswerOf("getconfig", body);
+      AnswerOf("getconfig", RequestOfQuery("mac=default"), body);
       const std::string& out = body.text;
       const Json answer = ParseStatus(out);
       EXPECT_EQ(answer["result"], 0) << out;
       EXPECT_EQ(answer["config"], expected) << "seed " << seed << " round " << round;
     }
   }
-  query_map.clear();
   ExpectAllUsed(kPieces, std::size(kPieces));
   ExpectSeen({"no row", "null destination"});
   for (const ConfigColumn& column : kConfigColumns) {

@@ -1,6 +1,6 @@
 #include "helper/frontend/request_vars.h"
 
-#include "helper/frontend/request_keys.h"
+#include "helper/frontend/request.h"
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
@@ -242,13 +242,43 @@ TEST(RequestKeys, StrictNumbers) {
       {"id=12", Key::kId, kNone, 12},
   };
   for (const auto& c : cases) {
-    query_map.clear();
-    ParsePairs(c.query, query_map);
+    QueryMap map;
+    ParsePairs(c.query, map);
     uint64_t value = 99;
-    EXPECT_EQ(ReadNumber(c.key, value).message, c.outcome) << c.query;
+    EXPECT_EQ(ReadNumber(RequestOf(map), c.key, value).message, c.outcome) << c.query;
     EXPECT_EQ(value, c.value) << c.query;
   }
-  query_map.clear();
+}
+
+// A name the original and the product's own commands read by different
+// rules is two keys: each reads the same text by its own rule.
+TEST(RequestKeys, OneNameTwoRules) {
+  constexpr Message kNone = Message::kNone;
+  const struct {
+    const char* query;
+    uint64_t statusFrom;
+    Message windowRefusal;
+    int64_t windowFrom;  // ns
+    int statusLimit;
+    Message listRefusal;
+  } cases[] = {
+      {"from=1.5&limit=-1", 1, kNone, 1500000000, -1, Message::kInvalidLimit},
+      {"from=1970-01-01T00:00:02Z&limit=30", 1970, kNone, 2000000000, 30, kNone},
+      {"from=abc&limit=x", 0, Message::kInvalidFromTime, 0, 0, Message::kInvalidLimit},
+      {"", 0, kNone, 0, 1, kNone},
+  };
+  for (const auto& c : cases) {
+    QueryMap map;
+    ParsePairs(c.query, map);
+    const Request request = RequestOf(map);
+    EXPECT_EQ(NumberOf(request, Key::kStatusFrom), c.statusFrom) << c.query;
+    EXPECT_EQ(IntegerOf(request, Key::kStatusLimit), c.statusLimit) << c.query;
+    std::optional<int64_t> from;
+    EXPECT_EQ(ReadTime(request, Key::kWindowFrom, from).message, c.windowRefusal) << c.query;
+    EXPECT_EQ(from.value_or(0), c.windowFrom) << c.query;
+    uint64_t limit = 0;
+    EXPECT_EQ(ReadNumber(request, Key::kListLimit, limit).message, c.listRefusal) << c.query;
+  }
 }
 
 }  // namespace

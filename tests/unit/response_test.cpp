@@ -8,6 +8,7 @@
 
 #include "helper/command_table.h"
 #include "helper/frontend/request_vars.h"
+#include "support/command_answer.h"
 
 namespace {
 
@@ -80,14 +81,11 @@ TEST(DispatchCommand, FrontEndFailures) {
       {"command=list&command=nope", "Unknown command"},  // the last one decides
   };
   for (const auto& c : cases) {
-    query_map.clear();
-    ParsePairs(c.query, query_map);
     ResponseBody body;
-    DispatchCommand(body);
+    DispatchCommand(RequestOfQuery(c.query), body);
     EXPECT_EQ(body.text, std::string("\"result\": -1,\n\"message\": \"") + c.message + "\"")
         << "query: " << c.query;
   }
-  query_map.clear();
 }
 
 }  // namespace

@@ -57,7 +57,7 @@ TEST(AccessIn, RolesFileLines) {
 
 // What stands at the roles file's path: only no entry at all means no roles;
 // anything that is no readable regular file grants nothing, at once.
-TEST(RequestAccess, RolesPathKinds) {
+TEST(AccessFromFile, RolesPathKinds) {
   const TempDir dir;
   const std::string path = dir.File("roles");
   const struct Case {
@@ -74,14 +74,12 @@ TEST(RequestAccess, RolesPathKinds) {
       {"a folder", [&] { return mkdir(path.c_str(), 0700); }, Role::kNone},
       {"a device", [&] { return symlink("/dev/zero", path.c_str()); }, Role::kNone},
   };
-  program_paths.rolesFile = path.c_str();
   for (const Case& c : cases) {
     std::filesystem::remove_all(path);
     ASSERT_EQ(c.make(), 0) << c.kind;
-    const Access access = RequestAccess();
+    const Access access = AccessFromFile(path.c_str(), "");
     EXPECT_EQ(access.configured, c.role != Role::kAdmin) << c.kind;
     EXPECT_EQ(access.role, c.role) << c.kind;
     EXPECT_EQ(access.damage.empty(), c.role != Role::kNone) << c.kind << ": " << access.damage;
   }
-  program_paths = {};
 }

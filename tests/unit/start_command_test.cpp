@@ -28,8 +28,6 @@ std::string Failure(const std::string& message) {
 }
 
 std::string RunStart(const std::string& query) {
-  query_map.clear();
-  ParsePairs(query.c_str(), query_map);
   static const TempDir dir;
   static const std::string lockFile = dir.File("device.lock");
   static const std::string configDb = [] {
@@ -39,7 +37,7 @@ std::string RunStart(const std::string& query) {
   program_paths.lockFile = lockFile.c_str();
   program_paths.configDb = configDb.c_str();
   ResponseBody body;
-  AnswerOf("start", body);
+  AnswerOf("start", RequestOfQuery(query), body);
   const std::string& out = body.text;
   EXPECT_TRUE(nlohmann::json::accept("{" + out + "}")) << out;
   return out;
@@ -88,7 +86,7 @@ class StartCommandTest : public ::testing::Test {
  protected:
   void SetUp() override { sim_.WriteDevices(kDevice); }
 
-  std::string Request(const std::string& output, const std::string& numbers) {
+  std::string StartQuery(const std::string& output, const std::string& numbers) {
     return "mac=default&output=" + output + numbers;
   }
 
@@ -97,7 +95,7 @@ class StartCommandTest : public ::testing::Test {
 };
 
 TEST_F(StartCommandTest, StartsWithTheRequestedSettings) {
-  EXPECT_EQ(RunStart(Request(out_.path(), "&loop=1&count=0&size=100&duration=0")), kSuccess);
+  EXPECT_EQ(RunStart(StartQuery(out_.path(), "&loop=1&count=0&size=100&duration=0")), kSuccess);
   const std::string capture = out_.path() + "/Velorantis.pcapng";
   EXPECT_EQ(ConfigLines(sim_),
             std::vector<std::string>{ConfigLine(
@@ -124,7 +122,7 @@ TEST_F(StartCommandTest, NumbersAsTheLibraryReceivesThem) {
     SimDir sim;
     sim.WriteDevices(kDevice);
     TempDir out;
-    EXPECT_EQ(RunStart(Request(out.path(), c.numbers)), kSuccess);
+    EXPECT_EQ(RunStart(StartQuery(out.path(), c.numbers)), kSuccess);
     EXPECT_EQ(ConfigLines(sim),
               std::vector<std::string>{ConfigLine(c.fields, out.path() + "/Velorantis.pcapng")});
   }
@@ -132,7 +130,7 @@ TEST_F(StartCommandTest, NumbersAsTheLibraryReceivesThem) {
 
 TEST_F(StartCommandTest, RamSizeIsHalfTheAvailableMemory) {
   const uint64_t before = GetAvailableRAMSize();
-  EXPECT_EQ(RunStart(Request(out_.path(), "&loop=1&count=0&size=1&duration=0")), kSuccess);
+  EXPECT_EQ(RunStart(StartQuery(out_.path(), "&loop=1&count=0&size=1&duration=0")), kSuccess);
   const uint64_t after = GetAvailableRAMSize();
   const std::vector<std::string> lines = sim_.Calls("DiskDumpSetConfig");
   ASSERT_EQ(lines.size(), 1u);
@@ -164,7 +162,7 @@ TEST_F(StartCommandTest, DestinationIsTheOutputFollowedByTheFileName) {
     SCOPED_TRACE(c.name);
     SimDir sim;
     sim.WriteDevices(std::string("00:11:22:33:44:55 3") + c.deviceOptions + "\n");
-    EXPECT_EQ(RunStart(Request(c.output, "&loop=1&count=0&size=1&duration=0")), c.answer);
+    EXPECT_EQ(RunStart(StartQuery(c.output, "&loop=1&count=0&size=1&duration=0")), c.answer);
     EXPECT_EQ(ConfigLines(sim),
               std::vector<std::string>{ConfigLine(
                   "loop=1 reserved1=0 size=1048576 ramSize=* count=0 duration=0", c.destination)});
@@ -245,7 +243,7 @@ TEST_F(StartCommandTest, RefusesDestinationsItCannotUse) {
   for (const auto& [output, message] : cases) {
     SCOPED_TRACE(output);
     sim_.ClearCalls();
-    EXPECT_EQ(RunStart(Request(output, "&loop=1&count=0&size=1&duration=0")), Failure(message));
+    EXPECT_EQ(RunStart(StartQuery(output, "&loop=1&count=0&size=1&duration=0")), Failure(message));
     EXPECT_EQ(CaptureCalls(sim_), std::vector<std::string>{});
   }
   EXPECT_EQ(ReadFile(target), "kept");
@@ -254,11 +252,11 @@ TEST_F(StartCommandTest, RefusesDestinationsItCannotUse) {
 TEST_F(StartCommandTest, RunningCaptureIsLeftAlone) {
   TempDir second;
   const std::string numbers = "&loop=1&count=0&size=1&duration=0";
-  ASSERT_EQ(RunStart(Request(out_.path(), numbers)), kSuccess);
+  ASSERT_EQ(RunStart(StartQuery(out_.path(), numbers)), kSuccess);
   const std::string deviceConfig = ReadFile(sim_.path() + "/001122334455.config");
   ASSERT_NE(deviceConfig, "");
   sim_.ClearCalls();
-  EXPECT_EQ(RunStart(Request(second.path(), "&loop=0&count=9&size=9&duration=9")),
+  EXPECT_EQ(RunStart(StartQuery(second.path(), "&loop=0&count=9&size=9&duration=9")),
             Failure("Capture is already running"));
   EXPECT_EQ(CaptureCalls(sim_), std::vector<std::string>{"DiskDumpGetStatus 0"});
   EXPECT_FALSE(std::filesystem::exists(second.path() + "/Velorantis.pcapng"));
@@ -296,7 +294,8 @@ TEST_F(StartCommandTest, StartsOnTheDeviceTheRequestNames) {
 
 // Stop runs in-process too, under the lock file the paths record names.
 TEST_F(StartCommandTest, StopEndsTheCaptureUnderTheLockItIsGiven) {
-  ASSERT_EQ(RunStart(Request(out_.path(), "&loop=1&count=0&size=1&duration=0")), kSuccess);
+  const std::string query = StartQuery(out_.path(), "&loop=1&count=0&size=1&duration=0");
+  ASSERT_EQ(RunStart(query), kSuccess);
   const std::string unreachable = out_.File("missing/device.lock");
   const std::string reachable = out_.File("device.lock");
   for (const auto& [lockFile, answer, stopCalls] :
@@ -305,7 +304,7 @@ TEST_F(StartCommandTest, StopEndsTheCaptureUnderTheLockItIsGiven) {
     sim_.ClearCalls();
     program_paths.lockFile = lockFile.c_str();
     ResponseBody body;
-    AnswerOf("stop", body);
+    AnswerOf("stop", RequestOfQuery(query), body);
     EXPECT_EQ(body.text, answer);
     EXPECT_EQ(sim_.Calls("DiskDumpStop").size(), stopCalls);
   }

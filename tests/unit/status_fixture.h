@@ -37,21 +37,16 @@ class StatusTest : public testing::Test {
     CreateFromSchema(db_, "status.sql");
     program_paths.configDb = configDb_.c_str();
   }
-  void TearDown() override {
-    query_map.clear();
-    program_paths = {};
-  }
+  void TearDown() override { program_paths = {}; }
 
   void Exec(const std::string& sql) const { ExecSql(db_, sql); }
 
   // Runs the status command for the request `query` (as QUERY_STRING would
   // carry it) against `db`; returns its output, and its status in `status`.
   static std::string Status(const std::string& query, const std::string& db, int* status) {
-    query_map.clear();
-    ParsePairs(query.c_str(), query_map);
     program_paths.statusDb = db.c_str();
     ResponseBody body;
-    *status = AnswerOf("status", body);
+    *status = AnswerOf("status", RequestOfQuery(query), body);
     return body.text;
   }
 

@@ -2,7 +2,6 @@
 
 #include "helper/audit/audit_commands.h"
 #include "helper/frontend/json_text.h"
-#include "helper/frontend/request_keys.h"
 #include "helper/ledger/audit_store.h"
 #include "helper/ledger/records_db.h"
 
@@ -35,18 +34,18 @@ void WriteEntry(std::string& out, const AuditEntry& entry) {
 
 }  // namespace
 
-Status OutputAudit(ResponseBody& body) {
+Status OutputAudit(const Request& request, ResponseBody& body) {
   uint64_t limit = 0;
   uint64_t before = 0;
-  if (Status read = ReadNumber(Key::kListLimit, limit); !read.ok()) return read;
-  if (Status read = ReadNumber(Key::kBefore, before); !read.ok()) return read;
+  if (Status read = ReadNumber(request, Key::kListLimit, limit); !read.ok()) return read;
+  if (Status read = ReadNumber(request, Key::kBefore, before); !read.ok()) return read;
   constexpr Message kFailed = Message::kCannotLoadAudit;
   Connection ledger;
   if (Status opened = OpenRecordsStep(DatabaseUse::kReader, kFailed, ledger); !opened.ok()) {
     return opened;
   }
   const std::optional<std::vector<AuditEntry>> entries = ListAudit(
-      ledger.get(), KeyText(Key::kUser),
+      ledger.get(), KeyText(request, Key::kUser),
       static_cast<int64_t>(std::min<uint64_t>(limit, kAuditRows)), static_cast<int64_t>(before));
   if (!entries) return RecordsFailed(kFailed, ledger.get());
   AppendArrayNode(body.text, "audit", *entries, WriteEntry);

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "helper/frontend/request.h"
 #include "helper/frontend/response.h"
 #include "shared/sqlite_handles.h"
 
@@ -16,7 +17,7 @@
 // "range" of bytes a download asked for), "result",
 // "message", "bytes". Fails with kInvalidLimit, kInvalidBefore or
 // kCannotLoadAudit.
-Status OutputAudit(ResponseBody& body);
+Status OutputAudit(const Request& request, ResponseBody& body);
 
 // This request's entry in the audit trail, once appended.
 struct AuditRecord {
@@ -24,15 +25,16 @@ struct AuditRecord {
   int64_t id = -1;
 };
 
-// Appends this request to the audit trail as audit_note says (nothing when
-// it names no command), with its user, address and request texts. Called
+// Appends `request` to the audit trail as `note` says (nothing when it
+// names no command), with its user, address and request texts. Called
 // before the answer goes out, so that no download leaves unrecorded: a
 // failure changes nothing of the answer, and leaves its line on
 // `failureLog` instead.
-AuditRecord RecordAudit(FILE* failureLog);
+AuditRecord RecordAudit(const Request& request, const AuditNote& note, FILE* failureLog);
 
 // Once the answer is out: the bytes a download's program sent
-// (audit_note.bytes), on the entry `record` appended.
-void FinishAudit(AuditRecord& record, FILE* failureLog);
+// (`note.bytes`), on the entry `record` appended.
+void FinishAudit(AuditRecord& record, const Request& request, const AuditNote& note,
+                 FILE* failureLog);
 
 #endif  // VELORANTIS_HELPER_AUDIT_AUDIT_COMMANDS_H_

@@ -2,11 +2,9 @@
 #include <new>
 
 #include "helper/audit/audit_commands.h"
-#include "helper/frontend/audit_note.h"
 #include "helper/frontend/database_failure.h"
 #include "helper/frontend/failure_log.h"
-#include "helper/frontend/request_identity.h"
-#include "helper/frontend/request_keys.h"
+#include "helper/frontend/request.h"
 #include "helper/ledger/audit_store.h"
 #include "helper/ledger/records_db.h"
 
@@ -21,32 +19,32 @@ std::string Kept(std::string text) {
   return text;
 }
 
-std::string KeptKey(Key key) {
-  const char* text = KeyText(key);
+std::string KeptKey(const Request& request, Key key) {
+  const char* text = KeyText(request, key);
   return Kept(text != nullptr ? text : "");
 }
 
-AuditEntry EntryOfThisRequest() {
+AuditEntry EntryOf(const Request& request, const AuditNote& note) {
   AuditEntry entry;
   entry.time = time(nullptr);
-  entry.user = Kept(RequestUser());
-  entry.address = Kept(RequestAddress());
-  entry.command = audit_note.command;
-  entry.mac = KeptKey(Key::kMac);
-  entry.capture = KeptKey(Key::kId);
-  entry.from = KeptKey(Key::kFrom);
-  entry.to = KeptKey(Key::kTo);
-  entry.result = audit_note.message == Message::kNone ? 0 : ResultOf(audit_note.message);
-  entry.message = MessageText(audit_note.message);
-  entry.bytes = audit_note.bytes;
-  entry.range = Kept(audit_note.range);
+  entry.user = Kept(ShownUser(request.caller));
+  entry.address = Kept(ShownAddress(request.caller));
+  entry.command = note.command;
+  entry.mac = KeptKey(request, Key::kMac);
+  entry.capture = KeptKey(request, Key::kId);
+  entry.from = KeptKey(request, Key::kWindowFrom);
+  entry.to = KeptKey(request, Key::kWindowTo);
+  entry.result = note.message == Message::kNone ? 0 : ResultOf(note.message);
+  entry.message = MessageText(note.message);
+  entry.bytes = note.bytes;
+  entry.range = Kept(note.range);
   return entry;
 }
 
-void LogUnrecorded(std::string cause, FILE* failureLog) {
+void LogUnrecorded(std::string cause, const Request& request, FILE* failureLog) {
   try {
     NoteSideFailure("Audit entry not recorded", std::move(cause));
-    WriteFailureLine(failureLog);
+    WriteFailureLine(failureLog, request);
   } catch (const std::bad_alloc&) {
     // Not even the line fits: the answer goes out all the same.
   }
@@ -54,28 +52,30 @@ void LogUnrecorded(std::string cause, FILE* failureLog) {
 
 }  // namespace
 
-AuditRecord RecordAudit(FILE* failureLog) {
+AuditRecord RecordAudit(const Request& request, const AuditNote& note, FILE* failureLog) {
   AuditRecord record;
-  if (audit_note.command == nullptr) return record;
+  if (note.command == nullptr) return record;
   std::string cause;
   try {
     OpenFailure failure;
     record.ledger = OpenRecords(DatabaseUse::kWriter, failure);
     if (!record.ledger) {
       cause = OpenFailureCause(RecordsDatabasePath().c_str(), failure);
-    } else if ((record.id = AppendAudit(record.ledger.get(), EntryOfThisRequest())) < 0) {
+    } else if ((record.id = AppendAudit(record.ledger.get(), EntryOf(request, note))) < 0) {
       cause = SqliteCause(record.ledger.get(), RecordsDatabasePath().c_str());
     }
   } catch (const std::bad_alloc&) {
     cause = kOutOfMemoryCause;
   }
-  if (!cause.empty()) LogUnrecorded(std::move(cause), failureLog);
+  if (!cause.empty()) LogUnrecorded(std::move(cause), request, failureLog);
   return record;
 }
 
-void FinishAudit(AuditRecord& record, FILE* failureLog) {
-  if (record.id < 0 || audit_note.bytes < 0) return;
-  if (!RecordAuditBytes(record.ledger.get(), record.id, audit_note.bytes)) {
-    LogUnrecorded(SqliteCause(record.ledger.get(), RecordsDatabasePath().c_str()), failureLog);
+void FinishAudit(AuditRecord& record, const Request& request, const AuditNote& note,
+                 FILE* failureLog) {
+  if (record.id < 0 || note.bytes < 0) return;
+  if (!RecordAuditBytes(record.ledger.get(), record.id, note.bytes)) {
+    LogUnrecorded(SqliteCause(record.ledger.get(), RecordsDatabasePath().c_str()), request,
+                  failureLog);
   }
 }

@@ -2,12 +2,13 @@
 #ifndef VELORANTIS_HELPER_CAPTURE_CAPTURE_COMMANDS_H_
 #define VELORANTIS_HELPER_CAPTURE_CAPTURE_COMMANDS_H_
 
+#include "helper/frontend/request.h"
 #include "helper/frontend/response.h"
 #include "shared/paths.h"
 
 // "list": the "devices" node with the MAC text and model of every device
 // that can be identified. Never fails.
-Status OutputList(ResponseBody& body);
+Status OutputList(const Request& request, ResponseBody& body);
 
 // "start": starts a capture to disk on the device "mac" names, with the
 // request's "output", "loop", "count", "size" and "duration" and the stored
@@ -19,14 +20,14 @@ Status OutputList(ResponseBody& body);
 // (the records database). Writes no node.
 // The change lock (program_paths.lockFile) is held from the status check to
 // the start.
-Status StartCapture(ResponseBody& body);
+Status StartCapture(const Request& request, ResponseBody& body);
 
 // "stop": stops the capture on the device "mac" names; kFailedStop (result
 // -2) when the library refuses, or the change lock's failure. The
 // ledger's running captures of the device are marked stopped by this
 // request, or ended by themselves when the device was idle already. Writes
 // no node.
-Status StopCapture(ResponseBody& body);
+Status StopCapture(const Request& request, ResponseBody& body);
 
 // "captures": the capture ledger, newest first; "mac" (absent or "all":
 // every device), "limit" (default 20) and "before" (an id) choose the
@@ -36,6 +37,6 @@ Status StopCapture(ResponseBody& body);
 // may do everything) and the "captures" node; fails with kInvalidLimit
 // or kInvalidBefore for a value that is not a decimal number, and with
 // kCannotLoadCaptures when the ledger cannot be read.
-Status OutputCaptures(ResponseBody& body);
+Status OutputCaptures(const Request& request, ResponseBody& body);
 
 #endif  // VELORANTIS_HELPER_CAPTURE_CAPTURE_COMMANDS_H_

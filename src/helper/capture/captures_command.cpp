@@ -6,11 +6,9 @@
 #include <cstring>
 
 #include "helper/frontend/json_text.h"
-#include "helper/frontend/request_identity.h"
-#include "helper/frontend/request_keys.h"
+#include "helper/frontend/request.h"
 #include "helper/frontend/response.h"
 #include "helper/frontend/roles.h"
-#include "helper/ledger/capture_ends.h"
 #include "helper/ledger/ledger_store.h"
 #include "helper/ledger/packet_times.h"
 #include "helper/ledger/records_db.h"
@@ -24,13 +22,13 @@ struct Selection {
   int64_t before;  // 0: from the newest
 };
 
-Status ReadSelection(Selection& selection) {
-  const char* mac = KeyText(Key::kMac);
+Status ReadSelection(const Request& request, Selection& selection) {
+  const char* mac = KeyText(request, Key::kMac);
   selection.mac = mac != nullptr && strcmp(mac, "all") == 0 ? nullptr : mac;
   uint64_t limit = 0;
   uint64_t before = 0;
-  if (Status read = ReadNumber(Key::kListLimit, limit); !read.ok()) return read;
-  if (Status read = ReadNumber(Key::kBefore, before); !read.ok()) return read;
+  if (Status read = ReadNumber(request, Key::kListLimit, limit); !read.ok()) return read;
+  if (Status read = ReadNumber(request, Key::kBefore, before); !read.ok()) return read;
   // No more than the ledger keeps.
   selection.limit = static_cast<int64_t>(std::min<uint64_t>(limit, kLedgerRows));
   selection.before = static_cast<int64_t>(before);
@@ -100,21 +98,20 @@ void WriteEntry(std::string& out, const LedgerEntry& entry) {
 
 // Who asks, and what they may do: the page shows it and offers only what
 // the role allows.
-void WriteAccess(std::string& out) {
-  const Access access = RequestAccess();
+void WriteAccess(std::string& out, const Caller& caller) {
+  const Access& access = caller.access;
   out += "\"access\": {";
-  AppendText(out, "user", RequestUser());
+  AppendText(out, "user", ShownUser(caller));
   AppendText(out, "role", RoleName(access.role));
   AppendNumber(out, "roles", access.configured ? 1 : 0, "},\n");
 }
 
 }  // namespace
 
-Status OutputCaptures(ResponseBody& body) {
+Status OutputCaptures(const Request& request, ResponseBody& body) {
   std::string& out = body.text;
   Selection selection{};
-  if (Status read = ReadSelection(selection); !read.ok()) return read;
-  NoteEndedCaptures(selection.mac);
+  if (Status read = ReadSelection(request, selection); !read.ok()) return read;
   constexpr Message kFailed = Message::kCannotLoadCaptures;
   Connection ledger;
   if (Status opened = OpenRecordsStep(DatabaseUse::kReader, kFailed, ledger); !opened.ok()) {
@@ -123,7 +120,7 @@ Status OutputCaptures(ResponseBody& body) {
   const std::optional<std::vector<LedgerEntry>> entries =
       ListCaptures(ledger.get(), selection.mac, selection.limit, selection.before);
   if (!entries) return RecordsFailed(kFailed, ledger.get());
-  WriteAccess(out);
+  WriteAccess(out, request.caller);
   AppendArrayNode(out, "captures", *entries, WriteEntry);
   return {};
 }

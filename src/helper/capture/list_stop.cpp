@@ -24,7 +24,7 @@ void WriteDeviceObject(std::string& out, const char* macText, const char* model)
 
 }  // namespace
 
-Status OutputList(ResponseBody& body) {
+Status OutputList(const Request&, ResponseBody& body) {
   std::string& out = body.text;
   PrepareDevices();
   out += "\"devices\": [\n";
@@ -39,9 +39,9 @@ Status OutputList(ResponseBody& body) {
   return {};
 }
 
-Status StopCapture(ResponseBody&) {
+Status StopCapture(const Request& request, ResponseBody&) {
   void* handle = nullptr;
-  if (Status found = FindRequestedDevice(handle); !found.ok()) return found;
+  if (Status found = FindRequestedDevice(request, handle); !found.ok()) return found;
   ChangeLock lock;
   if (Status locked = LockChanges(lock, program_paths.lockFile); !locked.ok()) return locked;
   // Only a capture the ledger thinks running costs a status call: one that
@@ -59,7 +59,8 @@ Status StopCapture(ResponseBody&) {
     return Failed(Message::kFailedStop, LibraryCause("VelorantisAPIDiskDumpStop", rc));
   }
   if (noted) {
-    NoteCapturesStopped(ledger.get(), mac);
+    NoteCapturesStopped(ledger.get(), mac, ShownUser(request.caller),
+                        ShownAddress(request.caller));
     KeepWithinPolicy(ledger.get(), {}, false);
   }
   return {};

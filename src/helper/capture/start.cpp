@@ -69,10 +69,10 @@ Status StartWith(void* handle, const CaptureSettings& settings) {
 }
 
 // The request's own settings and the capture file they name.
-Status ReadStartSettings(CaptureSettings& settings) {
+Status ReadStartSettings(const Request& request, CaptureSettings& settings) {
   const char* output = nullptr;
-  if (Status read = ReadOutput(output); !read.ok()) return read;
-  if (Status read = ReadDiskDumpSettings(settings); !read.ok()) return read;
+  if (Status read = ReadText(request, Key::kOutput, output); !read.ok()) return read;
+  if (Status read = ReadDiskDumpSettings(request, settings); !read.ok()) return read;
   // The directory is taken as given: a trailing slash yields a double slash,
   // an empty one the file name alone.
   settings.destination = output + std::string(kCaptureFileName);
@@ -81,11 +81,11 @@ Status ReadStartSettings(CaptureSettings& settings) {
 
 }  // namespace
 
-Status StartCapture(ResponseBody&) {
+Status StartCapture(const Request& request, ResponseBody&) {
   void* handle = nullptr;
-  if (Status found = FindRequestedDevice(handle); !found.ok()) return found;
+  if (Status found = FindRequestedDevice(request, handle); !found.ok()) return found;
   CaptureSettings settings;
-  if (Status read = ReadStartSettings(settings); !read.ok()) return read;
+  if (Status read = ReadStartSettings(request, settings); !read.ok()) return read;
   // From the status check to the start no other request reaches the device:
   // two starts would both find it idle, and the loser's configuration would
   // reach the winner's capture.
@@ -99,7 +99,7 @@ Status StartCapture(ResponseBody&) {
   if (Status opened = OpenClaimLedger(ledger); !opened.ok()) return opened;
   LedgerEntry claim;
   const std::string mac = MacTextOf(handle);
-  if (Status claimed = ClaimCaptureFile(ledger.get(), mac, settings, claim); !claimed.ok()) {
+  if (Status claimed = ClaimCaptureFile(ledger.get(), mac, request.caller, settings, claim); !claimed.ok()) {
     return claimed;
   }
   // The new capture starts within the policy, as far as removing ended

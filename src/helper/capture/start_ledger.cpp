@@ -6,7 +6,7 @@
 #include "helper/capture/capture_file.h"
 #include "helper/frontend/database_failure.h"
 #include "helper/frontend/failure_log.h"
-#include "helper/frontend/request_identity.h"
+#include "helper/frontend/request.h"
 #include "helper/ledger/capture_ends.h"
 #include "helper/ledger/capture_room.h"
 #include "helper/ledger/ledger_store.h"
@@ -20,8 +20,8 @@ Status Unavailable(sqlite3* ledger) {
   return Failed(Message::kLedgerUnavailable, SqliteCause(ledger, RecordsDatabasePath().c_str()));
 }
 
-LedgerEntry ClaimOf(const std::string& mac, const CaptureSettings& settings,
-                    const std::string& file) {
+LedgerEntry ClaimOf(const std::string& mac, const Caller& caller,
+                    const CaptureSettings& settings, const std::string& file) {
   LedgerEntry entry;
   entry.mac = mac;
   entry.file = file;
@@ -33,8 +33,8 @@ LedgerEntry ClaimOf(const std::string& mac, const CaptureSettings& settings,
   entry.slicing = settings.slicing ? settings.sliceBytes : 0;
   entry.state = "starting";
   entry.started = time(nullptr);
-  entry.startedBy = RequestUser();
-  entry.startedFrom = RequestAddress();
+  entry.startedBy = ShownUser(caller);
+  entry.startedFrom = ShownAddress(caller);
   return entry;
 }
 
@@ -108,12 +108,12 @@ Status OpenClaimLedger(Connection& ledger) {
   return OpenFailed(Message::kLedgerUnavailable, RecordsDatabasePath().c_str(), failure);
 }
 
-Status ClaimCaptureFile(sqlite3* ledger, const std::string& mac, CaptureSettings& settings,
-                         LedgerEntry& claim) {
+Status ClaimCaptureFile(sqlite3* ledger, const std::string& mac, const Caller& caller,
+                        CaptureSettings& settings, LedgerEntry& claim) {
   // The write lock is taken at once: what is checked stays true until the
   // claim is committed.
   if (!Execute(ledger, "BEGIN IMMEDIATE")) return Unavailable(ledger);
-  claim = ClaimOf(mac, settings, CanonicalCapturePath(settings.destination));
+  claim = ClaimOf(mac, caller, settings, CanonicalCapturePath(settings.destination));
   const std::string& file = claim.file;
   std::string kept;
   Status outcome = SettleClaimsOn(ledger, mac, file);

@@ -8,10 +8,11 @@
 #include <cstdint>
 #include <string>
 
-#include "shared/status.h"
+#include "helper/frontend/request.h"
 #include "helper/ledger/ledger_store.h"
 #include "helper/records/capture_records.h"
 #include "shared/sqlite_handles.h"
+#include "shared/status.h"
 
 // Opens the records database for a claim into `ledger`, or fails with
 // kLedgerUnavailable and SQLite's cause.
@@ -29,8 +30,8 @@ Status OpenClaimLedger(Connection& ledger);
 // policy leaves less than kLeastRoom, kCannotKeepEarlierFile when the data
 // cannot be renamed aside, kLedgerUnavailable when the ledger cannot be
 // read or written. On any refusal the disk and the ledger are as they were.
-Status ClaimCaptureFile(sqlite3* ledger, const std::string& mac, CaptureSettings& settings,
-                         LedgerEntry& claim);
+Status ClaimCaptureFile(sqlite3* ledger, const std::string& mac, const Caller& caller,
+                        CaptureSettings& settings, LedgerEntry& claim);
 
 // Completes `claim` with the device's answer: "running" with the file's
 // inode when `started`, else "failed" (no file). A claim left as it was

@@ -8,7 +8,6 @@
 #include "helper/device/device_lookup.h"
 #include "helper/frontend/failure_log.h"
 #include "helper/frontend/json_text.h"
-#include "helper/frontend/request_keys.h"
 #include "helper/frontend/response.h"
 #include "helper/lock/change_lock.h"
 #include "helper/records/capture_records.h"
@@ -40,8 +39,8 @@ void WriteConfigNode(std::string& out, const CaptureSettings& settings) {
   out += "},\n";
 }
 
-Status LoadConfigNode(std::string& node) {
-  if (KeyText(Key::kMac) == nullptr) return Failed(Message::kInvalidMac);
+Status LoadConfigNode(const Request& request, std::string& node) {
+  if (KeyText(request, Key::kMac) == nullptr) return Failed(Message::kInvalidMac);
   CaptureSettings settings;
   if (Status loaded = LoadSettings(program_paths.configDb, settings); !loaded.ok()) return loaded;
   WriteConfigNode(node, settings);
@@ -51,38 +50,39 @@ Status LoadConfigNode(std::string& node) {
 // Every setconfig looks the device up first, also when variables are missing.
 // "default" with no device attached is no failure: the configuration is then
 // only stored.
-Status SelectDevice(void*& handle) {
-  Status found = FindRequestedDevice(handle);
-  const char* mac = KeyText(Key::kMac);
-  if (!found.ok() && mac != nullptr && strcmp(mac, "default") == 0) return {};
+Status SelectDevice(const Request& request, void*& handle) {
+  Status found = FindRequestedDevice(request, handle);
+  if (!found.ok() && AsksDefaultDevice(request)) return {};
   return found;
 }
 
 // "output", also refused when it would not fit the stored configuration: one
 // longer than that is never truncated, and nothing is stored for it.
-Status ReadStorableOutput(const char*& output) {
-  if (Status read = ReadOutput(output); !read.ok()) return read;
+Status ReadStorableOutput(const Request& request, const char*& output) {
+  if (Status read = ReadText(request, Key::kOutput, output); !read.ok()) return read;
   if (strlen(output) > kMaxStoredDestination) return Failed(Message::kInvalidDestination);
   return {};
 }
 
-Status ReadSettings(CaptureSettings& settings) {
+Status ReadSettings(const Request& request, CaptureSettings& settings) {
   const char* output = nullptr;
-  if (Status read = ReadStorableOutput(output); !read.ok()) return read;
+  if (Status read = ReadStorableOutput(request, output); !read.ok()) return read;
   settings.destination = output;
-  if (Status read = ReadDiskDumpSettings(settings); !read.ok()) return read;
-  return ReadFeatureSettings(settings);
+  if (Status read = ReadDiskDumpSettings(request, settings); !read.ok()) return read;
+  return ReadFeatureSettings(request, settings);
 }
 
 }  // namespace
 
-Status OutputConfig(ResponseBody& body) { return LoadConfigNode(body.text); }
+Status OutputConfig(const Request& request, ResponseBody& body) {
+  return LoadConfigNode(request, body.text);
+}
 
-Status SetConfig(ResponseBody&) {
+Status SetConfig(const Request& request, ResponseBody&) {
   void* handle = nullptr;
-  if (Status found = SelectDevice(handle); !found.ok()) return found;
+  if (Status found = SelectDevice(request, handle); !found.ok()) return found;
   CaptureSettings settings;
-  if (Status read = ReadSettings(settings); !read.ok()) return read;
+  if (Status read = ReadSettings(request, settings); !read.ok()) return read;
   VelorantisAPIDeviceFeatures features{};
   VelorantisAPIDiskDumpConfig config{};
   FillRecords(settings, features, config);

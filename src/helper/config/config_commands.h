@@ -2,6 +2,7 @@
 #ifndef VELORANTIS_HELPER_CONFIG_CONFIG_COMMANDS_H_
 #define VELORANTIS_HELPER_CONFIG_CONFIG_COMMANDS_H_
 
+#include "helper/frontend/request.h"
 #include "helper/frontend/response.h"
 #include "shared/paths.h"
 
@@ -9,7 +10,7 @@
 // the "config" node (ending in "},\n"), the result node after it. Needs
 // "mac" (any value; there is one configuration for all devices), never
 // reaches a device. Fails with kInvalidMac or kCannotLoadConfig.
-Status OutputConfig(ResponseBody& body);
+Status OutputConfig(const Request& request, ResponseBody& body);
 
 // "setconfig" against the configuration database, under the change lock
 // (program_paths) from the store to the features: looks up the device "mac"
@@ -21,6 +22,6 @@ Status OutputConfig(ResponseBody& body);
 // kMaxStoredDestination bytes, kInvalidLoop and the like for the first
 // absent number, kCannotSaveConfig, kFailedSetFeatures, which leaves the
 // stored configuration stored, or the lock's own).
-Status SetConfig(ResponseBody& body);
+Status SetConfig(const Request& request, ResponseBody& body);
 
 #endif  // VELORANTIS_HELPER_CONFIG_CONFIG_COMMANDS_H_

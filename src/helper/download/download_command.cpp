@@ -16,10 +16,8 @@
 #include "helper/download/file_sender.h"
 #include "helper/download/time_window.h"
 #include "helper/download/window_download.h"
-#include "helper/frontend/audit_note.h"
 #include "helper/frontend/failure_log.h"
-#include "helper/frontend/request_keys.h"
-#include "helper/frontend/server_settings.h"
+#include "helper/frontend/request.h"
 #include "helper/ledger/ledger_store.h"
 #include "helper/ledger/no_link_open.h"
 #include "helper/ledger/records_db.h"
@@ -82,14 +80,14 @@ bool RangeConditionHolds(const DownloadedFile& file, const RequestHeaders& reque
 
 // The Range header, else "bytes=" and request variable "range": BusyBox
 // httpd keeps the header to itself. Empty for none.
-std::string RangeAsked(const DownloadedFile& file, const RequestHeaders& request) {
-  if (!RangeConditionHolds(file, request)) return "";
-  const char* header = request.range;
-  const char* variable = KeyText(Key::kRange);
+std::string RangeAsked(const DownloadedFile& file, const Request& request) {
+  if (!RangeConditionHolds(file, request.headers)) return "";
+  const char* header = request.headers.range;
+  const char* variable = KeyText(request, Key::kRange);
   return header != nullptr ? header : variable != nullptr ? std::string("bytes=") + variable : "";
 }
 
-void WriteFileAnswer(FILE* stream, const FileAnswer& answer) {
+void WriteFileAnswer(FILE* stream, const FileAnswer& answer, int64_t& sent) {
   // A client that goes away ends the copy with an error, not the process.
   signal(SIGPIPE, SIG_IGN);
   const std::string serverPath = answer.handOver ? HandOverPath(answer.path, answer.fd) : "";
@@ -101,7 +99,7 @@ void WriteFileAnswer(FILE* stream, const FileAnswer& answer) {
   fputs(answer.header.c_str(), stream);
   fflush(stream);
   if (!answer.headerOnly) {
-    audit_note.bytes = static_cast<int64_t>(
+    sent = static_cast<int64_t>(
         SendFileSpan(fileno(stream), answer.fd, answer.range.first, answer.range.length));
   }
   close(answer.fd);
@@ -120,9 +118,9 @@ bool AsksHeaderOnly(const RequestHeaders& request) {
 }
 
 // The ledger's entry of the capture "id" names.
-Status FindCapture(LedgerEntry& entry) {
+Status FindCapture(const Request& request, LedgerEntry& entry) {
   uint64_t id = 0;
-  if (Status read = ReadNumber(Key::kId, id); !read.ok()) return read;
+  if (Status read = ReadNumber(request, Key::kId, id); !read.ok()) return read;
   constexpr Message kFailed = Message::kLedgerUnreadable;
   Connection ledger;
   if (Status opened = OpenRecordsStep(DatabaseUse::kReader, kFailed, ledger); !opened.ok()) {
@@ -135,10 +133,12 @@ Status FindCapture(LedgerEntry& entry) {
 }
 
 // Opens the file and settles what goes out, or says why nothing does;
-// `moreHeaders` then holds what the refusal's header adds to its Status line.
-Status PrepareFileAnswer(FileAnswer& answer, std::string& moreHeaders) {
+// `moreHeaders` then holds what the refusal's header adds to its Status line,
+// and `note` the range asked for.
+Status PrepareFileAnswer(const Request& request, FileAnswer& answer, std::string& moreHeaders,
+                         AuditNote& note) {
   LedgerEntry entry;
-  if (Status found = FindCapture(entry); !found.ok()) return found;
+  if (Status found = FindCapture(request, entry); !found.ok()) return found;
   struct stat info {};
   if (Status opened = OpenCaptureFile(entry, answer.fd, info); !opened.ok()) return opened;
   DownloadedFile file = DescribeFile(entry, info);
@@ -146,11 +146,11 @@ Status PrepareFileAnswer(FileAnswer& answer, std::string& moreHeaders) {
   // or from the program's answer) would match an If-Range date against
   // Last-Modified: the answer to any If-Range but the tag goes out from the
   // program, without Last-Modified.
-  const RequestHeaders request = ReadRequestHeaders();
-  const bool conditionHolds = RangeConditionHolds(file, request);
+  const RequestHeaders& headers = request.headers;
+  const bool conditionHolds = RangeConditionHolds(file, headers);
   if (!conditionHolds) file.modified.clear();
-  audit_note.range = RangeAsked(file, request);
-  answer.range = ParseByteRange(audit_note.range.c_str(), file.size);
+  note.range = RangeAsked(file, request);
+  answer.range = ParseByteRange(note.range.c_str(), file.size);
   if (answer.range.kind == RangeKind::kUnsatisfiable) {
     close(answer.fd);
     moreHeaders = "Content-Range: bytes */" + std::to_string(file.size) + "\n";
@@ -158,32 +158,35 @@ Status PrepareFileAnswer(FileAnswer& answer, std::string& moreHeaders) {
   }
   answer.header = DownloadHeader(file, answer.range);
   // The server reads a range from the header only, not from the variable.
-  answer.handOver = server_settings.sendsFiles && conditionHolds &&
-                    (request.range != nullptr || KeyText(Key::kRange) == nullptr);
+  answer.handOver = request.server.sendsFiles && conditionHolds &&
+                    (headers.range != nullptr || KeyText(request, Key::kRange) == nullptr);
   answer.path = entry.file;
   answer.file = file;
-  answer.headerOnly = AsksHeaderOnly(request);
+  answer.headerOnly = AsksHeaderOnly(headers);
   return {};
 }
 
 // A time window of the capture ("from", "to") rather than its bytes.
-Status DownloadWindow(ResponseBody& body) {
+Status DownloadWindow(const Request& request, ResponseBody& body) {
   TimeWindow window;
-  if (Status read = ReadTimeWindow(window); !read.ok()) return read;
+  if (Status read = ReadTimeWindow(request, window); !read.ok()) return read;
   LedgerEntry entry;
-  if (Status found = FindCapture(entry); !found.ok()) return found;
+  if (Status found = FindCapture(request, entry); !found.ok()) return found;
   int fd = -1;
   struct stat info {};
   if (Status opened = OpenCaptureFile(entry, fd, info); !opened.ok()) return opened;
-  return AnswerWindow(body, fd, entry.mac, window, AsksHeaderOnly(ReadRequestHeaders()));
+  return AnswerWindow(body, fd, entry.mac, window, AsksHeaderOnly(request.headers));
 }
 
 }  // namespace
 
-Status DownloadCapture(ResponseBody& body) {
-  if (AsksForWindow()) return DownloadWindow(body);
+Status DownloadCapture(const Request& request, ResponseBody& body) {
+  if (AsksForWindow(request)) return DownloadWindow(request, body);
   FileAnswer answer;
-  Status prepared = PrepareFileAnswer(answer, body.headers);
-  if (prepared.ok()) body.writer = [answer](FILE* stream) { WriteFileAnswer(stream, answer); };
+  Status prepared = PrepareFileAnswer(request, answer, body.headers, body.audit);
+  if (prepared.ok()) {
+    int64_t* sent = &body.audit.bytes;
+    body.writer = [answer, sent](FILE* stream) { WriteFileAnswer(stream, answer, *sent); };
+  }
   return prepared;
 }

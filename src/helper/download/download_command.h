@@ -3,6 +3,7 @@
 #ifndef VELORANTIS_HELPER_DOWNLOAD_DOWNLOAD_COMMAND_H_
 #define VELORANTIS_HELPER_DOWNLOAD_DOWNLOAD_COMMAND_H_
 
+#include "helper/frontend/request.h"
 #include "helper/frontend/response.h"
 
 // Serves the file of ledger entry "id" (a positive decimal number), found in
@@ -24,6 +25,6 @@
 // file that is gone or not a regular file, 416 for a range past the end
 // (its "Content-Range: bytes */SIZE" left in body.headers), 500 when the
 // ledger or the file cannot be read. Changes nothing.
-Status DownloadCapture(ResponseBody& body);
+Status DownloadCapture(const Request& request, ResponseBody& body);
 
 #endif  // VELORANTIS_HELPER_DOWNLOAD_DOWNLOAD_COMMAND_H_

@@ -7,8 +7,9 @@
 #include <string>
 #include <string_view>
 
-#include "shared/status.h"
+#include "helper/frontend/request.h"
 #include "helper/pcapng/pcapng_blocks.h"
+#include "shared/status.h"
 
 // The packets whose times lie in [from, to); an absent bound leaves that
 // side open.
@@ -19,17 +20,12 @@ struct TimeWindow {
   bool Holds(UnixNanos time) const { return (!from || time >= *from) && (!to || time < *to); }
 };
 
-// A time as a request gives it: Unix seconds with up to nine digits of
-// fraction ("1796718600.25"), or RFC 3339 in UTC ("2026-12-08T10:30:00.25Z",
-// also with "+00:00"); nullopt for anything else.
-std::optional<UnixNanos> ParseRequestTime(std::string_view text);
-
-// Whether the request names a window ("from" or "to" given).
-bool AsksForWindow();
+// Whether `request` names a window ("from" or "to" given).
+bool AsksForWindow(const Request& request);
 
 // The request's window. Fails with kInvalidFromTime or kInvalidToTime for a
 // bound that is not a time, kReversedWindow when "to" comes before "from".
-Status ReadTimeWindow(TimeWindow& window);
+Status ReadTimeWindow(const Request& request, TimeWindow& window);
 
 // A window bound for a file name: "20261208T103000Z", with the fraction
 // where there is one ("20261208T103000.25Z").

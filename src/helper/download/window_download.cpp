@@ -10,7 +10,6 @@
 
 #include "helper/download/download_header.h"
 #include "helper/download/file_sender.h"
-#include "helper/frontend/audit_note.h"
 #include "helper/frontend/json_text.h"
 #include "helper/pcapng/pcapng_blocks.h"
 
@@ -121,6 +120,7 @@ struct WindowScan {
   std::vector<Span> spans;
   size_t mostSpans = 0;  // taking no more memory than the reader's buffer
   std::string header;
+  int64_t* sent = nullptr;  // the audit's bytes sent
 
   void StartSection(const Block& block) {
     HoldSection(section, block);
@@ -184,7 +184,7 @@ void WriteWindow(FILE* stream, WindowScan& scan) {
     }
   }
   if (going) out.Flush();
-  audit_note.bytes = static_cast<int64_t>(out.sent());
+  *scan.sent = static_cast<int64_t>(out.sent());
   close(scan.fd);
 }
 
@@ -205,6 +205,7 @@ Status AnswerWindow(ResponseBody& body, int fd, const std::string& mac, const Ti
   scan->reader = std::make_unique<BlockReader>(fd, 0, readBytes);
   scan->window = window;
   scan->headerOnly = headerOnly;
+  scan->sent = &body.audit.bytes;
   scan->mostSpans = std::max<size_t>(readBytes / sizeof(Span), 1);
   std::optional<UnixNanos> first;
   std::optional<UnixNanos> last;

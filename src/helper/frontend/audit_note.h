@@ -1,5 +1,6 @@
-// What this request did, as the audit trail records it: the dispatcher notes
-// the command, why it is recorded and its outcome; a download adds the byte
+// What this request did, as the audit trail records it (ResponseBody's
+// `audit`): the dispatcher notes the command, why it is recorded and its
+// outcome; a download adds the byte
 // range it asked for, and the bytes the program sent itself. Written to the
 // records database before the first byte of the answer leaves (a web server
 // that sends a download's file itself, or a client that goes away, may end
@@ -18,7 +19,5 @@ struct AuditNote {
   int64_t bytes = -1;  // a download's bytes sent by the program; -1: none or not known
   std::string range;   // a download's Range as asked for; empty: the whole file
 };
-
-inline AuditNote audit_note;
 
 #endif  // VELORANTIS_HELPER_FRONTEND_AUDIT_NOTE_H_

@@ -10,7 +10,6 @@
 #include <vector>
 
 #include "helper/frontend/hex_byte.h"
-#include "helper/frontend/request_keys.h"
 #include "helper/frontend/utc_time.h"
 
 namespace {
@@ -148,18 +147,19 @@ void NoteSideFailure(const char* message, std::string cause) {
   record.cause = std::move(cause);
 }
 
-void WriteFailureLine(FILE* stream) {
+void WriteFailureLine(FILE* stream, const Request& request) {
   const FailureRecord& record = Record();
   if (!record.failed) return;
-  const char* command = KeyText(Key::kCommand);
+  const char* command = KeyText(request, Key::kCommand);
+  const Caller& caller = request.caller;
   // The result goes after the first two.
   const Field fields[] = {
       {"command", command != nullptr ? command : ""},
-      {"mac", KeyText(Key::kMac)},
+      {"mac", KeyText(request, Key::kMac)},
       {"message", record.message.c_str()},
       {"cause", record.cause.empty() ? nullptr : record.cause.c_str()},
-      {"remote_user", getenv("REMOTE_USER")},
-      {"remote_addr", getenv("REMOTE_ADDR")},
+      {"remote_user", caller.user.empty() ? nullptr : caller.user.c_str()},
+      {"remote_addr", caller.address.empty() ? nullptr : caller.address.c_str()},
   };
   std::string line = IsoUtc(time(nullptr)) + " velorantis:";
   const std::string result = " result=" + std::to_string(record.result);

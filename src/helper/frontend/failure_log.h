@@ -12,6 +12,8 @@
 #include <cstdio>
 #include <string>
 
+#include "helper/frontend/request.h"
+
 // The cause of a "Not enough memory".
 inline constexpr char kOutOfMemoryCause[] =
     "out of memory: the answer passed the request's memory budget";
@@ -52,14 +54,14 @@ void NoteSideFailure(const char* message, std::string cause);
 //   remote_user="U" remote_addr="A"
 // (one line; TIME in UTC as 2026-12-08T09:30:00Z; the MAC text as the
 // request gave it; cause, remote_user and remote_addr only when known or
-// set). Bytes outside printable ASCII, '"' and '\' in a value are written as
+// set: the request's own). Bytes outside printable ASCII, '"' and '\' in a value are written as
 // \xHH, \" and \\, so a request cannot forge lines. The line, its line feed
 // included, is at most 4096 bytes (PIPE_BUF), so that through a pipe it
 // never mixes with another request's line: when the values do not fit, the
 // longest are cut (never inside an escape) to equal shares of the room the
 // others leave, and end in "...[cut]" inside their quotes. Nothing
 // otherwise.
-void WriteFailureLine(FILE* stream);
+void WriteFailureLine(FILE* stream, const Request& request);
 
 // Forgets the noted answer and cause (for a second request in one process).
 void ForgetFailure();

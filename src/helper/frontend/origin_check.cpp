@@ -1,12 +1,10 @@
 #include "helper/frontend/origin_check.h"
 
-#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <string_view>
 #include <utility>
 
-#include "helper/frontend/server_settings.h"
 
 namespace {
 
@@ -48,17 +46,20 @@ Message OriginCheckFailure(const OriginHeaders& headers, bool strict) {
   return proven ? Message::kNone : Message::kNoRequestedWith;
 }
 
-Status RequestOriginCheck() {
-  const OriginHeaders headers = {getenv("HTTP_SEC_FETCH_SITE"), getenv("HTTP_ORIGIN"),
-                                 getenv("HTTP_HOST"), getenv("HTTP_X_REQUESTED_WITH")};
-  const Message refusal = OriginCheckFailure(headers, server_settings.strictOrigin);
+Status OriginCheck(const RequestHeaders& headers, bool strict) {
+  const OriginHeaders origin = {headers.secFetchSite, headers.origin, headers.host,
+                                headers.requestedWith};
+  const Message refusal = OriginCheckFailure(origin, strict);
   if (refusal == Message::kNone) return {};
-  std::string cause = server_settings.strictOrigin
-                          ? "strict origin check: another site named, or no proof of this one"
-                          : "Sec-Fetch-Site or Origin names another site than Host";
-  for (const char* name :
-       {"HTTP_SEC_FETCH_SITE", "HTTP_ORIGIN", "HTTP_HOST", "HTTP_X_REQUESTED_WITH"}) {
-    const char* value = getenv(name);
+  std::string cause = strict ? "strict origin check: another site named, or no proof of this one"
+                             : "Sec-Fetch-Site or Origin names another site than Host";
+  const std::pair<const char*, const char*> shown[] = {
+      {"HTTP_SEC_FETCH_SITE", headers.secFetchSite},
+      {"HTTP_ORIGIN", headers.origin},
+      {"HTTP_HOST", headers.host},
+      {"HTTP_X_REQUESTED_WITH", headers.requestedWith},
+  };
+  for (const auto& [name, value] : shown) {
     cause = cause + "; " + name + "=" + (value != nullptr ? value : "(none)");
   }
   return Failed(refusal, std::move(cause));

@@ -4,6 +4,7 @@
 #ifndef VELORANTIS_HELPER_FRONTEND_ORIGIN_CHECK_H_
 #define VELORANTIS_HELPER_FRONTEND_ORIGIN_CHECK_H_
 
+#include "helper/frontend/server_settings.h"
 #include "shared/status.h"
 
 // Whether a request with these headers may change the device's state; each
@@ -38,9 +39,9 @@ struct OriginHeaders {
 // origin only after a CORS preflight that this program never grants.
 Message OriginCheckFailure(const OriginHeaders& headers, bool strict);
 
-// OriginCheckFailure on the CGI variables HTTP_SEC_FETCH_SITE, HTTP_ORIGIN,
-// HTTP_HOST and HTTP_X_REQUESTED_WITH, in the mode of server_settings; a
-// refusal carries its cause, with those headers, for the failure log.
-Status RequestOriginCheck();
+// OriginCheckFailure on a request's header fields, strict or not as the
+// server is set; a refusal carries its cause, with those headers, for the
+// failure log.
+Status OriginCheck(const RequestHeaders& headers, bool strict);
 
 #endif  // VELORANTIS_HELPER_FRONTEND_ORIGIN_CHECK_H_

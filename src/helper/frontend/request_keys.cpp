@@ -1,10 +1,11 @@
 #include "helper/frontend/request_keys.h"
 
 #include <charconv>
-#include <cstring>
 #include <iterator>
+#include <optional>
 
-#include "helper/frontend/request_vars.h"
+#include "helper/frontend/json_text.h"
+#include "helper/frontend/request_time.h"
 
 namespace {
 
@@ -14,10 +15,10 @@ struct KeyEntry {
   Key key;
   const char* name;
   KeyRule rule = KeyRule::kText;
-  // The answer to an absent key without a default and to a value the rule
-  // refuses.
+  // The answer to a value the rule refuses, and to an absent key that a
+  // command needs (a number without a default).
   Message invalid = Message::kNone;
-  uint64_t fallback = kNoDefault;  // an absent key's value
+  uint64_t fallback = kNoDefault;  // an absent number's value
   uint64_t least = 0;              // kStrict's range
   uint64_t most = INT64_MAX;
 };
@@ -25,8 +26,8 @@ struct KeyEntry {
 // In the order of Key; the check below keeps it so.
 constexpr KeyEntry kKeys[] = {
     {Key::kCommand, "command"},
-    {Key::kMac, "mac"},
-    {Key::kOutput, "output"},
+    {Key::kMac, "mac", KeyRule::kMac, Message::kInvalidMac},
+    {Key::kOutput, "output", KeyRule::kDestination, Message::kInvalidDestination},
     {Key::kRange, "range"},
     {Key::kLoop, "loop", KeyRule::kLenient, Message::kInvalidLoop},
     {Key::kCount, "count", KeyRule::kLenient, Message::kInvalidCount},
@@ -34,7 +35,7 @@ constexpr KeyEntry kKeys[] = {
     {Key::kDuration, "duration", KeyRule::kLenient, Message::kInvalidDuration},
     {Key::kSlicing, "slicing", KeyRule::kLenient, Message::kInvalidSlicing},
     {Key::kInline, "inline", KeyRule::kLenient, Message::kInvalidInline},
-    {Key::kFrom, "from", KeyRule::kLenient, Message::kNone, 0},
+    {Key::kStatusFrom, "from", KeyRule::kLenient, Message::kNone, 0},
     {Key::kStatusLimit, "limit", KeyRule::kLenientInt, Message::kNone, 1},
     {Key::kListLimit, "limit", KeyRule::kStrict, Message::kInvalidLimit, 20},
     {Key::kBefore, "before", KeyRule::kStrict, Message::kInvalidBefore, 0},
@@ -42,7 +43,8 @@ constexpr KeyEntry kKeys[] = {
     {Key::kMaxBytes, "maxbytes", KeyRule::kStrict, Message::kInvalidMaxBytes},
     {Key::kMinFree, "minfree", KeyRule::kStrict, Message::kInvalidMinFree, kNoDefault, 0, 99},
     {Key::kPinned, "pinned", KeyRule::kStrict, Message::kInvalidPinned, kNoDefault, 0, 1},
-    {Key::kTo, "to"},
+    {Key::kWindowFrom, "from", KeyRule::kTime, Message::kInvalidFromTime},
+    {Key::kWindowTo, "to", KeyRule::kTime, Message::kInvalidToTime},
     {Key::kUser, "user"},
 };
 
@@ -52,16 +54,14 @@ constexpr bool InKeyOrder() {
   }
   return true;
 }
-static_assert(InKeyOrder() && std::size(kKeys) == static_cast<size_t>(Key::kUser) + 1,
+static_assert(InKeyOrder() && std::size(kKeys) == kKeyCount,
               "kKeys must list every Key in its order");
 
-const KeyEntry& EntryOf(Key key) { return kKeys[static_cast<size_t>(key)]; }
-
-bool ReadStrict(const KeyEntry& entry, const char* text, uint64_t& value) {
-  const char* end = text + strlen(text);
+bool ReadStrict(const KeyEntry& entry, const std::string& text, uint64_t& value) {
+  const char* end = text.data() + text.size();
   uint64_t number = 0;
   // from_chars takes no sign, blank or "+" for an unsigned number.
-  const auto [stop, error] = std::from_chars(text, end, number);
+  const auto [stop, error] = std::from_chars(text.data(), end, number);
   if (error != std::errc() || stop != end || number < entry.least || number > entry.most) {
     return false;
   }
@@ -69,29 +69,57 @@ bool ReadStrict(const KeyEntry& entry, const char* text, uint64_t& value) {
   return true;
 }
 
+// The value of a present key by its entry's rule.
+void ReadPresent(const KeyEntry& entry, KeyValue& value) {
+  const std::string& text = value.text;
+  switch (entry.rule) {
+    case KeyRule::kText:
+    case KeyRule::kMac:
+      break;
+    case KeyRule::kDestination:
+      if (!IsValidUtf8(text.c_str())) value.refusal = entry.invalid;
+      break;
+    case KeyRule::kLenient:
+      value.number = LenientU64(text.c_str());
+      break;
+    case KeyRule::kLenientInt:
+      value.integer = LenientInt(text.c_str());
+      break;
+    case KeyRule::kStrict:
+      if (!ReadStrict(entry, text, value.number)) value.refusal = entry.invalid;
+      break;
+    case KeyRule::kTime: {
+      const std::optional<int64_t> time = ParseRequestTime(text);
+      if (time) {
+        value.time = *time;
+      } else {
+        value.refusal = entry.invalid;
+      }
+      break;
+    }
+  }
+}
+
 }  // namespace
 
-const char* KeyName(Key key) { return EntryOf(key).name; }
-
-const char* KeyText(Key key) { return getvar(EntryOf(key).name); }
-
-Status ReadNumber(Key key, uint64_t& value) {
-  const KeyEntry& entry = EntryOf(key);
-  const char* text = getvar(entry.name);
-  if (text == nullptr) {
-    if (entry.fallback == kNoDefault) return Failed(entry.invalid);
-    value = entry.fallback;
-    return {};
+KeyValues ReadKeys(const QueryMap& map) {
+  KeyValues values;
+  for (const KeyEntry& entry : kKeys) {
+    KeyValue& value = values[static_cast<size_t>(entry.key)];
+    const auto found = map.find(entry.name);
+    if (found != map.end()) {
+      value.present = true;
+      value.text = found->second;
+      ReadPresent(entry, value);
+    } else if (entry.rule == KeyRule::kLenientInt) {
+      value.integer = static_cast<int>(entry.fallback);
+    } else if (entry.fallback != kNoDefault) {
+      value.number = entry.fallback;
+    } else if (entry.rule == KeyRule::kLenient || entry.rule == KeyRule::kStrict) {
+      value.refusal = entry.invalid;
+    }
   }
-  if (entry.rule == KeyRule::kStrict) {
-    return ReadStrict(entry, text, value) ? Status{} : Failed(entry.invalid);
-  }
-  gentenv_u64(entry.name, value);
-  return {};
+  return values;
 }
 
-Status ReadNumber(Key key, int& value) {
-  const KeyEntry& entry = EntryOf(key);
-  value = getenv_int_default(entry.name, static_cast<int>(entry.fallback));
-  return {};
-}
+Message RefusalOf(Key key) { return kKeys[static_cast<size_t>(key)].invalid; }

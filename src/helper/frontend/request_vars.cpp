@@ -32,13 +32,11 @@ unsigned char DecodeEscape(char high, char low) {
   return static_cast<unsigned char>(value);
 }
 
-// Reads `text` as atoi does, beyond int's range saturated at INT_MIN or
-// INT_MAX: what the appliance's 32-bit C library gives, where long is int.
-// atoi itself wraps out-of-range text by the width of long ("4294967297" is
-// 1 where long has 64 bits); long long has 64 bits on every target.
-int SaturatedAtoi(const char* text) {
-  const long long value = strtoll(text, nullptr, 10);
-  return static_cast<int>(std::clamp<long long>(value, INT_MIN, INT_MAX));
+// The request body's length: CONTENT_LENGTH read as atoi reads it, 0 when
+// absent or not above 0.
+size_t BodyLength() {
+  const char* text = getenv("CONTENT_LENGTH");
+  return text != nullptr ? static_cast<size_t>(std::max(LenientInt(text), 0)) : 0;
 }
 
 void StorePair(const std::string& rawName, const std::string& rawValue, QueryMap& map) {
@@ -51,6 +49,15 @@ void StorePair(const std::string& rawName, const std::string& rawValue, QueryMap
 }
 
 }  // namespace
+
+// atoi itself wraps out-of-range text by the width of long ("4294967297" is
+// 1 where long has 64 bits); long long has 64 bits on every target.
+int LenientInt(const char* text) {
+  const long long value = strtoll(text, nullptr, 10);
+  return static_cast<int>(std::clamp<long long>(value, INT_MIN, INT_MAX));
+}
+
+uint64_t LenientU64(const char* text) { return strtoull(text, nullptr, 10); }
 
 std::string urlDecode(std::string text) {
   std::string decoded;
@@ -98,23 +105,18 @@ void initializeGet(QueryMap& map) {
 }
 
 void initializePost(QueryMap& map) {
-  const char* lengthText = getenv("CONTENT_LENGTH");
-  if (lengthText == nullptr) {
-    map.clear();
-    return;
-  }
-  int length = SaturatedAtoi(lengthText);
-  if (length <= 0) {
+  const size_t length = BodyLength();
+  if (length == 0) {
     map.clear();
     return;
   }
   // Kept until exit, like the value copies.
-  char* body = static_cast<char*>(malloc(static_cast<size_t>(length) + 1));
+  char* body = static_cast<char*>(malloc(length + 1));
   if (body == nullptr) {
     map.clear();
     return;
   }
-  if (fread(body, 1, static_cast<size_t>(length), stdin) != static_cast<size_t>(length)) {
+  if (fread(body, 1, length, stdin) != length) {
     map.clear();
     return;
   }
@@ -125,10 +127,7 @@ void initializePost(QueryMap& map) {
 void InitGetVar() { initializeGet(query_map); }
 
 void DiscardRequestBody() {
-  const char* lengthText = getenv("CONTENT_LENGTH");
-  if (lengthText == nullptr) return;
-  const unsigned long long length = strtoull(lengthText, nullptr, 10);
-  size_t left = static_cast<size_t>(std::min<unsigned long long>(length, kMaxDiscardedBody));
+  size_t left = std::min(BodyLength(), kMaxDiscardedBody);
   char chunk[4096];
   while (left > 0) {
     const size_t got = fread(chunk, 1, std::min(left, sizeof chunk), stdin);
@@ -145,7 +144,7 @@ const char* getvar(const char* name) {
 int gentenv_u64(const char* name, uint64_t& value) {
   const char* text = getvar(name);
   if (text == nullptr) return -1;
-  value = strtoull(text, nullptr, 10);
+  value = LenientU64(text);
   return 0;
 }
 
@@ -157,7 +156,7 @@ uint64_t getenv_u64_default(const char* name, uint64_t fallback) {
 int gentenv_int(const char* name, int& value) {
   const char* text = getvar(name);
   if (text == nullptr) return -1;
-  value = SaturatedAtoi(text);
+  value = LenientInt(text);
   return 0;
 }
 

@@ -30,7 +30,7 @@ void initializePost(QueryMap& map);
 // The most of a request body DiscardRequestBody reads.
 inline constexpr size_t kMaxDiscardedBody = size_t{16} << 20;
 
-// Reads the request body (CONTENT_LENGTH bytes on standard input, at most
+// Reads the request body (CONTENT_LENGTH bytes as initializePost reads them on standard input, at most
 // kMaxDiscardedBody) and drops it. The query string alone decides what a
 // request does, but a web server that is still writing a body nobody reads
 // (through a pipe or a FastCGI wrapper) can lose or cut the answer.
@@ -58,6 +58,12 @@ const char* getvar(const char* name);
 // and otherwise negate modulo 2^64 ("-1" is UINT64_MAX). They return -1
 // (leaving `value` alone) only when the variable is absent; the _default forms
 // give `fallback` then.
+// The same rules for a text: LenientU64 as strtoull, LenientInt as atoi
+// saturated at int's range (the appliance's 32-bit C library, where long is
+// int).
+uint64_t LenientU64(const char* text);
+int LenientInt(const char* text);
+
 int gentenv_u64(const char* name, uint64_t& value);
 uint64_t getenv_u64_default(const char* name, uint64_t fallback);
 int gentenv_int(const char* name, int& value);

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "helper/frontend/audit_note.h"
 #include "shared/status.h"
 
 // Texts written one after another as they stand.
@@ -48,6 +49,9 @@ struct ResponseBody {
   // Set by a handler that answers with its own header and body: then it
   // alone writes the answer, and nothing above is written.
   ResponseWriter writer;
+  // What the audit trail records of the request; a writer that sends a
+  // download adds the bytes it sent.
+  AuditNote audit;
 };
 
 // Appends the result node: "result": N, a line feed, "message": "TEXT", with

@@ -10,7 +10,6 @@
 #include <optional>
 #include <set>
 
-#include "shared/paths.h"
 
 namespace {
 
@@ -82,10 +81,7 @@ Access AccessIn(std::string_view text, const std::string& user, const char* path
   return {true, own ? *own : other.value_or(Role::kNone), ""};
 }
 
-Access RequestAccess() {
-  const char* path = program_paths.rolesFile;
-  const char* login = getenv("REMOTE_USER");
-  const std::string user = login != nullptr ? login : "";
+Access AccessFromFile(const char* path, const std::string& user) {
   // Never waits: a FIFO or a device in the file's place opens at once and is
   // refused as no regular file.
   const int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);

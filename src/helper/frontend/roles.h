@@ -38,10 +38,9 @@ struct Access {
 // login). `path` names the file in `damage`.
 Access AccessIn(std::string_view text, const std::string& user, const char* path);
 
-// The access of this request: the file at program_paths.rolesFile (not
-// there: not configured, everyone an admin; more than 64 KiB: damaged) and
-// REMOTE_USER.
-Access RequestAccess();
+// The access that the roles file at `path` gives `user` (not there: not
+// configured, everyone an admin; more than 64 KiB: damaged).
+Access AccessFromFile(const char* path, const std::string& user);
 
 // Whether `access` may run a command that needs `needed`; `cause` then says
 // why not for the failure log.

@@ -1,6 +1,5 @@
 // What the web server's configuration tells the program, and what the
-// request's header fields say: the environment is read here, in the front
-// end, and nowhere below it. A request's own header fields reach a CGI
+// request's header fields say. A request's own header fields reach a CGI
 // program as HTTP_* variables only, so no request can set a server setting.
 #ifndef VELORANTIS_HELPER_FRONTEND_SERVER_SETTINGS_H_
 #define VELORANTIS_HELPER_FRONTEND_SERVER_SETTINGS_H_
@@ -15,20 +14,16 @@ struct ServerSettings {
   bool sendsFiles = false;
 };
 
-// The settings of this request's server, read by ReadServerSettings.
-inline ServerSettings server_settings;
-
-// Reads them from the environment; ServeRequest does, before a command runs.
-void ReadServerSettings();
-
-// The header fields and method a download reads, each null when the request
-// has none.
+// The method and the header fields the program reads, each null when the
+// request has none.
 struct RequestHeaders {
-  const char* method;   // REQUEST_METHOD
-  const char* range;    // HTTP_RANGE
-  const char* ifRange;  // HTTP_IF_RANGE
+  const char* method = nullptr;         // REQUEST_METHOD
+  const char* range = nullptr;          // HTTP_RANGE
+  const char* ifRange = nullptr;        // HTTP_IF_RANGE
+  const char* secFetchSite = nullptr;   // HTTP_SEC_FETCH_SITE
+  const char* origin = nullptr;         // HTTP_ORIGIN
+  const char* host = nullptr;           // HTTP_HOST
+  const char* requestedWith = nullptr;  // HTTP_X_REQUESTED_WITH
 };
-
-RequestHeaders ReadRequestHeaders();
 
 #endif  // VELORANTIS_HELPER_FRONTEND_SERVER_SETTINGS_H_

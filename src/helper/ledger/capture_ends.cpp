@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <ctime>
 
-#include "helper/frontend/request_identity.h"
 #include "helper/ledger/file_identity.h"
 #include "helper/ledger/ledger_store.h"
 #include "helper/ledger/packet_times.h"
@@ -113,13 +112,14 @@ Settled SettleCapture(sqlite3* ledger, const LedgerEntry& entry, DeviceNow devic
   return written ? Settled::kEnded : Settled::kNotWritten;
 }
 
-void NoteCapturesStopped(sqlite3* ledger, const std::string& mac) {
+void NoteCapturesStopped(sqlite3* ledger, const std::string& mac, const std::string& user,
+                         const std::string& address) {
   if (ledger == nullptr) return;
   const std::optional<std::vector<LedgerEntry>> active = ActiveCaptures(ledger, mac.c_str());
   if (!active) return;
   for (const LedgerEntry& entry : *active) {
     RecordEnd(ledger, entry.id,
-              EndWithPackets(entry, "stopped", time(nullptr), {RequestUser(), RequestAddress()},
+              EndWithPackets(entry, "stopped", time(nullptr), {user, address},
                              EndIdentity(entry)));
   }
 }

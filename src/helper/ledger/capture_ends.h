@@ -34,8 +34,9 @@ enum class EndError { kTakeNow, kAwait };
 Settled SettleCapture(sqlite3* ledger, const LedgerEntry& entry, DeviceNow device,
                       EndError endError = EndError::kTakeNow);
 
-// Marks every claim of device `mac` as stopped now by this request.
-void NoteCapturesStopped(sqlite3* ledger, const std::string& mac);
+// Marks every claim of device `mac` as stopped now by `user` from `address`.
+void NoteCapturesStopped(sqlite3* ledger, const std::string& mac, const std::string& user,
+                         const std::string& address);
 
 // For requests that only read: when the ledger has claims (of device `mac`
 // only, unless it is null) and no other request holds the change lock,

@@ -177,7 +177,7 @@ Status ReadInTransaction(sqlite3* db, const char* path, std::vector<DeviceFigure
 
 }  // namespace
 
-Status OutputMetrics(ResponseBody& body) {
+Status OutputMetrics(const Request&, ResponseBody& body) {
   const char* statusDb = program_paths.statusDb;
   OpenFailure openFailure;
   Connection db = OpenDatabase(statusDb, DatabaseUse::kStatusReader, &openFailure);

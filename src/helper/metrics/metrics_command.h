@@ -3,6 +3,7 @@
 #ifndef VELORANTIS_HELPER_METRICS_METRICS_COMMAND_H_
 #define VELORANTIS_HELPER_METRICS_METRICS_COMMAND_H_
 
+#include "helper/frontend/request.h"
 #include "helper/frontend/response.h"
 #include "shared/paths.h"
 
@@ -14,6 +15,6 @@
 // that the scrape fails instead of storing nothing. The text is charged to
 // the request's memory budget: past it, or when memory runs out (SQLite's
 // included), it throws std::bad_alloc, answered in that same form.
-Status OutputMetrics(ResponseBody& body);
+Status OutputMetrics(const Request& request, ResponseBody& body);
 
 #endif  // VELORANTIS_HELPER_METRICS_METRICS_COMMAND_H_

@@ -2,7 +2,6 @@
 
 #include "helper/config/config_store.h"
 #include "helper/frontend/memory_budget.h"
-#include "helper/ledger/capture_ends.h"
 #include "helper/ledger/records_db.h"
 #include "helper/metrics/exposition.h"
 
@@ -71,9 +70,6 @@ void WriteStorageMetrics(std::string& out, const StorageState& state,
 }
 
 void AppendStorageMetrics(std::string& out) {
-  // A capture that ended since the last request is the policy's to act on
-  // before its figures are read.
-  NoteEndedCaptures(nullptr);
   OpenFailure failure;
   const Connection ledger = OpenRecords(DatabaseUse::kReader, failure);
   if (!ledger) return;

@@ -4,7 +4,7 @@
 #include <span>
 
 #include "helper/frontend/json_text.h"
-#include "helper/frontend/request_keys.h"
+#include "helper/frontend/request.h"
 #include "shared/available_memory.h"
 
 namespace {
@@ -36,9 +36,12 @@ constexpr SettingVariable kFeatureVariables[] = {
     {Key::kInline, &RequestNumbers::inlineMode},
 };
 
-Status ReadVariables(std::span<const SettingVariable> variables, RequestNumbers& numbers) {
+Status ReadVariables(const Request& request, std::span<const SettingVariable> variables,
+                     RequestNumbers& numbers) {
   for (const SettingVariable& variable : variables) {
-    if (Status read = ReadNumber(variable.key, numbers.*variable.field); !read.ok()) return read;
+    if (Status read = ReadNumber(request, variable.key, numbers.*variable.field); !read.ok()) {
+      return read;
+    }
   }
   return {};
 }
@@ -59,23 +62,17 @@ void SetFeatureNumbers(CaptureSettings& settings, uint64_t inlineMode, uint64_t 
   settings.sliceBytes = static_cast<uint16_t>(slicing);
 }
 
-Status ReadDiskDumpSettings(CaptureSettings& settings) {
+Status ReadDiskDumpSettings(const Request& request, CaptureSettings& settings) {
   RequestNumbers numbers;
-  if (Status read = ReadVariables(kDiskDumpVariables, numbers); !read.ok()) return read;
+  if (Status read = ReadVariables(request, kDiskDumpVariables, numbers); !read.ok()) return read;
   SetDiskDumpNumbers(settings, numbers.loop, numbers.count, numbers.size << 20, numbers.duration);
   return {};
 }
 
-Status ReadFeatureSettings(CaptureSettings& settings) {
+Status ReadFeatureSettings(const Request& request, CaptureSettings& settings) {
   RequestNumbers numbers;
-  if (Status read = ReadVariables(kFeatureVariables, numbers); !read.ok()) return read;
+  if (Status read = ReadVariables(request, kFeatureVariables, numbers); !read.ok()) return read;
   SetFeatureNumbers(settings, numbers.inlineMode, numbers.slicing);
-  return {};
-}
-
-Status ReadOutput(const char*& output) {
-  output = KeyText(Key::kOutput);
-  if (output == nullptr || !IsValidUtf8(output)) return Failed(Message::kInvalidDestination);
   return {};
 }
 

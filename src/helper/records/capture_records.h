@@ -10,6 +10,7 @@
 #include <string>
 
 #include "VelorantisAPI.h"
+#include "helper/frontend/request.h"
 #include "shared/status.h"
 
 // ---- The capture settings, whichever way they come: from a request, from
@@ -39,18 +40,11 @@ void SetFeatureNumbers(CaptureSettings& settings, uint64_t inlineMode, uint64_t 
 // "duration", in this order (leniently: text without digits reads as 0;
 // nothing is range-checked). Fails with the message of the first absent one
 // (kInvalidLoop, ...), and then leaves `settings` alone.
-Status ReadDiskDumpSettings(CaptureSettings& settings);
+Status ReadDiskDumpSettings(const Request& request, CaptureSettings& settings);
 
 // Reads "slicing" and then "inline" the same way (kInvalidSlicing,
 // kInvalidInline).
-Status ReadFeatureSettings(CaptureSettings& settings);
-
-// Reads "output", the capture directory. Succeeds when it is present and
-// valid UTF-8 (an empty one included), else fails with kInvalidDestination. Any
-// other bytes are refused rather than kept: a client that decodes the JSON
-// answer and sends the text back sends UTF-8, so a stored byte above 127
-// would silently become another path.
-Status ReadOutput(const char*& output);
+Status ReadFeatureSettings(const Request& request, CaptureSettings& settings);
 
 // ---- The destination: 8-bit text in requests and in the configuration
 // database, a wide string in the disk-dump record. Each byte is one wide

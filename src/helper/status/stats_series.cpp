@@ -6,7 +6,6 @@
 #include "helper/frontend/database_failure.h"
 #include "helper/frontend/json_text.h"
 #include "helper/frontend/memory_budget.h"
-#include "helper/frontend/request_keys.h"
 #include "helper/status/stats_tables.h"
 #include "shared/status_db.h"
 
@@ -107,13 +106,8 @@ void AppendSeriesValue(SeriesText& text, uint64_t value) {
   AppendDecimal(block, value);
 }
 
-StatsWindow ReadStatsWindow() {
-  StatsWindow window;
-  // Lenient keys never refuse: absent or unreadable, they read as their rule
-  // says and the outcome is always success.
-  static_cast<void>(ReadNumber(Key::kFrom, window.from));
-  static_cast<void>(ReadNumber(Key::kStatusLimit, window.limit));
-  return window;
+StatsWindow ReadStatsWindow(const Request& request) {
+  return {NumberOf(request, Key::kStatusFrom), IntegerOf(request, Key::kStatusLimit)};
 }
 
 Status ReadStatistics(sqlite3* db, int64_t deviceId, const StatsWindow& window,

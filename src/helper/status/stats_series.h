@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "shared/status.h"
+#include "helper/frontend/request.h"
 #include "helper/frontend/response.h"
 
 // Which samples a request asks for: those whose date is above `from`, at
@@ -21,7 +22,7 @@ struct StatsWindow {
 };
 
 // The window of request variables "from" (default 0) and "limit" (default 1).
-StatsWindow ReadStatsWindow();
+StatsWindow ReadStatsWindow(const Request& request);
 
 // One series' text as rows are read: its values in plain unsigned decimal
 // joined by "," (no blanks, no brackets), held in blocks of at most

@@ -9,9 +9,7 @@
 #include "helper/frontend/database_failure.h"
 #include "helper/frontend/failure_log.h"
 #include "helper/frontend/json_text.h"
-#include "helper/frontend/request_keys.h"
 #include "helper/frontend/response.h"
-#include "helper/ledger/capture_ends.h"
 #include "helper/ledger/ledger_store.h"
 #include "helper/ledger/records_db.h"
 #include "helper/ledger/retention.h"
@@ -34,15 +32,15 @@ struct StatusAnswer {
 
 // The MAC text to look up: the request's own, or for "default" the one the
 // device library reports for its first device.
-Status ResolveRequestedMac(std::string& mac) {
-  const char* requested = KeyText(Key::kMac);
-  if (requested == nullptr) return Failed(Message::kInvalidMac);
-  if (strcmp(requested, "default") != 0) {
+Status ResolveRequestedMac(const Request& request, std::string& mac) {
+  const char* requested = nullptr;
+  if (Status read = ReadText(request, Key::kMac, requested); !read.ok()) return read;
+  if (!AsksDefaultDevice(request)) {
     mac = requested;
     return {};
   }
   void* handle = nullptr;
-  if (Status found = FindRequestedDevice(handle); !found.ok()) return found;
+  if (Status found = FindRequestedDevice(request, handle); !found.ok()) return found;
   char model[kDeviceTextSize];
   char macText[kDeviceTextSize];
   if (const int rc = GetDeviceInfo(handle, model, macText); rc != 0) {
@@ -153,10 +151,10 @@ Status ReadInTransaction(sqlite3* db, const char* path, const std::string& mac,
 
 }  // namespace
 
-Status OutputStatus(ResponseBody& body) {
+Status OutputStatus(const Request& request, ResponseBody& body) {
   std::string mac;
-  if (Status resolved = ResolveRequestedMac(mac); !resolved.ok()) return resolved;
-  const StatsWindow window = ReadStatsWindow();
+  if (Status resolved = ResolveRequestedMac(request, mac); !resolved.ok()) return resolved;
+  const StatsWindow window = ReadStatsWindow(request);
   const char* statusDb = program_paths.statusDb;
   OpenFailure openFailure;
   Connection db = OpenDatabase(statusDb, DatabaseUse::kStatusReader, &openFailure);
@@ -165,10 +163,6 @@ Status OutputStatus(ResponseBody& body) {
   Status read = ReadInTransaction(db.get(), statusDb, mac, window, nodes);
   db.reset();
   if (!read.ok()) return read;
-  // A device the daemon shows idle may have ended a capture by itself that
-  // the ledger still holds as running. Looking costs the configuration
-  // database's open and schema, so a running device is not asked about.
-  if (!nodes.captureRunning) NoteEndedCaptures(mac.c_str());
   WriteAnswer(body.text, body.tail, nodes, nodes.captureRunning ? PolicyLimitOf(mac) : -1);
   return {};
 }

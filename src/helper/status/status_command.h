@@ -3,6 +3,7 @@
 #ifndef VELORANTIS_HELPER_STATUS_STATUS_COMMAND_H_
 #define VELORANTIS_HELPER_STATUS_STATUS_COMMAND_H_
 
+#include "helper/frontend/request.h"
 #include "helper/frontend/response.h"
 #include "shared/paths.h"
 
@@ -18,6 +19,6 @@
 // When the capture row shows the device idle, notes in the ledger the
 // captures that ended by themselves (NoteEndedCaptures). Throws
 // std::bad_alloc when memory runs out.
-Status OutputStatus(ResponseBody& body);
+Status OutputStatus(const Request& request, ResponseBody& body);
 
 #endif  // VELORANTIS_HELPER_STATUS_STATUS_COMMAND_H_

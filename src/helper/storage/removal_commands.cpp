@@ -1,6 +1,4 @@
 #include "helper/frontend/failure_log.h"
-#include "helper/frontend/request_identity.h"
-#include "helper/frontend/request_keys.h"
 #include "helper/ledger/capture_removal.h"
 #include "helper/ledger/records_db.h"
 #include "helper/lock/change_lock.h"
@@ -17,9 +15,9 @@ struct NamedCapture {
   LedgerEntry entry;
 };
 
-Status FindNamedCapture(NamedCapture& named) {
+Status FindNamedCapture(const Request& request, NamedCapture& named) {
   uint64_t id = 0;
-  if (Status read = ReadNumber(Key::kId, id); !read.ok()) return read;
+  if (Status read = ReadNumber(request, Key::kId, id); !read.ok()) return read;
   if (Status opened = OpenRecordsStep(DatabaseUse::kWriter, kFailed, named.ledger); !opened.ok()) {
     return opened;
   }
@@ -40,16 +38,17 @@ Message DeleteRefusal(const LedgerEntry& entry) {
 
 }  // namespace
 
-Status DeleteCapture(ResponseBody&) {
+Status DeleteCapture(const Request& request, ResponseBody&) {
   ChangeLock lock;
   if (Status locked = LockChanges(lock, program_paths.lockFile); !locked.ok()) return locked;
   NamedCapture named;
-  if (Status found = FindNamedCapture(named); !found.ok()) return found;
+  if (Status found = FindNamedCapture(request, named); !found.ok()) return found;
   if (const Message refusal = DeleteRefusal(named.entry); refusal != Message::kNone) {
     return Failed(refusal);
   }
   const RemovalResult removal =
-      RemoveCaptureFile(named.ledger.get(), named.entry, RemovalReason::kDelete, RequestUser());
+      RemoveCaptureFile(named.ledger.get(), named.entry, RemovalReason::kDelete,
+                        ShownUser(request.caller));
   if (!removal.recorded) {
     return RecordsFailed(kFailed, named.ledger.get());
   }
@@ -60,13 +59,13 @@ Status DeleteCapture(ResponseBody&) {
   return {};
 }
 
-Status PinCapture(ResponseBody&) {
+Status PinCapture(const Request& request, ResponseBody&) {
   uint64_t pinned = 0;
-  if (Status read = ReadNumber(Key::kPinned, pinned); !read.ok()) return read;
+  if (Status read = ReadNumber(request, Key::kPinned, pinned); !read.ok()) return read;
   ChangeLock lock;
   if (Status locked = LockChanges(lock, program_paths.lockFile); !locked.ok()) return locked;
   NamedCapture named;
-  if (Status found = FindNamedCapture(named); !found.ok()) return found;
+  if (Status found = FindNamedCapture(request, named); !found.ok()) return found;
   const std::string& state = named.entry.state;
   if (state == "failed" || state == "deleted" || state == "missing")
     return Failed(Message::kNoFile);

@@ -1,6 +1,5 @@
 #include "helper/frontend/json_text.h"
 #include "helper/frontend/request_keys.h"
-#include "helper/ledger/capture_ends.h"
 #include "helper/ledger/records_db.h"
 #include "helper/ledger/retention.h"
 #include "helper/lock/change_lock.h"
@@ -14,10 +13,7 @@ constexpr Message kFailed = Message::kLedgerUnavailable;
 
 }  // namespace
 
-Status OutputRetention(ResponseBody& body) {
-  // A capture that ended since the last request is the policy's to act on
-  // before the storage is read.
-  NoteEndedCaptures(nullptr);
+Status OutputRetention(const Request&, ResponseBody& body) {
   Connection ledger;
   if (Status opened = OpenRecordsStep(DatabaseUse::kReader, kFailed, ledger); !opened.ok())
     return opened;
@@ -27,12 +23,12 @@ Status OutputRetention(ResponseBody& body) {
   return {};
 }
 
-Status SetRetention(ResponseBody&) {
+Status SetRetention(const Request& request, ResponseBody&) {
   RetentionPolicy policy;
   uint64_t maxBytes = 0;
   uint64_t minFree = 0;
-  if (Status read = ReadNumber(Key::kMaxBytes, maxBytes); !read.ok()) return read;
-  if (Status read = ReadNumber(Key::kMinFree, minFree); !read.ok()) return read;
+  if (Status read = ReadNumber(request, Key::kMaxBytes, maxBytes); !read.ok()) return read;
+  if (Status read = ReadNumber(request, Key::kMinFree, minFree); !read.ok()) return read;
   policy.maxBytes = static_cast<int64_t>(maxBytes);
   policy.minFree = static_cast<int64_t>(minFree);
   Connection ledger;
@@ -42,7 +38,7 @@ Status SetRetention(ResponseBody&) {
   return {};
 }
 
-Status PruneCaptures(ResponseBody& body) {
+Status PruneCaptures(const Request&, ResponseBody& body) {
   ChangeLock lock;
   if (Status locked = LockChanges(lock, program_paths.lockFile); !locked.ok()) return locked;
   Connection ledger;
