@@ -1,7 +1,10 @@
 # Checks docs/architecture.md's table of layers against the build: every layer
-# has its row, and the row's "builds on" names exactly the layers it links.
+# has its row, and the row's "builds on" names exactly the layers it links;
+# and its table of commands against the command table: one row
+# "| `NAME` | `HANDLER` | ..." for each entry of kCommands, and no other.
 #
-# usage: cmake -DDOC=architecture.md -DLAYERS="target=link,link;..." -P architecture_notes.cmake
+# usage: cmake -DDOC=architecture.md -DLAYERS="target=link,link;..."
+#              -DCOMMANDS=command_table.cpp -P architecture_notes.cmake
 # A row is "| `TARGET` ... | SHORT, SHORT; anything else |": the layers by
 # their target names without "velorantis_", "nothing" for none, and after a
 # ";" what the layer builds on outside the system.
@@ -49,6 +52,28 @@ foreach(layer IN LISTS LAYERS)
     string(APPEND failures "  ${target}: the notes say it builds on \"${named}\", CMake links \"${expected}\"\n")
   endif()
 endforeach()
+
+# Each entry of the command table as "NAME HANDLER"; one written otherwise
+# stays ".name = ", which no row matches.
+file(READ ${COMMANDS} source)
+string(REGEX MATCHALL "\\.name = (\"[a-z]+\",[ \n]*\\.handler = [A-Za-z]+)?" entries "${source}")
+list(TRANSFORM entries REPLACE "^\\.name = \"([a-z]+)\",[ \n]*\\.handler = " "\\1 ")
+if(NOT entries)
+  string(APPEND failures "  ${COMMANDS}: no entry of the command table found\n")
+endif()
+file(STRINGS ${DOC} rows REGEX "^\\| `[a-z]+` *\\| `")
+list(TRANSFORM rows REPLACE "^\\| `([a-z]+)` *\\| `([A-Za-z]+)`.*$" "\\1 \\2")
+foreach(entry IN LISTS entries)
+  list(FIND rows "${entry}" at)
+  if(at EQUAL -1)
+    string(APPEND failures "  entry \"${entry}\" of the command table: no row in the table of commands\n")
+  else()
+    list(REMOVE_AT rows ${at})
+  endif()
+endforeach()
+foreach(row IN LISTS rows)
+  string(APPEND failures "  \"${row}\": a row of the table of commands that is no entry\n")
+endforeach()
 if(failures)
-  message(FATAL_ERROR "docs/architecture.md's layers differ from the build:\n${failures}")
+  message(FATAL_ERROR "docs/architecture.md differs from the build:\n${failures}")
 endif()

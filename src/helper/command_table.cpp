@@ -19,45 +19,39 @@
 
 namespace {
 
-constexpr Role kViewer = Role::kViewer;
-constexpr Role kOperator = Role::kOperator;
-constexpr Role kAdmin = Role::kAdmin;
 constexpr Command kCommands[] = {
-    {.name = "list", .handler = OutputList, .role = kViewer},
-    {.name = "start", .handler = StartCapture, .role = kOperator, .changesState = true},
-    {.name = "stop", .handler = StopCapture, .role = kOperator, .changesState = true},
-    {.name = "status", .handler = OutputStatus, .role = kViewer},
-    {.name = "getconfig",
-     .handler = OutputConfig,
-     .role = kViewer,
-     .form = AnswerForm::kResultLast},
-    {.name = "setconfig", .handler = SetConfig, .role = kOperator, .changesState = true},
-    {.name = "captures", .handler = OutputCaptures, .role = kViewer, .housekeeping = true},
+    {.name = "list", .handler = OutputList},
+    {.name = "start", .handler = StartCapture, .changesState = true},
+    {.name = "stop", .handler = StopCapture, .changesState = true},
+    {.name = "status", .handler = OutputStatus},
+    {.name = "getconfig", .handler = OutputConfig, .form = AnswerForm::kResultLast},
+    {.name = "setconfig", .handler = SetConfig, .changesState = true},
+    {.name = "captures", .handler = OutputCaptures, .housekeeping = true},
     {.name = "metrics",
      .handler = OutputMetrics,
-     .role = kViewer,
      .form = AnswerForm::kPlainText,
      .housekeeping = true},
     {.name = "download",
      .handler = DownloadCapture,
-     .role = kViewer,
      .form = AnswerForm::kHttpStatus,
      .audited = true},
-    {.name = "getretention", .handler = OutputRetention, .role = kViewer, .housekeeping = true},
-    {.name = "setretention", .handler = SetRetention, .role = kAdmin, .changesState = true},
-    {.name = "prune", .handler = PruneCaptures, .role = kAdmin, .changesState = true},
-    {.name = "delete", .handler = DeleteCapture, .role = kAdmin, .changesState = true},
-    {.name = "pin", .handler = PinCapture, .role = kOperator, .changesState = true},
-    {.name = "audit", .handler = OutputAudit, .role = kAdmin},
+    {.name = "getretention", .handler = OutputRetention, .housekeeping = true},
+    {.name = "setretention", .handler = SetRetention, .changesState = true},
+    {.name = "prune", .handler = PruneCaptures, .changesState = true},
+    {.name = "delete", .handler = DeleteCapture, .changesState = true},
+    {.name = "pin", .handler = PinCapture, .changesState = true},
+    {.name = "audit", .handler = OutputAudit},
 };
 
+// Each command's least role is in frontend/command_roles, row for row.
 constexpr bool EveryCommandHasARole() {
-  for (const Command& command : kCommands) {
-    if (command.role == Role::kNone) return false;
+  if (std::size(kCommands) != std::size(kCommandRoles)) return false;
+  for (size_t i = 0; i < std::size(kCommands); ++i) {
+    if (std::string_view(kCommands[i].name) != kCommandRoles[i].command) return false;
   }
   return true;
 }
-static_assert(EveryCommandHasARole(), "every command names the least role that may run it");
+static_assert(EveryCommandHasARole(), "kCommandRoles names the commands of kCommands, in order");
 
 // The handler's locals are gone by now; dropping what it wrote frees the
 // rest, so the answer itself has room.
@@ -121,7 +115,7 @@ Status RunCommand(const Command& command, const Request& request, ResponseBody& 
   Status outcome;
   try {
     std::string refusal;
-    if (!Permits(request.caller.access, command.role, refusal)) {
+    if (!Permits(request.caller.access, LeastRole(command.name), refusal)) {
       // Refused whatever the command's own form: the usual envelope under
       // the HTTP status, so that a browser shows it rather than saving it.
       outcome = Failed(Message::kPermissionDenied, std::move(refusal));

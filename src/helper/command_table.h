@@ -5,21 +5,20 @@
 
 #include <span>
 
+#include "helper/frontend/command_roles.h"
 #include "helper/frontend/request.h"
 #include "helper/frontend/response.h"
-#include "helper/frontend/roles.h"
 
 // A command handler writes its nodes into `body` (or sets `body.writer` to
 // answer with a header and body of its own) and returns its outcome; the
 // dispatcher completes the answer with it (FinishAnswer).
 using CommandHandler = Status (*)(const Request& request, ResponseBody& body);
 
+// The least role that may run a command, where a roles file is configured,
+// is its row in frontend/command_roles (LeastRole).
 struct Command {
   const char* name;
   CommandHandler handler;
-  // The least role that may run it, where a roles file is configured
-  // (frontend/roles); never kNone.
-  Role role;
   AnswerForm form = AnswerForm::kResultFirst;
   // Starts, stops or reconfigures a capture, or changes the ledger: run
   // only for requests from the page's own origin (OriginCheck), and

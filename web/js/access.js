@@ -5,13 +5,16 @@
 import { byId } from './dom.js';
 
 const RANK = { none: 0, viewer: 1, operator: 2, admin: 3 };
-const NEEDS = {
-  start: ['operator', 'start captures'],
-  stop: ['operator', 'stop captures'],
-  setconfig: ['operator', 'change the configuration'],
-  pin: ['operator', 'keep captures'],
-  delete: ['admin', 'delete captures'],
-  setretention: ['admin', 'change the retention policy'],
+const MAY = { viewer: 'a viewer, an operator or an admin', operator: 'an operator or an admin', admin: 'an admin' };
+// What each control does, in the page's words; the role each command needs
+// comes with the answer ("needs").
+const DOES = {
+  start: 'start captures',
+  stop: 'stop captures',
+  setconfig: 'change the configuration',
+  pin: 'keep captures',
+  delete: 'delete captures',
+  setretention: 'change the retention policy',
 };
 
 let access = null; // not known until the first answer
@@ -19,10 +22,10 @@ let access = null; // not known until the first answer
 // Why the role may not run `command`; '' when it may (or no roles are
 // configured, or the role is not known yet).
 export function denial(command) {
-  if (access === null || access.roles !== 1 || !(command in NEEDS)) return '';
-  const [needed, what] = NEEDS[command];
+  const needed = access?.needs[command];
+  if (access === null || access.roles !== 1 || typeof needed !== 'string') return '';
   if (RANK[access.role] >= RANK[needed]) return '';
-  return `Your role, ${access.role}, may not ${what}: that needs ${needed === 'admin' ? 'an admin' : 'an operator or an admin'}.`;
+  return `Your role, ${access.role}, may not ${DOES[command] ?? `run ${command}`}: that needs ${MAY[needed]}.`;
 }
 
 // Marks each control below `root` that names its command in data-needs.
@@ -53,9 +56,12 @@ function describe() {
 
 // Takes the "access" node of an answer, when it has a well-formed one.
 export function setAccess(node) {
+  const needs = node?.needs;
   if (typeof node?.user !== 'string' || !(node?.role in RANK) || !Number.isInteger(node?.roles)) return;
-  const changed = access === null || access.user !== node.user || access.role !== node.role || access.roles !== node.roles;
-  access = { user: node.user, role: node.role, roles: node.roles };
+  if (typeof needs !== 'object' || needs === null || !Object.values(needs).every((need) => typeof MAY[need] === 'string')) return;
+  const changed = access === null || access.user !== node.user || access.role !== node.role || access.roles !== node.roles ||
+    JSON.stringify(access.needs) !== JSON.stringify(needs);
+  access = { user: node.user, role: node.role, roles: node.roles, needs };
   if (!changed) return;
   const [text, whole] = describe();
   byId('access').textContent = text;

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "helper/frontend/command_roles.h"
 #include "helper/frontend/json_text.h"
 #include "helper/frontend/request.h"
 #include "helper/frontend/response.h"
@@ -97,13 +98,15 @@ void WriteEntry(std::string& out, const LedgerEntry& entry) {
 }
 
 // Who asks, and what they may do: the page shows it and offers only what
-// the role allows.
+// the role allows, by each command's least role.
 void WriteAccess(std::string& out, const Caller& caller) {
   const Access& access = caller.access;
   out += "\"access\": {";
   AppendText(out, "user", ShownUser(caller));
   AppendText(out, "role", RoleName(access.role));
-  AppendNumber(out, "roles", access.configured ? 1 : 0, "},\n");
+  AppendNumber(out, "roles", access.configured ? 1 : 0);
+  AppendLeastRoles(out);
+  out += "},\n";
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
 // Who may do what: the roles file gives each user the web server logged in
-// (REMOTE_USER) a role, and each command needs one (the command table).
+// (REMOTE_USER) a role, and each command needs one (command_roles).
 // Without the file (no entry at that path at all) everyone may do
 // everything; anything else there that is no readable regular file (a link
 // to nothing, a FIFO, a folder), or a file with a line it does not
