@@ -19,6 +19,9 @@ struct MetricFamily {
   const char* help;
   FamilySource source;
   const char* keys[3];  // capture column or statistics node keys; unused ones null
+  // Only from the first statistics table: the second's series of that name
+  // counts something else (its first port's "bytes" is the packet total).
+  bool firstTableOnly = false;
 };
 
 // Every family, in the order they are written.

@@ -66,7 +66,7 @@ void WriteSampleTime(std::string& out, const MetricFamily& family, const Labelle
 void WriteStatsSamples(std::string& out, const MetricFamily& family, const LabelledDevice& device,
                        int version) {
   const NewestSample& sample = device.figures->samples[version];
-  if (!sample.present) return;
+  if (!sample.present || (family.firstTableOnly && version != 0)) return;
   const StatsTable& table = StatsTableOf(version);
   const std::string& labels = device.versionLabels[version];
   if (family.source == FamilySource::kDeviceStat) {
