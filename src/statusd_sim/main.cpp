@@ -7,11 +7,13 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
+#include <cstdio>
 #include <ctime>
 
 #include "VelorantisAPI.h"
 #include "device_scan.h"
 #include "options.h"
+#include "shared/device_library.h"
 #include "status_store.h"
 
 namespace {
@@ -49,6 +51,11 @@ int main(int argc, char** argv) {
   Connection db = OpenStore(options.db);
   if (!db) return 1;
   VelorantisAPIInitialize();
+  // Without its library the daemon still runs, recording no devices: say so
+  // once, where whoever started it looks.
+  if (const char* failure = DeviceLibraryFailure(); failure != nullptr) {
+    fprintf(stderr, "velorantis-statusd-sim: %s; no devices will be recorded\n", failure);
+  }
   for (;;) {
     const bool written = WriteStatusRound(db.get(), ScanDevices(), time(nullptr));
     if (options.once) return written ? 0 : 1;
