@@ -50,8 +50,7 @@ TEST(MetricsTest, ValuesAreExactAndLabelsEscaped) {
   EXPECT_EQ(text.find("velorantis_capture_running{" + two), std::string::npos);
   EXPECT_EQ(text.find("ff:ff:ff:ff:ff:ff"), std::string::npos);
   // Version 2 samples carry no byte count: their "bytes" series is packets.
-  EXPECT_EQ(text.find("velorantis_port_bytes_total{" + one + ",version=\"2\""),
-            std::string::npos);
+  EXPECT_EQ(text.find("velorantis_port_bytes_total{" + one + ",version=\"2\""), std::string::npos);
 }
 
 // Invalid UTF-8 becomes U+FFFD, one per maximal invalid subsequence.

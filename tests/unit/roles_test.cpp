@@ -60,6 +60,10 @@ TEST(AccessIn, RolesFileLines) {
 TEST(AccessFromFile, RolesPathKinds) {
   const TempDir dir;
   const std::string path = dir.File("roles");
+  // A comment to make it `size` bytes long, then a role.
+  const auto ofSize = [](size_t size) {
+    return '#' + std::string(size - 13, ' ') + "\n- operator\n";
+  };
   const struct Case {
     const char* kind;
     std::function<int()> make;  // 0 once made
@@ -73,6 +77,8 @@ TEST(AccessFromFile, RolesPathKinds) {
       {"a FIFO", [&] { return mkfifo(path.c_str(), 0600); }, Role::kNone},
       {"a folder", [&] { return mkdir(path.c_str(), 0700); }, Role::kNone},
       {"a device", [&] { return symlink("/dev/zero", path.c_str()); }, Role::kNone},
+      {"a file of 64 KiB", [&] { return WriteFile(path, ofSize(65536)), 0; }, Role::kOperator},
+      {"a file one byte longer", [&] { return WriteFile(path, ofSize(65537)), 0; }, Role::kNone},
   };
   for (const Case& c : cases) {
     std::filesystem::remove_all(path);

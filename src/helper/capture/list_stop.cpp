@@ -59,8 +59,7 @@ Status StopCapture(const Request& request, ResponseBody&) {
     return Failed(Message::kFailedStop, LibraryCause("VelorantisAPIDiskDumpStop", rc));
   }
   if (noted) {
-    NoteCapturesStopped(ledger.get(), mac, ShownUser(request.caller),
-                        ShownAddress(request.caller));
+    NoteCapturesStopped(ledger.get(), mac, ShownUser(request.caller), ShownAddress(request.caller));
     KeepWithinPolicy(ledger.get(), {}, false);
   }
   return {};

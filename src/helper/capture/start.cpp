@@ -99,7 +99,8 @@ Status StartCapture(const Request& request, ResponseBody&) {
   if (Status opened = OpenClaimLedger(ledger); !opened.ok()) return opened;
   LedgerEntry claim;
   const std::string mac = MacTextOf(handle);
-  if (Status claimed = ClaimCaptureFile(ledger.get(), mac, request.caller, settings, claim); !claimed.ok()) {
+  if (Status claimed = ClaimCaptureFile(ledger.get(), mac, request.caller, settings, claim);
+      !claimed.ok()) {
     return claimed;
   }
   // The new capture starts within the policy, as far as removing ended

@@ -20,8 +20,8 @@ Status Unavailable(sqlite3* ledger) {
   return Failed(Message::kLedgerUnavailable, SqliteCause(ledger, RecordsDatabasePath().c_str()));
 }
 
-LedgerEntry ClaimOf(const std::string& mac, const Caller& caller,
-                    const CaptureSettings& settings, const std::string& file) {
+LedgerEntry ClaimOf(const std::string& mac, const Caller& caller, const CaptureSettings& settings,
+                    const std::string& file) {
   LedgerEntry entry;
   entry.mac = mac;
   entry.file = file;

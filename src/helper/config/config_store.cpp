@@ -124,8 +124,7 @@ bool BindSettings(sqlite3_stmt* statement, const CaptureSettings& settings) {
 Status LoadSettings(const char* dbPath, CaptureSettings& settings) {
   constexpr Message kFailed = Message::kCannotLoadConfig;
   Connection db;
-  if (Status opened = OpenConfigDatabase(dbPath, DatabaseUse::kReader, kFailed, db);
-      !opened.ok()) {
+  if (Status opened = OpenConfigDatabase(dbPath, DatabaseUse::kReader, kFailed, db); !opened.ok()) {
     return opened;
   }
   Statement statement = PrepareOrThrow(db.get(), kReadStatement);
@@ -150,8 +149,7 @@ Status StoreSettings(const char* dbPath, const CaptureSettings& settings) {
     return Failed(kFailed, "the destination cannot be stored: it is too long");
   }
   Connection db;
-  if (Status opened = OpenConfigDatabase(dbPath, DatabaseUse::kWriter, kFailed, db);
-      !opened.ok()) {
+  if (Status opened = OpenConfigDatabase(dbPath, DatabaseUse::kWriter, kFailed, db); !opened.ok()) {
     return opened;
   }
   Statement statement = PrepareOrThrow(db.get(), kWriteStatement);
@@ -184,9 +182,9 @@ int StoreConfiguration(const char* dbPath, const VelorantisAPIDeviceFeatures& fe
                        const VelorantisAPIDiskDumpConfig& config) {
   const std::optional<CaptureSettings> settings = SettingsOf(features, config);
   const Status stored = settings ? StoreSettings(dbPath, *settings)
-                                  : Failed(Message::kCannotSaveConfig,
-                                           "the destination cannot be stored: it holds a "
-                                           "character that is no byte");
+                                 : Failed(Message::kCannotSaveConfig,
+                                          "the destination cannot be stored: it holds a "
+                                          "character that is no byte");
   if (stored.ok()) return 0;
   RecordFailureCause(stored.cause);
   return -1;

@@ -13,8 +13,8 @@
 #define VELORANTIS_HELPER_CONFIG_CONFIG_STORE_H_
 
 #include "VelorantisAPI.h"
-#include "shared/status.h"
 #include "helper/records/capture_records.h"
+#include "shared/status.h"
 
 // The row's settings, or the defaults when the table has no 'default' row
 // (empty destination, inline on, everything else off or 0); a NULL

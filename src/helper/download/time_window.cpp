@@ -6,7 +6,8 @@
 #include "helper/frontend/utc_time.h"
 
 bool AsksForWindow(const Request& request) {
-  return KeyText(request, Key::kWindowFrom) != nullptr || KeyText(request, Key::kWindowTo) != nullptr;
+  return KeyText(request, Key::kWindowFrom) != nullptr ||
+         KeyText(request, Key::kWindowTo) != nullptr;
 }
 
 Status ReadTimeWindow(const Request& request, TimeWindow& window) {

@@ -10,8 +10,8 @@
 
 #include <string>
 
-#include "shared/status.h"
 #include "shared/sqlite_handles.h"
+#include "shared/status.h"
 
 // Throws std::bad_alloc (ThrowOutOfMemory) when `rc`, what a call on `db`
 // returned, means that memory ran out (IsOutOfMemory).

@@ -5,7 +5,6 @@
 #include <string_view>
 #include <utility>
 
-
 namespace {
 
 bool Absent(const char* header) { return header == nullptr || *header == '\0'; }

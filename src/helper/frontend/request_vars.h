@@ -30,10 +30,10 @@ void initializePost(QueryMap& map);
 // The most of a request body DiscardRequestBody reads.
 inline constexpr size_t kMaxDiscardedBody = size_t{16} << 20;
 
-// Reads the request body (CONTENT_LENGTH bytes as initializePost reads them on standard input, at most
-// kMaxDiscardedBody) and drops it. The query string alone decides what a
-// request does, but a web server that is still writing a body nobody reads
-// (through a pipe or a FastCGI wrapper) can lose or cut the answer.
+// Reads the request body (CONTENT_LENGTH bytes as initializePost reads them on standard input, at
+// most kMaxDiscardedBody) and drops it. The query string alone decides what a request does, but a
+// web server that is still writing a body nobody reads (through a pipe or a FastCGI wrapper) can
+// lose or cut the answer.
 void DiscardRequestBody();
 
 // Splits `text` at '&' into name=value pairs and stores each decoded pair in

@@ -4,12 +4,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <optional>
 #include <set>
-
 
 namespace {
 
@@ -98,14 +98,19 @@ Access AccessFromFile(const char* path, const std::string& user) {
     close(fd);
     return {true, Role::kNone, std::string(path) + ": not a regular file"};
   }
-  std::string text(kMostBytes + 1, '\0');
+  // Room for what the file holds and one byte more, which tells a file
+  // that grew since; that one takes more room, up to one byte past the most.
+  const size_t stated = static_cast<size_t>(std::min<off_t>(info.st_size, kMostBytes + 1));
+  std::string text(stated + 1, '\0');
   size_t filled = 0;
   ssize_t got = 0;
-  while (filled < text.size() &&
-         (got = read(fd, text.data() + filled, text.size() - filled)) != 0) {
+  while ((got = read(fd, text.data() + filled, text.size() - filled)) != 0) {
     if (got < 0 && errno == EINTR) continue;
     if (got < 0) break;
     filled += static_cast<size_t>(got);
+    if (filled < text.size()) continue;
+    if (filled > kMostBytes) break;
+    text.resize(std::min(text.size() * 2, kMostBytes + 1));
   }
   const int readError = got < 0 ? errno : 0;
   close(fd);

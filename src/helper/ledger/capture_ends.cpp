@@ -119,8 +119,7 @@ void NoteCapturesStopped(sqlite3* ledger, const std::string& mac, const std::str
   if (!active) return;
   for (const LedgerEntry& entry : *active) {
     RecordEnd(ledger, entry.id,
-              EndWithPackets(entry, "stopped", time(nullptr), {user, address},
-                             EndIdentity(entry)));
+              EndWithPackets(entry, "stopped", time(nullptr), {user, address}, EndIdentity(entry)));
   }
 }
 

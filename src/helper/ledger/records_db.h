@@ -9,8 +9,8 @@
 
 #include <string>
 
-#include "shared/status.h"
 #include "shared/sqlite_handles.h"
+#include "shared/status.h"
 
 // The records database's path: program_paths.recordsDb, or, when that is
 // empty, "velorantis-records.db" in the configuration database's folder.

@@ -24,7 +24,7 @@ struct FigureQueries {
 
 // The newest sample of `table` for the device, or the table's failure.
 Status ReadNewest(sqlite3_stmt* statement, const StatsTable& table, int64_t deviceId,
-                   NewestSample& sample) {
+                  NewestSample& sample) {
   sqlite3_reset(statement);
   if (sqlite3_bind_int64(statement, 1, deviceId) != SQLITE_OK) return Failed(table.failure);
   const int rc = sqlite3_step(statement);
@@ -45,7 +45,7 @@ Status ReadFigures(FigureQueries& queries, int64_t deviceId, DeviceFigures& devi
   }
   for (int version = 0; version < kStatsVersions; ++version) {
     Status read = ReadNewest(queries.newest[version].get(), StatsTableOf(version), deviceId,
-                              device.samples[version]);
+                             device.samples[version]);
     if (!read.ok()) return read;
   }
   return {};

@@ -68,7 +68,7 @@ void WriteNode(const StatsTable& table, std::vector<SeriesText>& series, TextPie
 
 // One table's query, rows and node, or the table's failure.
 Status ReadTable(sqlite3* db, const StatsTable& table, int64_t deviceId, const StatsWindow& window,
-                  TextPieces& node) {
+                 TextPieces& node) {
   Statement statement = Prepare(db, table.query);
   std::vector<SeriesText> series(table.series.size());
   if (!statement || !BindWindow(statement.get(), deviceId, window) ||
@@ -110,8 +110,7 @@ StatsWindow ReadStatsWindow(const Request& request) {
   return {NumberOf(request, Key::kStatusFrom), IntegerOf(request, Key::kStatusLimit)};
 }
 
-Status ReadStatistics(sqlite3* db, int64_t deviceId, const StatsWindow& window,
-                       StatsNodes& nodes) {
+Status ReadStatistics(sqlite3* db, int64_t deviceId, const StatsWindow& window, StatsNodes& nodes) {
   if (Status read = ReadTable(db, kStatsV1, deviceId, window, nodes.statsV1); !read.ok()) {
     return read;
   }

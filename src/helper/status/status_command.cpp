@@ -86,7 +86,7 @@ Status ReadCapture(sqlite3* db, int64_t deviceId, StatusAnswer& nodes) {
 
 // Every read of the command, in order, inside its transaction.
 Status ReadStatusAnswer(sqlite3* db, const std::string& mac, const StatsWindow& window,
-                         StatusAnswer& nodes) {
+                        StatusAnswer& nodes) {
   const StoredDevice device = GetStoredDevice(db, mac.c_str());
   if (device.id < 0) return Failed(Message::kFailedDeviceId);
   ThrowIfOutOfMemory(db, sqlite3_errcode(db));  // "Unknown" stands for failures too
@@ -137,7 +137,7 @@ void WriteAnswer(std::string& out, TextPieces& tail, StatusAnswer& nodes, int64_
 // failure's cause taken from SQLite before the rollback replaces it. A
 // failed BEGIN is logged and the reads run regardless.
 Status ReadInTransaction(sqlite3* db, const char* path, const std::string& mac,
-                          const StatsWindow& window, StatusAnswer& nodes) {
+                         const StatsWindow& window, StatusAnswer& nodes) {
   ThrowIfOutOfMemory(db, StartTransaction(db));
   Status read = ReadStatusAnswer(db, mac, window, nodes);
   if (!read.ok()) {

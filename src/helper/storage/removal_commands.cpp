@@ -46,9 +46,8 @@ Status DeleteCapture(const Request& request, ResponseBody&) {
   if (const Message refusal = DeleteRefusal(named.entry); refusal != Message::kNone) {
     return Failed(refusal);
   }
-  const RemovalResult removal =
-      RemoveCaptureFile(named.ledger.get(), named.entry, RemovalReason::kDelete,
-                        ShownUser(request.caller));
+  const RemovalResult removal = RemoveCaptureFile(
+      named.ledger.get(), named.entry, RemovalReason::kDelete, ShownUser(request.caller));
   if (!removal.recorded) {
     return RecordsFailed(kFailed, named.ledger.get());
   }
