@@ -2,13 +2,12 @@
 #include <new>
 
 #include "helper/audit/audit_commands.h"
+#include "helper/audit_store/audit_store.h"
 #include "helper/frontend/audit_note.h"
-#include "helper/frontend/database_failure.h"
 #include "helper/frontend/failure_log.h"
 #include "helper/frontend/request_identity.h"
 #include "helper/frontend/request_keys.h"
-#include "helper/ledger/audit_store.h"
-#include "helper/ledger/records_db.h"
+#include "helper/records_db/records_db.h"
 
 namespace {
 
@@ -59,14 +58,14 @@ AuditRecord RecordAudit(FILE* failureLog) {
   if (audit_note.command == nullptr) return record;
   std::string cause;
   try {
-    OpenFailure failure;
-    record.ledger = OpenRecords(DatabaseUse::kWriter, failure);
-    if (!record.ledger) {
-      cause = OpenFailureCause(RecordsDatabasePath().c_str(), failure);
-    } else if ((record.id = AppendAudit(record.ledger.get(), EntryOfThisRequest())) < 0) {
-      cause = SqliteCause(record.ledger.get(), RecordsDatabasePath().c_str());
+    Status recorded = OpenRecords(DatabaseUse::kWriter, record.ledger);
+    if (recorded.ok()) recorded = AppendAudit(record.ledger.get(), EntryOfThisRequest(), record.id);
+    if (!recorded.ok()) {
+      record.id = -1;
+      cause = std::move(recorded.cause);
     }
   } catch (const std::bad_alloc&) {
+    record.id = -1;
     cause = kOutOfMemoryCause;
   }
   if (!cause.empty()) LogUnrecorded(std::move(cause), failureLog);
@@ -75,7 +74,8 @@ AuditRecord RecordAudit(FILE* failureLog) {
 
 void FinishAudit(AuditRecord& record, FILE* failureLog) {
   if (record.id < 0 || audit_note.bytes < 0) return;
-  if (!RecordAuditBytes(record.ledger.get(), record.id, audit_note.bytes)) {
-    LogUnrecorded(SqliteCause(record.ledger.get(), RecordsDatabasePath().c_str()), failureLog);
+  if (Status recorded = RecordAuditBytes(record.ledger.get(), record.id, audit_note.bytes);
+      !recorded.ok()) {
+    LogUnrecorded(std::move(recorded.cause), failureLog);
   }
 }

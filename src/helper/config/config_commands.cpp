@@ -4,6 +4,7 @@
 #include <iterator>
 
 #include "VelorantisAPI.h"
+#include "helper/capture_settings/capture_settings.h"
 #include "helper/config/config_store.h"
 #include "helper/device/device_lookup.h"
 #include "helper/frontend/failure_log.h"
@@ -11,7 +12,6 @@
 #include "helper/frontend/request_keys.h"
 #include "helper/frontend/response.h"
 #include "helper/lock/change_lock.h"
-#include "helper/records/capture_records.h"
 #include "shared/discovery.h"
 
 namespace {

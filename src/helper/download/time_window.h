@@ -7,8 +7,8 @@
 #include <string>
 #include <string_view>
 
-#include "shared/status.h"
 #include "helper/pcapng/pcapng_blocks.h"
+#include "shared/status.h"
 
 // The packets whose times lie in [from, to); an absent bound leaves that
 // side open.

@@ -198,7 +198,7 @@ std::string WindowHeader(const std::string& mac, const TimeWindow& window) {
 }  // namespace
 
 Status AnswerWindow(ResponseBody& body, int fd, const std::string& mac, const TimeWindow& window,
-                     bool headerOnly, uint32_t readBytes) {
+                    bool headerOnly, uint32_t readBytes) {
   auto scan = std::make_shared<WindowScan>();
   scan->fd = fd;
   scan->readBytes = readBytes;

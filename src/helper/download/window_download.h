@@ -21,6 +21,6 @@
 // in pieces of `readBytes` (BlockReader), which also bounds what is
 // remembered of the blocks before the window.
 Status AnswerWindow(ResponseBody& body, int fd, const std::string& mac, const TimeWindow& window,
-                     bool headerOnly = false, uint32_t readBytes = BlockReader::kReadBytes);
+                    bool headerOnly = false, uint32_t readBytes = BlockReader::kReadBytes);
 
 #endif  // VELORANTIS_HELPER_DOWNLOAD_WINDOW_DOWNLOAD_H_

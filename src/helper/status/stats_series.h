@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "shared/status.h"
 #include "helper/frontend/response.h"
+#include "shared/status.h"
 
 // Which samples a request asks for: those whose date is above `from`, at
 // most `limit` of them (a negative limit sets no bound, 0 gives none).

@@ -1,9 +1,9 @@
+#include "helper/capture_ends/capture_ends.h"
 #include "helper/frontend/json_text.h"
 #include "helper/frontend/request_keys.h"
-#include "helper/ledger/capture_ends.h"
-#include "helper/ledger/records_db.h"
-#include "helper/ledger/retention.h"
 #include "helper/lock/change_lock.h"
+#include "helper/records_db/records_db.h"
+#include "helper/retention/retention.h"
 #include "helper/storage/storage_commands.h"
 #include "helper/storage/storage_node.h"
 #include "shared/paths.h"
@@ -17,14 +17,12 @@ constexpr Message kFailed = Message::kLedgerUnavailable;
 Status OutputRetention(ResponseBody& body) {
   // A capture that ended since the last request is the policy's to act on
   // before the storage is read.
-  NoteEndedCaptures(nullptr);
+  // The storage is shown as it stands when the claims cannot be settled.
+  static_cast<void>(NoteEndedCaptures(nullptr));
   Connection ledger;
-  if (Status opened = OpenRecordsStep(DatabaseUse::kReader, kFailed, ledger); !opened.ok())
-    return opened;
-  if (Status node = AppendStorageNode(body.text, ledger.get()); !node.ok()) {
-    return RecordsFailed(kFailed, ledger.get());
-  }
-  return {};
+  Status shown = OpenRecords(DatabaseUse::kReader, ledger);
+  if (shown.ok()) shown = AppendStorageNode(body.text, ledger.get());
+  return shown.Or(kFailed);
 }
 
 Status SetRetention(ResponseBody&) {
@@ -36,25 +34,24 @@ Status SetRetention(ResponseBody&) {
   policy.maxBytes = static_cast<int64_t>(maxBytes);
   policy.minFree = static_cast<int64_t>(minFree);
   Connection ledger;
-  if (Status opened = OpenRecordsStep(DatabaseUse::kWriter, kFailed, ledger); !opened.ok())
-    return opened;
-  if (!StorePolicy(ledger.get(), policy)) return RecordsFailed(kFailed, ledger.get());
-  return {};
+  Status stored = OpenRecords(DatabaseUse::kWriter, ledger);
+  if (stored.ok()) stored = StorePolicy(ledger.get(), policy);
+  return stored.Or(kFailed);
 }
 
 Status PruneCaptures(ResponseBody& body) {
   ChangeLock lock;
   if (Status locked = LockChanges(lock, program_paths.lockFile); !locked.ok()) return locked;
   Connection ledger;
-  if (Status opened = OpenRecordsStep(DatabaseUse::kWriter, kFailed, ledger); !opened.ok())
-    return opened;
-  const std::optional<PruneReport> report = KeepWithinPolicy(ledger.get(), {}, true);
-  if (!report) return RecordsFailed(kFailed, ledger.get());
+  PruneReport report;
+  Status pruned = OpenRecords(DatabaseUse::kWriter, ledger);
+  if (pruned.ok()) pruned = KeepWithinPolicy(ledger.get(), {}, true, report);
+  if (!pruned.ok()) return pruned.Or(kFailed);
   std::string& out = body.text;
   out += "\"prune\": {";
-  AppendNumberMember(out, "removed", report->removed);
+  AppendNumberMember(out, "removed", report.removed);
   out += ", ";
-  AppendNumberMember(out, "freed", report->freed);
+  AppendNumberMember(out, "freed", report.freed);
   out += "},\n";
   return AppendStorageNode(out, ledger.get());
 }
