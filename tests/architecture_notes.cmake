@@ -9,7 +9,7 @@
 # their target names without "velorantis_", "nothing" for none, and after a
 # ";" what the layer builds on outside the system.
 cmake_policy(VERSION 3.25)
-file(STRINGS ${DOC} rows REGEX "^\\| `velorantis_[a-z]+`")
+file(STRINGS ${DOC} rows REGEX "^\\| `velorantis_[a-z_]+`")
 set(failures "")
 set(names "")
 foreach(layer IN LISTS LAYERS)

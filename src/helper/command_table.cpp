@@ -5,13 +5,13 @@
 
 #include "helper/audit/audit_commands.h"
 #include "helper/capture/capture_commands.h"
+#include "helper/capture_ends/capture_ends.h"
 #include "helper/config/config_commands.h"
 #include "helper/download/download_command.h"
 #include "helper/frontend/failure_log.h"
 #include "helper/frontend/memory_budget.h"
 #include "helper/frontend/origin_check.h"
 #include "helper/frontend/request_vars.h"
-#include "helper/ledger/capture_ends.h"
 #include "helper/metrics/metrics_command.h"
 #include "helper/status/status_command.h"
 #include "helper/storage/storage_commands.h"
@@ -34,13 +34,14 @@ constexpr Command kCommands[] = {
     {.name = "download",
      .handler = DownloadCapture,
      .form = AnswerForm::kHttpStatus,
-     .audited = true},
+     .audited = true,
+     .housekeeping = true},
     {.name = "getretention", .handler = OutputRetention, .housekeeping = true},
     {.name = "setretention", .handler = SetRetention, .changesState = true},
     {.name = "prune", .handler = PruneCaptures, .changesState = true},
     {.name = "delete", .handler = DeleteCapture, .changesState = true},
     {.name = "pin", .handler = PinCapture, .changesState = true},
-    {.name = "audit", .handler = OutputAudit},
+    {.name = "audit", .handler = OutputAudit, .housekeeping = true},
 };
 
 // Each command's least role is in frontend/command_roles, row for row.
@@ -126,7 +127,8 @@ Status RunCommand(const Command& command, const Request& request, ResponseBody& 
       if (command.changesState) {
         outcome = OriginCheck(request.headers, request.server.strictOrigin);
       }
-      if (outcome.ok() && command.housekeeping) NoteEndedCaptures(nullptr);
+      // The ledger is shown as it stands when its claims cannot be settled.
+      if (outcome.ok() && command.housekeeping) static_cast<void>(NoteEndedCaptures());
       if (outcome.ok()) outcome = command.handler(request, body);
       FinishAnswer(body, command.form, outcome);
     }

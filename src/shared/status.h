@@ -1,7 +1,9 @@
 // What a step of a request came to: success, or the failure the request
-// answers with. Every step of every command returns an Status and hands a
-// failure up unchanged; the dispatcher writes it (the result node, and for
-// the commands that answer with HTTP statuses the status). Each message text
+// answers with. Every step of every command, and every storage function
+// below them, returns a Status made where the failure was met, and hands a
+// failure up unchanged (or as its own message, Or); the dispatcher writes it
+// (the result node, and for the commands that answer with HTTP statuses the
+// status). Each message text
 // is written once, in the table behind MessageText.
 #ifndef VELORANTIS_SHARED_STATUS_H_
 #define VELORANTIS_SHARED_STATUS_H_
@@ -107,6 +109,17 @@ struct [[nodiscard]] Status {
   std::string cause;
 
   bool ok() const { return message == Message::kNone; }
+
+  // This failure as the step that met it answers it: with `failed` instead
+  // of its message, its cause kept. Success stays success, and so do the
+  // failures whose message is the same whatever step met them: memory that
+  // ran out, a records database a later version made.
+  Status Or(Message failed) const {
+    if (ok() || message == Message::kNotEnoughMemory || message == Message::kRecordsTooNew) {
+      return *this;
+    }
+    return Status{failed, cause};
+  }
 };
 
 // The failure with `message`, and `cause` when known.

@@ -18,27 +18,31 @@ struct StoredCapture {
   int64_t error = 0;
 };
 
-// Opens the database at `path` as the status command does; a row of zeros
-// when there is no such row or it cannot be read.
-StoredCapture ReadStoredCapture(const char* path, const char* mac);
+// Opens the database at `path` as the status command does, and reads the
+// row into `capture`; a row of zeros when there is none. Fails with
+// kCannotOpenDatabase when it cannot be read, `capture` then zeros.
+Status ReadStoredCapture(const char* path, const char* mac, StoredCapture& capture);
 
-// The `id` of the device whose `mac` is exactly `mac`, or -1 when there is no
-// such row or it cannot be read (a missing table, a lock, a MAC that cannot
-// be bound). Callers treat every negative id as a missing device.
-int64_t GetDeviceId(sqlite3* db, const char* mac);
+// The `id` of the device whose `mac` is exactly `mac`. Fails with
+// kFailedDeviceId when there is no such row, its id is negative (no
+// device), or it cannot be read (a missing
+// table, a lock, a MAC that cannot be bound).
+Status GetDeviceId(sqlite3* db, const char* mac, int64_t& id);
 
-// The stored `model` of the device whose `mac` is exactly `mac`, or "Unknown"
-// when there is no such row, it cannot be read (as for GetDeviceId), or the
-// model is NULL.
-std::string GetDeviceType(sqlite3* db, const char* mac);
+// The stored `model` of the device whose `mac` is exactly `mac` into
+// `model`: "Unknown" when there is no such row, the model is NULL, or it
+// cannot be read (as for GetDeviceId). Fails only when memory ran out.
+Status GetDeviceType(sqlite3* db, const char* mac, std::string& model);
 
-// The device's id and model as GetDeviceId and GetDeviceType give them, read
-// with one statement where the table has both columns (the daemon's always
-// has): each statement prepared costs a request more than its reads.
+// The device's id as GetDeviceId gives it, and its stored `model`:
+// "Unknown" when the model is NULL or cannot be read (only memory that ran
+// out fails then). One statement reads both where the table has both
+// columns (the daemon's always has): each statement prepared costs a
+// request more than its reads.
 struct StoredDevice {
-  int64_t id;
+  int64_t id = -1;
   std::string model;
 };
-StoredDevice GetStoredDevice(sqlite3* db, const char* mac);
+Status GetStoredDevice(sqlite3* db, const char* mac, StoredDevice& device);
 
 #endif  // VELORANTIS_SHARED_STATUS_DB_H_

@@ -1,42 +1,42 @@
 #include "shared/transaction.h"
 
-#include <sqlite3.h>
-
 #include <cstdio>
+
+#include "shared/statement.h"
 
 namespace {
 
-struct TransactionStatement {
+struct StepText {
   const char* sql;
   int line;  // the line number the daemon's log readers know each message by
-  const char* failure;
+  const char* verb;
 };
 
-constexpr TransactionStatement kStart = {"BEGIN TRANSACTION;", 124,
-                                         "Velorantis Daemon : Failed to start transaction (%s)"};
-constexpr TransactionStatement kCommit = {"COMMIT;", 139,
-                                          "Velorantis Daemon : Failed to commit transaction (%s)"};
-constexpr TransactionStatement kRollback = {
-    "ROLLBACK;", 154, "Velorantis Daemon : Failed to rollback transaction (%s)"};
+constexpr StepText kSteps[] = {
+    {"BEGIN TRANSACTION;", 124, "start"},
+    {"BEGIN IMMEDIATE;", 124, "start"},
+    {"COMMIT;", 139, "commit"},
+    {"ROLLBACK;", 154, "rollback"},
+};
 
-int Run(sqlite3* db, const TransactionStatement& statement) {
-  char* error = nullptr;
-  const int rc = sqlite3_exec(db, statement.sql, nullptr, nullptr, &error);
-  if (rc == SQLITE_OK) return 0;
-  char message[512];
-  std::snprintf(message, sizeof message, statement.failure,
-                error != nullptr ? error : sqlite3_errstr(rc));
-  // Standard error reaches the web server's log; standard output is the
-  // response, which this line would corrupt. One call, so one write.
-  std::fprintf(stderr, "%s:%d - %s\n", "shared", statement.line, message);
-  sqlite3_free(error);
-  return rc;
-}
+const StepText& TextOf(TransactionStep step) { return kSteps[static_cast<size_t>(step)]; }
 
 }  // namespace
 
-int StartTransaction(sqlite3* db) { return Run(db, kStart); }
+Status RunTransactionStep(sqlite3* db, TransactionStep step, Message failed) {
+  return ExecuteScript(db, TextOf(step).sql, failed);
+}
 
-int CommitTransaction(sqlite3* db) { return Run(db, kCommit); }
+void LogTransactionFailure(TransactionStep step, const Status& failure) {
+  const StepText& text = TextOf(step);
+  // One call, so one write.
+  std::fprintf(stderr, "shared:%d - Velorantis Daemon : Failed to %s transaction (%s)\n", text.line,
+               text.verb, failure.cause.c_str());
+}
 
-int RollbackTransaction(sqlite3* db) { return Run(db, kRollback); }
+Status RunLoggedStep(sqlite3* db, TransactionStep step, Message failed) {
+  Status run = RunTransactionStep(db, step, failed);
+  if (run.ok() || run.message == Message::kNotEnoughMemory) return run;
+  LogTransactionFailure(step, run);
+  return {};
+}

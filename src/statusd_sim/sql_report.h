@@ -7,6 +7,12 @@
 #include <cstdint>
 #include <span>
 
+#include "shared/status.h"
+
+// The message the shared code gives the daemon's failures: it answers no
+// request, so only their causes are written.
+inline constexpr Message kStoreFailed = Message::kCannotOpenDatabase;
+
 // Writes "velorantis-statusd-sim: DOING: SQLite's error text" to standard
 // error. Returns false, for the caller to return in turn.
 bool ReportSqlFailure(sqlite3* db, const char* doing);

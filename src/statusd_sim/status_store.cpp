@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "schema_text.h"
+#include "shared/statement.h"
 #include "shared/status_db.h"
 #include "shared/transaction.h"
 #include "sql_report.h"
@@ -23,8 +24,10 @@ constexpr char kUpsertCapture[] =
     "cacheused = excluded.cacheused, maxcache = excluded.maxcache, written = excluded.written";
 
 bool SwitchToWal(sqlite3* db) {
-  Statement statement = Prepare(db, "PRAGMA journal_mode = WAL");
-  if (!statement || sqlite3_step(statement.get()) != SQLITE_ROW) {
+  Statement statement;
+  bool row = false;
+  if (!Prepare(db, "PRAGMA journal_mode = WAL", kStoreFailed, statement).ok() ||
+      !Step(statement.get(), kStoreFailed, row).ok() || !row) {
     return ReportSqlFailure(db, "switching to WAL");
   }
   const auto* mode = reinterpret_cast<const char*>(sqlite3_column_text(statement.get(), 0));
@@ -34,20 +37,22 @@ bool SwitchToWal(sqlite3* db) {
 
 // The device's id, its row inserted first when new.
 bool StoreDevice(sqlite3* db, const ScannedDevice& device, int64_t& id) {
-  Statement upsert = Prepare(db, kUpsertDevice);
-  if (!upsert) return ReportSqlFailure(db, "storing a device");
+  Statement upsert;
+  if (!Prepare(db, kUpsertDevice, kStoreFailed, upsert).ok())
+    return ReportSqlFailure(db, "storing a device");
   if (sqlite3_bind_text(upsert.get(), 1, device.mac.c_str(), -1, SQLITE_STATIC) != SQLITE_OK ||
       sqlite3_bind_text(upsert.get(), 2, device.model.c_str(), -1, SQLITE_STATIC) != SQLITE_OK) {
     return ReportSqlFailure(db, "storing a device");
   }
   if (!StepToEnd(db, upsert.get(), "storing a device")) return false;
-  id = GetDeviceId(db, device.mac.c_str());
-  return id >= 0 || ReportSqlFailure(db, "reading a device id");
+  return GetDeviceId(db, device.mac.c_str(), id).ok() ||
+         ReportSqlFailure(db, "reading a device id");
 }
 
 bool StoreCapture(sqlite3* db, int64_t deviceId, const ScannedDevice& device) {
-  Statement upsert = Prepare(db, kUpsertCapture);
-  if (!upsert) return ReportSqlFailure(db, "storing a capture state");
+  Statement upsert;
+  if (!Prepare(db, kUpsertCapture, kStoreFailed, upsert).ok())
+    return ReportSqlFailure(db, "storing a capture state");
   const int64_t values[] = {deviceId,        device.capturing ? 1 : 0, device.cacheused,
                             device.maxcache, device.written,           device.error};
   if (!BindNumbers(upsert.get(), values)) return ReportSqlFailure(db, "storing a capture state");
@@ -71,11 +76,10 @@ bool WriteDevices(sqlite3* db, const std::vector<ScannedDevice>& devices, int64_
 // reader holds one it must not break, such as a checkpoint or a test's own
 // connection.
 Connection OpenStore(const std::string& path) {
-  OpenFailure failure;
-  Connection db = OpenDatabase(path.c_str(), DatabaseUse::kCreator, &failure);
-  if (!db) {
-    std::fprintf(stderr, "velorantis-statusd-sim: %s: %s\n", path.c_str(),
-                 sqlite3_errstr(failure.code));
+  Connection db;
+  if (Status opened = OpenDatabase(path.c_str(), DatabaseUse::kCreator, kStoreFailed, db);
+      !opened.ok()) {
+    std::fprintf(stderr, "velorantis-statusd-sim: %s: %s\n", path.c_str(), opened.cause.c_str());
     return nullptr;
   }
   if (sqlite3_exec(db.get(), kStatusSchema, nullptr, nullptr, nullptr) != SQLITE_OK) {
@@ -87,12 +91,15 @@ Connection OpenStore(const std::string& path) {
 }
 
 bool WriteStatusRound(sqlite3* db, const std::vector<ScannedDevice>& devices, int64_t now) {
-  if (StartTransaction(db) != 0) return false;
-  // A commit that fails (a reader's lock outlasting the busy timeout) leaves
-  // the transaction open; the next round must begin afresh.
-  if (!WriteDevices(db, devices, now) || CommitTransaction(db) != 0) {
-    RollbackTransaction(db);
-    return false;
-  }
-  return true;
+  // A commit that fails (a reader's lock outlasting the busy timeout) is
+  // rolled back: the next round must begin afresh.
+  TransactionStep step = TransactionStep::kBegin;
+  const Status written = InTransaction(db, step, kStoreFailed, [&] {
+    step = TransactionStep::kCommit;
+    return WriteDevices(db, devices, now) ? Status{} : Failed(kStoreFailed);
+  });
+  // The rows' own failures are reported already; the transaction's leave
+  // the line the daemon's log readers know.
+  if (!written.ok() && !written.cause.empty()) LogTransactionFailure(step, written);
+  return written.ok();
 }

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "device_library/sim/splitmix64.h"
-#include "shared/sqlite_handles.h"
+#include "shared/statement.h"
 #include "sql_report.h"
 
 namespace {
@@ -84,8 +84,9 @@ bool ReadLatest(sqlite3* db, const SampleTable& table, int64_t deviceId,
                 std::vector<int64_t>& latest, bool& found) {
   const std::string sql = "SELECT " + ColumnList(table) + " FROM " + table.name +
                           " WHERE device = ? ORDER BY date DESC LIMIT 1";
-  Statement statement = Prepare(db, sql.c_str());
-  if (!statement) return ReportSqlFailure(db, "reading the latest sample");
+  Statement statement;
+  if (!Prepare(db, sql.c_str(), kStoreFailed, statement).ok())
+    return ReportSqlFailure(db, "reading the latest sample");
   if (!BindNumbers(statement.get(), {&deviceId, 1})) {
     return ReportSqlFailure(db, "reading the latest sample");
   }
@@ -126,8 +127,9 @@ bool Insert(sqlite3* db, const SampleTable& table, int64_t deviceId,
       std::string("INSERT INTO ") + table.name + " (device, " + ColumnList(table) + ") VALUES (?";
   for (size_t i = 0; i < sample.size(); ++i) sql += ", ?";
   sql += ")";
-  Statement statement = Prepare(db, sql.c_str());
-  if (!statement) return ReportSqlFailure(db, "adding a sample");
+  Statement statement;
+  if (!Prepare(db, sql.c_str(), kStoreFailed, statement).ok())
+    return ReportSqlFailure(db, "adding a sample");
   if (!BindNumbers(statement.get(), {&deviceId, 1}) || !BindNumbers(statement.get(), sample, 2)) {
     return ReportSqlFailure(db, "adding a sample");
   }

@@ -227,8 +227,10 @@ TEST_F(HttpTest, BurstOfMixedCommands) {
   // no connection open, the first reader of its write-ahead log rebuilds the
   // log's index, and readers that meet that fail at once (no busy timeout):
   // this connection stands in for the daemon's.
-  const Connection daemonConnection = OpenDatabase(kTestStatusDb, DatabaseUse::kWriter);
-  ASSERT_TRUE(daemonConnection);
+  Connection daemonConnection;
+  ASSERT_TRUE(OpenDatabase(kTestStatusDb, DatabaseUse::kWriter, Message::kCannotOpenDatabase,
+                           daemonConnection)
+                  .ok());
   ASSERT_EQ(sqlite3_exec(daemonConnection.get(), "SELECT count(*) FROM device", nullptr, nullptr,
                          nullptr),
             SQLITE_OK);

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "helper/ledger/records_db.h"
+#include "helper/records_db/records_db.h"
 #include "http/http_get.h"
 #include "http/web_server.h"
 #include "shared/paths.h"

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "helper/records/capture_records.h"
+#include "helper/capture_settings/capture_settings.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "helper/config/config_store.h"
-#include "helper/records/capture_records.h"
+#include "helper/capture_settings/capture_settings.h"
 #include "shared/available_memory.h"
 #include "shared/sqlite_handles.h"
 #include "support/sqlite_file.h"

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "helper/config/config_store.h"
-#include "helper/records/capture_records.h"
+#include "helper/capture_settings/capture_settings.h"
 #include "shared/sqlite_handles.h"
 #include "support/sqlite_file.h"
 #include "support/temp_dir.h"

@@ -10,6 +10,8 @@
 #include <tuple>
 #include <vector>
 
+#include <sqlite3.h>
+
 #include "helper/capture/capture_commands.h"
 #include "helper/frontend/request_vars.h"
 #include "shared/available_memory.h"
@@ -288,6 +290,66 @@ TEST_F(StartCommandTest, StartsOnTheDeviceTheRequestNames) {
     const std::vector<std::string> starts = sim.Calls("DiskDumpStart");
     EXPECT_EQ(starts, std::vector<std::string>{std::string("DiskDumpStart 0 ") + c.chosen});
   }
+}
+
+// SQLite's allocations fail from the `sqlite_allocations_left`-th on (-1:
+// none fails), while a SqliteMemoryFailure lives.
+int sqlite_allocations_left = -1;
+sqlite3_mem_methods real_sqlite_memory;
+
+bool TakeAllocation() {
+  if (sqlite_allocations_left < 0) return true;
+  if (sqlite_allocations_left == 0) return false;
+  --sqlite_allocations_left;
+  return true;
+}
+void* FailingMalloc(int size) {
+  return TakeAllocation() ? real_sqlite_memory.xMalloc(size) : nullptr;
+}
+void* FailingRealloc(void* p, int size) {
+  return TakeAllocation() ? real_sqlite_memory.xRealloc(p, size) : nullptr;
+}
+
+struct SqliteMemoryFailure {
+  SqliteMemoryFailure() {
+    sqlite3_shutdown();
+    sqlite3_config(SQLITE_CONFIG_GETMALLOC, &real_sqlite_memory);
+    sqlite3_mem_methods failing = real_sqlite_memory;
+    failing.xMalloc = FailingMalloc;
+    failing.xRealloc = FailingRealloc;
+    sqlite3_config(SQLITE_CONFIG_MALLOC, &failing);
+    sqlite3_initialize();
+  }
+  ~SqliteMemoryFailure() {
+    sqlite3_shutdown();
+    sqlite3_config(SQLITE_CONFIG_MALLOC, &real_sqlite_memory);
+    sqlite3_initialize();
+  }
+};
+
+// Wherever SQLite runs out of memory during a start (the configuration, the
+// ledger's claim, the policy), the answer is "Not enough memory": no other
+// failure, and nothing reported as done.
+TEST(StartCommand, SqliteOutOfMemoryAnswersNotEnoughMemory) {
+  RunStart("mac=none");  // the paths, made while SQLite still has memory
+  SqliteMemoryFailure failing;
+  int failures = 0;
+  bool started = false;
+  for (int allocations = 0; allocations < 20000 && !started; ++allocations) {
+    SimDir sim;
+    sim.WriteDevices(kDevice);
+    TempDir out;
+    sqlite_allocations_left = allocations;
+    const std::string answer =
+        RunStart("mac=default&output=" + out.path() + "&loop=1&count=0&size=1&duration=0");
+    sqlite_allocations_left = -1;
+    started = answer == kSuccess;
+    if (started) break;
+    ASSERT_EQ(answer, Failure("Not enough memory")) << "SQLite allocation " << allocations;
+    ++failures;
+  }
+  EXPECT_TRUE(started);
+  EXPECT_GT(failures, 0);
 }
 
 }  // namespace

@@ -117,7 +117,9 @@ TEST_F(StatusFailureTest, QueriesThatCannotBePreparedFailTheirStep) {
 // find no device, never the rows an unbound (NULL) parameter would match.
 TEST_F(StatusFailureTest, MacThatCannotBeBoundNamesNoDevice) {
   Exec("INSERT INTO device VALUES (6, 'a-longer-mac', 'L');");
-  Connection db = OpenDatabase(db_.c_str(), DatabaseUse::kStatusReader);
+  Connection db;
+  ASSERT_TRUE(
+      OpenDatabase(db_.c_str(), DatabaseUse::kStatusReader, Message::kCannotOpenDatabase, db).ok());
   // The schema is read first: its text is longer than the limit.
   ASSERT_EQ(sqlite3_exec(db.get(), "SELECT 1 FROM device", nullptr, nullptr, nullptr), SQLITE_OK);
   sqlite3_limit(db.get(), SQLITE_LIMIT_LENGTH, 10);
@@ -128,8 +130,12 @@ TEST_F(StatusFailureTest, MacThatCannotBeBoundNamesNoDevice) {
   };
   const Case cases[] = {{"dev", 5, "M"}, {"a-longer-mac", -1, "Unknown"}};
   for (const Case& c : cases) {
-    EXPECT_EQ(GetDeviceId(db.get(), c.mac), c.id) << c.mac;
-    EXPECT_EQ(GetDeviceType(db.get(), c.mac), c.model) << c.mac;
+    int64_t id = -1;
+    std::string model;
+    EXPECT_EQ(GetDeviceId(db.get(), c.mac, id).ok(), c.id >= 0) << c.mac;
+    EXPECT_EQ(id, c.id) << c.mac;
+    EXPECT_TRUE(GetDeviceType(db.get(), c.mac, model).ok()) << c.mac;
+    EXPECT_EQ(model, c.model) << c.mac;
   }
 }
 
@@ -138,12 +144,20 @@ TEST_F(StatusFailureTest, MacThatCannotBeBoundNamesNoDevice) {
 TEST_F(StatusFailureTest, StoredDeviceAsTheTwoLookups) {
   for (const char* damage : {"", "ALTER TABLE device DROP COLUMN model;"}) {
     Exec(damage);
-    Connection db = OpenDatabase(db_.c_str(), DatabaseUse::kStatusReader);
+    Connection db;
+    ASSERT_TRUE(
+        OpenDatabase(db_.c_str(), DatabaseUse::kStatusReader, Message::kCannotOpenDatabase, db)
+            .ok());
     for (const char* mac : {"dev", "nobody"}) {
-      const StoredDevice device = GetStoredDevice(db.get(), mac);
-      EXPECT_EQ(device.id, GetDeviceId(db.get(), mac)) << damage << mac;
+      StoredDevice device;
+      int64_t id = -1;
+      EXPECT_EQ(GetStoredDevice(db.get(), mac, device).ok(), GetDeviceId(db.get(), mac, id).ok())
+          << damage << mac;
+      EXPECT_EQ(device.id, id) << damage << mac;
       if (device.id >= 0) {
-        EXPECT_EQ(device.model, GetDeviceType(db.get(), mac)) << damage << mac;
+        std::string model;
+        EXPECT_TRUE(GetDeviceType(db.get(), mac, model).ok()) << damage << mac;
+        EXPECT_EQ(device.model, model) << damage << mac;
       }
     }
   }

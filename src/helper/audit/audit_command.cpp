@@ -1,9 +1,9 @@
 #include <algorithm>
 
 #include "helper/audit/audit_commands.h"
+#include "helper/audit_store/audit_store.h"
 #include "helper/frontend/json_text.h"
-#include "helper/ledger/audit_store.h"
-#include "helper/ledger/records_db.h"
+#include "helper/records_db/records_db.h"
 
 namespace {
 
@@ -39,15 +39,15 @@ Status OutputAudit(const Request& request, ResponseBody& body) {
   uint64_t before = 0;
   if (Status read = ReadNumber(request, Key::kListLimit, limit); !read.ok()) return read;
   if (Status read = ReadNumber(request, Key::kBefore, before); !read.ok()) return read;
-  constexpr Message kFailed = Message::kCannotLoadAudit;
   Connection ledger;
-  if (Status opened = OpenRecordsStep(DatabaseUse::kReader, kFailed, ledger); !opened.ok()) {
-    return opened;
+  std::vector<AuditEntry> entries;
+  Status read = OpenRecords(DatabaseUse::kReader, ledger);
+  if (read.ok()) {
+    read = ListAudit(ledger.get(), KeyText(request, Key::kUser),
+                     static_cast<int64_t>(std::min<uint64_t>(limit, kAuditRows)),
+                     static_cast<int64_t>(before), entries);
   }
-  const std::optional<std::vector<AuditEntry>> entries = ListAudit(
-      ledger.get(), KeyText(request, Key::kUser),
-      static_cast<int64_t>(std::min<uint64_t>(limit, kAuditRows)), static_cast<int64_t>(before));
-  if (!entries) return RecordsFailed(kFailed, ledger.get());
-  AppendArrayNode(body.text, "audit", *entries, WriteEntry);
+  if (!read.ok()) return read.Or(Message::kCannotLoadAudit);
+  AppendArrayNode(body.text, "audit", entries, WriteEntry);
   return {};
 }

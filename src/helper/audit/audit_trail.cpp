@@ -2,11 +2,10 @@
 #include <new>
 
 #include "helper/audit/audit_commands.h"
-#include "helper/frontend/database_failure.h"
+#include "helper/audit_store/audit_store.h"
 #include "helper/frontend/failure_log.h"
 #include "helper/frontend/request.h"
-#include "helper/ledger/audit_store.h"
-#include "helper/ledger/records_db.h"
+#include "helper/records_db/records_db.h"
 
 namespace {
 
@@ -57,14 +56,16 @@ AuditRecord RecordAudit(const Request& request, const AuditNote& note, FILE* fai
   if (note.command == nullptr) return record;
   std::string cause;
   try {
-    OpenFailure failure;
-    record.ledger = OpenRecords(DatabaseUse::kWriter, failure);
-    if (!record.ledger) {
-      cause = OpenFailureCause(RecordsDatabasePath().c_str(), failure);
-    } else if ((record.id = AppendAudit(record.ledger.get(), EntryOf(request, note))) < 0) {
-      cause = SqliteCause(record.ledger.get(), RecordsDatabasePath().c_str());
+    Status recorded = OpenRecords(DatabaseUse::kWriter, record.ledger);
+    if (recorded.ok()) {
+      recorded = AppendAudit(record.ledger.get(), EntryOf(request, note), record.id);
+    }
+    if (!recorded.ok()) {
+      record.id = -1;
+      cause = std::move(recorded.cause);
     }
   } catch (const std::bad_alloc&) {
+    record.id = -1;
     cause = kOutOfMemoryCause;
   }
   if (!cause.empty()) LogUnrecorded(std::move(cause), request, failureLog);
@@ -74,8 +75,8 @@ AuditRecord RecordAudit(const Request& request, const AuditNote& note, FILE* fai
 void FinishAudit(AuditRecord& record, const Request& request, const AuditNote& note,
                  FILE* failureLog) {
   if (record.id < 0 || note.bytes < 0) return;
-  if (!RecordAuditBytes(record.ledger.get(), record.id, note.bytes)) {
-    LogUnrecorded(SqliteCause(record.ledger.get(), RecordsDatabasePath().c_str()), request,
-                  failureLog);
+  if (Status recorded = RecordAuditBytes(record.ledger.get(), record.id, note.bytes);
+      !recorded.ok()) {
+    LogUnrecorded(std::move(recorded.cause), request, failureLog);
   }
 }

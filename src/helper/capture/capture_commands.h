@@ -31,8 +31,8 @@ Status StopCapture(const Request& request, ResponseBody& body);
 
 // "captures": the capture ledger, newest first; "mac" (absent or "all":
 // every device), "limit" (default 20) and "before" (an id) choose the
-// entries. Notes first the ends of captures whose devices are idle
-// (NoteEndedCaptures). Writes the "access" node (the request's "user", its
+// entries; the dispatcher's housekeeping step has noted the ends of
+// captures whose devices are idle. Writes the "access" node (the request's "user", its
 // "role" and "roles": 1 when a roles file is configured, 0 when everyone
 // may do everything) and the "captures" node; fails with kInvalidLimit
 // or kInvalidBefore for a value that is not a decimal number, and with

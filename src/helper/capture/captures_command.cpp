@@ -5,14 +5,14 @@
 #include <algorithm>
 #include <cstring>
 
+#include "helper/capture_ends/packet_times.h"
 #include "helper/frontend/command_roles.h"
 #include "helper/frontend/json_text.h"
 #include "helper/frontend/request.h"
 #include "helper/frontend/response.h"
 #include "helper/frontend/roles.h"
 #include "helper/ledger/ledger_store.h"
-#include "helper/ledger/packet_times.h"
-#include "helper/ledger/records_db.h"
+#include "helper/records_db/records_db.h"
 #include "shared/paths.h"
 
 namespace {
@@ -117,13 +117,13 @@ Status OutputCaptures(const Request& request, ResponseBody& body) {
   if (Status read = ReadSelection(request, selection); !read.ok()) return read;
   constexpr Message kFailed = Message::kCannotLoadCaptures;
   Connection ledger;
-  if (Status opened = OpenRecordsStep(DatabaseUse::kReader, kFailed, ledger); !opened.ok()) {
-    return opened;
+  std::vector<LedgerEntry> entries;
+  Status read = OpenRecords(DatabaseUse::kReader, ledger);
+  if (read.ok()) {
+    read = ListCaptures(ledger.get(), selection.mac, selection.limit, selection.before, entries);
   }
-  const std::optional<std::vector<LedgerEntry>> entries =
-      ListCaptures(ledger.get(), selection.mac, selection.limit, selection.before);
-  if (!entries) return RecordsFailed(kFailed, ledger.get());
+  if (!read.ok()) return read.Or(kFailed);
   WriteAccess(out, request.caller);
-  AppendArrayNode(out, "captures", *entries, WriteEntry);
+  AppendArrayNode(out, "captures", entries, WriteEntry);
   return {};
 }

@@ -1,15 +1,15 @@
 #include "helper/capture/capture_commands.h"
 
 #include "VelorantisAPI.h"
+#include "helper/capture_ends/capture_ends.h"
 #include "helper/device/device_lookup.h"
 #include "helper/frontend/failure_log.h"
 #include "helper/frontend/json_text.h"
 #include "helper/frontend/response.h"
-#include "helper/ledger/capture_ends.h"
 #include "helper/ledger/ledger_store.h"
-#include "helper/ledger/records_db.h"
-#include "helper/ledger/retention.h"
 #include "helper/lock/change_lock.h"
+#include "helper/records_db/records_db.h"
+#include "helper/retention/retention.h"
 #include "shared/discovery.h"
 
 namespace {
@@ -47,20 +47,27 @@ Status StopCapture(const Request& request, ResponseBody&) {
   // Only a capture the ledger thinks running costs a status call: one that
   // ended before this stop was not stopped by it.
   const std::string mac = MacTextOf(handle);
-  OpenFailure failure;
-  Connection ledger = OpenRecords(DatabaseUse::kWriter, failure);
-  const std::optional<std::vector<LedgerEntry>> claims =
-      ledger ? ActiveCaptures(ledger.get(), mac.c_str()) : std::nullopt;
-  const bool noted = claims && !claims->empty();
+  // Stop never changes its answer for a ledger that cannot be read or
+  // written: the device's own answer stands.
+  Connection ledger;
+  std::vector<LedgerEntry> claims;
+  const bool noted = OpenRecords(DatabaseUse::kWriter, ledger).ok() &&
+                     ActiveCaptures(ledger.get(), mac.c_str(), claims).ok() && !claims.empty();
   if (noted && CaptureStateOf(handle) == 0) {
-    for (const LedgerEntry& entry : *claims) SettleCapture(ledger.get(), entry, DeviceNow::kIdle);
+    for (const LedgerEntry& entry : claims) {
+      Settled settled = Settled::kActive;
+      static_cast<void>(
+          SettleCapture(ledger.get(), entry, DeviceNow::kIdle, EndError::kTakeNow, settled));
+    }
   }
   if (const int rc = VelorantisAPIDiskDumpStop(handle); rc != 0) {
     return Failed(Message::kFailedStop, LibraryCause("VelorantisAPIDiskDumpStop", rc));
   }
   if (noted) {
-    NoteCapturesStopped(ledger.get(), mac, ShownUser(request.caller), ShownAddress(request.caller));
-    KeepWithinPolicy(ledger.get(), {}, false);
+    static_cast<void>(NoteCapturesStopped(ledger.get(), mac, ShownUser(request.caller),
+                                          ShownAddress(request.caller)));
+    PruneReport pruned;
+    static_cast<void>(KeepWithinPolicy(ledger.get(), {}, false, pruned));
   }
   return {};
 }

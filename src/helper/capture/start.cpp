@@ -3,16 +3,17 @@
 #include <string>
 
 #include "VelorantisAPI.h"
-#include "helper/capture/capture_file.h"
-#include "helper/capture/start_ledger.h"
+#include "helper/capture_files/capture_file.h"
+#include "helper/capture_settings/capture_settings.h"
+#include "helper/claims/capture_claim.h"
 #include "helper/config/config_store.h"
 #include "helper/device/device_lookup.h"
+#include "helper/device/device_state.h"
 #include "helper/frontend/failure_log.h"
 #include "helper/frontend/response.h"
-#include "helper/ledger/capture_ends.h"
-#include "helper/ledger/retention.h"
 #include "helper/lock/change_lock.h"
-#include "helper/records/capture_records.h"
+#include "helper/records_db/records_db.h"
+#include "helper/retention/retention.h"
 #include "shared/discovery.h"
 
 namespace {
@@ -96,7 +97,7 @@ Status StartCapture(const Request& request, ResponseBody&) {
   // No capture starts unless its claim on the file is recorded: the ledger
   // alone keeps two devices out of one file.
   Connection ledger;
-  if (Status opened = OpenClaimLedger(ledger); !opened.ok()) return opened;
+  if (Status opened = OpenRecords(DatabaseUse::kWriter, ledger); !opened.ok()) return opened;
   LedgerEntry claim;
   const std::string mac = MacTextOf(handle);
   if (Status claimed = ClaimCaptureFile(ledger.get(), mac, request.caller, settings, claim);
@@ -105,8 +106,11 @@ Status StartCapture(const Request& request, ResponseBody&) {
   }
   // The new capture starts within the policy, as far as removing ended
   // captures can make room; a policy that cannot be met stops no start.
-  KeepWithinPolicy(ledger.get(), {FolderOf(claim.file)}, false);
+  PruneReport pruned;
+  static_cast<void>(KeepWithinPolicy(ledger.get(), {FolderOf(claim.file)}, false, pruned));
   Status started = StartWith(handle, settings);
-  CompleteClaim(ledger.get(), claim, started.ok());
+  // A claim this write leaves as it was is settled by the next request that
+  // asks its device: the device's answer stands.
+  static_cast<void>(CompleteClaim(ledger.get(), claim, started.ok()));
   return started;
 }

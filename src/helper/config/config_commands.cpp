@@ -4,13 +4,13 @@
 #include <iterator>
 
 #include "VelorantisAPI.h"
+#include "helper/capture_settings/capture_settings.h"
 #include "helper/config/config_store.h"
 #include "helper/device/device_lookup.h"
 #include "helper/frontend/failure_log.h"
 #include "helper/frontend/json_text.h"
 #include "helper/frontend/response.h"
 #include "helper/lock/change_lock.h"
-#include "helper/records/capture_records.h"
 #include "shared/discovery.h"
 
 namespace {

@@ -5,11 +5,12 @@
 #include <optional>
 #include <string>
 
-#include "helper/frontend/database_failure.h"
+#include "helper/capture_settings/capture_settings.h"
 #include "helper/frontend/failure_log.h"
-#include "helper/records/capture_records.h"
+#include "helper/frontend/memory_budget.h"
 #include "shared/paths.h"
-#include "shared/sqlite_handles.h"
+#include "shared/sqlite_failure.h"
+#include "shared/statement.h"
 
 namespace {
 
@@ -28,19 +29,7 @@ constexpr char kWriteStatement[] =
 // not checkpoint as they close: a reader that met the lock a closing
 // checkpoint takes while a save ran failed after its whole wait, about one
 // getconfig in four thousand. The saves' own connections keep the log
-// checkpointed.
-Status OpenConfigDatabase(const char* dbPath, DatabaseUse use, Message failed, Connection& db) {
-  OpenFailure failure;
-  db = OpenDatabase(dbPath, use, &failure);
-  return db ? Status{} : OpenFailed(failed, dbPath, failure);
-}
-
-// Prepare, failing like Prepare, but out of memory like ThrowIfOutOfMemory.
-Statement PrepareOrThrow(sqlite3* db, const char* sql) {
-  Statement statement = Prepare(db, sql);
-  if (!statement) ThrowIfOutOfMemory(db, sqlite3_errcode(db));
-  return statement;
-}
+// checkpointed (DatabaseUse).
 
 // What the records hold when the table has no 'default' row: inline on,
 // everything else off or empty.
@@ -50,12 +39,14 @@ CaptureSettings DefaultSettings() {
   return settings;
 }
 
-CaptureSettings SettingsFromColumns(sqlite3_stmt* statement) {
+Status SettingsFromColumns(sqlite3_stmt* statement, CaptureSettings& settings) {
   const unsigned char* destination = sqlite3_column_text(statement, 0);
   // A text SQLite could not allocate reads as NULL, as a NULL column does.
   sqlite3* db = sqlite3_db_handle(statement);
-  if (destination == nullptr) ThrowIfOutOfMemory(db, sqlite3_errcode(db));
-  CaptureSettings settings;
+  if (destination == nullptr && IsOutOfMemory(db, sqlite3_errcode(db))) {
+    return SqliteFailed(db, sqlite3_errcode(db), Message::kCannotLoadConfig);
+  }
+  settings = {};
   settings.destination = destination != nullptr ? reinterpret_cast<const char*>(destination) : "";
   SetDiskDumpNumbers(settings, static_cast<uint64_t>(sqlite3_column_int(statement, 1)),
                      static_cast<uint64_t>(sqlite3_column_int(statement, 2)),
@@ -63,7 +54,7 @@ CaptureSettings SettingsFromColumns(sqlite3_stmt* statement) {
                      static_cast<uint64_t>(sqlite3_column_int64(statement, 4)));
   SetFeatureNumbers(settings, static_cast<uint64_t>(sqlite3_column_int(statement, 5)),
                     static_cast<uint64_t>(sqlite3_column_int(statement, 6)));
-  return settings;
+  return {};
 }
 
 // Whether a read that found no row can be believed. A damaged file can hide
@@ -71,52 +62,43 @@ CaptureSettings SettingsFromColumns(sqlite3_stmt* statement) {
 // a page cut off by truncation as zeros. So the file must pass SQLite's
 // structure check, and a scan of the table without the index must find no
 // row either. Both are cheap on this one-row file, and run only when the row
-// is missing.
-bool RowIsReallyMissing(sqlite3* db) {
-  Statement check = PrepareOrThrow(db, "PRAGMA quick_check");
-  if (!check) return false;
-  const int checked = sqlite3_step(check.get());
-  ThrowIfOutOfMemory(db, checked);
-  if (checked != SQLITE_ROW) return false;
-  const unsigned char* verdict = sqlite3_column_text(check.get(), 0);
-  if (verdict == nullptr || std::string(reinterpret_cast<const char*>(verdict)) != "ok") {
-    return false;
-  }
+// is missing. `missing` says so; a check that cannot run fails.
+Status RowIsReallyMissing(sqlite3* db, bool& missing) {
+  constexpr Message kFailed = Message::kCannotLoadConfig;
+  missing = false;
+  Statement check;
+  bool row = false;
+  Status checked = Prepare(db, "PRAGMA quick_check", kFailed, check);
+  if (checked.ok()) checked = Step(check.get(), kFailed, row);
+  if (!checked.ok() || !row || TextColumn(check.get(), 0) != "ok") return checked;
   check.reset();
-  Statement scan = PrepareOrThrow(db, "SELECT 1 FROM config NOT INDEXED WHERE mac = 'default'");
-  if (!scan) return false;
-  const int scanned = sqlite3_step(scan.get());
-  ThrowIfOutOfMemory(db, scanned);
-  return scanned == SQLITE_DONE;
+  Statement scan;
+  Status scanned =
+      Prepare(db, "SELECT 1 FROM config NOT INDEXED WHERE mac = 'default'", kFailed, scan);
+  if (scanned.ok()) scanned = Step(scan.get(), kFailed, row);
+  missing = scanned.ok() && !row;
+  return scanned;
 }
 
-// The row, the defaults when there is none, nullopt when stepping fails: a
-// locked or damaged database is not the stored configuration, and showing the
+// The row, or the defaults when there is none, into `settings`; a step that
+// fails, or a row missing from a file that fails its checks, fails: a locked
+// or damaged database is not the stored configuration, and showing the
 // defaults instead would invite saving them over it.
-std::optional<CaptureSettings> StepForRow(sqlite3* db, sqlite3_stmt* statement) {
-  const int rc = sqlite3_step(statement);
-  switch (rc) {
-    case SQLITE_ROW:
-      return SettingsFromColumns(statement);
-    case SQLITE_DONE:
-      if (RowIsReallyMissing(db)) return DefaultSettings();
-      return std::nullopt;
-    default:
-      ThrowIfOutOfMemory(db, rc);
-      return std::nullopt;
+Status ReadRow(sqlite3* db, sqlite3_stmt* statement, CaptureSettings& settings) {
+  constexpr Message kFailed = Message::kCannotLoadConfig;
+  bool row = false;
+  if (Status stepped = Step(statement, kFailed, row); !stepped.ok()) return stepped;
+  if (row) return SettingsFromColumns(statement, settings);
+  bool missing = false;
+  if (Status checked = RowIsReallyMissing(db, missing); !checked.ok()) return checked;
+  if (!missing) {
+    // A damaged file that hid the row leaves no error of SQLite's behind.
+    return Failed(kFailed, std::string("sqlite: no row found, and the file fails its check or a "
+                                       "scan finds the row at ") +
+                               sqlite3_db_filename(db, "main"));
   }
-}
-
-bool BindSettings(sqlite3_stmt* statement, const CaptureSettings& settings) {
-  // The slicing flag is not stored: a slicing value of 0 stands for off.
-  return sqlite3_bind_text(statement, 1, settings.destination.c_str(), -1, SQLITE_STATIC) ==
-             SQLITE_OK &&
-         sqlite3_bind_int(statement, 2, settings.loop ? 1 : 0) == SQLITE_OK &&
-         sqlite3_bind_int(statement, 3, static_cast<int32_t>(settings.count)) == SQLITE_OK &&
-         sqlite3_bind_int64(statement, 4, static_cast<sqlite3_int64>(settings.size)) == SQLITE_OK &&
-         sqlite3_bind_int64(statement, 5, settings.duration) == SQLITE_OK &&
-         sqlite3_bind_int(statement, 6, settings.inlineMode ? 1 : 0) == SQLITE_OK &&
-         sqlite3_bind_int(statement, 7, settings.sliceBytes) == SQLITE_OK;
+  settings = DefaultSettings();
+  return {};
 }
 
 }  // namespace
@@ -124,23 +106,13 @@ bool BindSettings(sqlite3_stmt* statement, const CaptureSettings& settings) {
 Status LoadSettings(const char* dbPath, CaptureSettings& settings) {
   constexpr Message kFailed = Message::kCannotLoadConfig;
   Connection db;
-  if (Status opened = OpenConfigDatabase(dbPath, DatabaseUse::kReader, kFailed, db); !opened.ok()) {
-    return opened;
-  }
-  Statement statement = PrepareOrThrow(db.get(), kReadStatement);
-  if (!statement) return DatabaseFailed(kFailed, db.get(), dbPath);
-  std::optional<CaptureSettings> row = StepForRow(db.get(), statement.get());
-  if (!row) {
-    // A damaged file that hid the row leaves no error of SQLite's behind.
-    if (sqlite3_errcode(db.get()) == SQLITE_OK) {
-      return Failed(kFailed, std::string("sqlite: no row found, and the file fails its check or a "
-                                         "scan finds the row at ") +
-                                 dbPath);
-    }
-    return DatabaseFailed(kFailed, db.get(), dbPath);
-  }
-  settings = std::move(*row);
-  return {};
+  Statement statement;
+  CaptureSettings row;
+  Status loaded = OpenDatabase(dbPath, DatabaseUse::kReader, kFailed, db);
+  if (loaded.ok()) loaded = Prepare(db.get(), kReadStatement, kFailed, statement);
+  if (loaded.ok()) loaded = ReadRow(db.get(), statement.get(), row);
+  if (loaded.ok()) settings = std::move(row);
+  return loaded;
 }
 
 Status StoreSettings(const char* dbPath, const CaptureSettings& settings) {
@@ -149,31 +121,40 @@ Status StoreSettings(const char* dbPath, const CaptureSettings& settings) {
     return Failed(kFailed, "the destination cannot be stored: it is too long");
   }
   Connection db;
-  if (Status opened = OpenConfigDatabase(dbPath, DatabaseUse::kWriter, kFailed, db); !opened.ok()) {
-    return opened;
+  Status stored = OpenDatabase(dbPath, DatabaseUse::kWriter, kFailed, db);
+  // The slicing flag is not stored: a slicing value of 0 stands for off.
+  if (stored.ok()) {
+    stored =
+        Execute(db.get(), kFailed, kWriteStatement, settings.destination, settings.loop ? 1 : 0,
+                static_cast<int32_t>(settings.count), static_cast<int64_t>(settings.size),
+                settings.duration, settings.inlineMode ? 1 : 0, settings.sliceBytes);
   }
-  Statement statement = PrepareOrThrow(db.get(), kWriteStatement);
-  if (!statement || !BindSettings(statement.get(), settings)) {
-    return DatabaseFailed(kFailed, db.get(), dbPath);
-  }
-  const int rc = sqlite3_step(statement.get());
-  ThrowIfOutOfMemory(db.get(), rc);
   // The update also completes when no row matches; nothing stored is a
   // failure, not a success.
-  if (rc != SQLITE_DONE || sqlite3_changes(db.get()) == 0) {
-    return DatabaseFailed(kFailed, db.get(), dbPath);
+  if (stored.ok() && sqlite3_changes(db.get()) == 0) {
+    return SqliteFailed(db.get(), SQLITE_OK, kFailed);
   }
-  return {};
+  return stored;
 }
+
+// The wrappers for outside code keep their own form: -1 with the cause
+// recorded for the failure log, and memory that ran out thrown, as the
+// program's own allocations are.
+namespace {
+
+int Reported(const Status& status) {
+  if (status.ok()) return 0;
+  RecordFailureCause(status.cause);
+  if (status.message == Message::kNotEnoughMemory) ThrowOutOfMemory();
+  return -1;
+}
+
+}  // namespace
 
 int LoadConfiguration(const char* dbPath, VelorantisAPIDeviceFeatures& features,
                       VelorantisAPIDiskDumpConfig& config) {
   CaptureSettings settings;
-  const Status loaded = LoadSettings(dbPath, settings);
-  if (!loaded.ok()) {
-    RecordFailureCause(loaded.cause);
-    return -1;
-  }
+  if (Reported(LoadSettings(dbPath, settings)) != 0) return -1;
   FillRecords(settings, features, config);
   return 0;
 }
@@ -185,15 +166,15 @@ int StoreConfiguration(const char* dbPath, const VelorantisAPIDeviceFeatures& fe
                                  : Failed(Message::kCannotSaveConfig,
                                           "the destination cannot be stored: it holds a "
                                           "character that is no byte");
-  if (stored.ok()) return 0;
-  RecordFailureCause(stored.cause);
-  return -1;
+  return Reported(stored);
 }
 
-std::string ConfiguredFolder() {
+Status ConfiguredFolder(std::string& folder) {
+  folder.clear();
   CaptureSettings settings;
-  if (!LoadSettings(program_paths.configDb, settings).ok() || settings.destination.empty()) {
-    return "";
-  }
-  return settings.destination + "/";
+  const Status loaded = LoadSettings(program_paths.configDb, settings);
+  // A configuration that cannot be read names no folder.
+  if (!loaded.ok()) return loaded.message == Message::kNotEnoughMemory ? loaded : Status{};
+  if (!settings.destination.empty()) folder = settings.destination + "/";
+  return {};
 }

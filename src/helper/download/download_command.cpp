@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "helper/capture_files/no_link_open.h"
 #include "helper/download/byte_range.h"
 #include "helper/download/download_header.h"
 #include "helper/download/file_hand_over.h"
@@ -19,8 +20,7 @@
 #include "helper/frontend/failure_log.h"
 #include "helper/frontend/request.h"
 #include "helper/ledger/ledger_store.h"
-#include "helper/ledger/no_link_open.h"
-#include "helper/ledger/records_db.h"
+#include "helper/records_db/records_db.h"
 #include "shared/paths.h"
 
 static_assert(sizeof(off_t) == 8, "build with _FILE_OFFSET_BITS=64");
@@ -121,14 +121,13 @@ bool AsksHeaderOnly(const RequestHeaders& request) {
 Status FindCapture(const Request& request, LedgerEntry& entry) {
   uint64_t id = 0;
   if (Status read = ReadNumber(request, Key::kId, id); !read.ok()) return read;
-  constexpr Message kFailed = Message::kLedgerUnreadable;
   Connection ledger;
-  if (Status opened = OpenRecordsStep(DatabaseUse::kReader, kFailed, ledger); !opened.ok()) {
-    return opened;
-  }
-  const int found = CaptureById(ledger.get(), static_cast<int64_t>(id), entry);
-  if (found > 0) return Failed(Message::kNoSuchCapture);
-  if (found < 0) return RecordsFailed(kFailed, ledger.get());
+  std::optional<LedgerEntry> found;
+  Status read = OpenRecords(DatabaseUse::kReader, ledger);
+  if (read.ok()) read = CaptureById(ledger.get(), static_cast<int64_t>(id), found);
+  if (!read.ok()) return read.Or(Message::kLedgerUnreadable);
+  if (!found) return Failed(Message::kNoSuchCapture);
+  entry = std::move(*found);
   return {};
 }
 

@@ -16,7 +16,7 @@
 // other than the file's present entity tag gets the whole file, without
 // Last-Modified, never handed over), in constant memory; a HEAD
 // request gets the header alone. Where the web server sends files itself
-// (server_settings.sendsFiles) and the file's path allows it (HandOverPath), the
+// (the request's server settings, `sendsFiles`) and the file's path allows it (HandOverPath), the
 // header names the file in X-Sendfile instead, without the length, range
 // and body, which the server adds; a range asked in the variable only, which
 // the server does not see, still goes out through the program.

@@ -97,33 +97,6 @@ void RecordFailureCause(std::string cause) {
   if (Record().cause.empty()) Record().cause = std::move(cause);
 }
 
-namespace {
-
-std::string SqliteCauseOf(const char* text, int extendedCode, int systemErrno, const char* path) {
-  std::string cause = std::string("sqlite \"") + text + "\" code " +
-                      std::to_string(extendedCode & 0xff) + " (extended " +
-                      std::to_string(extendedCode);
-  if (systemErrno != 0) {
-    cause += ", errno " + std::to_string(systemErrno) + " " + strerror(systemErrno);
-  }
-  return cause + ") at " + path;
-}
-
-}  // namespace
-
-std::string SqliteCause(sqlite3* db, const char* path) {
-  const int code = sqlite3_errcode(db);
-  if (code == SQLITE_OK || code == SQLITE_ROW || code == SQLITE_DONE) {
-    return std::string("sqlite: no matching row at ") + path;
-  }
-  return SqliteCauseOf(sqlite3_errmsg(db), sqlite3_extended_errcode(db), sqlite3_system_errno(db),
-                       path);
-}
-
-std::string SqliteOpenCause(const char* path, int code, int systemErrno) {
-  return SqliteCauseOf(sqlite3_errstr(code), code, systemErrno, path);
-}
-
 std::string ErrnoCause(const char* operation, const char* path, int error) {
   return std::string(operation) + " " + path + ": " + strerror(error) + " (errno " +
          std::to_string(error) + ")";

@@ -7,8 +7,6 @@
 #ifndef VELORANTIS_HELPER_FRONTEND_FAILURE_LOG_H_
 #define VELORANTIS_HELPER_FRONTEND_FAILURE_LOG_H_
 
-#include <sqlite3.h>
-
 #include <cstdio>
 #include <string>
 
@@ -23,16 +21,6 @@ inline constexpr char kOutOfMemoryCause[] =
 void RecordFailureCause(std::string cause);
 
 // The causes, as the failure log words them.
-
-// SQLite's error on `db` with the database's path:
-//   sqlite "TEXT" code N (extended M, errno E) at PATH
-// errno only when SQLite had one from the system. When `db` holds no error
-// (a query that found no row), "sqlite: no matching row at PATH".
-std::string SqliteCause(sqlite3* db, const char* path);
-
-// An open of the database at `path` that failed with SQLite's `code` and
-// the system's `systemErrno` (0 for none), in the same form.
-std::string SqliteOpenCause(const char* path, int code, int systemErrno);
 
 // `operation` ("open", "flock") on `path` failed with `error` (an errno).
 std::string ErrnoCause(const char* operation, const char* path, int error);

@@ -4,9 +4,12 @@
 
 #include <initializer_list>
 
-#include "helper/ledger/statement_values.h"
+#include "shared/sqlite_failure.h"
+#include "shared/statement.h"
 
 namespace {
+
+constexpr Message kFailed = Message::kLedgerUnavailable;
 
 constexpr char kColumns[] =
     "SELECT id, mac, file, loop, count, size, duration, inline, slicing, state, started, "
@@ -76,25 +79,44 @@ LedgerEntry EntryOf(sqlite3_stmt* row) {
   return entry;
 }
 
-bool BindEntry(sqlite3_stmt* statement, const LedgerEntry& entry) {
-  bool bound = BindText(statement, 1, entry.mac) && BindText(statement, 2, entry.file);
-  int index = 3;
-  for (int64_t number :
-       {entry.loop, entry.count, entry.size, entry.duration, entry.inlineMode, entry.slicing}) {
-    bound = bound && BindNumber(statement, index++, number);
-  }
-  return bound && BindText(statement, 9, entry.state) && BindNumber(statement, 10, entry.started) &&
-         BindText(statement, 11, entry.startedBy) && BindText(statement, 12, entry.startedFrom) &&
-         BindNumber(statement, 13, entry.ended) && BindNumber(statement, 14, entry.error);
+Status BindEntry(sqlite3_stmt* statement, const LedgerEntry& entry) {
+  return Bind(statement, kFailed, entry.mac, entry.file, entry.loop, entry.count, entry.size,
+              entry.duration, entry.inlineMode, entry.slicing, entry.state, entry.started,
+              entry.startedBy, entry.startedFrom, entry.ended, entry.error);
 }
 
-// Every row `statement` gives; nullopt when a step fails.
-std::optional<std::vector<LedgerEntry>> Entries(sqlite3_stmt* statement) {
+// Every row the statement `sql` with `values` gives, into `entries`.
+template <typename... Values>
+Status Entries(sqlite3* db, const std::string& sql, std::vector<LedgerEntry>& entries,
+               const Values&... values) {
+  entries.clear();
+  Statement select;
+  Status read = Prepare(db, sql.c_str(), kFailed, select);
+  if (read.ok()) read = Bind(select.get(), kFailed, values...);
+  if (read.ok()) {
+    read = ForEachRow(select.get(), kFailed,
+                      [&entries](sqlite3_stmt* row) { entries.push_back(EntryOf(row)); });
+  }
+  return read;
+}
+
+// The first row of Entries, if any.
+template <typename... Values>
+Status FirstEntry(sqlite3* db, const std::string& sql, std::optional<LedgerEntry>& entry,
+                  const Values&... values) {
+  entry.reset();
   std::vector<LedgerEntry> entries;
-  int step;
-  while ((step = sqlite3_step(statement)) == SQLITE_ROW) entries.push_back(EntryOf(statement));
-  if (step != SQLITE_DONE) return std::nullopt;
-  return entries;
+  Status read = Entries(db, sql, entries, values...);
+  if (read.ok() && !entries.empty()) entry = std::move(entries.front());
+  return read;
+}
+
+// An update of one entry that must change exactly one row.
+template <typename... Values>
+Status UpdateOne(sqlite3* db, const char* sql, const Values&... values) {
+  Status updated = Execute(db, kFailed, sql, values...);
+  if (updated.ok() && sqlite3_changes(db) != 1) return SqliteFailed(db, SQLITE_OK, kFailed);
+  return updated;
 }
 
 }  // namespace
@@ -121,133 +143,94 @@ bool IsFileOf(const LedgerEntry& entry, const struct stat& info) {
   return IsRecordedFile(recorded, info);
 }
 
-int64_t RecordCapture(sqlite3* db, const LedgerEntry& entry) {
-  Statement insert = Prepare(db, kInsert);
-  if (!insert || !BindEntry(insert.get(), entry) || !Run(insert.get())) return -1;
-  const int64_t id = sqlite3_last_insert_rowid(db);
+Status RecordCapture(sqlite3* db, const LedgerEntry& entry, int64_t& id) {
+  Statement insert;
+  Status recorded = Prepare(db, kInsert, kFailed, insert);
+  if (recorded.ok()) recorded = BindEntry(insert.get(), entry);
+  if (recorded.ok()) recorded = Run(insert.get(), kFailed);
+  if (!recorded.ok()) return recorded;
+  id = sqlite3_last_insert_rowid(db);
   if (entry.policySize) {
-    Statement limit = Prepare(db, kPolicyLimit);
-    if (!limit || !BindNumber(limit.get(), 1, id) || !Run(limit.get())) return -1;
+    if (Status limited = Execute(db, kFailed, kPolicyLimit, id); !limited.ok()) return limited;
   }
-  Statement trim = Prepare(db, kTrim);
-  if (trim && BindNumber(trim.get(), 1, id - kLedgerRows) && Run(trim.get()) &&
-      sqlite3_changes(db) > 0) {
-    Execute(db, kTrimLimits);
+  // Trimming is housekeeping: rows it leaves go with a later insert.
+  if (Execute(db, kFailed, kTrim, id - kLedgerRows).ok() && sqlite3_changes(db) > 0) {
+    static_cast<void>(ExecuteScript(db, kTrimLimits, kFailed));
   }
-  return id;
+  return {};
 }
 
-bool RecordEnd(sqlite3* db, int64_t id, const CaptureEnd& end) {
-  Statement update = Prepare(db, kEnd);
-  return update && BindNumber(update.get(), 1, id) && BindText(update.get(), 2, end.state) &&
-         BindNumber(update.get(), 3, end.ended) && BindText(update.get(), 4, end.stoppedBy) &&
-         BindText(update.get(), 5, end.stoppedFrom) && BindNumber(update.get(), 6, end.error) &&
-         BindNumber(update.get(), 7, end.identity.device) &&
-         BindNumber(update.get(), 8, end.identity.inode) &&
-         BindNumber(update.get(), 9, end.identity.size) &&
-         BindNumber(update.get(), 10, end.identity.modified) &&
-         BindNumber(update.get(), 11, end.firstPacket) &&
-         BindNumber(update.get(), 12, end.lastPacket) && Run(update.get());
+Status RecordEnd(sqlite3* db, int64_t id, const CaptureEnd& end) {
+  return Execute(db, kFailed, kEnd, id, end.state, end.ended, end.stoppedBy, end.stoppedFrom,
+                 end.error, end.identity.device, end.identity.inode, end.identity.size,
+                 end.identity.modified, end.firstPacket, end.lastPacket);
 }
 
-bool RecordRename(sqlite3* db, int64_t id, const std::string& file) {
-  Statement update = Prepare(db, kRename);
-  return update && BindNumber(update.get(), 1, id) && BindText(update.get(), 2, file) &&
-         Run(update.get());
+Status RecordRename(sqlite3* db, int64_t id, const std::string& file) {
+  return Execute(db, kFailed, kRename, id, file);
 }
 
-bool RecordPin(sqlite3* db, int64_t id, bool pinned) {
-  Statement update = Prepare(db, "UPDATE captures SET pinned = ?2 WHERE id = ?1");
-  return update && BindNumber(update.get(), 1, id) && BindNumber(update.get(), 2, pinned) &&
-         Run(update.get()) && sqlite3_changes(db) == 1;
+Status RecordPin(sqlite3* db, int64_t id, bool pinned) {
+  return UpdateOne(db, "UPDATE captures SET pinned = ?2 WHERE id = ?1", id, pinned);
 }
 
-bool RecordRemoval(sqlite3* db, int64_t id, const Removal& removal) {
+Status RecordRemoval(sqlite3* db, int64_t id, const Removal& removal) {
   const std::string sql = std::string(
                               "UPDATE captures SET state = 'deleted', deleted = ?2, "
                               "deletedby = ?3, freed = ?4 WHERE id = ?1 AND pinned = 0 AND ") +
                           kRemovable;
-  Statement update = Prepare(db, sql.c_str());
-  return update && BindNumber(update.get(), 1, id) && BindNumber(update.get(), 2, removal.when) &&
-         BindText(update.get(), 3, removal.by) && BindNumber(update.get(), 4, removal.freed) &&
-         Run(update.get()) && sqlite3_changes(db) == 1;
+  return UpdateOne(db, sql.c_str(), id, removal.when, removal.by, removal.freed);
 }
 
-bool UndoRemoval(sqlite3* db, const LedgerEntry& entry) {
-  Statement update = Prepare(db,
-                             "UPDATE captures SET state = ?2, deleted = 0, deletedby = '', "
-                             "freed = 0 WHERE id = ?1 AND state = 'deleted'");
-  return update && BindNumber(update.get(), 1, entry.id) &&
-         BindText(update.get(), 2, entry.state) && Run(update.get()) && sqlite3_changes(db) == 1;
+Status UndoRemoval(sqlite3* db, const LedgerEntry& entry) {
+  return UpdateOne(db,
+                   "UPDATE captures SET state = ?2, deleted = 0, deletedby = '', freed = 0 "
+                   "WHERE id = ?1 AND state = 'deleted'",
+                   entry.id, entry.state);
 }
 
-bool RecordMissing(sqlite3* db, int64_t id) {
+Status RecordMissing(sqlite3* db, int64_t id) {
   const std::string sql =
       std::string("UPDATE captures SET state = 'missing' WHERE id = ?1 AND ") + kKept;
-  Statement update = Prepare(db, sql.c_str());
-  return update && BindNumber(update.get(), 1, id) && Run(update.get());
+  return Execute(db, kFailed, sql.c_str(), id);
 }
 
-bool RecordUnlinked(sqlite3* db, int64_t id) {
-  Statement update = Prepare(db, "UPDATE captures SET filedev = 0, fileino = 0 WHERE id = ?1");
-  return update && BindNumber(update.get(), 1, id) && Run(update.get());
+Status RecordUnlinked(sqlite3* db, int64_t id) {
+  return Execute(db, kFailed, "UPDATE captures SET filedev = 0, fileino = 0 WHERE id = ?1", id);
 }
 
-std::optional<std::vector<LedgerEntry>> KeptCaptures(sqlite3* db) {
-  const std::string sql = std::string(kColumns) + "WHERE " + kKept + " ORDER BY id";
-  Statement select = Prepare(db, sql.c_str());
-  if (!select) return std::nullopt;
-  return Entries(select.get());
+Status KeptCaptures(sqlite3* db, std::vector<LedgerEntry>& entries) {
+  return Entries(db, std::string(kColumns) + "WHERE " + kKept + " ORDER BY id", entries);
 }
 
-std::optional<std::vector<LedgerEntry>> PendingRemovals(sqlite3* db) {
-  const std::string sql =
-      std::string(kColumns) + "WHERE state = 'deleted' AND fileino != 0 ORDER BY id";
-  Statement select = Prepare(db, sql.c_str());
-  if (!select) return std::nullopt;
-  return Entries(select.get());
+Status PendingRemovals(sqlite3* db, std::vector<LedgerEntry>& entries) {
+  return Entries(db, std::string(kColumns) + "WHERE state = 'deleted' AND fileino != 0 ORDER BY id",
+                 entries);
 }
 
-std::optional<std::vector<LedgerEntry>> ActiveCaptures(sqlite3* db, const char* mac) {
-  const std::string sql =
-      std::string(kColumns) + "WHERE " + kActive + " AND (?1 IS NULL OR mac = ?1) ORDER BY id";
-  Statement select = Prepare(db, sql.c_str());
-  if (!select || (mac != nullptr && !BindText(select.get(), 1, mac))) return std::nullopt;
-  return Entries(select.get());
+Status ActiveCaptures(sqlite3* db, const char* mac, std::vector<LedgerEntry>& entries) {
+  return Entries(
+      db, std::string(kColumns) + "WHERE " + kActive + " AND (?1 IS NULL OR mac = ?1) ORDER BY id",
+      entries, mac);
 }
 
-int CaptureById(sqlite3* db, int64_t id, LedgerEntry& entry) {
-  const std::string sql = std::string(kColumns) + "WHERE id = ?1";
-  Statement select = Prepare(db, sql.c_str());
-  if (!select || !BindNumber(select.get(), 1, id)) return -1;
-  std::optional<std::vector<LedgerEntry>> entries = Entries(select.get());
-  if (!entries) return -1;
-  if (entries->empty()) return 1;
-  entry = entries->front();
-  return 0;
+Status CaptureById(sqlite3* db, int64_t id, std::optional<LedgerEntry>& entry) {
+  return FirstEntry(db, std::string(kColumns) + "WHERE id = ?1", entry, id);
 }
 
-std::optional<LedgerEntry> LatestCaptureOf(sqlite3* db, const std::string& file, bool& readable) {
-  const std::string sql =
-      std::string(kColumns) +
-      "WHERE file = ?1 AND state NOT IN ('failed', 'deleted', 'missing') ORDER BY id DESC LIMIT 1";
-  Statement select = Prepare(db, sql.c_str());
-  std::optional<std::vector<LedgerEntry>> entries;
-  if (select && BindText(select.get(), 1, file)) entries = Entries(select.get());
-  readable = entries.has_value();
-  if (!entries || entries->empty()) return std::nullopt;
-  return entries->front();
+Status LatestCaptureOf(sqlite3* db, const std::string& file, std::optional<LedgerEntry>& entry) {
+  return FirstEntry(db,
+                    std::string(kColumns) +
+                        "WHERE file = ?1 AND state NOT IN ('failed', 'deleted', 'missing') "
+                        "ORDER BY id DESC LIMIT 1",
+                    entry, file);
 }
 
-std::optional<std::vector<LedgerEntry>> ListCaptures(sqlite3* db, const char* mac, int64_t limit,
-                                                     int64_t before) {
-  const std::string sql = std::string(kColumns) +
-                          "WHERE (?1 IS NULL OR mac = ?1) AND (?2 <= 0 OR id < ?2) "
-                          "ORDER BY id DESC LIMIT ?3";
-  Statement select = Prepare(db, sql.c_str());
-  if (!select || (mac != nullptr && !BindText(select.get(), 1, mac)) ||
-      !BindNumber(select.get(), 2, before) || !BindNumber(select.get(), 3, limit)) {
-    return std::nullopt;
-  }
-  return Entries(select.get());
+Status ListCaptures(sqlite3* db, const char* mac, int64_t limit, int64_t before,
+                    std::vector<LedgerEntry>& entries) {
+  return Entries(db,
+                 std::string(kColumns) +
+                     "WHERE (?1 IS NULL OR mac = ?1) AND (?2 <= 0 OR id < ?2) "
+                     "ORDER BY id DESC LIMIT ?3",
+                 entries, mac, before, limit);
 }

@@ -11,8 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "helper/ledger/file_identity.h"
+#include "helper/capture_files/file_identity.h"
 #include "shared/sqlite_handles.h"
+#include "shared/status.h"
 
 // The newest rows the ledger keeps; older ones that no longer claim a file go.
 inline constexpr int64_t kLedgerRows = 1000;
@@ -79,21 +80,23 @@ struct CaptureEnd {
   int64_t lastPacket = -1;
 };
 
-// Inserts `entry` (its id ignored) and drops the rows without a file
-// ("failed", "missing", and "deleted" once unlinked) that lie kLedgerRows
-// or more behind it. Returns the new id, -1 on
-// failure.
-int64_t RecordCapture(sqlite3* db, const LedgerEntry& entry);
+// Every operation fails with kLedgerUnavailable (kNotEnoughMemory when
+// memory ran out) and SQLite's cause.
+
+// Inserts `entry` (its id ignored), its new id into `id`, and drops the rows
+// without a file ("failed", "missing", and "deleted" once unlinked) that lie
+// kLedgerRows or more behind it.
+Status RecordCapture(sqlite3* db, const LedgerEntry& entry, int64_t& id);
 
 // Settles entry `id` as `end` says, if it still claims its file ("running"
-// only from "starting"). False on failure.
-bool RecordEnd(sqlite3* db, int64_t id, const CaptureEnd& end);
+// only from "starting").
+Status RecordEnd(sqlite3* db, int64_t id, const CaptureEnd& end);
 
-// Points entry `id` at the capture file's new path. False on failure.
-bool RecordRename(sqlite3* db, int64_t id, const std::string& file);
+// Points entry `id` at the capture file's new path.
+Status RecordRename(sqlite3* db, int64_t id, const std::string& file);
 
-// Pins or unpins entry `id`. False on failure or when there is no such entry.
-bool RecordPin(sqlite3* db, int64_t id, bool pinned);
+// Pins or unpins entry `id`; fails too when there is no such entry.
+Status RecordPin(sqlite3* db, int64_t id, bool pinned);
 
 // A file's removal: when, by whom (REMOTE_USER, or "retention"), and the
 // bytes it frees.
@@ -105,42 +108,39 @@ struct Removal {
 
 // Records entry `id`, an ended capture that is not pinned ("missing"
 // included), as "deleted" by `removal`; its file identity stays until
-// RecordUnlinked. False on failure, or when the entry is no such capture.
-bool RecordRemoval(sqlite3* db, int64_t id, const Removal& removal);
+// RecordUnlinked. Fails too when the entry is no such capture.
+Status RecordRemoval(sqlite3* db, int64_t id, const Removal& removal);
 
 // Takes back the removal recorded for `entry` (as it was before it), whose
-// file could not be unlinked. False on failure.
-bool UndoRemoval(sqlite3* db, const LedgerEntry& entry);
+// file could not be unlinked.
+Status UndoRemoval(sqlite3* db, const LedgerEntry& entry);
 
 // Records entry `id`, an ended capture, as "missing": its file is gone.
-bool RecordMissing(sqlite3* db, int64_t id);
+Status RecordMissing(sqlite3* db, int64_t id);
 
 // Clears the file identity of entry `id`, once its file is unlinked.
-bool RecordUnlinked(sqlite3* db, int64_t id);
+Status RecordUnlinked(sqlite3* db, int64_t id);
 
 // The ended captures that left their files (HasKeptFile), oldest first.
-std::optional<std::vector<LedgerEntry>> KeptCaptures(sqlite3* db);
+Status KeptCaptures(sqlite3* db, std::vector<LedgerEntry>& entries);
 
 // The removals recorded whose file may still be there, oldest first.
-std::optional<std::vector<LedgerEntry>> PendingRemovals(sqlite3* db);
+Status PendingRemovals(sqlite3* db, std::vector<LedgerEntry>& entries);
 
 // The entries that claim their files, of device `mac` only unless it is
-// null, oldest first. Nullopt on failure.
-std::optional<std::vector<LedgerEntry>> ActiveCaptures(sqlite3* db, const char* mac);
+// null, oldest first.
+Status ActiveCaptures(sqlite3* db, const char* mac, std::vector<LedgerEntry>& entries);
 
-// Entry `id` into `entry`. Returns 0 when it is there, 1 when there is no
-// such entry, -1 when the ledger cannot be read.
-int CaptureById(sqlite3* db, int64_t id, LedgerEntry& entry);
+// Entry `id` into `entry`; nullopt when there is no such entry.
+Status CaptureById(sqlite3* db, int64_t id, std::optional<LedgerEntry>& entry);
 
-// The newest entry whose file is at `file` (not failed, deleted or missing),
-// if any.
-// Nullopt also when the ledger cannot be read; `readable` says which.
-std::optional<LedgerEntry> LatestCaptureOf(sqlite3* db, const std::string& file, bool& readable);
+// The newest entry whose file is at `file` (not failed, deleted or missing)
+// into `entry`; nullopt when there is none.
+Status LatestCaptureOf(sqlite3* db, const std::string& file, std::optional<LedgerEntry>& entry);
 
 // Up to `limit` entries, newest first: of device `mac` only unless it is
-// null, and with an id below `before` when it is positive. Nullopt when the
-// ledger cannot be read.
-std::optional<std::vector<LedgerEntry>> ListCaptures(sqlite3* db, const char* mac, int64_t limit,
-                                                     int64_t before);
+// null, and with an id below `before` when it is positive.
+Status ListCaptures(sqlite3* db, const char* mac, int64_t limit, int64_t before,
+                    std::vector<LedgerEntry>& entries);
 
 #endif  // VELORANTIS_HELPER_LEDGER_LEDGER_STORE_H_

@@ -1,18 +1,22 @@
 #include "helper/metrics/device_figures.h"
 
-#include "helper/frontend/database_failure.h"
 #include "helper/frontend/memory_budget.h"
-#include "shared/sqlite_handles.h"
+#include "shared/sqlite_failure.h"
+#include "shared/statement.h"
 
 namespace {
 
 constexpr char kDeviceQuery[] = "SELECT id, mac, model FROM device WHERE id >= 0 ORDER BY id";
 
 // The fallback stands for SQL NULL, never for SQLite running out of memory.
-std::string ColumnText(sqlite3_stmt* row, int column, const char* fallback) {
-  const unsigned char* text = sqlite3_column_text(row, column);
-  if (text == nullptr) ThrowIfOutOfMemory(nullptr, sqlite3_errcode(sqlite3_db_handle(row)));
-  return text != nullptr ? reinterpret_cast<const char*>(text) : fallback;
+Status ColumnText(sqlite3_stmt* row, int column, const char* fallback, std::string& text) {
+  const unsigned char* value = sqlite3_column_text(row, column);
+  sqlite3* db = sqlite3_db_handle(row);
+  if (value == nullptr && IsOutOfMemory(db, sqlite3_errcode(db))) {
+    return SqliteFailed(db, sqlite3_errcode(db), Message::kFailedDevices);
+  }
+  text = value != nullptr ? reinterpret_cast<const char*>(value) : fallback;
+  return {};
 }
 
 // The statements read for every device, each prepared once: preparing is
@@ -26,10 +30,10 @@ struct FigureQueries {
 Status ReadNewest(sqlite3_stmt* statement, const StatsTable& table, int64_t deviceId,
                   NewestSample& sample) {
   sqlite3_reset(statement);
-  if (sqlite3_bind_int64(statement, 1, deviceId) != SQLITE_OK) return Failed(table.failure);
-  const int rc = sqlite3_step(statement);
-  if (rc == SQLITE_DONE) return {};
-  if (rc != SQLITE_ROW) return Failed(table.failure);
+  bool found = false;
+  Status read = Bind(statement, table.failure, deviceId);
+  if (read.ok()) read = Step(statement, table.failure, found);
+  if (!read.ok() || !found) return read;
   uint64_t columns[kMaxStatsColumns];
   ReadStatsColumns(statement, table, columns);
   for (size_t s = 0; s < table.series.size(); ++s) {
@@ -54,11 +58,13 @@ Status ReadFigures(FigureQueries& queries, int64_t deviceId, DeviceFigures& devi
 // Fails with the message of the query that cannot be prepared, in the order
 // the status command meets them.
 Status PrepareQueries(sqlite3* db, FigureQueries& queries) {
-  queries.capture.reset(PrepareCaptureQuery(db));
-  if (!queries.capture) return Failed(Message::kFailedDeviceCaptureStatus);
+  if (Status prepared = PrepareCaptureQuery(db, queries.capture); !prepared.ok()) return prepared;
   for (int version = 0; version < kStatsVersions; ++version) {
-    queries.newest[version] = Prepare(db, StatsTableOf(version).newest);
-    if (!queries.newest[version]) return Failed(StatsTableOf(version).failure);
+    const StatsTable& table = StatsTableOf(version);
+    if (Status prepared = Prepare(db, table.newest, table.failure, queries.newest[version]);
+        !prepared.ok()) {
+      return prepared;
+    }
   }
   return {};
 }
@@ -71,17 +77,21 @@ Status ReadDeviceFigures(sqlite3* db, std::vector<DeviceFigures>& devices) {
   // The device rows are read whole first.
   std::vector<int64_t> ids;
   {
-    Statement statement = Prepare(db, kDeviceQuery);
-    if (!statement) return Failed(Message::kFailedDevices);
-    int rc;
-    while ((rc = sqlite3_step(statement.get())) == SQLITE_ROW) {
-      DeviceFigures& device = devices.emplace_back();
-      device.mac = ColumnText(statement.get(), 1, "");
-      device.model = ColumnText(statement.get(), 2, "Unknown");
-      ChargeAnswerBytes(sizeof device + device.mac.size() + device.model.size());
-      ids.push_back(sqlite3_column_int64(statement.get(), 0));
+    constexpr Message kFailed = Message::kFailedDevices;
+    Statement statement;
+    Status column;
+    Status read = Prepare(db, kDeviceQuery, kFailed, statement);
+    if (read.ok()) {
+      read = ForEachRow(statement.get(), kFailed, [&](sqlite3_stmt* row) {
+        DeviceFigures& device = devices.emplace_back();
+        if (column.ok()) column = ColumnText(row, 1, "", device.mac);
+        if (column.ok()) column = ColumnText(row, 2, "Unknown", device.model);
+        ChargeAnswerBytes(sizeof device + device.mac.size() + device.model.size());
+        ids.push_back(sqlite3_column_int64(row, 0));
+      });
     }
-    if (rc != SQLITE_DONE) return Failed(Message::kFailedDevices);
+    if (!column.ok()) return column;
+    if (!read.ok()) return read;
   }
   if (ids.empty()) return {};
   FigureQueries queries;

@@ -4,7 +4,6 @@
 #include <iterator>
 #include <vector>
 
-#include "helper/frontend/database_failure.h"
 #include "helper/frontend/memory_budget.h"
 #include "helper/metrics/device_figures.h"
 #include "helper/metrics/exposition.h"
@@ -161,33 +160,27 @@ void WriteMetrics(std::string& out, const std::vector<DeviceFigures>& figures) {
 }
 
 // Every read in one transaction, so all devices' figures come from one state
-// of the file; a failure's cause is taken from SQLite before the rollback
-// replaces it.
-Status ReadInTransaction(sqlite3* db, const char* path, std::vector<DeviceFigures>& devices) {
-  ThrowIfOutOfMemory(db, StartTransaction(db));
-  Status read = ReadDeviceFigures(db, devices);
-  if (!read.ok()) {
-    read = DatabaseFailed(read.message, db, path);
-    RollbackTransaction(db);
-  } else {
-    ThrowIfOutOfMemory(db, CommitTransaction(db));
-  }
-  return read;
+// of the file; a failed read is rolled back.
+Status ReadInTransaction(sqlite3* db, std::vector<DeviceFigures>& devices) {
+  return InReadTransaction(db, Message::kCannotOpenDatabase,
+                           [&] { return ReadDeviceFigures(db, devices); });
 }
 
 }  // namespace
 
 Status OutputMetrics(const Request&, ResponseBody& body) {
   const char* statusDb = program_paths.statusDb;
-  OpenFailure openFailure;
-  Connection db = OpenDatabase(statusDb, DatabaseUse::kStatusReader, &openFailure);
-  if (!db) return OpenFailed(Message::kCannotOpenDatabase, statusDb, openFailure);
+  Connection db;
+  if (Status opened =
+          OpenDatabase(statusDb, DatabaseUse::kStatusReader, Message::kCannotOpenDatabase, db);
+      !opened.ok()) {
+    return opened;
+  }
   std::vector<DeviceFigures> devices;
-  Status read = ReadInTransaction(db.get(), statusDb, devices);
+  Status read = ReadInTransaction(db.get(), devices);
   db.reset();
   if (!read.ok()) return read;
   body.contentType = kExpositionContentType;
   WriteMetrics(body.text, devices);
-  AppendStorageMetrics(body.text);
-  return {};
+  return AppendStorageMetrics(body.text);
 }

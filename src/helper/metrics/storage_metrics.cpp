@@ -1,9 +1,10 @@
 #include "helper/metrics/storage_metrics.h"
 
+#include "helper/capture_ends/capture_ends.h"
 #include "helper/config/config_store.h"
 #include "helper/frontend/memory_budget.h"
-#include "helper/ledger/records_db.h"
 #include "helper/metrics/exposition.h"
+#include "helper/records_db/records_db.h"
 
 namespace {
 
@@ -69,14 +70,19 @@ void WriteStorageMetrics(std::string& out, const StorageState& state,
                &RemovalCount::bytes);
 }
 
-void AppendStorageMetrics(std::string& out) {
-  OpenFailure failure;
-  const Connection ledger = OpenRecords(DatabaseUse::kReader, failure);
-  if (!ledger) return;
-  const std::optional<StorageState> state = ReadStorageState(ledger.get(), {ConfiguredFolder()});
-  const std::optional<std::vector<RemovalCount>> removals = RemovalCounts(ledger.get());
-  if (!state || !removals) return;
+Status AppendStorageMetrics(std::string& out) {
+  Connection ledger;
+  std::string next;
+  StorageState state;
+  std::vector<RemovalCount> removals;
+  Status read = OpenRecords(DatabaseUse::kReader, ledger);
+  if (read.ok()) read = ConfiguredFolder(next);
+  if (read.ok()) read = ReadStorageState(ledger.get(), {next}, state);
+  if (read.ok()) read = RemovalCounts(ledger.get(), removals);
+  // A ledger that cannot be read leaves its families out of the answer.
+  if (!read.ok()) return read.message == Message::kNotEnoughMemory ? read : Status{};
   const size_t before = out.capacity();
-  WriteStorageMetrics(out, *state, *removals);
+  WriteStorageMetrics(out, state, removals);
   if (out.capacity() > before) ChargeAnswerBytes(out.capacity() - before);
+  return {};
 }

@@ -6,8 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "helper/ledger/retention.h"
-#include "helper/ledger/retention_policy.h"
+#include "helper/removal/removal_counts.h"
+#include "helper/retention/retention.h"
+#include "shared/status.h"
 
 // Appends the storage families for `state` and `removals`.
 void WriteStorageMetrics(std::string& out, const StorageState& state,
@@ -15,6 +16,7 @@ void WriteStorageMetrics(std::string& out, const StorageState& state,
 
 // The records database's state and removals, written as above; nothing when
 // the database cannot be read (the devices' figures go out regardless).
-void AppendStorageMetrics(std::string& out);
+// Fails only when memory ran out (kNotEnoughMemory).
+Status AppendStorageMetrics(std::string& out);
 
 #endif  // VELORANTIS_HELPER_METRICS_STORAGE_METRICS_H_

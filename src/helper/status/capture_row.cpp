@@ -1,6 +1,6 @@
 #include "helper/status/capture_row.h"
 
-#include "shared/sqlite_handles.h"
+#include "shared/statement.h"
 
 namespace {
 
@@ -9,17 +9,20 @@ constexpr char kCaptureQuery[] =
 
 }  // namespace
 
-sqlite3_stmt* PrepareCaptureQuery(sqlite3* db) { return Prepare(db, kCaptureQuery).release(); }
+Status PrepareCaptureQuery(sqlite3* db, Statement& statement) {
+  return Prepare(db, kCaptureQuery, Message::kFailedDeviceCaptureStatus, statement);
+}
 
 Status StepCaptureRow(sqlite3_stmt* statement, int64_t deviceId, std::optional<CaptureRow>& row) {
   row.reset();
   sqlite3_reset(statement);
-  if (sqlite3_bind_int64(statement, 1, deviceId) != SQLITE_OK) {
-    return Failed(Message::kFailedDeviceCaptureStatus);
+  if (Status bound = Bind(statement, Message::kFailedDeviceCaptureStatus, deviceId); !bound.ok()) {
+    return bound;
   }
-  const int rc = sqlite3_step(statement);
-  if (rc == SQLITE_DONE) return {};
-  if (rc != SQLITE_ROW) return Failed(Message::kFailedDeviceStatus);
+  bool found = false;
+  if (Status read = Step(statement, Message::kFailedDeviceStatus, found); !read.ok() || !found) {
+    return read;
+  }
   row.emplace();
   for (int column = 0; column < kCaptureColumns; ++column) {
     row->values[column] = sqlite3_column_int64(statement, column);
@@ -28,7 +31,7 @@ Status StepCaptureRow(sqlite3_stmt* statement, int64_t deviceId, std::optional<C
 }
 
 Status ReadCaptureRow(sqlite3* db, int64_t deviceId, std::optional<CaptureRow>& row) {
-  const Statement statement(PrepareCaptureQuery(db));
-  if (!statement) return Failed(Message::kFailedDeviceCaptureStatus);
+  Statement statement;
+  if (Status prepared = PrepareCaptureQuery(db, statement); !prepared.ok()) return prepared;
   return StepCaptureRow(statement.get(), deviceId, row);
 }

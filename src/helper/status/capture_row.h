@@ -9,6 +9,7 @@
 #include <iterator>
 #include <optional>
 
+#include "shared/sqlite_handles.h"
 #include "shared/status.h"
 
 struct CaptureField {
@@ -35,9 +36,10 @@ struct CaptureRow {
 // a lock).
 Status ReadCaptureRow(sqlite3* db, int64_t deviceId, std::optional<CaptureRow>& row);
 
-// The capture query prepared on `db`, for reading the rows of many devices
-// with one statement (StepCaptureRow); null when it cannot be prepared.
-sqlite3_stmt* PrepareCaptureQuery(sqlite3* db);
+// The capture query prepared on `db` into `statement`, for reading the rows
+// of many devices with one statement (StepCaptureRow). Fails as
+// ReadCaptureRow does when it cannot be prepared.
+Status PrepareCaptureQuery(sqlite3* db, Statement& statement);
 
 // ReadCaptureRow on a statement from PrepareCaptureQuery, which it resets
 // first.

@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <new>
 
-#include "helper/frontend/database_failure.h"
 #include "helper/frontend/json_text.h"
 #include "helper/frontend/memory_budget.h"
 #include "helper/status/stats_tables.h"
+#include "shared/statement.h"
 #include "shared/status_db.h"
 
 namespace {
@@ -14,30 +14,6 @@ namespace {
 // A "," and the longest unsigned 64-bit decimal.
 constexpr size_t kMaxValueText = 21;
 constexpr size_t kFirstBlockSize = 64;
-
-// Fails when a value cannot be bound: the query would then match other rows
-// than the request asked for.
-bool BindWindow(sqlite3_stmt* statement, int64_t deviceId, const StatsWindow& window) {
-  // A "from" of 2^63 or more is bound as the negative number of the same bits.
-  return sqlite3_bind_int64(statement, 1, deviceId) == SQLITE_OK &&
-         sqlite3_bind_int64(statement, 2, static_cast<int64_t>(window.from)) == SQLITE_OK &&
-         sqlite3_bind_int(statement, 3, window.limit) == SQLITE_OK;
-}
-
-// Appends one value per series for every row; false when the rows end in
-// anything but SQLITE_DONE, so a partly read window never passes for whole.
-bool CollectRows(sqlite3_stmt* statement, const StatsTable& table,
-                 std::vector<SeriesText>& series) {
-  uint64_t columns[kMaxStatsColumns];
-  int rc;
-  while ((rc = sqlite3_step(statement)) == SQLITE_ROW) {
-    ReadStatsColumns(statement, table, columns);
-    for (size_t s = 0; s < series.size(); ++s) {
-      AppendSeriesValue(series[s], EvaluateSeries(table.series[s], columns));
-    }
-  }
-  return rc == SQLITE_DONE;
-}
 
 // Moves one array member into `pieces`: its key piece, the series' blocks,
 // and `close`.
@@ -66,17 +42,31 @@ void WriteNode(const StatsTable& table, std::vector<SeriesText>& series, TextPie
   pieces.emplace_back("]\n}");
 }
 
-// One table's query, rows and node, or the table's failure.
+// One table's query, rows and node, or the table's failure. The rows are
+// the window's oldest first, and no more than the request asked for; SQLite's
+// own allocations fail like the series': the window does not fit.
 Status ReadTable(sqlite3* db, const StatsTable& table, int64_t deviceId, const StatsWindow& window,
                  TextPieces& node) {
-  Statement statement = Prepare(db, table.query);
+  Statement statement;
   std::vector<SeriesText> series(table.series.size());
-  if (!statement || !BindWindow(statement.get(), deviceId, window) ||
-      !CollectRows(statement.get(), table, series)) {
-    // SQLite's own allocations fail like the series': the window does not fit.
-    ThrowIfOutOfMemory(db, sqlite3_errcode(db));
-    return Failed(table.failure);
+  Status read = Prepare(db, table.query, table.failure, statement);
+  // A "from" of 2^63 or more is bound as the negative number of the same bits.
+  if (read.ok()) {
+    read = Bind(statement.get(), table.failure, deviceId, static_cast<int64_t>(window.from),
+                window.limit);
   }
+  // Rows that end in a failure fail the table: a partly read window never
+  // passes for whole.
+  if (read.ok()) {
+    read = ForEachRow(statement.get(), table.failure, [&](sqlite3_stmt* row) {
+      uint64_t columns[kMaxStatsColumns];
+      ReadStatsColumns(row, table, columns);
+      for (size_t s = 0; s < series.size(); ++s) {
+        AppendSeriesValue(series[s], EvaluateSeries(table.series[s], columns));
+      }
+    });
+  }
+  if (!read.ok()) return read;
   statement.reset();
   if (!series[0].empty) WriteNode(table, series, node);
   return {};

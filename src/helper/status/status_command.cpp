@@ -5,17 +5,18 @@
 #include <vector>
 
 #include "VelorantisAPI.h"
+#include "helper/capture_ends/capture_ends.h"
 #include "helper/device/device_lookup.h"
-#include "helper/frontend/database_failure.h"
 #include "helper/frontend/failure_log.h"
 #include "helper/frontend/json_text.h"
 #include "helper/frontend/response.h"
 #include "helper/ledger/ledger_store.h"
-#include "helper/ledger/records_db.h"
-#include "helper/ledger/retention.h"
+#include "helper/records_db/records_db.h"
+#include "helper/retention/retention.h"
 #include "helper/status/capture_row.h"
 #include "helper/status/stats_series.h"
 #include "shared/discovery.h"
+#include "shared/sqlite_failure.h"
 #include "shared/status_db.h"
 #include "shared/transaction.h"
 
@@ -78,7 +79,7 @@ void WriteCaptureNode(std::string& node, const CaptureRow& row) {
 Status ReadCapture(sqlite3* db, int64_t deviceId, StatusAnswer& nodes) {
   std::optional<CaptureRow> row;
   if (Status read = ReadCaptureRow(db, deviceId, row); !read.ok()) return read;
-  if (!row) return Failed(Message::kFailedDeviceStatus);
+  if (!row) return SqliteFailed(db, SQLITE_OK, Message::kFailedDeviceStatus);
   WriteCaptureNode(nodes.capture, *row);
   nodes.captureRunning = row->values[0] != 0;
   return {};
@@ -87,9 +88,8 @@ Status ReadCapture(sqlite3* db, int64_t deviceId, StatusAnswer& nodes) {
 // Every read of the command, in order, inside its transaction.
 Status ReadStatusAnswer(sqlite3* db, const std::string& mac, const StatsWindow& window,
                         StatusAnswer& nodes) {
-  const StoredDevice device = GetStoredDevice(db, mac.c_str());
-  if (device.id < 0) return Failed(Message::kFailedDeviceId);
-  ThrowIfOutOfMemory(db, sqlite3_errcode(db));  // "Unknown" stands for failures too
+  StoredDevice device;
+  if (Status found = GetStoredDevice(db, mac.c_str(), device); !found.ok()) return found;
   WriteInfoNode(nodes.info, mac, device.model);
   if (Status read = ReadCapture(db, device.id, nodes); !read.ok()) return read;
   return ReadStatistics(db, device.id, window, nodes.stats);
@@ -98,12 +98,13 @@ Status ReadStatusAnswer(sqlite3* db, const std::string& mac, const StatsWindow& 
 // The size the retention policy gave the device's running capture at its
 // start; -1 when it set none (or the ledger cannot say).
 int64_t PolicyLimitOf(const std::string& mac) {
-  OpenFailure failure;
-  const Connection ledger = OpenRecords(DatabaseUse::kReader, failure);
-  const std::optional<std::vector<LedgerEntry>> active =
-      ledger ? ActiveCaptures(ledger.get(), mac.c_str()) : std::nullopt;
-  if (!active) return -1;
-  for (const LedgerEntry& entry : *active) {
+  Connection ledger;
+  std::vector<LedgerEntry> active;
+  if (!OpenRecords(DatabaseUse::kReader, ledger).ok() ||
+      !ActiveCaptures(ledger.get(), mac.c_str(), active).ok()) {
+    return -1;
+  }
+  for (const LedgerEntry& entry : active) {
     if (entry.policySize) return entry.size;
   }
   return -1;
@@ -133,20 +134,12 @@ void WriteAnswer(std::string& out, TextPieces& tail, StatusAnswer& nodes, int64_
 }
 
 // All reads in one transaction, so the rows of one answer come from one state
-// of the file: committed when every read succeeded, else rolled back, the
-// failure's cause taken from SQLite before the rollback replaces it. A
+// of the file: committed when every read succeeded, else rolled back. A
 // failed BEGIN is logged and the reads run regardless.
-Status ReadInTransaction(sqlite3* db, const char* path, const std::string& mac,
-                         const StatsWindow& window, StatusAnswer& nodes) {
-  ThrowIfOutOfMemory(db, StartTransaction(db));
-  Status read = ReadStatusAnswer(db, mac, window, nodes);
-  if (!read.ok()) {
-    read = DatabaseFailed(read.message, db, path);
-    RollbackTransaction(db);
-  } else {
-    ThrowIfOutOfMemory(db, CommitTransaction(db));
-  }
-  return read;
+Status ReadInTransaction(sqlite3* db, const std::string& mac, const StatsWindow& window,
+                         StatusAnswer& nodes) {
+  return InReadTransaction(db, Message::kCannotOpenDatabase,
+                           [&] { return ReadStatusAnswer(db, mac, window, nodes); });
 }
 
 }  // namespace
@@ -156,11 +149,14 @@ Status OutputStatus(const Request& request, ResponseBody& body) {
   if (Status resolved = ResolveRequestedMac(request, mac); !resolved.ok()) return resolved;
   const StatsWindow window = ReadStatsWindow(request);
   const char* statusDb = program_paths.statusDb;
-  OpenFailure openFailure;
-  Connection db = OpenDatabase(statusDb, DatabaseUse::kStatusReader, &openFailure);
-  if (!db) return OpenFailed(Message::kCannotOpenDatabase, statusDb, openFailure);
+  Connection db;
+  if (Status opened =
+          OpenDatabase(statusDb, DatabaseUse::kStatusReader, Message::kCannotOpenDatabase, db);
+      !opened.ok()) {
+    return opened;
+  }
   StatusAnswer nodes;
-  Status read = ReadInTransaction(db.get(), statusDb, mac, window, nodes);
+  Status read = ReadInTransaction(db.get(), mac, window, nodes);
   db.reset();
   if (!read.ok()) return read;
   WriteAnswer(body.text, body.tail, nodes, nodes.captureRunning ? PolicyLimitOf(mac) : -1);

@@ -15,10 +15,8 @@
 // each preceded by ",\n", and after "capture" the node "retention":
 // {"met": 0} while the capture files' retention policy is not met (the
 // last pass could not meet it); nothing is written before the outcome is
-// known.
-// When the capture row shows the device idle, notes in the ledger the
-// captures that ended by themselves (NoteEndedCaptures). Throws
-// std::bad_alloc when memory runs out.
+// known. Reads only: the ledger's claims are settled by the commands that
+// show them. Throws std::bad_alloc when memory runs out.
 Status OutputStatus(const Request& request, ResponseBody& body);
 
 #endif  // VELORANTIS_HELPER_STATUS_STATUS_COMMAND_H_

@@ -1,7 +1,6 @@
-#include "helper/frontend/failure_log.h"
-#include "helper/ledger/capture_removal.h"
-#include "helper/ledger/records_db.h"
 #include "helper/lock/change_lock.h"
+#include "helper/records_db/records_db.h"
+#include "helper/removal/capture_removal.h"
 #include "helper/storage/storage_commands.h"
 #include "shared/paths.h"
 
@@ -18,12 +17,12 @@ struct NamedCapture {
 Status FindNamedCapture(const Request& request, NamedCapture& named) {
   uint64_t id = 0;
   if (Status read = ReadNumber(request, Key::kId, id); !read.ok()) return read;
-  if (Status opened = OpenRecordsStep(DatabaseUse::kWriter, kFailed, named.ledger); !opened.ok()) {
-    return opened;
-  }
-  const int found = CaptureById(named.ledger.get(), static_cast<int64_t>(id), named.entry);
-  if (found > 0) return Failed(Message::kNoSuchCapture);
-  if (found < 0) return RecordsFailed(kFailed, named.ledger.get());
+  std::optional<LedgerEntry> entry;
+  Status found = OpenRecords(DatabaseUse::kWriter, named.ledger);
+  if (found.ok()) found = CaptureById(named.ledger.get(), static_cast<int64_t>(id), entry);
+  if (!found.ok()) return found.Or(kFailed);
+  if (!entry) return Failed(Message::kNoSuchCapture);
+  named.entry = std::move(*entry);
   return {};
 }
 
@@ -46,16 +45,9 @@ Status DeleteCapture(const Request& request, ResponseBody&) {
   if (const Message refusal = DeleteRefusal(named.entry); refusal != Message::kNone) {
     return Failed(refusal);
   }
-  const RemovalResult removal = RemoveCaptureFile(
-      named.ledger.get(), named.entry, RemovalReason::kDelete, ShownUser(request.caller));
-  if (!removal.recorded) {
-    return RecordsFailed(kFailed, named.ledger.get());
-  }
-  if (removal.unlinkError != 0) {
-    return Failed(Message::kCannotRemoveFile,
-                  ErrnoCause("unlink", named.entry.file.c_str(), removal.unlinkError));
-  }
-  return {};
+  RemovalResult removal;
+  return RemoveCaptureFile(named.ledger.get(), named.entry, RemovalReason::kDelete,
+                           ShownUser(request.caller), removal);
 }
 
 Status PinCapture(const Request& request, ResponseBody&) {
@@ -68,8 +60,5 @@ Status PinCapture(const Request& request, ResponseBody&) {
   const std::string& state = named.entry.state;
   if (state == "failed" || state == "deleted" || state == "missing")
     return Failed(Message::kNoFile);
-  if (!RecordPin(named.ledger.get(), named.entry.id, pinned != 0)) {
-    return RecordsFailed(kFailed, named.ledger.get());
-  }
-  return {};
+  return RecordPin(named.ledger.get(), named.entry.id, pinned != 0).Or(kFailed);
 }

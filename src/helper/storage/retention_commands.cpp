@@ -1,8 +1,9 @@
+#include "helper/capture_ends/capture_ends.h"
 #include "helper/frontend/json_text.h"
 #include "helper/frontend/request_keys.h"
-#include "helper/ledger/records_db.h"
-#include "helper/ledger/retention.h"
 #include "helper/lock/change_lock.h"
+#include "helper/records_db/records_db.h"
+#include "helper/retention/retention.h"
 #include "helper/storage/storage_commands.h"
 #include "helper/storage/storage_node.h"
 #include "shared/paths.h"
@@ -15,12 +16,9 @@ constexpr Message kFailed = Message::kLedgerUnavailable;
 
 Status OutputRetention(const Request&, ResponseBody& body) {
   Connection ledger;
-  if (Status opened = OpenRecordsStep(DatabaseUse::kReader, kFailed, ledger); !opened.ok())
-    return opened;
-  if (Status node = AppendStorageNode(body.text, ledger.get()); !node.ok()) {
-    return RecordsFailed(kFailed, ledger.get());
-  }
-  return {};
+  Status shown = OpenRecords(DatabaseUse::kReader, ledger);
+  if (shown.ok()) shown = AppendStorageNode(body.text, ledger.get());
+  return shown.Or(kFailed);
 }
 
 Status SetRetention(const Request& request, ResponseBody&) {
@@ -32,25 +30,24 @@ Status SetRetention(const Request& request, ResponseBody&) {
   policy.maxBytes = static_cast<int64_t>(maxBytes);
   policy.minFree = static_cast<int64_t>(minFree);
   Connection ledger;
-  if (Status opened = OpenRecordsStep(DatabaseUse::kWriter, kFailed, ledger); !opened.ok())
-    return opened;
-  if (!StorePolicy(ledger.get(), policy)) return RecordsFailed(kFailed, ledger.get());
-  return {};
+  Status stored = OpenRecords(DatabaseUse::kWriter, ledger);
+  if (stored.ok()) stored = StorePolicy(ledger.get(), policy);
+  return stored.Or(kFailed);
 }
 
 Status PruneCaptures(const Request&, ResponseBody& body) {
   ChangeLock lock;
   if (Status locked = LockChanges(lock, program_paths.lockFile); !locked.ok()) return locked;
   Connection ledger;
-  if (Status opened = OpenRecordsStep(DatabaseUse::kWriter, kFailed, ledger); !opened.ok())
-    return opened;
-  const std::optional<PruneReport> report = KeepWithinPolicy(ledger.get(), {}, true);
-  if (!report) return RecordsFailed(kFailed, ledger.get());
+  PruneReport report;
+  Status pruned = OpenRecords(DatabaseUse::kWriter, ledger);
+  if (pruned.ok()) pruned = KeepWithinPolicy(ledger.get(), {}, true, report);
+  if (!pruned.ok()) return pruned.Or(kFailed);
   std::string& out = body.text;
   out += "\"prune\": {";
-  AppendNumberMember(out, "removed", report->removed);
+  AppendNumberMember(out, "removed", report.removed);
   out += ", ";
-  AppendNumberMember(out, "freed", report->freed);
+  AppendNumberMember(out, "freed", report.freed);
   out += "},\n";
   return AppendStorageNode(out, ledger.get());
 }

@@ -12,7 +12,7 @@
 // room the next capture into the stored destination gets; -1 without a
 // policy), "free": [one {"folder", "bytes", "total", "percent"} per line]}
 // for the folders of the ledger's captures and that of the stored
-// destination. Fails with kLedgerUnavailable when the ledger cannot be read.
+// destination. Fails as the ledger does when it cannot be read.
 Status AppendStorageNode(std::string& out, sqlite3* ledger);
 
 #endif  // VELORANTIS_HELPER_STORAGE_STORAGE_NODE_H_
