@@ -2,7 +2,7 @@
 -- file when it is missing (beside the configuration database unless the
 -- build says otherwise), and moves into it, once, the ledger that earlier
 -- versions kept in the configuration database. Every statement is
--- idempotent. An earlier file (user_version below 4) gets the columns it lacks
+-- idempotent. An earlier file (user_version below 5) gets the columns it lacks
 -- added, then this file run over it; a later one is left alone.
 
 -- A write-ahead log: listing the ledger never waits for a start's claim.
@@ -49,6 +49,11 @@ CREATE TABLE IF NOT EXISTS captures (
 );
 -- The claims: the captures that may still be writing their files.
 CREATE INDEX IF NOT EXISTS captures_active ON captures (state) WHERE state IN ('starting', 'running');
+-- Each device's captures, newest first: a page of one device's captures
+-- costs the same however long the ledger.
+CREATE INDEX IF NOT EXISTS captures_mac ON captures (mac, id);
+-- The entries of one file: a start's claim finds who holds its path at once.
+CREATE INDEX IF NOT EXISTS captures_file ON captures (file);
 -- Removals recorded whose file may still be there: the record comes first,
 -- and the file's inode is cleared once it is unlinked.
 CREATE INDEX IF NOT EXISTS captures_removing ON captures (id) WHERE state = 'deleted' AND fileino != 0;
@@ -101,4 +106,4 @@ CREATE TABLE IF NOT EXISTS audit (
 );
 CREATE INDEX IF NOT EXISTS audit_user ON audit (user, id);
 
-PRAGMA user_version = 4;
+PRAGMA user_version = 5;

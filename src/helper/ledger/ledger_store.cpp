@@ -228,9 +228,13 @@ Status LatestCaptureOf(sqlite3* db, const std::string& file, std::optional<Ledge
 
 Status ListCaptures(sqlite3* db, const char* mac, int64_t limit, int64_t before,
                     std::vector<LedgerEntry>& entries) {
-  return Entries(db,
-                 std::string(kColumns) +
-                     "WHERE (?1 IS NULL OR mac = ?1) AND (?2 <= 0 OR id < ?2) "
-                     "ORDER BY id DESC LIMIT ?3",
-                 entries, mac, before, limit);
+  // One form for each selection, so that a page costs the same however
+  // long the ledger: by id alone, or by the index of each device's ids.
+  const int64_t below = before > 0 ? before : INT64_MAX;
+  if (mac == nullptr) {
+    return Entries(db, std::string(kColumns) + "WHERE id < ?1 ORDER BY id DESC LIMIT ?2", entries,
+                   below, limit);
+  }
+  return Entries(db, std::string(kColumns) + "WHERE mac = ?1 AND id < ?2 ORDER BY id DESC LIMIT ?3",
+                 entries, mac, below, limit);
 }

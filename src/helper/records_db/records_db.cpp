@@ -125,7 +125,7 @@ Status CreateRecords(const std::string& path) {
 
 // The version records.sql sets, and the columns each version added to the
 // captures of a file of the version before (tables the schema creates).
-constexpr int kRecordsVersion = 4;
+constexpr int kRecordsVersion = 5;
 struct AddedColumn {
   int version;
   const char* sql;
