@@ -58,6 +58,52 @@ CREATE INDEX IF NOT EXISTS captures_file ON captures (file);
 -- and the file's inode is cleared once it is unlinked.
 CREATE INDEX IF NOT EXISTS captures_removing ON captures (id) WHERE state = 'deleted' AND fileino != 0;
 
+-- What the storage figures need of the whole ledger, kept by the triggers
+-- below in the same transaction as every change of a capture row, so that
+-- reading them costs the same however long the ledger: the bytes the ended
+-- captures' files hold as recorded ('stopped', 'ended', 'gone'), and every
+-- folder the ledger names with its number of rows. A file made before them
+-- gets them counted once, from the rows it holds.
+CREATE TABLE IF NOT EXISTS usage (
+  id INTEGER PRIMARY KEY CHECK (id = 1),
+  keptbytes INTEGER NOT NULL
+);
+INSERT OR IGNORE INTO usage (id, keptbytes)
+  SELECT 1, coalesce(sum(max(filesize, 0)), 0) FROM captures
+  WHERE state IN ('stopped', 'ended', 'gone');
+CREATE TABLE IF NOT EXISTS folders (
+  folder TEXT PRIMARY KEY,      -- a capture file's path up to its last '/'
+  captures INTEGER NOT NULL
+) WITHOUT ROWID;
+INSERT OR IGNORE INTO folders (folder, captures)
+  SELECT rtrim(file, replace(file, '/', '')), count(*) FROM captures
+  GROUP BY rtrim(file, replace(file, '/', ''));
+CREATE TRIGGER IF NOT EXISTS usage_added AFTER INSERT ON captures BEGIN
+  UPDATE usage SET keptbytes = keptbytes +
+    CASE WHEN NEW.state IN ('stopped', 'ended', 'gone') THEN max(NEW.filesize, 0) ELSE 0 END;
+  INSERT INTO folders (folder, captures) VALUES (rtrim(NEW.file, replace(NEW.file, '/', '')), 1)
+    ON CONFLICT (folder) DO UPDATE SET captures = captures + 1;
+END;
+CREATE TRIGGER IF NOT EXISTS usage_dropped AFTER DELETE ON captures BEGIN
+  UPDATE usage SET keptbytes = keptbytes -
+    CASE WHEN OLD.state IN ('stopped', 'ended', 'gone') THEN max(OLD.filesize, 0) ELSE 0 END;
+  UPDATE folders SET captures = captures - 1
+    WHERE folder = rtrim(OLD.file, replace(OLD.file, '/', ''));
+  DELETE FROM folders WHERE folder = rtrim(OLD.file, replace(OLD.file, '/', '')) AND captures = 0;
+END;
+CREATE TRIGGER IF NOT EXISTS usage_changed AFTER UPDATE OF state, filesize, file ON captures BEGIN
+  UPDATE usage SET keptbytes = keptbytes
+    - CASE WHEN OLD.state IN ('stopped', 'ended', 'gone') THEN max(OLD.filesize, 0) ELSE 0 END
+    + CASE WHEN NEW.state IN ('stopped', 'ended', 'gone') THEN max(NEW.filesize, 0) ELSE 0 END;
+  UPDATE folders SET captures = captures - 1
+    WHERE NEW.file != OLD.file AND folder = rtrim(OLD.file, replace(OLD.file, '/', ''));
+  DELETE FROM folders WHERE NEW.file != OLD.file
+    AND folder = rtrim(OLD.file, replace(OLD.file, '/', '')) AND captures = 0;
+  INSERT INTO folders (folder, captures)
+    SELECT rtrim(NEW.file, replace(NEW.file, '/', '')), 1 WHERE NEW.file != OLD.file
+    ON CONFLICT (folder) DO UPDATE SET captures = captures + 1;
+END;
+
 -- The captures whose `size` the retention policy set, at their starts: the
 -- room it left them, where the device's own settings asked for more or for
 -- no limit. A row goes with its capture's.

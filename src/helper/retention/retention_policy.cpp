@@ -1,9 +1,5 @@
 #include "helper/retention/retention_policy.h"
 
-#include <algorithm>
-#include <initializer_list>
-#include <string_view>
-
 #include "shared/statement.h"
 
 namespace {
@@ -11,17 +7,16 @@ namespace {
 constexpr Message kFailed = Message::kLedgerUnavailable;
 
 constexpr char kLoadPolicy[] = "SELECT maxbytes, minfree FROM retention WHERE id = 1";
-// Beyond the policy itself, only what a quota needs: the claims' files and
-// the ended captures' recorded sizes.
-constexpr char kLoadUse[] = "SELECT state, file, filesize, size FROM captures";
+// Beyond the policy itself, only what a quota needs: the ended captures'
+// recorded bytes, as the ledger's triggers keep them, and the claims' files
+// (by their index).
+constexpr char kKeptBytes[] = "SELECT keptbytes FROM usage WHERE id = 1";
+constexpr char kActive[] =
+    "SELECT file, size FROM captures WHERE state IN ('starting', 'running') ORDER BY id";
 
-bool Named(const unsigned char* text, std::initializer_list<std::string_view> names) {
-  const std::string_view value = text != nullptr ? reinterpret_cast<const char*>(text) : "";
-  return std::find(names.begin(), names.end(), value) != names.end();
-}
-
-// Every folder the ledger names, up to its last '/'.
-constexpr char kFolders[] = "SELECT DISTINCT rtrim(file, replace(file, '/', '')) FROM captures";
+// Every folder the ledger names, up to its last '/', as its triggers keep
+// them.
+constexpr char kFolders[] = "SELECT folder FROM folders";
 
 constexpr char kStore[] =
     "INSERT INTO retention (id, maxbytes, minfree) VALUES (1, ?1, ?2) "
@@ -40,16 +35,15 @@ Status LoadPolicyState(sqlite3* db, PolicyState& state, bool always) {
     state.policy = {sqlite3_column_int64(policy.get(), 0), sqlite3_column_int64(policy.get(), 1)};
   }
   if (!always && state.policy.maxBytes <= 0 && state.policy.minFree <= 0) return {};
-  Statement use;
-  if (Status prepared = Prepare(db, kLoadUse, kFailed, use); !prepared.ok()) return prepared;
-  return ForEachRow(use.get(), kFailed, [&state](sqlite3_stmt* row) {
-    const unsigned char* captureState = sqlite3_column_text(row, 0);
-    const unsigned char* file = sqlite3_column_text(row, 1);
-    if (Named(captureState, {"stopped", "ended", "gone"})) {
-      state.keptBytes += std::max<int64_t>(sqlite3_column_int64(row, 2), 0);
-    } else if (Named(captureState, {"starting", "running"}) && file != nullptr) {
-      state.active.push_back({reinterpret_cast<const char*>(file), sqlite3_column_int64(row, 3)});
-    }
+  Statement kept;
+  Statement active;
+  read = Prepare(db, kKeptBytes, kFailed, kept);
+  if (read.ok()) read = Step(kept.get(), kFailed, row);
+  if (read.ok() && row) state.keptBytes = sqlite3_column_int64(kept.get(), 0);
+  if (read.ok()) read = Prepare(db, kActive, kFailed, active);
+  if (!read.ok()) return read;
+  return ForEachRow(active.get(), kFailed, [&state](sqlite3_stmt* row) {
+    state.active.push_back({TextColumn(row, 0), sqlite3_column_int64(row, 1)});
   });
 }
 
