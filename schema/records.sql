@@ -2,7 +2,7 @@
 -- file when it is missing (beside the configuration database unless the
 -- build says otherwise), and moves into it, once, the ledger that earlier
 -- versions kept in the configuration database. Every statement is
--- idempotent. An earlier file (user_version below 4) gets the columns it lacks
+-- idempotent. An earlier file (user_version below 5) gets the columns it lacks
 -- added, then this file run over it; a later one is left alone.
 
 -- A write-ahead log: listing the ledger never waits for a start's claim.
@@ -97,8 +97,10 @@ CREATE TABLE IF NOT EXISTS audit (
   bytes INTEGER NOT NULL,       -- a download's bytes the program sent; -1: none or not known
   -- The bytes a download asked for, as its Range header gave them ('' for
   -- the whole file or a time window).
-  byterange TEXT NOT NULL DEFAULT ''
+  byterange TEXT NOT NULL DEFAULT '',
+  -- The capture filter a download or an extraction gave ('' for none).
+  filter TEXT NOT NULL DEFAULT ''
 );
 CREATE INDEX IF NOT EXISTS audit_user ON audit (user, id);
 
-PRAGMA user_version = 4;
+PRAGMA user_version = 5;

@@ -7,6 +7,7 @@
 #include "helper/capture/capture_commands.h"
 #include "helper/config/config_commands.h"
 #include "helper/download/download_command.h"
+#include "helper/download/extract_command.h"
 #include "helper/frontend/failure_log.h"
 #include "helper/frontend/memory_budget.h"
 #include "helper/frontend/origin_check.h"
@@ -41,6 +42,10 @@ constexpr Command kCommands[] = {
     {.name = "delete", .handler = DeleteCapture, .changesState = true},
     {.name = "pin", .handler = PinCapture, .changesState = true},
     {.name = "audit", .handler = OutputAudit},
+    {.name = "extract",
+     .handler = ExtractCaptures,
+     .form = AnswerForm::kHttpStatus,
+     .audited = true},
 };
 
 // Each command's least role is in frontend/command_roles, row for row.

@@ -7,12 +7,13 @@ namespace {
 
 constexpr char kInsert[] =
     "INSERT INTO audit (time, user, address, command, mac, capture, fromtime, totime, result, "
-    "message, bytes, byterange) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12)";
+    "message, bytes, byterange, filter) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, "
+    "?12, ?13)";
 constexpr char kSetBytes[] = "UPDATE audit SET bytes = ?2 WHERE id = ?1";
 constexpr char kTrim[] = "DELETE FROM audit WHERE id <= ?1";
 constexpr char kSelect[] =
     "SELECT id, time, user, address, command, mac, capture, fromtime, totime, result, message, "
-    "bytes, byterange FROM audit WHERE (?1 IS NULL OR user = ?1) AND (?2 <= 0 OR id < ?2) "
+    "bytes, byterange, filter FROM audit WHERE (?1 IS NULL OR user = ?1) AND (?2 <= 0 OR id < ?2) "
     "ORDER BY id DESC LIMIT ?3";
 
 AuditEntry EntryOf(sqlite3_stmt* row) {
@@ -27,6 +28,7 @@ AuditEntry EntryOf(sqlite3_stmt* row) {
   entry.message = TextColumn(row, 10);
   entry.bytes = sqlite3_column_int64(row, 11);
   entry.range = TextColumn(row, 12);
+  entry.filter = TextColumn(row, 13);
   return entry;
 }
 
@@ -42,7 +44,8 @@ int64_t AppendAudit(sqlite3* db, const AuditEntry& entry) {
   }
   if (!bound || !BindNumber(insert.get(), 9, entry.result) ||
       !BindText(insert.get(), 10, entry.message) || !BindNumber(insert.get(), 11, entry.bytes) ||
-      !BindText(insert.get(), 12, entry.range) || !Run(insert.get())) {
+      !BindText(insert.get(), 12, entry.range) || !BindText(insert.get(), 13, entry.filter) ||
+      !Run(insert.get())) {
     return -1;
   }
   // Ids only grow, so the newest rows are the last kAuditRows ids.

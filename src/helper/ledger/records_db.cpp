@@ -135,7 +135,7 @@ bool CreateRecords(const std::string& path, OpenFailure& failure) {
 
 // The version records.sql sets, and the columns each version added to the
 // captures of a file of the version before (tables the schema creates).
-constexpr int kRecordsVersion = 4;
+constexpr int kRecordsVersion = 5;
 struct AddedColumn {
   int version;
   const char* sql;
@@ -149,6 +149,7 @@ constexpr AddedColumn kAddedColumns[] = {
     {3, "ALTER TABLE captures ADD COLUMN firstpacket INTEGER NOT NULL DEFAULT -1"},
     {3, "ALTER TABLE captures ADD COLUMN lastpacket INTEGER NOT NULL DEFAULT -1"},
     {4, "ALTER TABLE audit ADD COLUMN byterange TEXT NOT NULL DEFAULT ''", 3},
+    {5, "ALTER TABLE audit ADD COLUMN filter TEXT NOT NULL DEFAULT ''", 3},
 };
 
 int VersionOf(sqlite3* db) {
