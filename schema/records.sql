@@ -148,7 +148,9 @@ CREATE TABLE IF NOT EXISTS audit (
   bytes INTEGER NOT NULL,       -- a download's bytes the program sent; -1: none or not known
   -- The bytes a download asked for, as its Range header gave them ('' for
   -- the whole file or a time window).
-  byterange TEXT NOT NULL DEFAULT ''
+  byterange TEXT NOT NULL DEFAULT '',
+  -- The capture filter a download or an extraction gave ('' for none).
+  filter TEXT NOT NULL DEFAULT ''
 );
 CREATE INDEX IF NOT EXISTS audit_user ON audit (user, id);
 

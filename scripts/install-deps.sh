@@ -20,7 +20,7 @@ set -euo pipefail
 # driver; machines that bring their own Node.js have it already.
 npm=()
 command -v npm >/dev/null || npm=(nodejs npm)
-packages=(cmake g++ make libsqlite3-dev)
+packages=(cmake g++ make libsqlite3-dev libpcap-dev)
 for work in "$@"; do
   case $work in
     # capinfos (wireshark-common) for the capture file the demo's start writes;
@@ -28,12 +28,13 @@ for work in "$@"; do
     demo) packages+=(sqlite3 lighttpd lighttpd-mod-openssl openssl curl wireshark-common
       "${npm[@]}") ;;
     tests)
-      packages+=(sqlite3 libgtest-dev nlohmann-json3-dev lighttpd lighttpd-mod-openssl openssl
+      packages+=(tcpdump sqlite3 libgtest-dev nlohmann-json3-dev lighttpd lighttpd-mod-openssl openssl
         curl tshark valgrind apache2-bin nginx fcgiwrap busybox chromium strace "${npm[@]}")
       ;;
     fuzz) packages+=(clang) ;;
-    # editcap and capinfos (wireshark-common) for the time-window benchmark.
-    bench) packages+=(sqlite3 lighttpd curl valgrind hyperfine wrk libbenchmark-dev time
+    # editcap, mergecap and capinfos (wireshark-common) and tcpdump for the
+    # time-window and extraction benchmarks.
+    bench) packages+=(tcpdump sqlite3 lighttpd curl valgrind hyperfine wrk libbenchmark-dev time
       wireshark-common) ;;
     powerpc)
       packages+=(sqlite3 g++-powerpc-linux-gnu qemu-user googletest nlohmann-json3-dev

@@ -8,6 +8,7 @@
 #include "helper/capture_ends/capture_ends.h"
 #include "helper/config/config_commands.h"
 #include "helper/download/download_command.h"
+#include "helper/download/extract_command.h"
 #include "helper/frontend/failure_log.h"
 #include "helper/frontend/memory_budget.h"
 #include "helper/frontend/origin_check.h"
@@ -42,6 +43,11 @@ constexpr Command kCommands[] = {
     {.name = "delete", .handler = DeleteCapture, .changesState = true},
     {.name = "pin", .handler = PinCapture, .changesState = true},
     {.name = "audit", .handler = OutputAudit, .housekeeping = true},
+    {.name = "extract",
+     .handler = ExtractCaptures,
+     .form = AnswerForm::kHttpStatus,
+     .audited = true,
+     .housekeeping = true},
 };
 
 // Each command's least role is in frontend/command_roles, row for row.

@@ -83,6 +83,8 @@ constexpr MessageEntry kMessages[] = {
     {Message::kReversedWindow, "The time range ends before it starts", -1, kBadRequest},
     {Message::kNoPacketsInWindow, "No packets in that time range", -1, "416 Range Not Satisfiable"},
     {Message::kNotPcapng, "Capture file is not pcapng"},
+    {Message::kInvalidFilter, "Invalid filter", -1, kBadRequest},
+    {Message::kFilterTooLong, "Filter is longer than 1024 bytes", -1, kBadRequest},
     {Message::kCannotLoadAudit, "Cannot load the audit from database"},
 };
 
@@ -105,3 +107,9 @@ const char* MessageText(Message message) { return EntryOf(message).text; }
 int ResultOf(Message message) { return EntryOf(message).result; }
 
 const char* HttpStatusOf(Message message) { return EntryOf(message).httpStatus; }
+
+std::string AnswerText(const Status& outcome) {
+  std::string text = MessageText(outcome.message);
+  if (!outcome.detail.empty()) text += ": " + outcome.detail;
+  return text;
+}

@@ -85,6 +85,8 @@ enum class Message : uint8_t {
   kReversedWindow,
   kNoPacketsInWindow,
   kNotPcapng,
+  kInvalidFilter,
+  kFilterTooLong,
   // The audit.
   kCannotLoadAudit,
 };
@@ -107,6 +109,9 @@ const char* HttpStatusOf(Message message);
 struct [[nodiscard]] Status {
   Message message = Message::kNone;
   std::string cause;
+  // What the answer adds to the message's text, after ": " (libpcap's
+  // account of a filter it cannot compile); empty for the text alone.
+  std::string detail;
 
   bool ok() const { return message == Message::kNone; }
 
@@ -118,13 +123,22 @@ struct [[nodiscard]] Status {
     if (ok() || message == Message::kNotEnoughMemory || message == Message::kRecordsTooNew) {
       return *this;
     }
-    return Status{failed, cause};
+    return Status{failed, cause, {}};
   }
 };
 
 // The failure with `message`, and `cause` when known.
 inline Status Failed(Message message, std::string cause = {}) {
-  return Status{message, std::move(cause)};
+  return Status{message, std::move(cause), {}};
 }
+
+// The failure with `message` whose answer adds `detail` to its text.
+inline Status FailedWithDetail(Message message, std::string detail) {
+  return Status{message, {}, std::move(detail)};
+}
+
+// The text the answer carries for `outcome`: its message's text, then ": "
+// and the detail when it has one.
+std::string AnswerText(const Status& outcome);
 
 #endif  // VELORANTIS_SHARED_STATUS_H_

@@ -147,8 +147,9 @@ class ApiExamples : public testing::Test {
   std::string Answer(std::string query) {
     ReplaceAll(query, kCaptureDir, captures_.path());
     const HttpResponse response = HttpGet(server_.Url(query));
-    // A download's failures come with their HTTP status.
-    if (query.find("command=download") == std::string::npos) {
+    // A download's and an extraction's failures come with their HTTP status.
+    if (query.find("command=download") == std::string::npos &&
+        query.find("command=extract") == std::string::npos) {
       EXPECT_EQ(response.status, 200) << query;
     }
     std::string body = response.body;
@@ -173,6 +174,8 @@ TEST_F(ApiExamples, MatchWhatTheProgramAnswers) {
   // numbers of those before it.
   for (size_t k = examples.size(); k-- > 0;) {
     const Example& example = examples[k];
+    // A build without libpcap refuses every filter.
+    if (!VELORANTIS_PACKET_FILTERS && example.query.find("filter=") != std::string::npos) continue;
     std::string documented;
     for (size_t line = example.firstLine; line < example.endLine; ++line) {
       documented += lines[line] + "\n";

@@ -36,9 +36,9 @@ void PcapngFile::Section(bool bigEndian) {
   End();
 }
 
-void PcapngFile::Interface(uint8_t resolution, int64_t offsetSeconds) {
+void PcapngFile::Interface(uint8_t resolution, int64_t offsetSeconds, uint16_t linkType) {
   Begin(1);
-  Put16(1);  // Ethernet
+  Put16(linkType);
   Put16(0);
   Put32(65535);
   if (resolution != 6) {
@@ -73,5 +73,17 @@ void PcapngFile::Packet(uint32_t interface, uint64_t units, uint32_t bytes) {
 void PcapngFile::Other(uint32_t type, uint32_t bodyBytes) {
   Begin(type);
   bytes_.append(bodyBytes, '\0');
+  End();
+}
+
+void PcapngFile::Packet(uint32_t interface, uint64_t units, const std::string& data) {
+  Begin(6);
+  Put32(interface);
+  Put32(static_cast<uint32_t>(units >> 32));
+  Put32(static_cast<uint32_t>(units));
+  Put32(static_cast<uint32_t>(data.size()));
+  Put32(static_cast<uint32_t>(data.size()));
+  bytes_ += data;
+  bytes_.append((4 - data.size() % 4) % 4, '\0');
   End();
 }

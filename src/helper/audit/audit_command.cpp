@@ -24,7 +24,8 @@ void WriteEntry(std::string& out, const AuditEntry& entry) {
   text("id", entry.capture, ", ");
   text("from", entry.from, ", ");
   text("to", entry.to, ", ");
-  text("range", entry.range, "}, ");
+  text("range", entry.range, ", ");
+  text("filter", entry.filter, "}, ");
   AppendNumberMember(out, "result", entry.result);
   out += ", ";
   text("message", entry.message, ", ");

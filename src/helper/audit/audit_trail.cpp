@@ -37,6 +37,9 @@ AuditEntry EntryOf(const Request& request, const AuditNote& note) {
   entry.message = MessageText(note.message);
   entry.bytes = note.bytes;
   entry.range = Kept(note.range);
+  // Whole: its rule keeps it within 1 KiB.
+  const char* filter = KeyText(request, Key::kFilter);
+  entry.filter = filter != nullptr ? filter : "";
   return entry;
 }
 

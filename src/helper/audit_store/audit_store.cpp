@@ -8,14 +8,15 @@ constexpr Message kFailed = Message::kCannotLoadAudit;
 
 constexpr char kInsert[] =
     "INSERT INTO audit (time, user, address, command, mac, capture, fromtime, totime, result, "
-    "message, bytes, byterange) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12)";
+    "message, bytes, byterange, filter) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, "
+    "?12, ?13)";
 constexpr char kSetBytes[] = "UPDATE audit SET bytes = ?2 WHERE id = ?1";
 constexpr char kTrim[] = "DELETE FROM audit WHERE id <= ?1";
 // Of every user (?1 unused) or of user ?1, by the index of each user's ids:
 // a page costs the same however long the trail.
 #define VELORANTIS_AUDIT_COLUMNS                                                               \
   "SELECT id, time, user, address, command, mac, capture, fromtime, totime, result, message, " \
-  "bytes, byterange FROM audit WHERE "
+  "bytes, byterange, filter FROM audit WHERE "
 constexpr char kSelectAll[] = VELORANTIS_AUDIT_COLUMNS "id < ?2 ORDER BY id DESC LIMIT ?3";
 constexpr char kSelectUser[] =
     VELORANTIS_AUDIT_COLUMNS "user = ?1 AND id < ?2 ORDER BY id DESC LIMIT ?3";
@@ -33,6 +34,7 @@ AuditEntry EntryOf(sqlite3_stmt* row) {
   entry.message = TextColumn(row, 10);
   entry.bytes = sqlite3_column_int64(row, 11);
   entry.range = TextColumn(row, 12);
+  entry.filter = TextColumn(row, 13);
   return entry;
 }
 
@@ -41,7 +43,7 @@ AuditEntry EntryOf(sqlite3_stmt* row) {
 Status AppendAudit(sqlite3* db, const AuditEntry& entry, int64_t& id) {
   Status appended = Execute(db, kFailed, kInsert, entry.time, entry.user, entry.address,
                             entry.command, entry.mac, entry.capture, entry.from, entry.to,
-                            entry.result, entry.message, entry.bytes, entry.range);
+                            entry.result, entry.message, entry.bytes, entry.range, entry.filter);
   if (!appended.ok()) return appended;
   // Ids only grow, so the newest rows are the last kAuditRows ids.
   id = sqlite3_last_insert_rowid(db);

@@ -29,6 +29,7 @@ struct AuditEntry {
   std::string message;
   int64_t bytes = -1;  // a download's bytes the program sent; -1: none or not known
   std::string range;   // the Range a download asked for; "" for none
+  std::string filter;  // the capture filter it gave; "" for none
 };
 
 // Each fails with kCannotLoadAudit (kNotEnoughMemory when memory ran out)

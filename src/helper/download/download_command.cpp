@@ -12,14 +12,17 @@
 
 #include "helper/capture_files/no_link_open.h"
 #include "helper/download/byte_range.h"
+#include "helper/download/capture_open.h"
 #include "helper/download/download_header.h"
 #include "helper/download/file_hand_over.h"
 #include "helper/download/file_sender.h"
+#include "helper/download/merged_answer.h"
 #include "helper/download/time_window.h"
 #include "helper/download/window_download.h"
 #include "helper/frontend/failure_log.h"
 #include "helper/frontend/request.h"
 #include "helper/ledger/ledger_store.h"
+#include "helper/pcapng/packet_span.h"
 #include "helper/records_db/records_db.h"
 #include "shared/paths.h"
 
@@ -39,34 +42,6 @@ struct FileAnswer {
   std::string path;
   DownloadedFile file;
 };
-
-// The entry's own file, or why none goes out. No link is followed (it could
-// lead anywhere the web server's user may read), and no wait on a FIFO or
-// device that has taken the file's place.
-Status OpenCaptureFile(const LedgerEntry& entry, int& fd, struct stat& info) {
-  if (entry.state == "failed") return Failed(Message::kNoFile);
-  if (entry.state == "deleted" || entry.state == "missing") return Failed(Message::kFileGone);
-  fd = OpenWithoutLinks(entry.file);
-  if (fd < 0) {
-    const int error = errno;
-    if (error == ENOENT || error == ENOTDIR) return Failed(Message::kFileGone);
-    if (error != ELOOP) {
-      return Failed(Message::kCannotOpenFile, ErrnoCause("open", entry.file.c_str(), error));
-    }
-    // A link as the file itself, or a link in place of a folder above it.
-    struct stat named {};
-    const bool link = lstat(entry.file.c_str(), &named) == 0 && S_ISLNK(named.st_mode);
-    return Failed(link ? Message::kFileNotRegular : Message::kFileChanged);
-  }
-  Message refusal = Message::kNone;
-  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-    refusal = Message::kFileNotRegular;
-  } else if (!IsFileOf(entry, info)) {
-    refusal = Message::kFileChanged;
-  }
-  if (refusal != Message::kNone) close(fd);
-  return Failed(refusal);
-}
 
 // Whether a range may be served: a resumed download names the file it began
 // with in If-Range; when the file has changed since, the range of the old
@@ -110,11 +85,6 @@ DownloadedFile DescribeFile(const LedgerEntry& entry, const struct stat& info) {
   return DownloadedFile{entry.mac, entry.started, size,
                         FileTag(info.st_ino, size, info.st_mtim.tv_sec, info.st_mtim.tv_nsec),
                         HttpDate(info.st_mtim.tv_sec)};
-}
-
-// A HEAD request: the header alone goes out, whole file or window.
-bool AsksHeaderOnly(const RequestHeaders& request) {
-  return request.method != nullptr && strcmp(request.method, "HEAD") == 0;
 }
 
 // The ledger's entry of the capture "id" names.
@@ -177,9 +147,31 @@ Status DownloadWindow(const Request& request, ResponseBody& body) {
   return AnswerWindow(body, fd, entry.mac, window, AsksHeaderOnly(request.headers));
 }
 
+// The packets of the capture that pass the request's filter, within its
+// window where it names one: the extraction's answer of one capture.
+Status DownloadFiltered(const Request& request, ResponseBody& body) {
+  TimeWindow window;
+  if (Status read = ReadTimeWindow(request, window); !read.ok()) return read;
+  std::string filter;
+  if (Status read = ReadFilter(request, filter); !read.ok()) return read;
+  LedgerEntry entry;
+  if (Status found = FindCapture(request, entry); !found.ok()) return found;
+  int fd = -1;
+  struct stat info {};
+  if (Status opened = OpenCaptureFile(entry, fd, info); !opened.ok()) return opened;
+  const std::optional<PacketSpan> span = FindPacketSpan(fd, static_cast<uint64_t>(info.st_size));
+  if (!span || !window.Meets(span->first, span->last)) {
+    close(fd);
+    NoteNoPackets(body, span ? span->first : -1, span ? span->last : -1);
+    return Failed(Message::kNoPacketsInWindow);
+  }
+  return AnswerMerged(request, body, {fd}, entry.mac, window, filter);
+}
+
 }  // namespace
 
 Status DownloadCapture(const Request& request, ResponseBody& body) {
+  if (AsksForFilter(request)) return DownloadFiltered(request, body);
   if (AsksForWindow(request)) return DownloadWindow(request, body);
   FileAnswer answer;
   Status prepared = PrepareFileAnswer(request, answer, body.headers, body.audit);

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "helper/download/download_header.h"
 #include "helper/frontend/request_time.h"
 #include "helper/frontend/utc_time.h"
 
@@ -29,4 +30,10 @@ std::string CompactTime(UnixNanos time) {
     nanos %= unit;
   }
   return text.insert(text.size() - 1, fraction);
+}
+
+std::string WindowAttachmentName(const std::string& mac, const TimeWindow& window) {
+  const std::string bounds = (window.from ? CompactTime(*window.from) : "start") + "-" +
+                             (window.to ? CompactTime(*window.to) : "end");
+  return AttachmentName(mac, bounds);
 }

@@ -8,17 +8,8 @@
 #include <string_view>
 
 #include "helper/frontend/request.h"
-#include "helper/pcapng/pcapng_blocks.h"
+#include "helper/pcapng/packet_window.h"
 #include "shared/status.h"
-
-// The packets whose times lie in [from, to); an absent bound leaves that
-// side open.
-struct TimeWindow {
-  std::optional<UnixNanos> from;
-  std::optional<UnixNanos> to;
-
-  bool Holds(UnixNanos time) const { return (!from || time >= *from) && (!to || time < *to); }
-};
 
 // Whether `request` names a window ("from" or "to" given).
 bool AsksForWindow(const Request& request);
@@ -30,5 +21,9 @@ Status ReadTimeWindow(const Request& request, TimeWindow& window);
 // A window bound for a file name: "20261208T103000Z", with the fraction
 // where there is one ("20261208T103000.25Z").
 std::string CompactTime(UnixNanos time);
+
+// The file name a window of `mac`'s packets is saved under: its bounds, or
+// "start" and "end" for open ones (AttachmentName).
+std::string WindowAttachmentName(const std::string& mac, const TimeWindow& window);
 
 #endif  // VELORANTIS_HELPER_DOWNLOAD_TIME_WINDOW_H_

@@ -10,6 +10,7 @@
 
 #include "helper/download/download_header.h"
 #include "helper/download/file_sender.h"
+#include "helper/download/merged_answer.h"
 #include "helper/frontend/json_text.h"
 #include "helper/pcapng/pcapng_blocks.h"
 
@@ -189,10 +190,8 @@ void WriteWindow(FILE* stream, WindowScan& scan) {
 }
 
 std::string WindowHeader(const std::string& mac, const TimeWindow& window) {
-  const std::string bounds = (window.from ? CompactTime(*window.from) : "start") + "-" +
-                             (window.to ? CompactTime(*window.to) : "end");
   return "Content-type: application/x-pcapng\nContent-Disposition: attachment; filename=\"" +
-         AttachmentName(mac, bounds) + "\"\n\n";
+         WindowAttachmentName(mac, window) + "\"\n\n";
 }
 
 }  // namespace
@@ -232,8 +231,6 @@ Status AnswerWindow(ResponseBody& body, int fd, const std::string& mac, const Ti
   }
   close(fd);
   if (!sections) return Failed(Message::kNotPcapng);
-  AppendSecondsMember(body.failureNodes, "first", first.value_or(-1));
-  body.failureNodes += ",\n";
-  AppendSecondsMember(body.failureNodes, "last", last.value_or(-1));
+  NoteNoPackets(body, first.value_or(-1), last.value_or(-1));
   return Failed(Message::kNoPacketsInWindow);
 }

@@ -32,6 +32,7 @@ inline constexpr CommandRole kCommandRoles[] = {
     {.command = "delete", .role = Role::kAdmin},
     {.command = "pin", .role = Role::kOperator},
     {.command = "audit", .role = Role::kAdmin},
+    {.command = "extract", .role = Role::kViewer},
 };
 
 // The least role that may run `command`; kNone for a name the table lacks.

@@ -46,6 +46,7 @@ constexpr KeyEntry kKeys[] = {
     {Key::kWindowFrom, "from", KeyRule::kTime, Message::kInvalidFromTime},
     {Key::kWindowTo, "to", KeyRule::kTime, Message::kInvalidToTime},
     {Key::kUser, "user"},
+    {Key::kFilter, "filter", KeyRule::kBoundedText, Message::kFilterTooLong, kNoDefault, 0, 1024},
 };
 
 constexpr bool InKeyOrder() {
@@ -75,6 +76,9 @@ void ReadPresent(const KeyEntry& entry, KeyValue& value) {
   switch (entry.rule) {
     case KeyRule::kText:
     case KeyRule::kMac:
+      break;
+    case KeyRule::kBoundedText:
+      if (text.size() > entry.most) value.refusal = entry.invalid;
       break;
     case KeyRule::kDestination:
       if (!IsValidUtf8(text.c_str())) value.refusal = entry.invalid;

@@ -42,9 +42,11 @@ enum class Key : uint8_t {
   kWindowTo,
   // audit
   kUser,
+  // a download's or an extraction's capture filter
+  kFilter,
 };
 
-inline constexpr size_t kKeyCount = static_cast<size_t>(Key::kUser) + 1;
+inline constexpr size_t kKeyCount = static_cast<size_t>(Key::kFilter) + 1;
 
 // How a key's value is read.
 enum class KeyRule : uint8_t {
@@ -72,6 +74,8 @@ enum class KeyRule : uint8_t {
   // ("1796718600.25"), or RFC 3339 in UTC ("2026-12-08T10:30:00.25Z", also
   // with "+00:00").
   kTime,
+  // Text of at most the key's most bytes, as it stands.
+  kBoundedText,
 };
 
 // One key of one request, as its rule read it.

@@ -20,10 +20,10 @@ void FinishAnswer(ResponseBody& body, AnswerForm form, const Status& outcome) {
     }
     return;
   }
-  const char* message = MessageText(outcome.message);
+  const std::string message = AnswerText(outcome);
   const int result = ResultOf(outcome.message);
   if (!outcome.cause.empty()) RecordFailureCause(outcome.cause);
-  NoteFailedAnswer(result, message);
+  NoteFailedAnswer(result, message.c_str());
   std::string headers = std::move(body.headers);
   std::string nodes = std::move(body.failureNodes);
   body = ResponseBody{};

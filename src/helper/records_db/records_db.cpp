@@ -139,6 +139,7 @@ constexpr AddedColumn kAddedColumns[] = {
     {3, "ALTER TABLE captures ADD COLUMN firstpacket INTEGER NOT NULL DEFAULT -1"},
     {3, "ALTER TABLE captures ADD COLUMN lastpacket INTEGER NOT NULL DEFAULT -1"},
     {4, "ALTER TABLE audit ADD COLUMN byterange TEXT NOT NULL DEFAULT ''", 3},
+    {5, "ALTER TABLE audit ADD COLUMN filter TEXT NOT NULL DEFAULT ''", 3},
 };
 
 Status VersionOf(sqlite3* db, int& version) {
