@@ -169,7 +169,8 @@ $curl '$url?command=status&mac=00:11:22:33:44:55&from=0&limit=3'
 $curl '$url?command=stop&mac=00:11:22:33:44:55'
 capinfos '$root/captures/Velorantis.pcapng'
 
-Origin checks: $origin_check. Under strict, start, stop and setconfig need the
+Origin checks: $origin_check. Under strict, every command that changes
+something (start, stop, setconfig, setretention, prune, delete, pin) needs the
 X-Requested-With header; VELORANTIS_DEMO_ORIGIN_CHECK=basic turns that off.
 The setconfig line stores the configuration the page starts with (loop off:
 a capture ends at its size rather than starting its file over). The start
