@@ -29,7 +29,8 @@ for work in "$@"; do
       "${npm[@]}") ;;
     tests)
       packages+=(tcpdump sqlite3 libgtest-dev nlohmann-json3-dev lighttpd lighttpd-mod-openssl openssl
-        curl tshark valgrind apache2-bin nginx fcgiwrap busybox chromium strace "${npm[@]}")
+        curl tshark valgrind apache2-bin nginx fcgiwrap busybox chromium strace python3-jsonschema
+        "${npm[@]}")
       ;;
     fuzz) packages+=(clang) ;;
     # editcap, mergecap and capinfos (wireshark-common) and tcpdump for the
@@ -38,7 +39,7 @@ for work in "$@"; do
       wireshark-common) ;;
     powerpc)
       packages+=(sqlite3 g++-powerpc-linux-gnu qemu-user googletest nlohmann-json3-dev
-        lighttpd curl tshark)
+        lighttpd curl tshark tcpdump python3-jsonschema)
       ;;
     *)
       echo "install-deps.sh: unknown work $work" >&2

@@ -144,9 +144,31 @@ std::string StagedPath(const std::string& name, const std::string& original) {
   return stage != nullptr && *stage != '\0' ? std::string(stage) + "/" + name : original;
 }
 
+namespace {
+
+// With VELORANTIS_ANSWER_LOG set, every JSON answer goes to that file as one
+// line, {"query": ..., "body": ...}, for the check against its schema.
+void LogJsonAnswer(const std::optional<std::string>& query, const std::string& out) {
+  const char* log = getenv("VELORANTIS_ANSWER_LOG");
+  const size_t header = out.find("Content-type: application/json\n");
+  const size_t body = out.find("\n\n");
+  if (log == nullptr || header == std::string::npos || body == std::string::npos) return;
+  const std::string line =
+      nlohmann::json{{"query", query.value_or("")}, {"body", out.substr(body + 2)}}.dump() + "\n";
+  const int fd = open(log, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+  if (fd < 0) return;
+  // One write a line: tests that run side by side never mix their lines.
+  EXPECT_EQ(write(fd, line.data(), line.size()), static_cast<ssize_t>(line.size()));
+  close(fd);
+}
+
+}  // namespace
+
 ProgramResult RunHelper(const std::optional<std::string>& query, std::vector<EnvChange> env) {
   env.emplace_back("QUERY_STRING", query);
-  return RunProgram({StagedPath("velorantis-helper", VELORANTIS_HELPER_PATH)}, env);
+  ProgramResult result = RunProgram({StagedPath("velorantis-helper", VELORANTIS_HELPER_PATH)}, env);
+  LogJsonAnswer(query, result.out);
+  return result;
 }
 
 std::string HelperOutput(const std::string& query) {
