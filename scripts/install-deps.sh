@@ -29,7 +29,7 @@ for work in "$@"; do
       "${npm[@]}") ;;
     tests)
       packages+=(tcpdump sqlite3 libgtest-dev nlohmann-json3-dev lighttpd lighttpd-mod-openssl openssl
-        curl tshark valgrind apache2-bin nginx fcgiwrap busybox chromium strace python3-jsonschema
+        curl tshark valgrind apache2-bin nginx fcgiwrap busybox chromium strace python3-jsonschema logrotate
         "${npm[@]}")
       ;;
     fuzz) packages+=(clang) ;;
