@@ -101,15 +101,22 @@ Status FindCapture(const Request& request, LedgerEntry& entry) {
   return {};
 }
 
+// The capture "id" names, and its file opened (OpenCaptureFile).
+Status OpenNamedCapture(const Request& request, LedgerEntry& entry, int& fd, struct stat& info) {
+  if (Status found = FindCapture(request, entry); !found.ok()) return found;
+  return OpenCaptureFile(entry, fd, info);
+}
+
 // Opens the file and settles what goes out, or says why nothing does;
 // `moreHeaders` then holds what the refusal's header adds to its Status line,
 // and `note` the range asked for.
 Status PrepareFileAnswer(const Request& request, FileAnswer& answer, std::string& moreHeaders,
                          AuditNote& note) {
   LedgerEntry entry;
-  if (Status found = FindCapture(request, entry); !found.ok()) return found;
   struct stat info {};
-  if (Status opened = OpenCaptureFile(entry, answer.fd, info); !opened.ok()) return opened;
+  if (Status opened = OpenNamedCapture(request, entry, answer.fd, info); !opened.ok()) {
+    return opened;
+  }
   DownloadedFile file = DescribeFile(entry, info);
   // A server that serves ranges itself (lighttpd, from the file it is handed
   // or from the program's answer) would match an If-Range date against
@@ -140,10 +147,9 @@ Status DownloadWindow(const Request& request, ResponseBody& body) {
   TimeWindow window;
   if (Status read = ReadTimeWindow(request, window); !read.ok()) return read;
   LedgerEntry entry;
-  if (Status found = FindCapture(request, entry); !found.ok()) return found;
   int fd = -1;
   struct stat info {};
-  if (Status opened = OpenCaptureFile(entry, fd, info); !opened.ok()) return opened;
+  if (Status opened = OpenNamedCapture(request, entry, fd, info); !opened.ok()) return opened;
   return AnswerWindow(body, fd, entry.mac, window, AsksHeaderOnly(request.headers));
 }
 
@@ -155,10 +161,9 @@ Status DownloadFiltered(const Request& request, ResponseBody& body) {
   std::string filter;
   if (Status read = ReadFilter(request, filter); !read.ok()) return read;
   LedgerEntry entry;
-  if (Status found = FindCapture(request, entry); !found.ok()) return found;
   int fd = -1;
   struct stat info {};
-  if (Status opened = OpenCaptureFile(entry, fd, info); !opened.ok()) return opened;
+  if (Status opened = OpenNamedCapture(request, entry, fd, info); !opened.ok()) return opened;
   const std::optional<PacketSpan> span = FindPacketSpan(fd, static_cast<uint64_t>(info.st_size));
   if (!span || !window.Meets(span->first, span->last)) {
     close(fd);
